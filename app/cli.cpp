@@ -1,0 +1,69 @@
+#include "app/cli.h"
+
+#include <exception>
+#include <ostream>
+
+#include "engine/errors.h"
+#include "engine/messages.h"
+
+namespace qd {
+namespace {
+
+void PrintHelp(std::ostream& out) {
+  out << "quarrydesk-cli — command-line tools of Quarrydesk, the OLAP workbench\n\n"
+         "Usage: quarrydesk-cli COMMAND [ARGS...]\n"
+         "       quarrydesk-cli --help | --version\n\n"
+         "Commands:\n";
+  for (const TCliCommand& c : CliCommands()) {
+    std::string usage = c.Usage;
+    out << "  " << usage;
+    for (std::size_t i = usage.size(); i < 40; ++i) out << ' ';
+    out << ' ' << c.Summary << '\n';
+  }
+}
+
+// Errors are one line: newlines inside a message become spaces.
+std::string OneLine(std::string s) {
+  for (char& c : s)
+    if (c == '\n' || c == '\r') c = ' ';
+  return s;
+}
+
+}  // namespace
+
+const std::vector<TCliCommand>& CliCommands() {
+  static const std::vector<TCliCommand> commands = {
+      {"version", "version", "print the program version",
+       [](const std::vector<std::string>&, std::ostream& out) {
+         out << Msg(TMsg::SProductName) << ' ' << Msg(TMsg::SProductVersion) << '\n';
+         return 0;
+       }},
+  };
+  return commands;
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    PrintHelp(out);
+    return args.empty() ? 2 : 0;
+  }
+  if (args[0] == "--version") {
+    out << Msg(TMsg::SProductName) << ' ' << Msg(TMsg::SProductVersion) << '\n';
+    return 0;
+  }
+  for (const TCliCommand& c : CliCommands()) {
+    if (args[0] != c.Name) continue;
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    try {
+      return c.Run(rest, out);
+    } catch (const std::exception& e) {
+      out.flush();
+      err << "quarrydesk-cli " << c.Name << ": " << OneLine(e.what()) << '\n';
+      return 1;
+    }
+  }
+  err << "quarrydesk-cli: unknown command '" << OneLine(args[0]) << "' (see --help)\n";
+  return 2;
+}
+
+}  // namespace qd

@@ -1,0 +1,22 @@
+// The message table: every caption and message text shown to the user, in one
+// place (resources/strings/*.def), looked up by identifier.
+#pragma once
+
+#include <string>
+
+namespace qd {
+
+enum class TMsg : int {
+#define QD_MSG(id, text) id,
+#include "resources/strings/all.inc"
+#undef QD_MSG
+  Count_
+};
+
+//! The UTF-8 text of a message.
+const std::string& Msg(TMsg id);
+
+//! The identifier's name, for diagnostics ("SArrayIndexError").
+const char* MsgName(TMsg id);
+
+}  // namespace qd

@@ -1,0 +1,23 @@
+// Conversion between the UTF-8 used inside the program and the GB18030 bytes
+// that stored formats hold wherever they keep "ANSI" text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qd {
+
+//! UTF-8 → GB18030. Text that is not valid UTF-8 is passed through unchanged.
+std::string Utf8ToAnsi(std::string_view utf8);
+
+//! GB18030 → UTF-8. Bytes that are not valid GB18030 become U+FFFD.
+std::string AnsiToUtf8(std::string_view ansi);
+
+//! True when the bytes are well-formed UTF-8.
+bool IsValidUtf8(std::string_view bytes);
+
+//! Text read from a file: UTF-8 when it is valid UTF-8 (a BOM is dropped),
+//! otherwise decoded as GB18030.
+std::string DecodeTextFile(std::string_view bytes);
+
+}  // namespace qd

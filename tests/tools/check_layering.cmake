@@ -1,0 +1,24 @@
+# Fails when a lower folder includes Qt, a view or an upper folder's header.
+set(rules
+  "engine:model/|export/|db/|view/|design/|app/"
+  "model:export/|db/|view/|design/|app/"
+  "export:db/|view/|design/|app/"
+  "db:model/|export/|view/|design/|app/")
+set(failures "")
+foreach(rule IN LISTS rules)
+  string(REPLACE ":" ";" parts "${rule}")
+  list(GET parts 0 folder)
+  list(GET parts 1 banned)
+  file(GLOB_RECURSE files "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
+  foreach(f IN LISTS files)
+    file(STRINGS "${f}" lines REGEX "^[ \t]*#[ \t]*include")
+    foreach(line IN LISTS lines)
+      if(line MATCHES "<Q[A-Za-z]*>|<Qt|\"(${banned})")
+        string(APPEND failures "${f}: ${line}\n")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(failures)
+  message(FATAL_ERROR "Layering broken:\n${failures}")
+endif()
