@@ -3,6 +3,7 @@
 #include <exception>
 #include <ostream>
 
+#include "app/definition_commands.h"
 #include "engine/errors.h"
 #include "engine/messages.h"
 
@@ -38,6 +39,8 @@ const std::vector<TCliCommand>& CliCommands() {
          out << Msg(TMsg::SProductName) << ' ' << Msg(TMsg::SProductVersion) << '\n';
          return 0;
        }},
+      {"encrypt", "encrypt DEF.cfd",
+       "pack a cube definition with its connection and query into DEF.cfdm", CliEncrypt},
   };
   return commands;
 }

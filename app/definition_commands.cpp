@@ -1,0 +1,21 @@
+#include "app/definition_commands.h"
+
+#include <filesystem>
+#include <ostream>
+
+#include "app/cfdm_file.h"
+#include "app/cube_definition.h"
+#include "engine/errors.h"
+#include "engine/messages.h"
+
+namespace qd {
+
+int CliEncrypt(const std::vector<std::string>& args, std::ostream& out) {
+  if (args.size() != 1) throw EGenericError("usage: quarrydesk-cli encrypt DEF.cfd");
+  std::string name = std::filesystem::absolute(args[0]).lexically_normal().string();
+  std::string cfdm = CryptCFD(name, ProgramFolder());
+  out << Msg(TMsg::SCfdCryptDone) << '\n' << Msg(TMsg::SCfdCryptOutputName) << cfdm << '\n';
+  return 0;
+}
+
+}  // namespace qd

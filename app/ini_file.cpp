@@ -1,0 +1,147 @@
+#include "app/ini_file.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "engine/errors.h"
+#include "engine/format.h"
+#include "engine/messages.h"
+#include "engine/text_codec.h"
+
+namespace qd {
+namespace {
+
+// The section name of a "[name]" line, or nullopt for any other line.
+std::optional<std::string> SectionName(std::string_view line) {
+  std::string t = TrimBlanks(line);
+  if (t.empty() || t.front() != '[') return std::nullopt;
+  std::size_t close = t.find(']');
+  std::string_view name =
+      std::string_view(t).substr(1, close == std::string::npos ? std::string::npos : close - 1);
+  return TrimBlanks(name);
+}
+
+// The key of a "key=value" line (comments and other lines give nullopt).
+std::optional<std::string> KeyName(std::string_view line) {
+  std::string t = TrimBlanks(line);
+  if (t.empty() || t.front() == ';' || t.front() == '[') return std::nullopt;
+  std::size_t eq = line.find('=');
+  if (eq == std::string_view::npos) return std::nullopt;
+  return TrimBlanks(line.substr(0, eq));
+}
+
+}  // namespace
+
+std::string TrimBlanks(std::string_view text) {
+  std::size_t b = 0, e = text.size();
+  while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
+  while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
+  return std::string(text.substr(b, e - b));
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    lines.emplace_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.emplace_back(text.substr(start));
+  return lines;
+}
+
+std::optional<std::string> ReadFileBytes(const std::string& fileName) {
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+void WriteFileBytes(const std::string& fileName, std::string_view bytes) {
+  std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
+  if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (out) out.close();
+  if (!out) throw EGenericError(Format(Msg(TMsg::SAppFileWriteError), fileName));
+}
+
+TIniFile::TIniFile(const std::string& fileName) : FFileName(fileName) {
+  if (auto bytes = ReadFileBytes(fileName)) SetText(DecodeTextFile(*bytes));
+}
+
+void TIniFile::SetText(std::string_view text) {
+  FLines = SplitLines(text);
+}
+
+std::string TIniFile::GetText() const {
+  std::string text;
+  for (const std::string& line : FLines) text += line + "\r\n";
+  return text;
+}
+
+std::optional<TIniFile::TLocation> TIniFile::Locate(std::string_view section,
+                                                    std::string_view key) const {
+  std::optional<TLocation> found;
+  for (std::size_t i = 0; i < FLines.size(); ++i) {
+    std::optional<std::string> name = SectionName(FLines[i]);
+    if (found) {
+      if (name) break;
+      if (!found->KeyLine) {
+        std::optional<std::string> k = KeyName(FLines[i]);
+        if (k && SameText(*k, key)) found->KeyLine = i;
+      }
+      found->EndLine = i + 1;
+    } else if (name && SameText(*name, section)) {
+      found = TLocation{i, i + 1, std::nullopt};
+    }
+  }
+  return found;
+}
+
+std::optional<std::string> TIniFile::Find(std::string_view section, std::string_view key) const {
+  std::optional<TLocation> at = Locate(section, key);
+  if (!at || !at->KeyLine) return std::nullopt;
+  const std::string& line = FLines[*at->KeyLine];
+  return TrimBlanks(std::string_view(line).substr(line.find('=') + 1));
+}
+
+std::string TIniFile::ReadString(std::string_view section, std::string_view key,
+                                 std::string_view defaultValue) const {
+  std::optional<std::string> v = Find(section, key);
+  return v ? *v : std::string(defaultValue);
+}
+
+void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  std::string line = std::string(key) + "=" + std::string(value);
+  std::optional<TLocation> at = Locate(section, key);
+  if (!at) {
+    FLines.push_back("[" + std::string(section) + "]");
+    FLines.push_back(line);
+  } else if (at->KeyLine) {
+    FLines[*at->KeyLine] = line;
+  } else {
+    // After the last non-blank line of the section, before trailing blank lines.
+    std::size_t pos = at->EndLine;
+    while (pos > at->SectionLine + 1 && TrimBlanks(FLines[pos - 1]).empty()) --pos;
+    FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(pos), line);
+  }
+}
+
+void TIniFile::SaveToFile(const std::string& fileName) const {
+  WriteFileBytes(fileName, GetText());
+}
+
+}  // namespace qd

@@ -1,0 +1,65 @@
+// Building a real-time cube from a definition file: the order of the steps,
+// the checks and the user's messages. The working cube, its connection and
+// its fact query are reached through TRealTimeCubeTarget, which the data
+// module implements.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/cube_definition.h"
+#include "app/message_sink.h"
+
+namespace qd {
+
+//! The working cube `Vantra1` with the connection and fact query it reads.
+class TRealTimeCubeTarget {
+ public:
+  virtual ~TRealTimeCubeTarget() = default;
+  //! Closes the connection, replaces its connection string and opens it;
+  //! throws when opening fails.
+  virtual void OpenConnection(const std::string& connectionString) = 0;
+  //! Closes the fact query and sets its SQL text.
+  virtual void SetFactQuery(const std::string& sql) = 0;
+  //! Deactivates the cube, clears its dimension map and refills it from the
+  //! fact query's fields; returns the names of the plain fields (neither
+  //! composite nor transformed).
+  virtual std::vector<std::string> RefillDimensionMap() = 0;
+  //! Places `fieldName` (as the map spells it) as a dimension of the entry's
+  //! group with its total line last, then applies, in this order, the display
+  //! name, the date parts (CfdDateParts), the sort type and the total, each
+  //! only when the entry carries it.
+  virtual void PlaceDimension(const std::string& fieldName, const TCfdDimension& entry) = 0;
+  //! Marks the field as a summary, with the display name when given.
+  virtual void MarkSummary(const std::string& fieldName,
+                           const std::optional<std::string>& displayName) = 0;
+  virtual void SetKeyFields(const std::vector<std::string>& fieldNames) = 0;
+  //! Activates the cube (runs the query and builds it) and binds it to the grid.
+  virtual void Activate() = 0;
+  virtual bool Active() const = 0;
+  //! Saves the cube to a local cube file with CubeUserData as its user data.
+  virtual void SaveToFile(const std::string& fileName) = 0;
+};
+
+//! The field of `fields` named `name` without regard to ASCII case (a name
+//! with surrounding blanks also matches); nullopt when there is none.
+std::optional<std::string> FindPlainField(const std::vector<std::string>& fields,
+                                          std::string_view name);
+
+//! Builds the working cube from a definition file; true on success. Failures
+//! before the build are shown through `sink` and give false. An error while
+//! refilling the dimension map or saving the output file is thrown to the
+//! caller. `shownName` names the definition in messages (default: fileName).
+bool MakeCFD(const std::string& fileName, std::string_view programFolder, TRealTimeCubeTarget& cube,
+             TMessageSink& sink, std::string_view shownName = {});
+
+//! The command that opens a definition: a *.cfd is built directly, a *.cfdm
+//! (extension in any letter case) is unpacked into its temporary files, which
+//! are deleted afterwards whatever happened. Shows "CUBE生成成功！" on success.
+//! Another extension does nothing and gives false.
+bool OpenDefinitionFile(const std::string& fileName, std::string_view programFolder,
+                        TRealTimeCubeTarget& cube, TMessageSink& sink);
+
+}  // namespace qd
