@@ -1,0 +1,254 @@
+#include "db/connection_string.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+#include "db/db_error.h"
+#include "engine/format.h"
+#include "engine/messages.h"
+
+namespace qd {
+namespace {
+
+std::string Lower(std::string_view s) {
+  std::string r(s);
+  for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return r;
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  return s;
+}
+
+bool IsPairEnd(char c) {
+  return c == ';' || c == '\n' || c == '\r';
+}
+
+// Reads a quoted or braced value starting at text[i] (the opening character);
+// returns the value and leaves i after the closing character.
+std::string ReadEnclosed(std::string_view text, std::size_t& i, std::string_view whole) {
+  char open = text[i], close = open == '{' ? '}' : open;
+  std::string value;
+  for (++i; i < text.size(); ++i) {
+    if (text[i] == close) {
+      if (i + 1 < text.size() && text[i + 1] == close) {
+        value += close;
+        ++i;
+        continue;
+      }
+      ++i;
+      return value;
+    }
+    value += text[i];
+  }
+  throw EDbError(Format(Msg(TMsg::SDbBadConnectionPair), Trim(whole)));
+}
+
+int ToSeconds(const std::optional<std::string>& text, int fallback) {
+  if (!text) return fallback;
+  char* end = nullptr;
+  long v = std::strtol(text->c_str(), &end, 10);
+  if (end == text->c_str() || v < 0 || v > 86400) return fallback;
+  return static_cast<int>(v);
+}
+
+// "host,port", "host:port" or "tcp:host,port" split into host and port.
+void SplitHostPort(std::string hostText, std::string& host, std::string& port) {
+  if (Lower(hostText).rfind("tcp:", 0) == 0) hostText.erase(0, 4);
+  std::size_t p = hostText.find_last_of(",:");
+  // A lone IPv6 address keeps its colons.
+  if (p != std::string::npos && hostText.find(':') != hostText.rfind(':')) p = hostText.find(',');
+  if (p == std::string::npos) {
+    host = hostText;
+    port.clear();
+  } else {
+    host = std::string(Trim(std::string_view(hostText).substr(0, p)));
+    port = std::string(Trim(std::string_view(hostText).substr(p + 1)));
+  }
+}
+
+bool IsSqlServerProvider(const std::string& p) {
+  return p == "sqloledb" || p.rfind("sqloledb.", 0) == 0 || p == "msoledbsql" ||
+         p.rfind("msoledbsql.", 0) == 0 || p.rfind("sqlncli", 0) == 0;
+}
+
+std::string DataSource(const TConnectionString& cs) {
+  auto ds = cs.GetAny({"Data Source", "Server", "Address", "Addr", "Network Address", "Host"});
+  if (!ds || Trim(*ds).empty()) throw EDbError(Msg(TMsg::SDbNoDataSource));
+  return std::string(Trim(*ds));
+}
+
+TConnectionTarget SqlServerTarget(const TConnectionString& cs, TConnectionTarget t) {
+  std::string host, port;
+  SplitHostPort(DataSource(cs), host, port);
+  const char* envDriver = std::getenv("QD_SQLSERVER_ODBC_DRIVER");
+  std::vector<std::pair<std::string, std::string>> odbc;
+  odbc.emplace_back("Driver", envDriver && *envDriver ? envDriver : "FreeTDS");
+  odbc.emplace_back("Server", host);
+  odbc.emplace_back("Port", port.empty() ? "1433" : port);
+  if (auto db = cs.GetAny({"Initial Catalog", "Database"})) odbc.emplace_back("Database", *db);
+  if (auto uid = cs.GetAny({"User ID", "UID", "User"})) odbc.emplace_back("UID", *uid);
+  if (auto pwd = cs.GetAny({"Password", "PWD"})) odbc.emplace_back("PWD", *pwd);
+  if (auto app = cs.GetAny({"Application Name", "APP"})) odbc.emplace_back("APP", *app);
+  // Text arrives as UTF-8 whatever the server's collation.
+  odbc.emplace_back("ClientCharset", "UTF-8");
+  t.Provider = TDbProvider::dpODBC;
+  t.OdbcString = OdbcConnectionText(odbc);
+  return t;
+}
+
+TConnectionTarget PostgresTarget(const TConnectionString& cs, TConnectionTarget t) {
+  std::string host, port;
+  SplitHostPort(DataSource(cs), host, port);
+  if (auto p = cs.Get("Port")) port = *p;
+  t.Provider = TDbProvider::dpPostgreSQL;
+  t.PgParams.emplace_back("host", host);
+  if (!port.empty()) t.PgParams.emplace_back("port", port);
+  if (auto db = cs.GetAny({"Initial Catalog", "Database", "dbname"}))
+    t.PgParams.emplace_back("dbname", *db);
+  if (auto uid = cs.GetAny({"User ID", "UID", "User", "Username"}))
+    t.PgParams.emplace_back("user", *uid);
+  if (auto pwd = cs.GetAny({"Password", "PWD"})) t.PgParams.emplace_back("password", *pwd);
+  if (auto ssl = cs.GetAny({"SSL Mode", "SslMode", "sslmode"}))
+    t.PgParams.emplace_back("sslmode", Lower(*ssl));
+  if (t.ConnectTimeout > 0)
+    t.PgParams.emplace_back("connect_timeout", std::to_string(std::max(2, t.ConnectTimeout)));
+  t.PgParams.emplace_back("client_encoding", "UTF8");
+  t.PgParams.emplace_back("application_name", "Quarrydesk");
+  return t;
+}
+
+}  // namespace
+
+TConnectionString TConnectionString::Parse(std::string_view text) {
+  TConnectionString cs;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    // Key: up to "=" (a doubled "==" is a literal "=" inside the key).
+    std::size_t start = i;
+    std::string key;
+    while (i < text.size() && !IsPairEnd(text[i])) {
+      if (text[i] == '=') {
+        if (i + 1 < text.size() && text[i + 1] == '=') {
+          key += '=';
+          i += 2;
+          continue;
+        }
+        break;
+      }
+      key += text[i++];
+    }
+    std::string_view keyView = Trim(key);
+    if (i >= text.size() || text[i] != '=') {
+      if (!keyView.empty()) throw EDbError(Format(Msg(TMsg::SDbBadConnectionPair), keyView));
+      ++i;  // empty segment
+      continue;
+    }
+    ++i;  // "="
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    std::string value;
+    if (i < text.size() && (text[i] == '"' || text[i] == '\'' || text[i] == '{')) {
+      value =
+          ReadEnclosed(text, i, text.substr(start, std::min(text.size() - start, i - start + 1)));
+      while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+      if (i < text.size() && !IsPairEnd(text[i]))
+        throw EDbError(
+            Format(Msg(TMsg::SDbBadConnectionPair), Trim(text.substr(start, i - start + 1))));
+    } else {
+      std::size_t vs = i;
+      while (i < text.size() && !IsPairEnd(text[i])) ++i;
+      value = std::string(Trim(text.substr(vs, i - vs)));
+    }
+    if (keyView.empty())
+      throw EDbError(Format(Msg(TMsg::SDbBadConnectionPair), Trim(text.substr(start, i - start))));
+    cs.Set(std::string(keyView), value);
+    if (i < text.size()) ++i;  // separator
+  }
+  return cs;
+}
+
+std::optional<std::string> TConnectionString::Get(std::string_view key) const {
+  std::string k = Lower(key);
+  for (const auto& [name, value] : FPairs)
+    if (Lower(name) == k) return value;
+  return std::nullopt;
+}
+
+std::optional<std::string> TConnectionString::GetAny(
+    std::initializer_list<std::string_view> keys) const {
+  for (std::string_view k : keys)
+    if (auto v = Get(k)) return v;
+  return std::nullopt;
+}
+
+void TConnectionString::Set(const std::string& key, const std::string& value) {
+  std::string k = Lower(key);
+  for (auto& [name, v] : FPairs)
+    if (Lower(name) == k) {
+      v = value;
+      return;
+    }
+  FPairs.emplace_back(key, value);
+}
+
+void TConnectionString::Remove(std::string_view key) {
+  std::string k = Lower(key);
+  std::erase_if(FPairs, [&](const auto& p) { return Lower(p.first) == k; });
+}
+
+std::string OdbcConnectionText(const std::vector<std::pair<std::string, std::string>>& pairs) {
+  std::string out;
+  for (const auto& [key, value] : pairs) {
+    if (!out.empty()) out += ';';
+    out += key;
+    out += '=';
+    bool brace = value.find_first_of(";{}=") != std::string::npos ||
+                 (!value.empty() && (std::isspace(static_cast<unsigned char>(value.front())) ||
+                                     std::isspace(static_cast<unsigned char>(value.back()))));
+    if (!brace) {
+      out += value;
+      continue;
+    }
+    out += '{';
+    for (char c : value) {
+      out += c;
+      if (c == '}') out += '}';
+    }
+    out += '}';
+  }
+  return out;
+}
+
+TConnectionTarget ResolveConnectionString(std::string_view text) {
+  if (Trim(text).empty()) throw EDbError(Msg(TMsg::SDbEmptyConnectionString));
+  TConnectionString cs = TConnectionString::Parse(text);
+  TConnectionTarget t;
+  t.ConnectTimeout = ToSeconds(cs.GetAny({"Connect Timeout", "Connection Timeout", "Timeout"}), 15);
+  if (auto mode = cs.Get("Mode")) t.ReadOnly = Lower(Trim(*mode)) == "read";
+
+  auto provider = cs.Get("Provider");
+  std::string p = provider ? Lower(Trim(*provider)) : std::string();
+  if (p.empty() || p == "msdasql" || p.rfind("msdasql.", 0) == 0) {
+    if (!cs.GetAny({"Driver", "DSN", "FileDSN"})) throw EDbError(Msg(TMsg::SDbNoProvider));
+    TConnectionString odbc = cs;
+    odbc.Remove("Provider");
+    t.Provider = TDbProvider::dpODBC;
+    t.OdbcString = OdbcConnectionText(odbc.Pairs());
+    return t;
+  }
+  if (IsSqlServerProvider(p)) return SqlServerTarget(cs, t);
+  if (p == "postgresql" || p == "pgsql" || p == "postgres") return PostgresTarget(cs, t);
+  if (p == "sqlite" || p == "sqlite3" || p == "csv") {
+    auto ds = cs.GetAny({"Data Source", "Database", "DataSource"});
+    if (!ds || Trim(*ds).empty()) throw EDbError(Msg(TMsg::SDbNoDataSource));
+    t.Provider = p == "csv" ? TDbProvider::dpCSV : TDbProvider::dpSQLite;
+    t.Path = std::string(Trim(*ds));
+    return t;
+  }
+  throw EDbError(Format(Msg(TMsg::SDbUnknownProvider), Trim(*provider)));
+}
+
+}  // namespace qd

@@ -1,0 +1,120 @@
+#include "db/db_connection.h"
+
+#include "db/db_error.h"
+#include "engine/format.h"
+#include "engine/messages.h"
+
+namespace qd {
+
+// ---- TDbConnection ---------------------------------------------------------
+
+TDbConnection::TDbConnection(std::string connectionString)
+    : FConnectionString(std::move(connectionString)) {}
+
+TDbConnection::~TDbConnection() {
+  Close();
+  for (TDbQuery* q : FQueries) q->FConnection = nullptr;
+}
+
+void TDbConnection::SetConnectionString(std::string text) {
+  if (Connected()) throw EDbError(Msg(TMsg::SDbConnectionOpen));
+  FConnectionString = std::move(text);
+}
+
+void TDbConnection::Open() {
+  if (Connected()) return;
+  FBackend = OpenBackend(ResolveConnectionString(FConnectionString));
+}
+
+void TDbConnection::Close() {
+  if (!Connected()) return;
+  // Copy first: closing a query may unregister it.
+  auto queries = FQueries;
+  for (TDbQuery* q : queries) q->Close();
+  FBackend.reset();
+}
+
+std::int64_t TDbConnection::Execute(const std::string& sql) {
+  return Backend().Execute(sql, CommandTimeout);
+}
+
+TDbBackend& TDbConnection::Backend() {
+  Open();
+  return *FBackend;
+}
+
+// ---- TDbQuery --------------------------------------------------------------
+
+TDbQuery::TDbQuery(TDbConnection* connection, std::string sql) : FSql(std::move(sql)) {
+  SetConnection(connection);
+}
+
+TDbQuery::~TDbQuery() {
+  FCursor.reset();
+  if (FConnection) FConnection->FQueries.erase(this);
+}
+
+void TDbQuery::SetConnection(TDbConnection* connection) {
+  if (connection == FConnection) return;
+  Close();
+  if (FConnection) FConnection->FQueries.erase(this);
+  FConnection = connection;
+  if (FConnection) FConnection->FQueries.insert(this);
+}
+
+void TDbQuery::SetSQL(std::string sql) {
+  Close();
+  FSql = std::move(sql);
+}
+
+std::unique_ptr<TDbCursor> TDbQuery::OpenCursor() {
+  if (!FConnection) throw EDbError(Format(Msg(TMsg::SDbNoConnection), Name));
+  if (FSql.find_first_not_of(" \t\r\n") == std::string::npos)
+    throw EDbError(Format(Msg(TMsg::SDbNoSqlText), Name));
+  return FConnection->Backend().OpenCursor(FSql, CommandTimeout);
+}
+
+void TDbQuery::DoOpen() {
+  FCursor = OpenCursor();
+  FFetched = false;
+  for (const TDbColumn& c : FCursor->Columns()) AddDataField(c.Name, c.Type, c.Size);
+}
+
+void TDbQuery::DoClose() {
+  FCursor.reset();
+  FFetched = false;
+}
+
+bool TDbQuery::DoFirst() {
+  if (FFetched) {
+    // Forward-only: going back to the start runs the query again.
+    FCursor.reset();
+    FCursor = OpenCursor();
+  }
+  if (!FCursor) return false;
+  FFetched = true;
+  return FCursor->Fetch();
+}
+
+bool TDbQuery::DoNext() {
+  return FCursor && FCursor->Fetch();
+}
+
+// A query past its last record, or whose re-run failed, reads as nulls.
+bool TDbQuery::DataIsNull(int field) const {
+  return !FCursor || Eof() || FCursor->IsNull(field);
+}
+TVariant TDbQuery::DataValue(int field) const {
+  return DataIsNull(field) ? TVariant{} : FCursor->Value(field);
+}
+std::string TDbQuery::DataText(int field) const {
+  return DataIsNull(field) ? std::string() : FCursor->Text(field);
+}
+std::int64_t TDbQuery::DataInt(int field) const {
+  return DataIsNull(field) ? 0 : FCursor->Int(field);
+}
+double TDbQuery::DataFloat(int field) const {
+  return DataIsNull(field) ? 0 : FCursor->Float(field);
+}
+
+}  // namespace qd
