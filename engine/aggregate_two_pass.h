@@ -1,0 +1,129 @@
+// The second pass: order statistics and moments per cell, computed by walking
+// the fact records again (in ascending value order when medians are needed).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "engine/aggregate.h"
+#include "engine/fact_table.h"
+
+namespace qd {
+
+//! Supplies the value of a custom function for one cell. `aggregates` are the
+//! cell's values in feeding order; `emptyCell` is offered but not used.
+using TCalcAggregateFunctionEvent =
+    std::function<void(void* sender, TFunction functionType, const std::vector<double>& aggregates,
+                       bool& emptyCell, double& value)>;
+
+//! Orders (value, record) pairs by value ascending; equal values keep record
+//! order. -0 and +0 count as equal values.
+class TTwoPassDataArray {
+ public:
+  //! Sorts `values` (indexed by record number) into `sortedValues` and the
+  //! matching record numbers into `records`.
+  static void Sort(std::span<const double> values, std::vector<double>& sortedValues,
+                   std::vector<std::uint32_t>& records);
+};
+
+//! The record order of one summary for the second pass, and per entry the
+//! cells ("source cells", numbered by the model) the record belongs to.
+class TDPFactData {
+ public:
+  TDPFactData(const TFactTable& facts, int summaryIndex, bool valueOrdered);
+
+  int SummaryIndex() const { return FSummary; }
+  bool ValueOrdered() const { return FValueOrdered; }
+  //! True while the cells of the entries still have to be collected.
+  bool Pending() const { return FPending; }
+
+  std::size_t Size() const { return FRecords.size(); }
+  //! Fact record number of entry i.
+  std::uint32_t Record(std::size_t i) const { return FRecords[i]; }
+  double Value(std::size_t i) const { return FValues[i]; }
+
+  //! Sets the cells of every entry: `primary[i]` is the first cell of entry i
+  //! (-1: none); `extra` lists further (entry, cell) pairs sorted by entry.
+  void SetCells(std::vector<std::int32_t> primary,
+                std::vector<std::pair<std::uint32_t, std::int32_t>> extra);
+  //! Drops the collected cells and sets the pending flag.
+  void Reset();
+
+  const std::vector<std::int32_t>& PrimaryCells() const { return FPrimary; }
+  const std::vector<std::pair<std::uint32_t, std::int32_t>>& ExtraCells() const { return FExtra; }
+
+ private:
+  int FSummary;
+  bool FValueOrdered;
+  bool FPending = true;
+  std::vector<std::uint32_t> FRecords;
+  std::vector<double> FValues;
+  std::vector<std::int32_t> FPrimary;
+  std::vector<std::pair<std::uint32_t, std::int32_t>> FExtra;
+};
+
+//! Custom functions and the Sender passed to their event.
+struct TSecondPassOptions {
+  int CustomCount = 0;  //!< k: custom functions to compute (0..5)
+  TCalcAggregateFunctionEvent OnCalcAggregateFunction;
+  void* Sender = nullptr;
+};
+
+//! Second-pass accumulator of one cell.
+class TDoTwoPassHelper {
+ public:
+  TDoTwoPassHelper(std::int32_t n, double mean, const TSecondPassOptions* options = nullptr);
+
+  //! Feeds the value of walk position `record`; the same position twice in a
+  //! row counts once.
+  void Feed(std::int64_t record, double v) {
+    if (record == FLast && record >= 0) return;
+    FLast = record;
+    std::int32_t i = FFed;
+    if (!FValues.empty() && i < FN) FValues[i] = v;
+    FFed = i + 1;
+    if (i == 0) FMin = FMax = v;
+    if (FFed == FMedianPos) {
+      FMedian = v;
+    } else if (FFed == FMedianPos + 1 && FN % 2 == 0) {
+      FMedian = (FMedian + v) / 2;
+    }
+    if (v < FMin) FMin = v;
+    if (!(v <= FMax)) FMax = v;
+    double d = v - FMean;
+    double d2 = d * d;
+    FSumAbs += d < 0 ? -d : d;
+    FSum1 += d;
+    FSum2 += d2;
+    FSum3 += d2 * d;
+    FSum4 += d2 * d2;
+  }
+
+  //! Writes the results; raises "出现内部计算错误" when the number of values
+  //! fed differs from the expected count.
+  void Finish(TTwoPassRecord& r) const;
+
+  std::int32_t Fed() const { return FFed; }
+
+ private:
+  std::int32_t FN;
+  std::int32_t FMedianPos;
+  std::int32_t FFed = 0;
+  std::int64_t FLast = -1;
+  double FMean;
+  double FMin = 0, FMax = 0, FMedian = 0;
+  double FSumAbs = 0, FSum1 = 0, FSum2 = 0, FSum3 = 0, FSum4 = 0;
+  const TSecondPassOptions* FOptions;
+  std::vector<double> FValues;
+};
+
+//! Runs the second pass into `totals`: walks the entries of `data` in order
+//! and feeds each entry's value to the cells `targetOfSource[cell]` of its
+//! source cells (-1: not part of these totals). Marks the totals done.
+void RunSecondPass(TTotals& totals, const TDPFactData& data,
+                   std::span<const std::int32_t> targetOfSource, const TSecondPassOptions& options);
+
+}  // namespace qd
