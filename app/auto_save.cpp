@@ -28,7 +28,8 @@ std::string FormatLogDateTime(std::time_t when) {
   locale_t loc = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
   std::string text;
   const char* name = loc ? nl_langinfo_l(_NL_LOCALE_NAME(LC_TIME), loc) : nullptr;
-  if (!loc || !name || std::string_view(name) == "C" || std::string_view(name) == "POSIX") {
+  std::string_view locName = name ? name : "C";
+  if (!loc || locName == "C" || locName == "POSIX" || locName.starts_with("C.")) {
     text = StrFTime("%Y-%m-%d %H:%M:%S", tm, nullptr);
   } else {
     std::string format = std::string(nl_langinfo_l(D_FMT, loc)) + " " + nl_langinfo_l(T_FMT, loc);

@@ -16,7 +16,7 @@ namespace qd {
 inline constexpr std::string_view AutoSaveLogName = "CubeAutoSave.log";
 
 //! The date and time of a log line in the locale's date and long time formats
-//! (ISO form under the plain C locale).
+//! (ISO form under the plain C and C.UTF-8 locales).
 std::string FormatLogDateTime(std::time_t when);
 
 //! The generation log: lines in memory, saved as GB18030 text with CR LF.

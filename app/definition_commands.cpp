@@ -6,6 +6,7 @@
 #include "app/cfdm_file.h"
 #include "app/cube_definition.h"
 #include "engine/errors.h"
+#include "engine/format.h"
 #include "engine/messages.h"
 
 namespace qd {
@@ -13,6 +14,8 @@ namespace qd {
 int CliEncrypt(const std::vector<std::string>& args, std::ostream& out) {
   if (args.size() != 1) throw EGenericError("usage: quarrydesk-cli encrypt DEF.cfd");
   std::string name = std::filesystem::absolute(args[0]).lexically_normal().string();
+  if (!std::filesystem::is_regular_file(name))
+    throw EGenericError(Format(Msg(TMsg::SAppFileReadError), name));
   std::string cfdm = CryptCFD(name, ProgramFolder());
   out << Msg(TMsg::SCfdCryptDone) << '\n' << Msg(TMsg::SCfdCryptOutputName) << cfdm << '\n';
   return 0;

@@ -86,13 +86,16 @@ TEST(AutoSave, UnwritableLogEndsTheRunWithAnError) {
 TEST(AutoSave, DateAndTimeFollowTheLocaleWithAnIsoFormUnderC) {
   const char* old = std::getenv("LC_ALL");
   std::string saved = old ? old : "";
-  setenv("LC_ALL", "C", 1);
-  std::string text = FormatLogDateTime(std::time(nullptr));
+  for (const char* locale : {"C", "C.UTF-8"}) {
+    setenv("LC_ALL", locale, 1);
+    std::string text = FormatLogDateTime(std::time(nullptr));
+    EXPECT_TRUE(std::regex_match(text, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")))
+        << locale << ": " << text;
+  }
   if (old)
     setenv("LC_ALL", saved.c_str(), 1);
   else
     unsetenv("LC_ALL");
-  EXPECT_TRUE(std::regex_match(text, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)"))) << text;
 }
 
 }  // namespace qd

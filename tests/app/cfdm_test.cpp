@@ -118,6 +118,8 @@ TEST(Cfdm, CliEncryptWritesTheFileOrNamesTheMissingCompanion) {
   EXPECT_EQ(RunCli({"encrypt", cfd}, out, err), 1);
   EXPECT_EQ(err.str(), "quarrydesk-cli encrypt: 无法找到查询语句文件，Cube定义文件加密失败！\n");
   EXPECT_FALSE(std::filesystem::exists(tmp.Path("sales.cfdm")));
+  EXPECT_EQ(RunCli({"encrypt", tmp.Path("none.cfd")}, out, err), 1);
+  EXPECT_NE(err.str().find("无法读取文件“" + tmp.Path("none.cfd") + "”！"), std::string::npos);
   // A NUL byte would not survive the cipher: refused instead of packed.
   tmp.Write("query.sql", std::string("select '\0'", 10));
   EXPECT_THROW(CryptCFD(cfd, "/prog/"), ECubeError);
@@ -153,10 +155,11 @@ class TFakeCube : public TRealTimeCubeTarget {
 
 TEST(MakeCfd, PlacesFieldsWithoutRegardToCaseThenBuildsAndSaves) {
   testing::TTempFolder tmp;
-  std::string cfd = WriteDefinition(
-      tmp,
-      "[Cube]\r\nDgRow1=region\r\nDgCol1=ORDERDATE\r\nDgCol1AsDate=1\r\nDgSum1=Amount;金额\r\n"
-      "DgKeyField=id\r\n[Other]\r\nOutPutFile=out.vtc\r\n");
+  std::string cfd =
+      WriteDefinition(tmp,
+                      "[Cube]\r\nDgRow1=region "
+                      ";地区\r\nDgCol1=ORDERDATE\r\nDgCol1AsDate=1\r\nDgSum1=Amount;金额\r\n"
+                      "DgKeyField=id\r\n[Other]\r\nOutPutFile=out.vtc\r\n");
   TFakeCube cube;
   TMessageList messages;
   EXPECT_TRUE(MakeCFD(cfd, "/prog/", cube, messages));
