@@ -7,6 +7,7 @@
 
 #include "engine/errors.h"
 #include "engine/format.h"
+#include "engine/messages.h"
 
 namespace qd {
 namespace {
@@ -181,7 +182,7 @@ void TField::SetValue(const TVariant& v) {
   }
   if (ds.FState != TDataSetState::dsEdit && ds.FState != TDataSetState::dsInsert)
     throw EGenericError("Dataset not in edit or insert mode");
-  if (FReadOnly) throw EGenericError(Format("Field '%s' cannot be modified", FName));
+  if (FReadOnly) throw EGenericError(Format(Msg(TMsg::SFieldReadOnly), DisplayLabel()));
   ds.SetDataValue(FIndex, v);
 }
 
@@ -214,11 +215,13 @@ void TDataSet::SetActive(bool value) {
       FState = TDataSetState::dsInactive;
       throw;
     }
+    DoAfterOpen();
   } else {
     DoClose();
     FState = TDataSetState::dsInactive;
     FEof = FBof = true;
     FRecNo = 0;
+    DoAfterClose();
   }
 }
 
@@ -239,6 +242,35 @@ void TDataSet::Next() {
     ++FRecNo;
     CalcCurrentRecord();
   }
+}
+
+void TDataSet::Prior() {
+  if (!Active()) throw EGenericError(Format("%s: Cannot perform this operation on a closed dataset", Name));
+  if (FBof) return;
+  FEof = false;
+  FBof = !DoPrior();
+  if (!FBof) {
+    if (FRecNo > 1) --FRecNo;
+    CalcCurrentRecord();
+  }
+}
+
+void TDataSet::Last() {
+  if (!Active()) throw EGenericError(Format("%s: Cannot perform this operation on a closed dataset", Name));
+  bool found = DoLast();
+  FEof = true;
+  FBof = !found;
+  if (found) CalcCurrentRecord();
+}
+
+bool TDataSet::DoPrior() { throw EGenericError(Msg(TMsg::SDataSetForwardOnly)); }
+bool TDataSet::DoLast() { throw EGenericError(Msg(TMsg::SDataSetForwardOnly)); }
+void TDataSet::SetRecNo(std::int64_t) { throw EGenericError(Msg(TMsg::SDataSetForwardOnly)); }
+void TDataSet::GotoBookmark(const TBookmark&) {
+  throw EGenericError(Msg(TMsg::SDataSetForwardOnly));
+}
+bool TDataSet::Locate(std::string_view, const std::vector<TVariant>&, TLocateOptions) {
+  throw EGenericError(Msg(TMsg::SDataSetForwardOnly));
 }
 
 void TDataSet::CalcCurrentRecord() {
@@ -303,7 +335,7 @@ void TDataSet::ClearFields() {
 }
 
 bool TDataSet::IsNullAt(int i) const {
-  if (FEof && FBof) return true;
+  if (FEof && FBof && FState != TDataSetState::dsInsert) return true;
   if (i >= FDataFieldCount) return VarIsNull(FCalcValues[i - FDataFieldCount]);
   return DataIsNull(i);
 }

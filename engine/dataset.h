@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -38,6 +39,28 @@ using TVariant = std::variant<std::monostate, bool, std::int64_t, double, std::s
 bool VarIsNull(const TVariant& v);
 
 enum class TDataSetState : std::uint8_t { dsInactive, dsBrowse, dsEdit, dsInsert, dsCalcFields };
+
+//! Options of Locate.
+enum class TLocateOption : std::uint8_t { loCaseInsensitive = 0, loPartialKey = 1 };
+
+//! A set of Locate options.
+class TLocateOptions {
+ public:
+  constexpr TLocateOptions() = default;
+  constexpr TLocateOptions(std::initializer_list<TLocateOption> options) {
+    for (TLocateOption o : options) FBits |= Bit(o);
+  }
+  constexpr bool Contains(TLocateOption o) const { return (FBits & Bit(o)) != 0; }
+
+ private:
+  static constexpr std::uint8_t Bit(TLocateOption o) {
+    return static_cast<std::uint8_t>(1u << static_cast<unsigned>(o));
+  }
+  std::uint8_t FBits = 0;
+};
+
+//! An opaque position of a record; empty when there is none.
+using TBookmark = std::string;
 
 class TDataSet;
 
@@ -105,8 +128,21 @@ class TDataSet {
   void Next();
   bool Eof() const { return FEof; }
   bool Bof() const { return FBof; }
-  //! Records read since First (1-based position of the current record).
-  std::int64_t RecNo() const { return FRecNo; }
+  //! Moves back one record; sets Bof when there is none before. Datasets that
+  //! read forward only raise EGenericError.
+  void Prior();
+  //! Moves to the last record and sets Eof.
+  void Last();
+  //! True when the dataset has no current record.
+  bool IsEmpty() const { return FEof && FBof; }
+  //! 1-based position of the current record (records read since First for
+  //! datasets that do not keep positions).
+  std::int64_t RecNo() const {
+    std::int64_t n = DoRecNo();
+    return n >= 0 ? n : FRecNo;
+  }
+  //! Moves to record number n; forward-only datasets raise EGenericError.
+  virtual void SetRecNo(std::int64_t n);
   //! Number of records when the dataset knows it, else -1.
   virtual std::int64_t RecordCount() const { return -1; }
 
@@ -135,6 +171,19 @@ class TDataSet {
   virtual void Cancel();
   virtual void Delete();
 
+  // Bookmarks and searching; forward-only datasets give no bookmarks and raise
+  // EGenericError on GotoBookmark and Locate.
+  virtual TBookmark GetBookmark() const { return {}; }
+  virtual bool BookmarkValid(const TBookmark&) const { return false; }
+  virtual void GotoBookmark(const TBookmark& bookmark);
+  //! Moves to the first record whose fields (names separated by ";") match the
+  //! values; false, with the cursor unchanged, when none does.
+  virtual bool Locate(std::string_view keyFields, const std::vector<TVariant>& keyValues,
+                      TLocateOptions options);
+  bool Locate(std::string_view keyField, const TVariant& keyValue, TLocateOptions options) {
+    return Locate(keyField, std::vector<TVariant>{keyValue}, options);
+  }
+
   //! Command time-out in seconds (0 = none); adapters honour it.
   int CommandTimeout = 30;
 
@@ -142,10 +191,20 @@ class TDataSet {
   // Subclass hooks. DoOpen declares the data fields with AddDataField.
   virtual void DoOpen() = 0;
   virtual void DoClose() = 0;
+  //! Run once the dataset is open on its first record, and once it is closed.
+  virtual void DoAfterOpen() {}
+  virtual void DoAfterClose() {}
   //! Moves to the first record; false when there is none.
   virtual bool DoFirst() = 0;
   //! Moves to the next record; false at the end.
   virtual bool DoNext() = 0;
+  //! Moves to the previous and the last record; false when there is none.
+  //! The defaults raise EGenericError (forward-only datasets).
+  virtual bool DoPrior();
+  virtual bool DoLast();
+  //! 1-based position of the current record, or -1 when the dataset does not
+  //! keep positions (then the base counts the records read).
+  virtual std::int64_t DoRecNo() const { return -1; }
   virtual bool DataIsNull(int field) const = 0;
   virtual TVariant DataValue(int field) const = 0;
   //! Editing hook; only called in edit or insert state.
@@ -162,6 +221,7 @@ class TDataSet {
   //! Re-runs the calculated-fields callback for the current record.
   void CalcCurrentRecord();
   void SetEof(bool eof) { FEof = eof; }
+  void SetBof(bool bof) { FBof = bof; }
 
  private:
   friend class TField;
