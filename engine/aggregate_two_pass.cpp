@@ -102,16 +102,13 @@ TDPFactData::TDPFactData(const TFactTable& facts, int summaryIndex, bool valueOr
   }
 }
 
-void TDPFactData::SetCells(std::vector<std::int32_t> primary,
-                           std::vector<std::pair<std::uint32_t, std::int32_t>> extra) {
-  FPrimary = std::move(primary);
-  FExtra = std::move(extra);
+void TDPFactData::SetCells(std::vector<std::int32_t> cells) {
+  FCells = std::move(cells);
   FPending = false;
 }
 
 void TDPFactData::Reset() {
-  FPrimary = {};
-  FExtra = {};
+  FCells = {};
   FPending = true;
 }
 
@@ -152,8 +149,7 @@ void TDoTwoPassHelper::Finish(TTwoPassRecord& r) const {
 
 // ---------------------------------------------------------------- second pass
 
-void RunSecondPass(TTotals& totals, const TDPFactData& data,
-                   std::span<const std::int32_t> targetOfSource,
+void RunSecondPass(TTotals& totals, const TDPFactData& data, const TCellTargets& targets,
                    const TSecondPassOptions& options) {
   const std::size_t cells = totals.Size();
   std::vector<TDoTwoPassHelper> helpers;
@@ -163,21 +159,18 @@ void RunSecondPass(TTotals& totals, const TDPFactData& data,
     std::int32_t n = totals.Counts[c];
     helpers.emplace_back(n, n != 0 ? totals.Sums[c] / n : 0.0, opts);
   }
-  const auto& primary = data.PrimaryCells();
-  const auto& extra = data.ExtraCells();
-  const std::size_t sources = targetOfSource.size();
-  auto feed = [&](std::int32_t source, std::size_t entry) {
-    if (source < 0 || static_cast<std::size_t>(source) >= sources) return;
-    std::int32_t t = targetOfSource[source];
-    if (t >= 0 && static_cast<std::size_t>(t) < cells)
-      helpers[t].Feed(static_cast<std::int64_t>(entry), data.Value(entry));
-  };
-  std::size_t e = 0;
-  const std::size_t entries = std::min(primary.size(), data.Size());
+  const std::vector<std::int32_t>& sourceOf = data.Cells();
+  const std::size_t sources = targets.SourceCount();
+  const std::size_t entries = std::min(sourceOf.size(), data.Size());
   for (std::size_t i = 0; i < entries; ++i) {
-    feed(primary[i], i);
-    for (; e < extra.size() && extra[e].first <= i; ++e) {
-      if (extra[e].first == i) feed(extra[e].second, i);
+    std::int32_t source = sourceOf[i];
+    if (source < 0 || static_cast<std::size_t>(source) >= sources) continue;
+    const double v = data.Value(i);
+    for (std::uint32_t j = targets.Start[source]; j < targets.Start[source + 1]; ++j) {
+      std::int32_t t = targets.Cells[j];
+      if (t >= 0 && static_cast<std::size_t>(t) < cells) {
+        helpers[t].Feed(static_cast<std::int64_t>(i), v);
+      }
     }
   }
   std::vector<TTwoPassRecord> records(cells);

@@ -30,7 +30,7 @@ class TTwoPassDataArray {
 };
 
 //! The record order of one summary for the second pass, and per entry the
-//! cells ("source cells", numbered by the model) the record belongs to.
+//! source cell (numbered by the model) the record was aggregated into.
 class TDPFactData {
  public:
   TDPFactData(const TFactTable& facts, int summaryIndex, bool valueOrdered);
@@ -45,15 +45,12 @@ class TDPFactData {
   std::uint32_t Record(std::size_t i) const { return FRecords[i]; }
   double Value(std::size_t i) const { return FValues[i]; }
 
-  //! Sets the cells of every entry: `primary[i]` is the first cell of entry i
-  //! (-1: none); `extra` lists further (entry, cell) pairs sorted by entry.
-  void SetCells(std::vector<std::int32_t> primary,
-                std::vector<std::pair<std::uint32_t, std::int32_t>> extra);
+  //! Sets the source cell of every entry (-1: the record feeds no cell).
+  void SetCells(std::vector<std::int32_t> cells);
   //! Drops the collected cells and sets the pending flag.
   void Reset();
 
-  const std::vector<std::int32_t>& PrimaryCells() const { return FPrimary; }
-  const std::vector<std::pair<std::uint32_t, std::int32_t>>& ExtraCells() const { return FExtra; }
+  const std::vector<std::int32_t>& Cells() const { return FCells; }
 
  private:
   int FSummary;
@@ -61,8 +58,7 @@ class TDPFactData {
   bool FPending = true;
   std::vector<std::uint32_t> FRecords;
   std::vector<double> FValues;
-  std::vector<std::int32_t> FPrimary;
-  std::vector<std::pair<std::uint32_t, std::int32_t>> FExtra;
+  std::vector<std::int32_t> FCells;
 };
 
 //! Custom functions and the Sender passed to their event.
@@ -120,10 +116,24 @@ class TDoTwoPassHelper {
   std::vector<double> FValues;
 };
 
+//! The cells of some totals that each source cell feeds: the cells of source
+//! c are Cells[Start[c] .. Start[c + 1]).
+struct TCellTargets {
+  std::vector<std::uint32_t> Start{0};
+  std::vector<std::int32_t> Cells;
+
+  std::size_t SourceCount() const { return Start.size() - 1; }
+  //! Appends the next source cell with its target cells.
+  void AddSource(std::span<const std::int32_t> targets) {
+    Cells.insert(Cells.end(), targets.begin(), targets.end());
+    Start.push_back(static_cast<std::uint32_t>(Cells.size()));
+  }
+};
+
 //! Runs the second pass into `totals`: walks the entries of `data` in order
-//! and feeds each entry's value to the cells `targetOfSource[cell]` of its
-//! source cells (-1: not part of these totals). Marks the totals done.
-void RunSecondPass(TTotals& totals, const TDPFactData& data,
-                   std::span<const std::int32_t> targetOfSource, const TSecondPassOptions& options);
+//! and feeds each entry's value, with its position as record number, to the
+//! target cells of its source cell. Marks the totals done.
+void RunSecondPass(TTotals& totals, const TDPFactData& data, const TCellTargets& targets,
+                   const TSecondPassOptions& options);
 
 }  // namespace qd

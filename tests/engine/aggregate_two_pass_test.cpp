@@ -57,18 +57,6 @@ void CheckSecondPass(bool valueOrdered, std::uint64_t seed) {
   auto facts = RandomFacts(seed, 3000);
   const std::int32_t n = facts->RecordCount();
   for (int s = 0; s < 2; ++s) {
-    // The source cells: every base and roll-up key.
-    std::vector<std::int64_t> sources;
-    for (std::int32_t r = 0; r < n; ++r) {
-      sources.push_back(BaseKey(*facts, r));
-      sources.push_back(RollUpKey(*facts, r));
-    }
-    std::sort(sources.begin(), sources.end());
-    sources.erase(std::unique(sources.begin(), sources.end()), sources.end());
-    auto sourceOf = [&](std::int64_t key) {
-      return static_cast<std::int32_t>(std::lower_bound(sources.begin(), sources.end(), key) -
-                                       sources.begin());
-    };
     // First pass of the mask and the naive cells.
     TSummaryArray first;
     std::map<std::int64_t, TNaiveCell> naive;
@@ -79,23 +67,30 @@ void CheckSecondPass(bool valueOrdered, std::uint64_t seed) {
       }
     }
     auto totals = first.ToTotals(std::make_shared<TKeyList>());
-    std::vector<std::int32_t> target(sources.size());
-    for (std::size_t i = 0; i < sources.size(); ++i) {
-      target[i] = static_cast<std::int32_t>(totals->IndexOf(Masked(sources[i])));
+    // Each base cell feeds its own masked cell and that of its roll-up.
+    std::vector<std::int64_t> bases;
+    for (std::int32_t r = 0; r < n; ++r) bases.push_back(BaseKey(*facts, r));
+    std::sort(bases.begin(), bases.end());
+    bases.erase(std::unique(bases.begin(), bases.end()), bases.end());
+    TCellTargets targets;
+    for (std::int64_t key : bases) {
+      std::int64_t rollUp = (10 + key / 8 / 2) * 8 + key % 8;
+      std::int32_t cells[] = {static_cast<std::int32_t>(totals->IndexOf(Masked(key))),
+                              static_cast<std::int32_t>(totals->IndexOf(Masked(rollUp)))};
+      targets.AddSource(cells);
     }
     TDPFactData data(*facts, s, valueOrdered);
     ASSERT_TRUE(data.Pending());
-    std::vector<std::int32_t> primary(data.Size());
-    std::vector<std::pair<std::uint32_t, std::int32_t>> extra;
+    std::vector<std::int32_t> sourceCells(data.Size());
     for (std::size_t i = 0; i < data.Size(); ++i) {
       auto r = static_cast<std::int32_t>(data.Record(i));
       ASSERT_EQ(std::bit_cast<std::uint64_t>(data.Value(i)),
                 std::bit_cast<std::uint64_t>(facts->Value(r, s)));
-      primary[i] = sourceOf(BaseKey(*facts, r));
-      extra.emplace_back(static_cast<std::uint32_t>(i), sourceOf(RollUpKey(*facts, r)));
+      sourceCells[i] = static_cast<std::int32_t>(
+          std::lower_bound(bases.begin(), bases.end(), BaseKey(*facts, r)) - bases.begin());
     }
-    data.SetCells(std::move(primary), std::move(extra));
-    RunSecondPass(*totals, data, target, {});
+    data.SetCells(std::move(sourceCells));
+    RunSecondPass(*totals, data, targets, {});
     EXPECT_TRUE(totals->TwoPassDone);
     EXPECT_EQ(totals->TwoPassOrdered, valueOrdered);
 
@@ -150,13 +145,15 @@ TEST(SecondPass, CellsFedMoreThanTheFirstPassCountedRaise) {
   first.Add(0, 1.0);  // one record counted, ten fed
   auto totals = first.ToTotals(std::make_shared<TKeyList>());
   TDPFactData data(*facts, 0, true);
-  data.SetCells(std::vector<std::int32_t>(data.Size(), 0), {});
-  std::vector<std::int32_t> target{0};
-  EXPECT_THROW(RunSecondPass(*totals, data, target, {}), EGenericError);
+  data.SetCells(std::vector<std::int32_t>(data.Size(), 0));
+  TCellTargets targets;
+  std::int32_t cell[] = {0};
+  targets.AddSource(cell);
+  EXPECT_THROW(RunSecondPass(*totals, data, targets, {}), EGenericError);
   EXPECT_FALSE(totals->TwoPassDone);
   data.Reset();
   EXPECT_TRUE(data.Pending());
-  EXPECT_TRUE(data.PrimaryCells().empty());
+  EXPECT_TRUE(data.Cells().empty());
 }
 
 TEST(ValueOrder, IsStableAndTreatsBothZerosAsEqual) {
