@@ -102,4 +102,16 @@ bool OpenDefinitionFile(const std::string& fileName, std::string_view programFol
   return built;
 }
 
+void BuildDefinitionFile(const std::string& fileName, std::string_view programFolder,
+                         TRealTimeCubeTarget& cube) {
+  std::string ext = std::filesystem::path(fileName).extension().string();
+  if (!SameText(ext, ".cfd") && !SameText(ext, ".cfdm"))
+    throw ECubeError(Format(Msg(TMsg::SCfdNotADefinition), fileName));
+  TMessageList messages;
+  if (OpenDefinitionFile(fileName, programFolder, cube, messages)) return;
+  std::string text;
+  for (const std::string& m : messages.Messages) text += (text.empty() ? "" : "\n") + m;
+  throw ECubeError(text.empty() ? Format(Msg(TMsg::SCfdmNoDefinition), fileName) : text);
+}
+
 }  // namespace qd

@@ -62,4 +62,9 @@ bool MakeCFD(const std::string& fileName, std::string_view programFolder, TRealT
 bool OpenDefinitionFile(const std::string& fileName, std::string_view programFolder,
                         TRealTimeCubeTarget& cube, TMessageSink& sink);
 
+//! The same for callers without message boxes (the command-line tool): a
+//! failure is thrown as ECubeError carrying the messages, one per line.
+void BuildDefinitionFile(const std::string& fileName, std::string_view programFolder,
+                         TRealTimeCubeTarget& cube);
+
 }  // namespace qd

@@ -211,3 +211,24 @@ TEST(MakeCfd, OpeningAnEncryptedDefinitionBuildsAndLeavesNoTemporaryFiles) {
 }
 
 }  // namespace qd
+
+namespace qd {
+
+TEST(MakeCfd, CommandLineBuildThrowsTheMessagesItWouldShow) {
+  testing::TTempFolder tmp;
+  TFakeCube cube;
+  EXPECT_NO_THROW(BuildDefinitionFile(WriteDefinition(tmp, "[Cube]\r\nDgRow1=ID\r\n"), "/", cube));
+  EXPECT_TRUE(cube.Active());
+  try {
+    BuildDefinitionFile(tmp.Write("b.cfd", "[DB]\r\nConnectString=conn.txt\r\n"), "/", cube);
+    FAIL();
+  } catch (const ECubeError& e) {
+    EXPECT_STREQ(e.what(), "无法找到查询语句文件，CUBE生成失败！");
+  }
+  tmp.Write("empty.cfdm", EncryptString("nothing", CfdApplicationKey));
+  EXPECT_THROW(BuildDefinitionFile(tmp.Path("empty.cfdm"), "/", cube), ECubeError);
+  EXPECT_THROW(BuildDefinitionFile(tmp.Path("conn.txt"), "/", cube), ECubeError);
+  EXPECT_FALSE(HasTempFiles(tmp.Folder()));
+}
+
+}  // namespace qd
