@@ -1,0 +1,210 @@
+#include "model/dimension_state.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "engine/messages.h"
+
+namespace qd {
+
+namespace {
+
+// Appends the nodes of a subtree to the flat list, parents before children.
+void Flatten(const TDimMembers& list, std::vector<TDimMember*>& out) {
+  for (const auto& m : list) {
+    out.push_back(m.get());
+    Flatten(m->Children, out);
+  }
+}
+
+}  // namespace
+
+TDimensionState::TDimensionState(TGridInfo* owner, int dimIndex, const TDimension* dimension)
+    : FOwner(owner), FDimIndex(dimIndex), FDimension(dimension) {
+  if (dimension) {
+    Group = dimension->Group;
+    TotalAppearance = dimension->TotalAppearance;
+    DisplayName = dimension->DisplayName;
+    Attribute = dimension->DefaultAttributeName;
+    SortType = dimension->SortType;
+  }
+}
+
+std::string TDimensionState::MemberCaption(int member) const {
+  const TDimension& d = *FDimension;
+  const std::size_t m = static_cast<std::size_t>(member);
+  if (const int a = d.Attributes.IndexOf(Attribute); a >= 0) {
+    const auto& values = d.Attributes.Values(a);
+    if (!values.empty()) return m < values.size() ? values[m] : std::string();
+  }
+  if (d.TextKey && !d.TextKeys.empty())
+    return m < d.TextKeys.size() ? d.TextKeys[m] : std::string();
+  return m < d.MemberKeys.size() ? std::to_string(d.MemberKeys[m]) : std::string();
+}
+
+void TDimensionState::BuildMembers() {
+  Members.clear();
+  if (!FDimension) return;
+  const TDimension& d = *FDimension;
+  const int count = d.MemberCount();
+
+  std::vector<int> memberSet;
+  if (d.LookupLoaded) {
+    for (int m : d.UsedMembers)
+      if (m >= 0 && m < count) memberSet.push_back(m);
+  } else {
+    memberSet.resize(static_cast<std::size_t>(count));
+    std::iota(memberSet.begin(), memberSet.end(), 0);
+  }
+
+  const bool hierarchy = d.HasHierarchy && static_cast<int>(d.Parents.size()) == count;
+  auto parentOf = [&](int m) {
+    const int p = hierarchy ? d.Parents[static_cast<std::size_t>(m)] : -1;
+    return p >= 0 && p < count ? p : -1;
+  };
+  std::vector<char> inSet(static_cast<std::size_t>(count), 0);
+  for (int m : memberSet) inSet[static_cast<std::size_t>(m)] = 1;
+  if (hierarchy) {
+    for (std::size_t i = 0; i < memberSet.size(); ++i) {
+      const int p = parentOf(memberSet[i]);
+      if (p >= 0 && !inSet[static_cast<std::size_t>(p)]) {
+        inSet[static_cast<std::size_t>(p)] = 1;
+        memberSet.push_back(p);  // its own ancestors are met later in this walk
+      }
+    }
+  }
+
+  std::vector<std::unique_ptr<TDimMember>> nodes(static_cast<std::size_t>(count));
+  for (std::size_t pos = 0; pos < memberSet.size(); ++pos) {
+    const int m = memberSet[pos];
+    auto node = std::make_unique<TDimMember>();
+    node->Id = m;
+    node->Caption = MemberCaption(m);
+    node->DatabasePosition = static_cast<int>(pos);
+    node->DatabaseSortKey = static_cast<std::size_t>(m) < d.DatabaseOrder.size()
+                                ? d.DatabaseOrder[static_cast<std::size_t>(m)]
+                                : m;
+    nodes[static_cast<std::size_t>(m)] = std::move(node);
+  }
+  // A parent list that runs in a circle would cut members off the tree: such a
+  // member is put at the top level instead.
+  auto reachesRoot = [&](int m) {
+    for (int steps = 0; m >= 0; ++steps) {
+      if (steps > count) return false;
+      m = parentOf(m);
+    }
+    return true;
+  };
+  std::vector<TDimMember*> raw(static_cast<std::size_t>(count), nullptr);
+  for (int m : memberSet)
+    raw[static_cast<std::size_t>(m)] = nodes[static_cast<std::size_t>(m)].get();
+  for (int m : memberSet) {
+    const int p = parentOf(m);
+    auto node = std::move(nodes[static_cast<std::size_t>(m)]);
+    if (p >= 0 && reachesRoot(m))
+      raw[static_cast<std::size_t>(p)]->AddChild(std::move(node));
+    else
+      Members.push_back(std::move(node));
+  }
+}
+
+void TDimensionState::InitGroups() {
+  Groups.clear();
+  auto other = std::make_unique<TDimMember>();
+  other->Id = kOtherGroupId;
+  other->Caption = Msg(TMsg::SGridOtherGroup);
+  other->Group = true;
+  Groups.push_back(std::move(other));
+}
+
+void TDimensionState::BuildNodeTables(bool restoring) {
+  FNodes.clear();
+  Flatten(Members, FNodes);
+  Flatten(Groups, FNodes);
+  if (restoring) {
+    std::stable_sort(FNodes.begin(), FNodes.end(), [](const TDimMember* a, const TDimMember* b) {
+      const int pa = a->DatabasePosition < 0 ? INT32_MAX : a->DatabasePosition;
+      const int pb = b->DatabasePosition < 0 ? INT32_MAX : b->DatabasePosition;
+      return pa < pb;
+    });
+  }
+  const std::size_t n = FNodes.size();
+  for (std::size_t i = 0; i < n; ++i) FNodes[i]->Index = static_cast<int>(i);
+
+  FLevels.assign(n, 1);
+  FParents.assign(n, -1);
+  FDescendants.assign(n, 0);
+  FCubeMembers.assign(n, -1);
+  FChildren.assign(n, {});
+  FTopNodes.clear();
+  FLevelCount = 1;
+  int maxMember = -1;
+  for (std::size_t i = 0; i < n; ++i) {
+    const TDimMember* m = FNodes[i];
+    if (!m->Group && m->Id >= 0) FCubeMembers[i] = m->Id;
+    maxMember = std::max(maxMember, FCubeMembers[i]);
+    if (m->Parent) FParents[i] = m->Parent->Index;
+    for (const auto& c : m->Children) FChildren[i].push_back(c->Index);
+    int level = 1;
+    for (const TDimMember* p = m->Parent; p; p = p->Parent) {
+      ++level;
+      ++FDescendants[static_cast<std::size_t>(p->Index)];
+    }
+    FLevels[i] = level;
+    FLevelCount = std::max(FLevelCount, level);
+    if (level == 1) FTopNodes.push_back(static_cast<int>(i));
+  }
+  FMemberNodes.assign(static_cast<std::size_t>(maxMember + 1), -1);
+  for (std::size_t i = 0; i < n; ++i)
+    if (FCubeMembers[i] >= 0)
+      FMemberNodes[static_cast<std::size_t>(FCubeMembers[i])] = static_cast<int>(i);
+
+  FSortedOrder.resize(n);
+  std::iota(FSortedOrder.begin(), FSortedOrder.end(), 0);
+  FPositions = FSortedOrder;
+  UpdateFilterActive();
+}
+
+int TDimensionState::NodeOfMember(int member) const {
+  if (member < 0 || static_cast<std::size_t>(member) >= FMemberNodes.size()) return -1;
+  return FMemberNodes[static_cast<std::size_t>(member)];
+}
+
+bool TDimensionState::IsInGroup(int node) const {
+  for (; node >= 0; node = ParentNode(node))
+    if (IsGroupNode(node)) return true;
+  return false;
+}
+
+void TDimensionState::SortMembers(const TCompare& custom) {
+  std::iota(FSortedOrder.begin(), FSortedOrder.end(), 0);
+  auto byKey = [this](int a, int b) { return Node(a).DatabaseSortKey < Node(b).DatabaseSortKey; };
+  switch (SortType) {
+    case TDimSortType::dsDatabase:
+      std::stable_sort(FSortedOrder.begin(), FSortedOrder.end(), byKey);
+      break;
+    case TDimSortType::dsNameAsc:
+    case TDimSortType::dsNameDesc: {
+      const bool desc = SortType == TDimSortType::dsNameDesc;
+      std::stable_sort(FSortedOrder.begin(), FSortedOrder.end(), [&](int a, int b) {
+        const int c = Node(a).Caption.compare(Node(b).Caption);
+        return desc ? c > 0 : c < 0;
+      });
+      break;
+    }
+    case TDimSortType::dsCustom:
+      if (custom)
+        std::stable_sort(FSortedOrder.begin(), FSortedOrder.end(),
+                         [&](int a, int b) { return custom(*this, a, b) < 0; });
+      break;
+  }
+  for (std::size_t i = 0; i < FSortedOrder.size(); ++i)
+    FPositions[static_cast<std::size_t>(FSortedOrder[i])] = static_cast<int>(i);
+}
+
+void TDimensionState::UpdateFilterActive() {
+  FilterActive =
+      std::any_of(FNodes.begin(), FNodes.end(), [](const TDimMember* m) { return !m->Visible; });
+}
+
+}  // namespace qd

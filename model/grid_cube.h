@@ -1,0 +1,49 @@
+// What the grid model reads of a cube: the built dimensions, summaries and fact
+// table, the dimension map, and the registration of models. The cube component
+// implements it through a small adapter; tests use an in-memory cube.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/dim_map.h"
+#include "engine/dimension.h"
+#include "engine/fact_table.h"
+
+namespace qd {
+
+class TGridInfo;
+
+//! A dimension-map entry of type dsSummary, as the summary settings follow it.
+struct TSummarySource {
+  int MapIndex = 0;
+  std::string FieldName;
+  std::string DisplayName;
+};
+
+class TGridCube {
+ public:
+  virtual ~TGridCube() = default;
+
+  //! True while a built cube is held.
+  virtual bool IsActive() const = 0;
+  //! The built dimensions and summaries (empty while inactive).
+  virtual const TDimensions& Dimensions() const = 0;
+  virtual const TSummaries& Summaries() const = 0;
+  //! The fact records; nullptr while inactive.
+  virtual const TFactTable* FactTable() const = 0;
+  //! The dsSummary entries of the dimension map, in map order.
+  virtual std::vector<TSummarySource> MapSummaries() const = 0;
+
+  //! Appends the model to the cube's models and notifies it with code 2 at once.
+  virtual void RegisterGridModel(TGridInfo* model) = 0;
+  //! Forgets the model; no notification.
+  virtual void UnregisterGridModel(TGridInfo* model) = 0;
+  //! Discards the built cube after a failed aggregation (notifies code 2).
+  virtual void Deactivate() = 0;
+
+  int DimensionCount() const { return static_cast<int>(Dimensions().size()); }
+  int SummaryCount() const { return static_cast<int>(Summaries().size()); }
+};
+
+}  // namespace qd

@@ -1,0 +1,394 @@
+#include "model/grid_info.h"
+
+#include <algorithm>
+
+#include "engine/messages.h"
+
+namespace qd {
+
+TGridInfo::TGridInfo(TGridListener* owner) : FOwner(owner) {
+  FFunctionDefs.EnsureStandard();
+}
+
+TGridInfo::~TGridInfo() {
+  FDestroying = true;
+  FPosted.clear();
+  if (FCube) FCube->UnregisterGridModel(this);
+}
+
+// ---- Binding and notification ----
+
+void TGridInfo::SetCube(TGridCube* cube, bool loading) {
+  if (cube == FCube) return;
+  if (FCube) FCube->UnregisterGridModel(this);
+  FCube = cube;
+  if (FCube) {
+    FCube->RegisterGridModel(this);  // notifies code 2 at once
+  } else {
+    BeginUpdate();
+    ClearBuilt();
+    EndUpdate(0);
+  }
+  if (!loading) Post(9);
+}
+
+bool TGridInfo::IsActive() const {
+  return FCube && FCube->IsActive();
+}
+
+void TGridInfo::CubeChanged(int code) {
+  if (!FCube) return;
+  BeginUpdate();
+  try {
+    switch (code) {
+      case 3:
+        FSummarySettings.RebuildFromSummaries(FCube->Summaries());
+        BuildDimensionStates();
+        break;
+      case 4:
+        FAggregation.DropActive();
+        for (auto& s : FAggregation.States()) s->Reset();
+        RebuildMemberTrees();
+        break;
+      default:
+        FSummarySettings.SyncWithDimensionMap(FCube->MapSummaries());
+        BuildDimensionStates();
+        break;
+    }
+  } catch (...) {
+    FUpdateCount = std::max(0, FUpdateCount - 1);
+    throw;
+  }
+  EndUpdate(0);
+}
+
+void TGridInfo::AddListener(TGridListener* listener) {
+  if (!listener || std::find(FListeners.begin(), FListeners.end(), listener) != FListeners.end())
+    return;
+  FListeners.push_back(listener);
+  Post(0, listener);
+}
+
+void TGridInfo::RemoveListener(TGridListener* listener) {
+  std::erase(FListeners, listener);
+  std::erase_if(FPosted, [listener](const TPosted& p) { return p.Only == listener; });
+}
+
+void TGridInfo::BeginUpdate() {
+  if (++FUpdateCount == 1 && OnBusyChanged) OnBusyChanged(true);
+}
+
+void TGridInfo::EndUpdate(std::uint8_t kind) {
+  if (FUpdateCount > 1) {
+    --FUpdateCount;
+    return;
+  }
+  try {
+    Rebuild(kind);
+  } catch (...) {
+    FUpdateCount = 0;
+    if (OnBusyChanged) OnBusyChanged(false);
+    throw;
+  }
+  FUpdateCount = 0;
+  if (OnBusyChanged) OnBusyChanged(false);
+  Post(kind);
+}
+
+void TGridInfo::Post(std::uint8_t kind, TGridListener* only) {
+  if (!FDestroying) FPosted.push_back({kind, only});
+}
+
+int TGridInfo::ProcessNotifications() {
+  int delivered = 0;
+  while (!FPosted.empty()) {
+    const TPosted p = FPosted.front();
+    FPosted.pop_front();
+    ++delivered;
+    if (p.Only) {
+      p.Only->GridInfoChanged(*this, p.Kind);
+      continue;
+    }
+    if (FOwner) FOwner->GridInfoChanged(*this, p.Kind);
+    const auto listeners = FListeners;  // a listener may unregister itself
+    for (TGridListener* l : listeners)
+      if (std::find(FListeners.begin(), FListeners.end(), l) != FListeners.end())
+        l->GridInfoChanged(*this, p.Kind);
+  }
+  return delivered;
+}
+
+void TGridInfo::Rebuild(std::uint8_t kind) {
+  switch (kind) {
+    case 2:
+      Relayout();
+      break;
+    case 3:
+    case 4:
+    case 5:
+    case 7:
+      SortTrees();
+      Relayout();
+      break;
+    case 8:
+    case 11:
+      BuildTrees(true);
+      break;
+    case 9:
+      break;
+    case 10:
+      BuildDataColumns();
+      break;
+    default:
+      FAggregation.UpdateActiveDimensions();
+      BuildTrees(true);
+      break;
+  }
+}
+
+// ---- Dimension states ----
+
+void TGridInfo::ClearBuilt() {
+  for (auto& t : FTrees) t.clear();
+  for (auto& l : FLines) l.clear();
+  for (auto& c : FCaptions) c.clear();
+  FSubLevels.clear();
+  FDataColumns.clear();
+  FColumnsPerLine = 0;
+  FAggregation.DropActive();
+  FAggregation.States().clear();
+  for (auto& a : FAxes) a.clear();
+  FStates.clear();
+  for (int i = 0; i < FSummarySettings.Count(); ++i) FSummarySettings.Items(i).State = nullptr;
+}
+
+void TGridInfo::BuildDimensionStates() {
+  ClearBuilt();
+  if (!IsActive() || FCube->DimensionCount() == 0 || FCube->SummaryCount() == 0) return;
+  const TDimensions& dims = FCube->Dimensions();
+  for (int d = 0; d < static_cast<int>(dims.size()); ++d) {
+    auto state =
+        std::make_unique<TDimensionState>(this, d, dims[static_cast<std::size_t>(d)].get());
+    state->BuildMembers();
+    state->InitGroups();
+    state->BuildNodeTables(false);
+    if (state->Group != TDimGroup::dgNone) FAxes[static_cast<int>(state->Group)].push_back(d);
+    FStates.push_back(std::move(state));
+  }
+  for (auto& axis : FAxes)
+    std::stable_sort(axis.begin(), axis.end(), [&dims](int a, int b) {
+      return dims[static_cast<std::size_t>(a)]->MapIndex <
+             dims[static_cast<std::size_t>(b)]->MapIndex;
+    });
+  LinkSummaryStates();
+}
+
+void TGridInfo::LinkSummaryStates() {
+  auto& states = FAggregation.States();
+  states.clear();
+  for (int i = 0; i < FSummarySettings.Count(); ++i) FSummarySettings.Items(i).State = nullptr;
+  const TSummaries& sums = FCube->Summaries();
+  for (int s = 0; s < static_cast<int>(sums.size()); ++s) {
+    const TSummary& summary = *sums[static_cast<std::size_t>(s)];
+    TSummaryInfo* info = FSummarySettings.FindByFieldName(summary.BaseFieldName);
+    if (!info) {
+      int nextId = 0;
+      for (int i = 0; i < FSummarySettings.Count(); ++i)
+        nextId = std::max(nextId, FSummarySettings.Items(i).Id + 1);
+      info = &FSummarySettings.Add();
+      info->FieldName = summary.BaseFieldName;
+      info->DisplayName = summary.DisplayName;
+      info->ApplyDefaultFormats();
+      info->Id = nextId;
+    }
+    auto state = std::make_unique<TSummaryState>();
+    state->Index = s;
+    state->Info = info;
+    info->State = state.get();
+    info->DimensionMapIndex = summary.MapIndex;
+    states.push_back(std::move(state));
+  }
+  for (int i = FSummarySettings.Count() - 1; i >= 0; --i) {
+    const TSummaryInfo& info = FSummarySettings.Items(i);
+    if (!info.IsCalculated() && !info.State) FSummarySettings.Delete(i);
+  }
+}
+
+void TGridInfo::RebuildMemberTrees() {
+  for (auto& s : FStates) {
+    s->BuildMembers();
+    s->BuildNodeTables(false);
+  }
+}
+
+// ---- Axes ----
+
+const std::vector<int>& TGridInfo::AxisDims(TDimGroup group) const {
+  static const std::vector<int> kNone;
+  const int g = static_cast<int>(group);
+  return g >= 0 && g < 3 ? FAxes[g] : kNone;
+}
+
+std::string TGridInfo::GetDimName(int dimIndex) const {
+  if (!IsActive() || dimIndex < 0 || dimIndex >= FCube->DimensionCount()) return {};
+  return FCube->Dimensions()[static_cast<std::size_t>(dimIndex)]->BaseFieldName;
+}
+
+int TGridInfo::GetDimAt(int group, int position) const {
+  if (group < 0 || group > 2 || position < 0 || position >= static_cast<int>(FAxes[group].size()))
+    return -9999;
+  return FAxes[group][static_cast<std::size_t>(position)];
+}
+
+void TGridInfo::MoveDim(int dimIndex, TDimGroup group, int position) {
+  if (dimIndex < 0 || dimIndex >= DimensionStateCount() || group == TDimGroup::dgNone) return;
+  position = std::max(0, position);
+  TDimensionState& state = DimensionState(dimIndex);
+  const TDimGroup from = state.Group;
+  const std::vector<int>& source = AxisDims(from);
+  const auto it = std::find(source.begin(), source.end(), dimIndex);
+  const int oldPos = it == source.end() ? -1 : static_cast<int>(it - source.begin());
+  if (from == group && oldPos == position) return;
+
+  bool allow = true;
+  if (BeforeMoveDim) BeforeMoveDim(FOwner, dimIndex, group, position, allow);
+  if (!allow) return;
+  const bool wasActive = from == TDimGroup::dgRow || from == TDimGroup::dgCol;
+  const bool becomesActive = group == TDimGroup::dgRow || group == TDimGroup::dgCol;
+  // Checked before anything changes, so that a refused move leaves no trace.
+  if (becomesActive && !wasActive) FAggregation.CheckAddDimension(dimIndex);
+
+  BeginUpdate();
+  std::vector<int>& target = FAxes[static_cast<int>(group)];
+  const int insertAt = std::min(position, static_cast<int>(target.size()));
+  if (from == group) {
+    target.insert(target.begin() + insertAt, dimIndex);
+    target.erase(target.begin() + (oldPos >= insertAt ? oldPos + 1 : oldPos));
+  } else {
+    target.insert(target.begin() + insertAt, dimIndex);
+    if (oldPos >= 0) {
+      auto& src = FAxes[static_cast<int>(from)];
+      src.erase(src.begin() + oldPos);
+    }
+    state.Group = group;
+  }
+  EndUpdate(1);
+  if (AfterMoveDim) AfterMoveDim(FOwner, dimIndex, group, position);
+}
+
+void TGridInfo::MoveDimAt(int sourceGroup, int sourcePosition, int targetGroup,
+                          int targetPosition) {
+  const int d = GetDimAt(sourceGroup, sourcePosition);
+  if (d == -9999 || targetGroup < 0 || targetGroup > 2) return;
+  MoveDim(d, static_cast<TDimGroup>(targetGroup), targetPosition);
+}
+
+void TGridInfo::SetTotalAppearance(TDimensionState& state, TTotalAppearance value) {
+  if (state.TotalAppearance == value) return;
+  BeginUpdate();
+  state.TotalAppearance = value;
+  EndUpdate(11);
+}
+
+void TGridInfo::SetLowestSubLevelNode(TSubLevelNodeType value) {
+  if (FLowestSubLevel == value) return;
+  BeginUpdate();
+  FLowestSubLevel = value;
+  EndUpdate(10);
+}
+
+void TGridInfo::SetWordWrap(bool value) {
+  if (FWordWrap == value) return;
+  BeginUpdate();
+  FWordWrap = value;
+  EndUpdate(2);
+}
+
+// ---- Reads ----
+
+std::string TGridInfo::GetNodeCaption(const TLabelNode& node) const {
+  if (node.IsTotal() || !node.State) return Msg(TMsg::SGridTotalCaption);
+  return node.State->Node(node.Member).Caption;
+}
+
+bool TGridInfo::IsInGroup(const TLabelNode& node) const {
+  return !node.IsTotal() && node.State && node.State->IsInGroup(node.Member);
+}
+
+bool TGridInfo::GetAttributeValues(const TLabelNode& node, std::vector<std::string>& names,
+                                   std::vector<std::string>& values) const {
+  names.clear();
+  values.clear();
+  if (node.IsTotal() || !node.State || !node.State->Dimension()) return false;
+  const TDimension& d = *node.State->Dimension();
+  if (d.Attributes.Count() < 2) return false;
+  const int member = node.State->CubeMember(node.Member);
+  for (int a = 0; a < d.Attributes.Count(); ++a) {
+    names.push_back(d.Attributes.Name(a));
+    const auto& v = d.Attributes.Values(a);
+    if (member >= 0 && static_cast<std::size_t>(member) < v.size())
+      values.push_back(v[static_cast<std::size_t>(member)]);
+    else
+      values.push_back(Msg(TMsg::SGridUnknownAttributeValue));
+  }
+  return true;
+}
+
+int TGridInfo::HeaderWidth(int axis) const {
+  int width = 0;
+  for (const auto& c : FCaptions[axis]) width += c.Width;
+  return width;
+}
+
+TLabelNode* TGridInfo::GetRowLine(int row) const {
+  if (row < 0 || static_cast<std::size_t>(row) >= FLines[0].size()) return nullptr;
+  return FLines[0][static_cast<std::size_t>(row)];
+}
+
+TLabelNode* TGridInfo::GetColumnLine(int column) const {
+  if (column < 0 || static_cast<std::size_t>(column) >= FDataColumns.size()) return nullptr;
+  return FDataColumns[static_cast<std::size_t>(column)]->ColumnLine;
+}
+
+bool TGridInfo::GetColumnSubLevel(int column, int& summary, int& function, int& subFunction) const {
+  if (column < 0 || static_cast<std::size_t>(column) >= FDataColumns.size()) return false;
+  const TSubLevelNode& n = *FDataColumns[static_cast<std::size_t>(column)];
+  summary = n.SummaryIndex;
+  function = n.Type == TSubLevelNodeType::ltSummary ? FDefaultFunction : n.FunctionIndex;
+  subFunction =
+      n.Type == TSubLevelNodeType::ltSubFunction ? n.SubFunctionIndex : FDefaultSubFunction;
+  return true;
+}
+
+TMemberKey TGridInfo::GetNodesKey(const TLabelNode* rowNode, const TLabelNode* columnNode) const {
+  if (!IsActive()) return {};
+  TMemberKey key(static_cast<std::size_t>(FAggregation.ActiveCount()), -1);
+  FillKey(rowNode, key);
+  FillKey(columnNode, key);
+  return key;
+}
+
+TMemberKey TGridInfo::GetCellKey(int row, int column) const {
+  return GetNodesKey(GetRowLine(row), GetColumnLine(column));
+}
+
+TCellValue TGridInfo::GetCellValue(int row, int column) {
+  int s = 0, f = 0, sf = 0;
+  if (!IsActive() || !GetColumnSubLevel(column, s, f, sf)) return {};
+  TSummaryState* state = FSummarySettings.Items(s).State;
+  if (!state) return {};
+  const auto cell = FAggregation.Lookup(*state, GetCellKey(row, column));
+  if (!cell || cell->Count == 0) return {};
+  switch (static_cast<TFunction>(f)) {
+    case TFunction::stSum:
+      return {cell->Sum, true};
+    case TFunction::stCount:
+      return {static_cast<double>(cell->Count), true};
+    case TFunction::stAverage:
+      return {cell->Sum / cell->Count, true};
+    default:
+      return {};  // second-pass functions need the two-pass data
+  }
+}
+
+}  // namespace qd

@@ -1,0 +1,208 @@
+// The model behind one pivot grid: the axes, the label trees of rows and
+// columns with their expansion, the data columns, and the change notifications
+// the views follow. Views and exporters read it; they never touch the cube.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/dimension_state.h"
+#include "model/function_defs.h"
+#include "model/grid_cube.h"
+#include "model/label_node.h"
+#include "model/model_aggregation.h"
+#include "model/summary_settings.h"
+
+namespace qd {
+
+class TGridInfo;
+
+//! Receives the model's posted change notifications (the owner grid, charts).
+class TGridListener {
+ public:
+  virtual ~TGridListener() = default;
+  virtual void GridInfoChanged(TGridInfo& model, std::uint8_t kind) = 0;
+};
+
+//! A cell value: a cell without a value differs from a cell holding 0.
+struct TCellValue {
+  double Value = 0;
+  bool HasValue = false;
+};
+
+class TGridInfo {
+ public:
+  //! `owner` is the grid control: it receives every notification and is the
+  //! Sender of every event.
+  explicit TGridInfo(TGridListener* owner = nullptr);
+  ~TGridInfo();
+  TGridInfo(const TGridInfo&) = delete;
+  TGridInfo& operator=(const TGridInfo&) = delete;
+
+  // ---- Binding and notification ----
+  //! Binds another cube (registering with it); unless `loading`, posts change 9.
+  void SetCube(TGridCube* cube, bool loading = false);
+  TGridCube* Cube() const { return FCube; }
+  bool IsActive() const;
+  //! Called by the cube: 1 map edited, 2 (de)activated, 3 loaded, 4 facts refreshed.
+  void CubeChanged(int code);
+  //! Registers a listener and posts change 0 to it.
+  void AddListener(TGridListener* listener);
+  void RemoveListener(TGridListener* listener);
+  void BeginUpdate();
+  //! The outermost call rebuilds for the change kind and posts it.
+  void EndUpdate(std::uint8_t kind);
+  int UpdateCount() const { return FUpdateCount; }
+  //! Delivers the posted notifications in arrival order; returns how many.
+  int ProcessNotifications();
+  std::size_t PendingNotifications() const { return FPosted.size(); }
+  //! Called while busy state changes (the hourglass of a view).
+  std::function<void(bool busy)> OnBusyChanged;
+
+  // ---- Settings ----
+  TSummarySettings& SummarySettings() { return FSummarySettings; }
+  TFunctionDefs& FunctionDefs() { return FFunctionDefs; }
+  TSubLevelNodeType LowestSubLevelNode() const { return FLowestSubLevel; }
+  void SetLowestSubLevelNode(TSubLevelNodeType value);
+  bool WordWrap() const { return FWordWrap; }
+  void SetWordWrap(bool value);
+  int DefaultFunction() const { return FDefaultFunction; }
+  int DefaultSubFunction() const { return FDefaultSubFunction; }
+  //! Name of the current pivot state, empty when none.
+  std::string PivotStateName;
+
+  // ---- Axes and dimensions ----
+  int DimensionStateCount() const { return static_cast<int>(FStates.size()); }
+  TDimensionState& DimensionState(int dimIndex) const {
+    return *FStates.at(static_cast<std::size_t>(dimIndex));
+  }
+  //! Dimension indexes of an axis, outermost first (dgRow, dgCol, dgPage).
+  const std::vector<int>& AxisDims(TDimGroup group) const;
+  const std::vector<int>& RowDims() const { return FAxes[0]; }
+  const std::vector<int>& ColDims() const { return FAxes[1]; }
+  const std::vector<int>& PageDims() const { return FAxes[2]; }
+  //! The dimension's field name; empty when inactive or out of range.
+  std::string GetDimName(int dimIndex) const;
+  //! Dimension at a position of group 0..2, or -9999.
+  int GetDimAt(int group, int position) const;
+  void MoveDim(int dimIndex, TDimGroup group, int position);
+  void MoveDimAt(int sourceGroup, int sourcePosition, int targetGroup, int targetPosition);
+  void CheckCapacity(const std::vector<int>& dimIndexes) const {
+    FAggregation.CheckCapacity(dimIndexes);
+  }
+  void SetTotalAppearance(TDimensionState& state, TTotalAppearance value);
+  TModelAggregation& Aggregation() { return FAggregation; }
+
+  // ---- Label trees (axis 0 rows, 1 columns) ----
+  const TLabelNodes& RowTree() const { return FTrees[0]; }
+  const TLabelNodes& ColTree() const { return FTrees[1]; }
+  const TLabelNodes& Tree(int axis) const { return FTrees[axis]; }
+  void ExpandNode(TLabelNode& node, int axis, bool intoHierarchy);
+  void CollapseNode(TLabelNode& node, int axis);
+  void ExpandAll(TDimensionState& state);
+  void CollapseAll(TDimensionState& state);
+  //! Node whose rectangle holds the point, and the button there (the
+  //! next-dimension button is tested first).
+  TLabelNode* FindLabelNode(const TLabelNodes& tree, int x, int y,
+                            TGridButton** button = nullptr) const;
+  const TCaptionNode* FindCaptionNode(const std::vector<TCaptionNode>& nodes, int x, int y) const;
+  TSubLevelNode* FindSubLevelNode(const TSubLevelNodes& nodes, int x, int y) const;
+  std::string GetNodeCaption(const TLabelNode& node) const;
+  static bool IsTotal(const TLabelNode& node) { return node.IsTotal(); }
+  static bool IsExpanded(const TLabelNode& node) { return node.IsExpanded(); }
+  static bool HasButton(const TLabelNode& node) { return node.HasButton(); }
+  bool IsInGroup(const TLabelNode& node) const;
+  //! Attribute names and the member's value of each; false (lists empty) for
+  //! dimensions with fewer than two attributes.
+  bool GetAttributeValues(const TLabelNode& node, std::vector<std::string>& names,
+                          std::vector<std::string>& values) const;
+
+  // ---- Sizes and lookup for the views ----
+  int RowLineCount() const { return std::max<int>(1, static_cast<int>(FLines[0].size())); }
+  int ColLineCount() const { return std::max<int>(1, static_cast<int>(FLines[1].size())); }
+  int DataColumnCount() const { return std::max<int>(1, static_cast<int>(FDataColumns.size())); }
+  int RowHeaderWidth() const { return HeaderWidth(0); }
+  int ColHeaderHeight() const { return HeaderWidth(1); }
+  const std::vector<TCaptionNode>& CaptionNodes(int axis) const { return FCaptions[axis]; }
+  const TSubLevelNodes& SubLevelNodes() const { return FSubLevels; }
+  //! Lowest sub-level nodes, one per data column.
+  const std::vector<TSubLevelNode*>& DataColumns() const { return FDataColumns; }
+  int DataColumnsPerLine() const { return FColumnsPerLine; }
+  TLabelNode* GetRowLine(int row) const;
+  TLabelNode* GetColumnLine(int column) const;
+  bool GetColumnSubLevel(int column, int& summary, int& function, int& subFunction) const;
+  //! The aggregate of the column's summary and function at the cell (the
+  //! sub-function is not applied).
+  TCellValue GetCellValue(int row, int column);
+  //! One entry per active position, -1 = Total; empty while inactive.
+  TMemberKey GetCellKey(int row, int column) const;
+  TMemberKey GetNodesKey(const TLabelNode* rowNode, const TLabelNode* columnNode) const;
+
+  // ---- Events (Sender is the owner grid) ----
+  std::function<void(TGridListener* sender, int dimId, TDimGroup group, int index, bool& allowMove)>
+      BeforeMoveDim;
+  std::function<void(TGridListener* sender, int dimId, TDimGroup group, int index)> AfterMoveDim;
+  std::function<void(TGridListener* sender, int dimId, int valueIndex, bool expanded)>
+      OnExpandDimValue;
+  TDimensionState::TCompare OnCompareDimensionMembers;
+
+ private:
+  friend class TModelAggregation;
+  void Post(std::uint8_t kind, TGridListener* only = nullptr);
+  void Rebuild(std::uint8_t kind);
+  void BuildDimensionStates();
+  void ClearBuilt();
+  void LinkSummaryStates();
+  void RebuildMemberTrees();
+  int HeaderWidth(int axis) const;
+  // Label trees (grid_info_trees.cpp).
+  void BuildTrees(bool keepExpansion);
+  void BuildTree(int axis);
+  void AddDimChildren(TLabelNodes& list, TLabelNode* parent, int axis, int dimIndex,
+                      TMemberKey& key);
+  void GiveButtons(TLabelNode& node, int axis) const;
+  void ExpandInto(TLabelNode& node, int axis, bool intoHierarchy);
+  void Collapse(TLabelNode& node, int axis);
+  void FillKey(const TLabelNode* node, TMemberKey& key) const;
+  void SortTrees();
+  void Relayout();
+  void BuildDataColumns();
+  TOpenDimNodes SaveExpansion(const TLabelNodes& list) const;
+  void ReplayExpansion(TLabelNodes& list, const TOpenDimNodes& saved, int axis);
+  int NextDimOnAxis(int axis, int dimIndex) const;
+
+  TGridListener* FOwner;
+  TGridCube* FCube = nullptr;
+  std::vector<TGridListener*> FListeners;
+  struct TPosted {
+    std::uint8_t Kind;
+    TGridListener* Only;
+  };
+  std::deque<TPosted> FPosted;
+  int FUpdateCount = 0;
+  bool FDestroying = false;
+
+  TSummarySettings FSummarySettings{this};
+  TFunctionDefs FFunctionDefs;
+  TSubLevelNodeType FLowestSubLevel = TSubLevelNodeType::ltSubFunction;
+  int FDefaultFunction = 0, FDefaultSubFunction = 0;
+  bool FWordWrap = false;
+
+  std::vector<int> FAxes[3];
+  std::vector<std::unique_ptr<TDimensionState>> FStates;
+  TModelAggregation FAggregation{*this};
+
+  TLabelNodes FTrees[2];
+  std::vector<TLabelNode*> FLines[2];
+  std::vector<TCaptionNode> FCaptions[2];
+  TSubLevelNodes FSubLevels;
+  std::vector<TSubLevelNode*> FDataColumns;
+  int FColumnsPerLine = 0;
+};
+
+}  // namespace qd

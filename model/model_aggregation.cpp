@@ -1,0 +1,330 @@
+#include "model/model_aggregation.h"
+
+#include <algorithm>
+
+#include "engine/errors.h"
+#include "engine/format.h"
+#include "engine/messages.h"
+#include "model/grid_info.h"
+
+namespace qd {
+
+namespace {
+
+bool MulOverflows(std::uint64_t a, std::uint64_t b, std::uint64_t& out) {
+  return __builtin_mul_overflow(a, b, &out);
+}
+
+[[noreturn]] void RaiseTooManyDims() {
+  throw ECubeError(Msg(TMsg::SGridTooManyActiveDims));
+}
+[[noreturn]] void RaiseCapacity() {
+  throw ECubeError(Msg(TMsg::SGridActiveCapacityTooLarge));
+}
+
+}  // namespace
+
+void TSummaryState::Reset() {
+  MaskTotals.Clear();
+  Base.reset();
+  RollUps.reset();
+  Aggregated = false;
+  Ready = false;
+}
+
+int TModelAggregation::ActivePosition(int dimIndex) const {
+  if (dimIndex < 0 || static_cast<std::size_t>(dimIndex) >= FInverse.size()) return -1;
+  return FInverse[static_cast<std::size_t>(dimIndex)];
+}
+
+TDimensionState& TModelAggregation::State(int activePos) const {
+  return FGrid.DimensionState(FActive[static_cast<std::size_t>(activePos)]);
+}
+
+void TModelAggregation::DropActive() {
+  FActive.clear();
+  FInverse.clear();
+  FMultipliers.clear();
+  FNodeCounts.clear();
+  FCapacity = 1;
+  FHasActive = false;
+}
+
+bool TModelAggregation::UpdateActiveDimensions() {
+  if (!FGrid.IsActive()) {
+    const bool changed = FHasActive;
+    DropActive();
+    return changed;
+  }
+  std::vector<int> candidate = FGrid.RowDims();
+  candidate.insert(candidate.end(), FGrid.ColDims().begin(), FGrid.ColDims().end());
+  std::stable_sort(candidate.begin(), candidate.end(), [this](int a, int b) {
+    return FGrid.DimensionState(a).NodeCount() > FGrid.DimensionState(b).NodeCount();
+  });
+  if (FHasActive && candidate == FActive) return false;
+
+  DropActive();
+  if (candidate.size() > kMaxActiveDims) RaiseTooManyDims();
+  const std::size_t n = candidate.size();
+  std::vector<std::uint64_t> multipliers(n, 1);
+  std::vector<int> counts(n);
+  for (std::size_t i = 0; i < n; ++i) counts[i] = FGrid.DimensionState(candidate[i]).NodeCount();
+  std::uint64_t capacity = 1;
+  for (std::size_t i = n; i-- > 0;) {
+    multipliers[i] = capacity;
+    if (MulOverflows(capacity, static_cast<std::uint64_t>(counts[i]) + 1, capacity))
+      RaiseCapacity();
+  }
+  FActive = std::move(candidate);
+  FMultipliers = std::move(multipliers);
+  FNodeCounts = std::move(counts);
+  FCapacity = capacity;
+  FInverse.assign(static_cast<std::size_t>(FGrid.DimensionStateCount()), -1);
+  for (std::size_t i = 0; i < n; ++i) {
+    FInverse[static_cast<std::size_t>(FActive[i])] = static_cast<int>(i);
+    State(static_cast<int>(i)).Multiplier = FMultipliers[i];
+  }
+  FHasActive = true;
+  Aggregate();
+  return true;
+}
+
+bool TModelAggregation::HasHierarchy() const {
+  for (int p = 0; p < ActiveCount(); ++p)
+    if (State(p).LevelCount() > 1) return true;
+  return false;
+}
+
+void TModelAggregation::ScanFacts(std::vector<TSummaryArray>& acc) {
+  const TFactTable* facts = FGrid.Cube()->FactTable();
+  if (!facts) return;
+  const int dimCount = FGrid.DimensionStateCount();
+  if (facts->DimCount() != dimCount || facts->SumCount() < static_cast<int>(acc.size()))
+    throw ECubeError(Format(Msg(TMsg::SGridBadFactMember), 0, facts->DimCount(), dimCount));
+  std::vector<const TDimensionState*> filteredPages;
+  for (int d : FGrid.PageDims())
+    if (FGrid.DimensionState(d).FilterActive) filteredPages.push_back(&FGrid.DimensionState(d));
+  const int active = ActiveCount();
+  for (std::int32_t r = 0; r < facts->RecordCount(); ++r) {
+    std::uint64_t key = 0;
+    bool skip = false;
+    for (int p = 0; p < active && !skip; ++p) {
+      const TDimensionState& s = State(p);
+      const std::int32_t m = facts->Member(r, s.DimIndex());
+      if (m < 0 || m >= s.Dimension()->MemberCount())
+        throw ECubeError(Format(Msg(TMsg::SGridBadFactMember), r, s.DimIndex(), m));
+      const int node = s.NodeOfMember(m);
+      if (node < 0 || s.HasChildren(node)) {
+        skip = true;  // facts are aggregated at leaf members; parents get roll-ups
+        break;
+      }
+      key += static_cast<std::uint64_t>(node) * FMultipliers[static_cast<std::size_t>(p)];
+    }
+    for (const TDimensionState* s : filteredPages) {
+      if (skip) break;
+      const int node = s->NodeOfMember(facts->Member(r, s->DimIndex()));
+      skip = node < 0 || !s->IsNodeVisible(node);
+    }
+    if (skip) continue;
+    for (std::size_t i = 0; i < acc.size(); ++i)
+      acc[i].Add(static_cast<std::int64_t>(key), facts->Value(r, static_cast<int>(i)));
+  }
+}
+
+void TModelAggregation::Aggregate() {
+  for (auto& s : FStates) s->Reset();
+  try {
+    std::vector<TSummaryArray> acc(FStates.size());
+    ScanFacts(acc);
+    auto keys = std::make_shared<TKeyList>();
+    for (std::size_t i = 0; i < FStates.size(); ++i)
+      FStates[i]->Base = acc[i].NodeCount() ? acc[i].ToTotals(keys) : std::make_unique<TTotals>();
+    for (auto& s : FStates) s->Aggregated = true;
+    for (auto& s : FStates)
+      if (!s->Ready) ComputeRollUps(*s);
+  } catch (...) {
+    for (auto& s : FStates) s->Reset();
+    if (FGrid.Cube()) FGrid.Cube()->Deactivate();
+    throw;
+  }
+}
+
+void TModelAggregation::ComputeRollUps(TSummaryState& state) {
+  state.RollUps = std::make_unique<TTotals>();
+  if (!state.Base || !HasHierarchy()) {
+    state.Ready = true;
+    return;
+  }
+  std::vector<int> hier;
+  for (int p = 0; p < ActiveCount(); ++p)
+    if (State(p).LevelCount() > 1) hier.push_back(p);
+  TSummaryArray acc;
+  const TKeyList& keys = state.Base->Keys();
+  std::vector<std::vector<int>> chains(hier.size());
+  std::vector<std::size_t> pick(hier.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    TMemberKey members = DecodeKey(keys[i]);
+    if (!IsVisibleKey(members)) continue;
+    for (std::size_t h = 0; h < hier.size(); ++h) {
+      const TDimensionState& s = State(hier[h]);
+      chains[h].clear();
+      for (int node = members[static_cast<std::size_t>(hier[h])]; node >= 0;
+           node = s.ParentNode(node))
+        chains[h].push_back(node);
+      pick[h] = 0;
+    }
+    // Odometer: the last hierarchical position climbs first.
+    while (true) {
+      std::size_t h = hier.size();
+      while (h > 0 && pick[h - 1] + 1 >= chains[h - 1].size()) pick[--h] = 0;
+      if (h == 0) break;
+      ++pick[h - 1];
+      for (std::size_t k = 0; k < hier.size(); ++k)
+        members[static_cast<std::size_t>(hier[k])] = chains[k][pick[k]];
+      acc.Add(EncodeKey(members), state.Base->Sums[i], state.Base->Counts[i]);
+    }
+  }
+  if (acc.NodeCount()) state.RollUps = acc.ToTotals(std::make_shared<TKeyList>());
+  state.Ready = true;
+}
+
+std::int64_t TModelAggregation::EncodeKey(const TMemberKey& members) const {
+  std::uint64_t key = 0;
+  for (std::size_t p = 0; p < FMultipliers.size() && p < members.size(); ++p) {
+    const int digit = members[p] < 0 ? FNodeCounts[p] : members[p];
+    key += static_cast<std::uint64_t>(digit) * FMultipliers[p];
+  }
+  return static_cast<std::int64_t>(key);
+}
+
+TMemberKey TModelAggregation::DecodeKey(std::int64_t key) const {
+  std::uint64_t rest = static_cast<std::uint64_t>(key);
+  TMemberKey members(FMultipliers.size());
+  for (std::size_t p = 0; p < FMultipliers.size(); ++p) {
+    const int digit = static_cast<int>(rest / FMultipliers[p]);
+    rest %= FMultipliers[p];
+    members[p] = digit == FNodeCounts[p] ? -1 : digit;
+  }
+  return members;
+}
+
+std::uint32_t TModelAggregation::KeyMask(const TMemberKey& members) {
+  std::uint32_t mask = 0;
+  for (std::size_t p = 0; p < members.size() && p < kMaxActiveDims; ++p)
+    if (members[p] < 0) mask |= 1u << p;
+  return mask;
+}
+
+bool TModelAggregation::IsVisibleKey(const TMemberKey& members) const {
+  for (std::size_t p = 0; p < members.size() && p < FActive.size(); ++p)
+    if (members[p] >= 0 && !State(static_cast<int>(p)).IsNodeVisible(members[p])) return false;
+  return true;
+}
+
+std::unique_ptr<TTotals> TModelAggregation::DeriveMask(TSummaryState& state, std::uint32_t mask) {
+  const TTotals* source = nullptr;
+  for (std::size_t i = 0; i < state.MaskTotals.Count(); ++i) {
+    const std::uint32_t b = state.MaskTotals.Mask(i);
+    const TTotals* t = state.MaskTotals.Item(i);
+    if (b != mask && (b & ~mask) == 0 && (!source || t->Size() < source->Size())) source = t;
+  }
+  TSummaryArray acc;
+  auto addFrom = [&](const TTotals& totals, bool checkVisible) {
+    const TKeyList& keys = totals.Keys();
+    for (std::size_t i = 0; i < totals.Size(); ++i) {
+      TMemberKey members = DecodeKey(keys[i]);
+      if (checkVisible && !IsVisibleKey(members)) continue;
+      bool skip = false;
+      for (int p = 0; p < ActiveCount() && !skip; ++p) {
+        if (!(mask & (1u << p))) continue;
+        const int node = members[static_cast<std::size_t>(p)];
+        skip = node >= 0 && State(p).LevelCount() > 1 && State(p).HasChildren(node);
+        members[static_cast<std::size_t>(p)] = -1;
+      }
+      if (!skip) acc.Add(EncodeKey(members), totals.Sums[i], totals.Counts[i]);
+    }
+  };
+  if (source) {
+    addFrom(*source, false);
+  } else {
+    if (state.RollUps) addFrom(*state.RollUps, false);
+    if (state.Base) addFrom(*state.Base, true);
+  }
+  if (!acc.NodeCount()) return std::make_unique<TTotals>(std::make_shared<TKeyList>());
+  return acc.ToTotals(std::make_shared<TKeyList>());
+}
+
+const TTotals& TModelAggregation::GetMaskTotals(TSummaryState& state, std::uint32_t mask) {
+  if (TTotals* found = state.MaskTotals.Find(mask)) return *found;
+  return *state.MaskTotals.Add(mask, DeriveMask(state, mask));
+}
+
+std::optional<TTotals::TLookup> TModelAggregation::Lookup(TSummaryState& state,
+                                                          const TMemberKey& members) {
+  if (!state.Ready || members.size() != FActive.size() || !IsVisibleKey(members))
+    return std::nullopt;
+  const std::uint32_t mask = KeyMask(members);
+  const std::int64_t key = EncodeKey(members);
+  if (mask != 0) return GetMaskTotals(state, mask).Lookup(key);
+  if (state.Base)
+    if (auto r = state.Base->Lookup(key)) return r;
+  if (state.RollUps) return state.RollUps->Lookup(key);
+  return std::nullopt;
+}
+
+bool TModelAggregation::IsNonEmpty(const TMemberKey& members) {
+  for (auto& s : FStates) {
+    if (!s->Ready) continue;
+    if (auto r = Lookup(*s, members); r && r->Count > 0) return true;
+  }
+  return false;
+}
+
+void TModelAggregation::PrepareTreeMasks(const std::vector<int>& rowDims,
+                                         const std::vector<int>& colDims) {
+  if (!FHasActive) return;
+  const std::uint32_t all = ActiveCount() >= 32 ? ~0u : (1u << ActiveCount()) - 1;
+  auto bit = [this](const std::vector<int>& dims, std::size_t i) -> std::uint32_t {
+    return i < dims.size() ? 1u << ActivePosition(dims[i]) : 0u;
+  };
+  const std::uint32_t r0 = bit(rowDims, 0), r1 = bit(rowDims, 1), c0 = bit(colDims, 0),
+                      c1 = bit(colDims, 1);
+  std::vector<std::uint32_t> masks = {all};
+  if (r0) masks.push_back(all & ~r0);
+  if (r1) masks.push_back(all & ~r1);
+  if (c0) masks.push_back(all & ~c0);
+  if (c1) masks.push_back(all & ~c1);
+  if (r0 && c0) masks.push_back(all & ~(r0 | c0));
+  if (r0 && r1 && c0 && c1) masks.push_back(all & ~(r0 | r1 | c0 | c1));
+  for (auto& s : FStates) {
+    if (!s->Ready || !s->Info || !s->Info->Visible()) continue;
+    for (std::uint32_t m : masks)
+      if (m != 0) GetMaskTotals(*s, m);
+  }
+}
+
+void TModelAggregation::CheckCapacity(const std::vector<int>& dimIndexes) const {
+  if (dimIndexes.size() > kMaxActiveDims) RaiseTooManyDims();
+  std::uint64_t capacity = 1;
+  for (int d : dimIndexes)
+    if (MulOverflows(capacity, static_cast<std::uint64_t>(FGrid.DimensionState(d).NodeCount()) + 1,
+                     capacity))
+      RaiseCapacity();
+}
+
+void TModelAggregation::CheckAddDimension(int dimIndex) const {
+  std::vector<int> active = FGrid.RowDims();
+  active.insert(active.end(), FGrid.ColDims().begin(), FGrid.ColDims().end());
+  std::uint64_t capacity = 1;
+  for (int d : active)
+    if (MulOverflows(capacity, static_cast<std::uint64_t>(FGrid.DimensionState(d).NodeCount()) + 1,
+                     capacity))
+      RaiseCapacity();
+  if (MulOverflows(capacity,
+                   static_cast<std::uint64_t>(FGrid.DimensionState(dimIndex).NodeCount()) + 1,
+                   capacity))
+    RaiseCapacity();
+  if (active.size() >= kMaxActiveDims) RaiseTooManyDims();
+}
+
+}  // namespace qd

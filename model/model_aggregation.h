@@ -1,0 +1,96 @@
+// The grid model's own aggregation over the active dimensions: cell keys with
+// Total as an extra digit, masks, the fact scan into base totals, roll-ups over
+// hierarchies and the cached totals of every mask.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "engine/aggregate.h"
+
+namespace qd {
+
+class TGridInfo;
+class TDimensionState;
+class TSummaryInfo;
+
+//! One node index per active position, -1 = Total.
+using TMemberKey = std::vector<int>;
+
+constexpr std::size_t kMaxActiveDims = 32;
+
+//! The aggregation state of one cube summary.
+class TSummaryState {
+ public:
+  //! Drops every total and the flags.
+  void Reset();
+
+  int Index = 0;
+  TSummaryInfo* Info = nullptr;
+  //! Totals per mask computed so far.
+  TTotalLines MaskTotals;
+  //! Full keys of leaf members, and keys holding at least one parent member.
+  std::unique_ptr<TTotals> Base, RollUps;
+  bool Aggregated = false;
+  //! Roll-ups done.
+  bool Ready = false;
+};
+
+class TModelAggregation {
+ public:
+  explicit TModelAggregation(TGridInfo& grid) : FGrid(grid) {}
+
+  //! Recomputes the active list; when it changed, aggregates. Returns whether it changed.
+  bool UpdateActiveDimensions();
+  //! Fact scan, base totals and roll-ups; a failure deactivates the cube.
+  void Aggregate();
+  void ComputeRollUps(TSummaryState& state);
+
+  int ActiveCount() const { return static_cast<int>(FActive.size()); }
+  const std::vector<int>& ActiveDims() const { return FActive; }
+  //! Active position of a dimension index, -1 when inactive.
+  int ActivePosition(int dimIndex) const;
+  std::uint64_t KeyCapacity() const { return FCapacity; }
+
+  std::int64_t EncodeKey(const TMemberKey& members) const;
+  TMemberKey DecodeKey(std::int64_t key) const;
+  static std::uint32_t KeyMask(const TMemberKey& members);
+  //! False when a given member is hidden.
+  bool IsVisibleKey(const TMemberKey& members) const;
+
+  //! The summary's totals of a mask, computed and cached on first use.
+  const TTotals& GetMaskTotals(TSummaryState& state, std::uint32_t mask);
+  std::optional<TTotals::TLookup> Lookup(TSummaryState& state, const TMemberKey& members);
+  //! True when at least one ready summary has a count at the member list.
+  bool IsNonEmpty(const TMemberKey& members);
+  //! Computes the masks the label trees ask for.
+  void PrepareTreeMasks(const std::vector<int>& rowDims, const std::vector<int>& colDims);
+
+  void CheckCapacity(const std::vector<int>& dimIndexes) const;
+  void CheckAddDimension(int dimIndex) const;
+
+  std::vector<std::unique_ptr<TSummaryState>>& States() { return FStates; }
+
+ private:
+  friend class TGridInfo;
+
+  TDimensionState& State(int activePos) const;
+  void DropActive();
+  bool HasHierarchy() const;
+  void ScanFacts(std::vector<TSummaryArray>& acc);
+  std::unique_ptr<TTotals> DeriveMask(TSummaryState& state, std::uint32_t mask);
+
+  TGridInfo& FGrid;
+  std::vector<int> FActive;
+  std::vector<int> FInverse;
+  std::vector<std::uint64_t> FMultipliers;
+  std::vector<int> FNodeCounts;
+  std::uint64_t FCapacity = 1;
+  bool FHasActive = false;
+  std::vector<std::unique_ptr<TSummaryState>> FStates;
+};
+
+}  // namespace qd
