@@ -94,6 +94,7 @@ TEST(MemoDataSet, CursorFollowsAppendInsertAndDelete) {
   OpenPeople(ds, 10);
   ds.Insert();  // before the first record: the cursor lands on position 0
   ds.FieldByName("Name").SetValue("a");
+  EXPECT_EQ(Name(ds), "a");  // an empty dataset still reads the new record
   ds.Post();
   EXPECT_EQ(ds.RecNo(), 1);
   Add(ds, "b", 0);
