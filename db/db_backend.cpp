@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "engine/format.h"
+
 namespace qd {
 
 std::unique_ptr<TDbBackend> OpenBackend(const TConnectionTarget& target) {
@@ -98,6 +100,9 @@ std::string ToDisplay(std::string_view text, TFieldType type) {
     if (TextToDateTime(TrimBlanks(text), dt)) return DateTimeToText(dt, type);
   } else if (type == TFieldType::ftBoolean) {
     return ToBool(text) ? "True" : "False";
+  } else if (IsRealFieldType(type) && !text.empty()) {
+    // "12.30", "1.23e1" and "12.3" are one number and show as one text.
+    return FormatGeneral(ToFloat(text));
   }
   return std::string(text);
 }
