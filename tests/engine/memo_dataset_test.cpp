@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "engine/errors.h"
 
 namespace qd {
@@ -341,6 +343,120 @@ TEST(MemoDataSet, LocateMatchesTextPartlyAndWithoutCase) {
   EXPECT_FALSE(ds.Locate("Qty", "not a number", {}));
   EXPECT_THROW(ds.Locate("Name;Qty", "Apple", {}), EGenericError);
   EXPECT_THROW(ds.Locate("Nope", "Apple", {}), EGenericError);
+}
+
+// A naive model of the cursor rules: a list of quantities, a position and the
+// two end flags, driven with the dataset through random operations.
+struct TNaiveCursor {
+  std::vector<std::int64_t> Qty;
+  int Cur = -1;
+  bool Bof = true, Eof = true, Filtered = false;
+
+  bool Accepts(int i) const { return !Filtered || Qty[i] % 3 != 0; }
+  int Find(int from, int step) const {
+    for (int i = from; i >= 0 && i < static_cast<int>(Qty.size()); i += step)
+      if (Accepts(i)) return i;
+    return -1;
+  }
+  void Land(int i) {
+    Cur = i;
+    Bof = Eof = i < 0;
+  }
+  void First() {
+    Cur = Find(0, 1);
+    Bof = true;
+    Eof = Cur < 0;
+  }
+  void Last() {
+    Cur = Find(static_cast<int>(Qty.size()) - 1, -1);
+    Eof = true;
+    Bof = Cur < 0;
+  }
+  void Step(int step) {
+    bool& end = step > 0 ? Eof : Bof;
+    if (end) return;
+    (step > 0 ? Bof : Eof) = false;
+    int i = Cur < 0 ? -1 : Find(Cur + step, step);
+    if (i < 0)
+      end = true;
+    else
+      Cur = i;
+  }
+  void Delete() {
+    Qty.erase(Qty.begin() + Cur);
+    int pos = std::min(Cur, static_cast<int>(Qty.size()) - 1);
+    if (pos >= 0 && Filtered) {
+      int back = Find(pos, -1);
+      pos = back >= 0 ? back : Find(pos + 1, 1);
+    }
+    Land(pos);
+  }
+};
+
+TEST(MemoDataSet, CursorRulesMatchANaiveModelOnRandomOperations) {
+  std::mt19937 rng(7);
+  TvtMemoDataSet ds;
+  OpenPeople(ds, 0, 1);
+  ds.SetOnFilterRecord([](TDataSet& d, bool& ok) { ok = d.FieldByName("Qty").AsInteger() % 3; });
+  TNaiveCursor m;
+  for (int step = 0; step < 4000; ++step) {
+    std::int64_t q = rng() % 1000;
+    switch (rng() % 10) {
+      case 0:
+      case 1:
+        ds.SetIncCapacity(1 + static_cast<int>(rng() % 3));
+        Add(ds, "", q);
+        m.Qty.push_back(q);
+        m.Land(static_cast<int>(m.Qty.size()) - 1);
+        break;
+      case 2:
+        ds.Insert();
+        ds.FieldByName("Qty").SetValue(q);
+        ds.Post();
+        m.Qty.push_back(q);
+        m.Land(m.Cur < 0 ? 0 : m.Cur);
+        break;
+      case 3:
+        if (m.Cur < 0) break;
+        ds.Delete();
+        m.Delete();
+        break;
+      case 4:
+        if (m.Cur < 0) break;
+        ds.Edit();
+        ds.FieldByName("Qty").SetValue(q);
+        m.Qty[m.Cur] = q;
+        break;  // left in edit mode: the next move posts it
+      case 5:
+        ds.First(), m.First();
+        break;
+      case 6:
+        ds.Next(), m.Step(1);
+        break;
+      case 7:
+        ds.Prior(), m.Step(-1);
+        break;
+      case 8:
+        ds.Last(), m.Last();
+        break;
+      case 9:
+        ds.SetFiltered(!ds.Filtered());
+        m.Filtered = ds.Filtered();
+        m.First();
+        break;
+    }
+    ASSERT_EQ(ds.RecordCount(), static_cast<std::int64_t>(m.Qty.size())) << step;
+    ASSERT_EQ(ds.Eof(), m.Eof) << step;
+    ASSERT_EQ(ds.Bof(), m.Bof) << step;
+    if (m.Cur >= 0) {
+      ASSERT_EQ(ds.RecNo(), m.Cur + 1) << step;
+      ASSERT_EQ(ds.FieldByName("Qty").AsInteger(), m.Qty[m.Cur]) << step;
+    }
+  }
+  ds.SetFiltered(false);
+  std::vector<std::int64_t> all;
+  for (ds.First(); !ds.Eof(); ds.Next()) all.push_back(ds.FieldByName("Qty").AsInteger());
+  EXPECT_EQ(all, m.Qty);
 }
 
 }  // namespace qd
