@@ -231,6 +231,7 @@ void TDataSet::First() {
   FEof = !DoFirst();
   FRecNo = FEof ? 0 : 1;
   if (!FEof) CalcCurrentRecord();
+  DoAfterScroll();
 }
 
 void TDataSet::Next() {
@@ -242,6 +243,7 @@ void TDataSet::Next() {
     ++FRecNo;
     CalcCurrentRecord();
   }
+  DoAfterScroll();
 }
 
 void TDataSet::Prior() {
@@ -253,6 +255,7 @@ void TDataSet::Prior() {
     if (FRecNo > 1) --FRecNo;
     CalcCurrentRecord();
   }
+  DoAfterScroll();
 }
 
 void TDataSet::Last() {
@@ -261,6 +264,7 @@ void TDataSet::Last() {
   FEof = true;
   FBof = !found;
   if (found) CalcCurrentRecord();
+  DoAfterScroll();
 }
 
 bool TDataSet::DoPrior() { throw EGenericError(Msg(TMsg::SDataSetForwardOnly)); }

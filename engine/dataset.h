@@ -194,6 +194,8 @@ class TDataSet {
   //! Run once the dataset is open on its first record, and once it is closed.
   virtual void DoAfterOpen() {}
   virtual void DoAfterClose() {}
+  //! Run after First, Next, Prior and Last.
+  virtual void DoAfterScroll() {}
   //! Moves to the first record; false when there is none.
   virtual bool DoFirst() = 0;
   //! Moves to the next record; false at the end.

@@ -259,14 +259,26 @@ void TvtMemoDataSet::MoveTo(int index) {
   CalcCurrentRecord();
 }
 
+void TvtMemoDataSet::ScrollTo(int index) {
+  Fire(BeforeScroll);
+  MoveTo(index);
+  Fire(AfterScroll);
+}
+
+void TvtMemoDataSet::DoAfterScroll() {
+  Fire(AfterScroll);
+}
+
 bool TvtMemoDataSet::DoFirst() {
   CheckBrowseMode();
+  Fire(BeforeScroll);
   FCur = NextAccepted(0, 1);
   return FCur >= 0;
 }
 
 bool TvtMemoDataSet::DoNext() {
   CheckBrowseMode();
+  Fire(BeforeScroll);
   if (FCur < 0) return false;
   int i = NextAccepted(FCur + 1, 1);
   if (i < 0) return false;
@@ -276,6 +288,7 @@ bool TvtMemoDataSet::DoNext() {
 
 bool TvtMemoDataSet::DoPrior() {
   CheckBrowseMode();
+  Fire(BeforeScroll);
   if (FCur < 0) return false;
   int i = NextAccepted(FCur - 1, -1);
   if (i < 0) return false;
@@ -285,6 +298,7 @@ bool TvtMemoDataSet::DoPrior() {
 
 bool TvtMemoDataSet::DoLast() {
   CheckBrowseMode();
+  Fire(BeforeScroll);
   FCur = NextAccepted(Count() - 1, -1);
   return FCur >= 0;
 }
@@ -298,7 +312,7 @@ void TvtMemoDataSet::SetRecNo(std::int64_t n) {
   CheckBrowseMode();
   if (n < 1 || n > Count()) return;
   int index = static_cast<int>(n - 1);
-  if (Accepts(index)) MoveTo(index);
+  if (Accepts(index)) ScrollTo(index);
 }
 
 void TvtMemoDataSet::SetFiltered(bool value) {
@@ -339,7 +353,7 @@ void TvtMemoDataSet::GotoBookmark(const TBookmark& bookmark) {
   std::int32_t id;
   std::memcpy(&id, bookmark.data(), 4);
   int index = FindByID(id);
-  if (Accepts(index)) MoveTo(index);
+  if (Accepts(index)) ScrollTo(index);
 }
 
 bool TvtMemoDataSet::MatchesCurrent(const std::vector<TField*>& fields,
@@ -397,7 +411,8 @@ bool TvtMemoDataSet::Locate(std::string_view keyFields, const std::vector<TVaria
     FCur = i;
     if (calculated) CalcCurrentRecord();
     if (MatchesCurrent(fields, values, options)) {
-      MoveTo(i);
+      FCur = start;
+      ScrollTo(i);
       return true;
     }
   }

@@ -86,6 +86,7 @@ class TvtMemoDataSet : public TDataSet {
   TNotifyEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose;
   TNotifyEvent BeforeInsert, AfterInsert, BeforeEdit, AfterEdit, BeforePost, AfterPost;
   TNotifyEvent BeforeCancel, AfterCancel, BeforeDelete, AfterDelete, OnNewRecord;
+  TNotifyEvent BeforeScroll, AfterScroll;
   TDataSetErrorEvent OnDeleteError, OnEditError, OnPostError;
 
   //! Size of one record in the block.
@@ -122,6 +123,7 @@ class TvtMemoDataSet : public TDataSet {
   void DoClose() override;
   void DoAfterOpen() override;
   void DoAfterClose() override;
+  void DoAfterScroll() override;
   bool DoFirst() override;
   bool DoNext() override;
   bool DoPrior() override;
@@ -139,6 +141,8 @@ class TvtMemoDataSet : public TDataSet {
   bool Accepts(int index);
   int NextAccepted(int from, int step);
   void MoveTo(int index);
+  //! MoveTo between the scroll events.
+  void ScrollTo(int index);
   void StartInsert(bool append);
   void AddRecord();
   void RemoveRecord(int index);

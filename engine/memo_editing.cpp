@@ -204,6 +204,7 @@ void TvtMemoDataSet::Delete() {
     SetEof(true);
   }
   Fire(AfterDelete);
+  Fire(AfterScroll);
 }
 
 }  // namespace qd

@@ -327,14 +327,18 @@ TEST(MemoDataSet, LocateMatchesTextPartlyAndWithoutCase) {
   Add(ds, "Apple", 4);
   using enum TLocateOption;
   ds.SetRecNo(4);
+  std::vector<int> scrolledTo;
+  ds.AfterScroll = [&](TDataSet& d) { scrolledTo.push_back(static_cast<int>(d.RecNo())); };
   EXPECT_TRUE(ds.Locate("Name", "Apple", {}));  // the current record is tested first
   EXPECT_EQ(ds.RecNo(), 4);
   EXPECT_FALSE(ds.Locate("Name", "apple", {}));
-  EXPECT_EQ(ds.RecNo(), 4);  // back where it started
+  EXPECT_EQ(ds.RecNo(), 4);         // back where it started
+  EXPECT_TRUE(scrolledTo.empty());  // and nobody was told of a move
   EXPECT_TRUE(ds.Locate("Name", "AP", {loPartialKey, loCaseInsensitive}));
   EXPECT_EQ(ds.RecNo(), 4);
   EXPECT_TRUE(ds.Locate("Name", "apr", {loPartialKey}));
   EXPECT_EQ(ds.RecNo(), 3);
+  EXPECT_EQ(scrolledTo, std::vector<int>{3});
   EXPECT_TRUE(ds.Locate("Name", "ａｂｃ", {loPartialKey, loCaseInsensitive}));
   EXPECT_EQ(ds.RecNo(), 2);
   EXPECT_FALSE(ds.Locate("Name", "ＡＢＣ中文", {loPartialKey}));
