@@ -163,6 +163,10 @@ void TGridInfo::ClearBuilt() {
 }
 
 void TGridInfo::BuildDimensionStates() {
+  // The trees go with the old states; their expansion is replayed by the
+  // rebuild that follows, as long as the cube stays active.
+  for (int a = 0; a < 2; ++a)
+    FPendingExpansion[a] = IsActive() ? SaveExpansion(FTrees[a]) : TOpenDimNodes();
   ClearBuilt();
   if (!IsActive() || FCube->DimensionCount() == 0 || FCube->SummaryCount() == 0) return;
   const TDimensions& dims = FCube->Dimensions();

@@ -97,6 +97,7 @@ class TGridInfo {
   }
   void SetTotalAppearance(TDimensionState& state, TTotalAppearance value);
   TModelAggregation& Aggregation() { return FAggregation; }
+  const TModelAggregation& Aggregation() const { return FAggregation; }
 
   // ---- Label trees (axis 0 rows, 1 columns) ----
   const TLabelNodes& RowTree() const { return FTrees[0]; }
@@ -198,6 +199,8 @@ class TGridInfo {
   TModelAggregation FAggregation{*this};
 
   TLabelNodes FTrees[2];
+  //! Expansion kept while the dimension states are rebuilt under an active cube.
+  TOpenDimNodes FPendingExpansion[2];
   std::vector<TLabelNode*> FLines[2];
   std::vector<TCaptionNode> FCaptions[2];
   TSubLevelNodes FSubLevels;

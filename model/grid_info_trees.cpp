@@ -226,8 +226,11 @@ void TGridInfo::ReplayExpansion(TLabelNodes& list, const TOpenDimNodes& saved, i
 
 void TGridInfo::BuildTrees(bool keepExpansion) {
   TOpenDimNodes saved[2];
-  if (keepExpansion)
-    for (int a = 0; a < 2; ++a) saved[a] = SaveExpansion(FTrees[a]);
+  for (int a = 0; a < 2; ++a) {
+    if (keepExpansion)
+      saved[a] = FTrees[a].empty() ? std::move(FPendingExpansion[a]) : SaveExpansion(FTrees[a]);
+    FPendingExpansion[a].clear();
+  }
   for (int a = 0; a < 2; ++a) {
     FLines[a].clear();
     FTrees[a].clear();

@@ -1,0 +1,129 @@
+// An in-memory cube for the grid model's tests: dimensions with text members
+// (optionally hierarchical), summaries and fact records, with the cube's
+// registration and notification of models.
+#pragma once
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "model/grid_cube.h"
+#include "model/grid_info.h"
+
+namespace qd::test {
+
+class TTestCube : public TGridCube {
+ public:
+  //! Adds a dimension whose members are the captions; parents (one per member,
+  //! -1 at the top) make it hierarchical.
+  TDimension& AddDim(const std::string& name, std::vector<std::string> captions, TDimGroup group,
+                     std::vector<int> parents = {}) {
+    auto d = std::make_unique<TDimension>();
+    d->BaseFieldName = name;
+    d->DisplayName = name;
+    d->MapIndex = static_cast<int>(FDims.size() + FSums.size());
+    d->TextKey = true;
+    d->TextKeys = std::move(captions);
+    for (int m = 0; m < static_cast<int>(d->TextKeys.size()); ++m) {
+      d->MemberKeys.push_back(m);
+      d->DatabaseOrder.push_back(m);
+    }
+    d->Group = group;
+    d->HasHierarchy = !parents.empty();
+    d->Parents = std::move(parents);
+    FDims.push_back(std::move(d));
+    return *FDims.back();
+  }
+  TSummary& AddSummary(const std::string& name) {
+    auto s = std::make_unique<TSummary>();
+    s->BaseFieldName = name;
+    s->DisplayName = name;
+    s->MapIndex = static_cast<int>(FDims.size() + FSums.size());
+    FSums.push_back(std::move(s));
+    return *FSums.back();
+  }
+  void AddFact(std::vector<int> members, std::vector<double> values) {
+    FStaged.push_back({std::move(members), std::move(values)});
+  }
+  //! Builds the fact table from the staged facts and notifies code 2.
+  void Activate() {
+    FFacts = std::make_unique<TFactTable>(static_cast<int>(FDims.size()),
+                                          static_cast<int>(FSums.size()));
+    for (const auto& f : FStaged) {
+      const std::int32_t r = FFacts->Append();
+      for (std::size_t d = 0; d < f.Members.size(); ++d)
+        FFacts->SetMember(r, static_cast<int>(d), f.Members[d]);
+      for (std::size_t s = 0; s < f.Values.size(); ++s)
+        FFacts->SetValue(r, static_cast<int>(s), f.Values[s]);
+    }
+    FActive = true;
+    Notify(2);
+  }
+  void Notify(int code) {
+    const auto models = FModels;
+    for (TGridInfo* m : models) m->CubeChanged(code);
+  }
+
+  bool IsActive() const override { return FActive; }
+  const TDimensions& Dimensions() const override { return FActive ? FDims : FNoDims; }
+  const TSummaries& Summaries() const override { return FActive ? FSums : FNoSums; }
+  const TFactTable* FactTable() const override { return FActive ? FFacts.get() : nullptr; }
+  std::vector<TSummarySource> MapSummaries() const override {
+    std::vector<TSummarySource> out;
+    for (const auto& s : FSums) out.push_back({s->MapIndex, s->BaseFieldName, s->DisplayName});
+    return out;
+  }
+  void RegisterGridModel(TGridInfo* model) override {
+    FModels.push_back(model);
+    model->CubeChanged(2);
+  }
+  void UnregisterGridModel(TGridInfo* model) override { std::erase(FModels, model); }
+  void Deactivate() override {
+    FActive = false;
+    Notify(2);
+  }
+
+  TDimensions& Dims() { return FDims; }
+  TSummaries& Sums() { return FSums; }
+  TFactTable* Facts() { return FFacts.get(); }
+
+ private:
+  struct TStaged {
+    std::vector<int> Members;
+    std::vector<double> Values;
+  };
+  TDimensions FDims, FNoDims;
+  TSummaries FSums, FNoSums;
+  std::vector<TStaged> FStaged;
+  std::unique_ptr<TFactTable> FFacts;
+  std::vector<TGridInfo*> FModels;
+  bool FActive = false;
+};
+
+//! Records the notifications delivered to it.
+class TRecorder : public TGridListener {
+ public:
+  void GridInfoChanged(TGridInfo&, std::uint8_t kind) override { Kinds.push_back(kind); }
+  std::vector<int> Kinds;
+};
+
+//! Compares text with tests/data/grid/<name>.txt; QD_UPDATE_GOLDEN=1 rewrites it.
+inline void ExpectGolden(const std::string& name, const std::string& text) {
+  const std::string path = std::string(QD_TEST_DATA_DIR) + "/grid/" + name + ".txt";
+  if (const char* u = std::getenv("QD_UPDATE_GOLDEN"); u && std::string(u) == "1") {
+    std::ofstream(path, std::ios::binary) << text;
+    return;
+  }
+  std::ifstream in(path, std::ios::binary);
+  ASSERT_TRUE(in) << "missing golden file " << path << "; run with QD_UPDATE_GOLDEN=1\n" << text;
+  std::stringstream ss;
+  ss << in.rdbuf();
+  EXPECT_EQ(ss.str(), text) << "golden file " << path;
+}
+
+}  // namespace qd::test
