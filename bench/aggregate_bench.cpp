@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <unordered_map>
 
@@ -182,14 +183,16 @@ void BM_MedianPass(benchmark::State& state) {
     for (auto& t : masks) t->TwoPass.clear(), t->TwoPassDone = false;
     state.ResumeTiming();
     TDPFactData data(*b.facts, 0, true);
-    std::vector<std::int32_t> cells(data.Size());
+    TBigVector<std::int32_t> cells(data.Size());
     for (std::size_t i = 0; i < data.Size(); ++i) cells[i] = scan.RecordCell[data.Record(i)];
     data.SetCells(std::move(cells));
+    std::vector<TTotals*> lines;
+    std::vector<TCellTargets> targets;
+    const TTotals& base = *masks[0];
     for (std::uint32_t m : kPivotMasks) {
       TTotals& t = *masks[m];
       // Each base cell feeds the one cell of the mask its key falls into.
-      TCellTargets targets;
-      const TTotals& base = *masks[0];
+      TCellTargets& tm = targets.emplace_back();
       for (std::size_t c = 0; c < bases; ++c) {
         auto key = static_cast<std::uint64_t>(base.Keys()[c]);
         for (int p = 0; p < kDims; ++p) {
@@ -199,9 +202,21 @@ void BM_MedianPass(benchmark::State& state) {
         }
         std::int32_t target[] = {
             static_cast<std::int32_t>(t.IndexOf(static_cast<std::int64_t>(key)))};
-        targets.AddSource(target);
+        tm.AddSource(target);
       }
-      RunSecondPass(t, data, targets, {});
+      lines.push_back(&t);
+    }
+    if (std::getenv("QD_BENCH_SPLIT")) {
+      for (std::size_t k = 0; k < lines.size(); ++k) {
+        clock_t c0 = std::clock();
+        RunSecondPass(*lines[k], data, targets[k], {});
+        if (std::getenv("QD_BENCH_VERBOSE")) {
+          std::fprintf(stderr, "mask %u: %zu cells, %.0f ms\n", kPivotMasks[k], lines[k]->Size(),
+                       (std::clock() - c0) * 1000.0 / CLOCKS_PER_SEC);
+        }
+      }
+    } else {
+      RunSecondPass(lines, data, targets, {});
     }
     benchmark::DoNotOptimize(masks[15]->TwoPass[0].Median);
   }
@@ -224,7 +239,7 @@ void BM_MemoryBeyondFacts(benchmark::State& state) {
     TBaseScan scan = Scan(true);
     auto masks = AllMasks(std::move(scan.Totals[0]));
     TDPFactData data(*Cube().facts, 0, true);
-    std::vector<std::int32_t> cells(data.Size());
+    TBigVector<std::int32_t> cells(data.Size());
     for (std::size_t i = 0; i < data.Size(); ++i) cells[i] = scan.RecordCell[data.Record(i)];
     data.SetCells(std::move(cells));
     extra = bench::PeakRssBytes() - before;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/aggregate.h"
+#include "engine/aggregate_buffer.h"
 #include "engine/fact_table.h"
 
 namespace qd {
@@ -36,7 +37,7 @@ struct TBaseScan {
   std::vector<std::unique_ptr<TTotals>> Totals;
   //! Per fact record, the position of its key in Keys; -1 when skipped.
   //! Empty unless asked for.
-  std::vector<std::int32_t> RecordCell;
+  TBigVector<std::int32_t> RecordCell;
   //! First record with a member index outside its dimension, -1 when none;
   //! the scan stops there and holds no totals.
   std::int32_t BadRecord = -1;

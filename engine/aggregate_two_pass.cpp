@@ -1,7 +1,6 @@
 #include "engine/aggregate_two_pass.h"
 
-#include <array>
-#include <bit>
+#include <algorithm>
 #include <cmath>
 
 #include "engine/errors.h"
@@ -9,100 +8,24 @@
 
 namespace qd {
 
-namespace {
-
-constexpr std::uint64_t kSignBit = 0x8000000000000000ull;
-
-// Maps a double to an unsigned key with the same order; -0 maps like +0.
-inline std::uint64_t OrderedBits(double v) {
-  if (v == 0) v = 0.0;
-  auto bits = std::bit_cast<std::uint64_t>(v);
-  return (bits & kSignBit) ? ~bits : bits ^ kSignBit;
-}
-
-inline double FromOrderedBits(std::uint64_t key) {
-  std::uint64_t bits = (key & kSignBit) ? key ^ kSignBit : ~key;
-  return std::bit_cast<double>(bits);
-}
-
-constexpr int kDigitBits = 11;
-constexpr int kDigits = (64 + kDigitBits - 1) / kDigitBits;
-constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
-
-}  // namespace
-
-// ---------------------------------------------------------------- TTwoPassDataArray
-
-void TTwoPassDataArray::Sort(std::span<const double> values, std::vector<double>& sortedValues,
-                             std::vector<std::uint32_t>& records) {
-  const std::size_t n = values.size();
-  std::vector<std::uint64_t> keys(n), keysTmp(n);
-  std::vector<std::uint32_t> recs(n), recsTmp(n);
-  // One read builds every digit's histogram; a digit that is the same for all
-  // keys needs no pass.
-  std::vector<std::array<std::uint32_t, kBuckets>> hist(kDigits);
-  for (auto& h : hist) h.fill(0);
-  for (std::size_t i = 0; i < n; ++i) {
-    std::uint64_t k = OrderedBits(values[i]);
-    keys[i] = k;
-    recs[i] = static_cast<std::uint32_t>(i);
-    for (int d = 0; d < kDigits; ++d) ++hist[d][(k >> (d * kDigitBits)) & (kBuckets - 1)];
-  }
-  // Least significant digit first; each pass is stable, so equal values stay
-  // in record order.
-  for (int d = 0; d < kDigits; ++d) {
-    auto& h = hist[d];
-    bool trivial = false;
-    for (std::uint32_t c : h) {
-      if (c == n) trivial = true;
-      if (c != 0) break;
-    }
-    if (trivial || n == 0) continue;
-    std::uint32_t offset = 0;
-    for (auto& c : h) {
-      std::uint32_t count = c;
-      c = offset;
-      offset += count;
-    }
-    const int shift = d * kDigitBits;
-    for (std::size_t i = 0; i < n; ++i) {
-      std::uint32_t at = h[(keys[i] >> shift) & (kBuckets - 1)]++;
-      keysTmp[at] = keys[i];
-      recsTmp[at] = recs[i];
-    }
-    keys.swap(keysTmp);
-    recs.swap(recsTmp);
-  }
-  keysTmp = {};
-  recsTmp = {};
-  sortedValues.resize(n);
-  const std::uint64_t zeroKey = OrderedBits(0.0);
-  for (std::size_t i = 0; i < n; ++i) {
-    // A zero keeps its own sign.
-    sortedValues[i] = keys[i] == zeroKey ? values[recs[i]] : FromOrderedBits(keys[i]);
-  }
-  records = std::move(recs);
-}
-
 // ---------------------------------------------------------------- TDPFactData
 
 TDPFactData::TDPFactData(const TFactTable& facts, int summaryIndex, bool valueOrdered)
     : FSummary(summaryIndex), FValueOrdered(valueOrdered) {
   const auto n = static_cast<std::size_t>(facts.RecordCount());
-  std::vector<double> column(n);
-  for (std::size_t r = 0; r < n; ++r) {
-    column[r] = facts.Value(static_cast<std::int32_t>(r), summaryIndex);
-  }
   if (valueOrdered) {
-    TTwoPassDataArray::Sort(column, FValues, FRecords);
-  } else {
-    FRecords.resize(n);
-    for (std::size_t r = 0; r < n; ++r) FRecords[r] = static_cast<std::uint32_t>(r);
-    FValues = std::move(column);
+    TTwoPassDataArray::Sort(facts, summaryIndex, FValues, FRecords);
+    return;
+  }
+  FRecords.resize(n);
+  FValues.resize(n);
+  for (std::size_t r = 0; r < n; ++r) {
+    FRecords[r] = static_cast<std::uint32_t>(r);
+    FValues[r] = facts.Value(static_cast<std::int32_t>(r), summaryIndex);
   }
 }
 
-void TDPFactData::SetCells(std::vector<std::int32_t> cells) {
+void TDPFactData::SetCells(TBigVector<std::int32_t> cells) {
   FCells = std::move(cells);
   FPending = false;
 }
@@ -149,35 +72,86 @@ void TDoTwoPassHelper::Finish(TTwoPassRecord& r) const {
 
 // ---------------------------------------------------------------- second pass
 
-void RunSecondPass(TTotals& totals, const TDPFactData& data, const TCellTargets& targets,
-                   const TSecondPassOptions& options) {
-  const std::size_t cells = totals.Size();
-  std::vector<TDoTwoPassHelper> helpers;
-  helpers.reserve(cells);
-  const TSecondPassOptions* opts = options.OnCalcAggregateFunction ? &options : nullptr;
-  for (std::size_t c = 0; c < cells; ++c) {
-    std::int32_t n = totals.Counts[c];
-    helpers.emplace_back(n, n != 0 ? totals.Sums[c] / n : 0.0, opts);
-  }
-  const std::vector<std::int32_t>& sourceOf = data.Cells();
-  const std::size_t sources = targets.SourceCount();
+namespace {
+
+constexpr std::size_t kSharedWalkCells = 4096;
+
+// Feeds every record, in the order of `data`, to the cells of the masks `lines`.
+void Walk(const TDPFactData& data, const std::vector<std::size_t>& lines,
+          std::span<const TCellTargets> targets,
+          std::vector<std::vector<TDoTwoPassHelper>>& helpers) {
+  const TBigVector<std::int32_t>& sourceOf = data.Cells();
   const std::size_t entries = std::min(sourceOf.size(), data.Size());
   for (std::size_t i = 0; i < entries; ++i) {
-    std::int32_t source = sourceOf[i];
-    if (source < 0 || static_cast<std::size_t>(source) >= sources) continue;
+    const std::int32_t source = sourceOf[i];
+    if (source < 0) continue;
     const double v = data.Value(i);
-    for (std::uint32_t j = targets.Start[source]; j < targets.Start[source + 1]; ++j) {
-      std::int32_t t = targets.Cells[j];
-      if (t >= 0 && static_cast<std::size_t>(t) < cells) {
-        helpers[t].Feed(static_cast<std::int64_t>(i), v);
+    for (std::size_t k : lines) {
+      const TCellTargets& tk = targets[k];
+      if (static_cast<std::size_t>(source) >= tk.SourceCount()) continue;
+      auto& hk = helpers[k];
+      for (std::uint32_t j = tk.Start[source]; j < tk.Start[source + 1]; ++j) {
+        const std::int32_t t = tk.Cells[j];
+        if (t >= 0 && static_cast<std::size_t>(t) < hk.size()) {
+          hk[t].Feed(static_cast<std::int64_t>(i), v);
+        }
       }
     }
   }
-  std::vector<TTwoPassRecord> records(cells);
-  for (std::size_t c = 0; c < cells; ++c) helpers[c].Finish(records[c]);
-  totals.TwoPass = std::move(records);
-  totals.TwoPassDone = true;
-  totals.TwoPassOrdered = data.ValueOrdered();
+}
+
+}  // namespace
+
+void RunSecondPass(TTotals& totals, const TDPFactData& data, const TCellTargets& targets,
+                   const TSecondPassOptions& options) {
+  TTotals* one[] = {&totals};
+  RunSecondPass(one, data, {&targets, 1}, options);
+}
+
+void RunSecondPass(std::span<TTotals* const> totals, const TDPFactData& data,
+                   std::span<const TCellTargets> targets, const TSecondPassOptions& options) {
+  const std::size_t lines = std::min(totals.size(), targets.size());
+  const TSecondPassOptions* opts = options.OnCalcAggregateFunction ? &options : nullptr;
+  std::vector<std::vector<TDoTwoPassHelper>> helpers(lines);
+  for (std::size_t k = 0; k < lines; ++k) {
+    const TTotals& t = *totals[k];
+    helpers[k].reserve(t.Size());
+    for (std::size_t c = 0; c < t.Size(); ++c) {
+      std::int32_t n = t.Counts[c];
+      helpers[k].emplace_back(n, n != 0 ? t.Sums[c] / n : 0.0, opts);
+    }
+  }
+  // Masks with few cells share one walk over the records; a mask with many
+  // cells walks alone so that its accumulators stay in cache.
+  std::vector<std::size_t> byCells(lines);
+  for (std::size_t k = 0; k < lines; ++k) byCells[k] = k;
+  std::sort(byCells.begin(), byCells.end(),
+            [&](std::size_t a, std::size_t b) { return helpers[a].size() < helpers[b].size(); });
+  std::vector<std::size_t> batch;
+  std::size_t batchCells = 0;
+  for (std::size_t i = 0; i <= lines; ++i) {
+    const std::size_t cells = i < lines ? helpers[byCells[i]].size() : 0;
+    if (i == lines || (!batch.empty() && batchCells + cells > kSharedWalkCells)) {
+      Walk(data, batch, targets, helpers);
+      batch.clear();
+      batchCells = 0;
+    }
+    if (i < lines) {
+      batch.push_back(byCells[i]);
+      batchCells += cells;
+    }
+  }
+  std::vector<std::vector<TTwoPassRecord>> records(lines);
+  for (std::size_t k = 0; k < lines; ++k) {
+    records[k].resize(helpers[k].size());
+    for (std::size_t c = 0; c < helpers[k].size(); ++c) helpers[k][c].Finish(records[k][c]);
+    helpers[k] = {};
+  }
+  for (std::size_t k = 0; k < lines; ++k) {
+    totals[k]->TwoPass = std::move(records[k]);
+    totals[k]->TwoPassDone = true;
+    totals[k]->TwoPassOrdered = data.ValueOrdered();
+  }
 }
 
 }  // namespace qd

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/aggregate.h"
+#include "engine/aggregate_buffer.h"
 #include "engine/fact_table.h"
 
 namespace qd {
@@ -25,8 +26,11 @@ class TTwoPassDataArray {
  public:
   //! Sorts `values` (indexed by record number) into `sortedValues` and the
   //! matching record numbers into `records`.
-  static void Sort(std::span<const double> values, std::vector<double>& sortedValues,
-                   std::vector<std::uint32_t>& records);
+  static void Sort(std::span<const double> values, TBigVector<double>& sortedValues,
+                   TBigVector<std::uint32_t>& records);
+  //! The same for the values of one summary of the fact records.
+  static void Sort(const TFactTable& facts, int summaryIndex, TBigVector<double>& sortedValues,
+                   TBigVector<std::uint32_t>& records);
 };
 
 //! The record order of one summary for the second pass, and per entry the
@@ -46,19 +50,19 @@ class TDPFactData {
   double Value(std::size_t i) const { return FValues[i]; }
 
   //! Sets the source cell of every entry (-1: the record feeds no cell).
-  void SetCells(std::vector<std::int32_t> cells);
+  void SetCells(TBigVector<std::int32_t> cells);
   //! Drops the collected cells and sets the pending flag.
   void Reset();
 
-  const std::vector<std::int32_t>& Cells() const { return FCells; }
+  const TBigVector<std::int32_t>& Cells() const { return FCells; }
 
  private:
   int FSummary;
   bool FValueOrdered;
   bool FPending = true;
-  std::vector<std::uint32_t> FRecords;
-  std::vector<double> FValues;
-  std::vector<std::int32_t> FCells;
+  TBigVector<std::uint32_t> FRecords;
+  TBigVector<double> FValues;
+  TBigVector<std::int32_t> FCells;
 };
 
 //! Custom functions and the Sender passed to their event.
@@ -135,5 +139,9 @@ struct TCellTargets {
 //! target cells of its source cell. Marks the totals done.
 void RunSecondPass(TTotals& totals, const TDPFactData& data, const TCellTargets& targets,
                    const TSecondPassOptions& options);
+//! The same for several totals (masks) in one walk; targets[i] belongs to
+//! totals[i]. When a cell fails its count check no totals are changed.
+void RunSecondPass(std::span<TTotals* const> totals, const TDPFactData& data,
+                   std::span<const TCellTargets> targets, const TSecondPassOptions& options);
 
 }  // namespace qd
