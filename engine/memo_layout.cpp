@@ -169,6 +169,91 @@ std::string Utf16ToUtf8(const std::u16string& s) {
   return out;
 }
 
+bool IsBytesOrText(TFieldType t) {
+  return t == ftString || t == ftFixedChar || t == ftWideString || t == ftBytes || t == ftVarBytes;
+}
+
+// The data bytes of a text or byte field: GB18030 text cut at a character
+// boundary, UTF-16 cut before a split surrogate pair, raw bytes cut to size.
+std::string EncodeText(const TFieldSlot& f, const TVariant& v) {
+  std::string bytes;
+  auto size = static_cast<std::size_t>(f.Size);
+  if (f.Type == ftString || f.Type == ftFixedChar) {
+    std::string ansi = Utf8ToAnsi(TextOf(v));
+    bytes = ansi.substr(0, AnsiPrefix(ansi, size));
+  } else if (f.Type == ftWideString) {
+    std::u16string w = Utf8ToUtf16(TextOf(v));
+    std::size_t n = std::min(w.size(), size);
+    if (n > 0 && n < w.size() && w[n - 1] >= 0xD800 && w[n - 1] < 0xDC00) --n;
+    bytes.assign(reinterpret_cast<const char*>(w.data()), 2 * n);
+  } else {
+    std::string raw = TextOf(v);
+    std::size_t n = std::min<std::size_t>({raw.size(), size, 65535});
+    if (f.Type == ftVarBytes) {
+      auto len = static_cast<std::uint16_t>(n);
+      bytes.assign(reinterpret_cast<const char*>(&len), 2);
+    }
+    bytes.append(raw, 0, n);
+  }
+  bytes.resize(f.DataBytes, '\0');
+  return bytes;
+}
+
+// The data bytes of a number, Boolean, date or time field.
+std::string EncodeNumber(const TFieldSlot& f, const TVariant& v, const std::string& name) {
+  std::uint8_t buf[34] = {};
+  switch (f.Type) {
+    case ftSmallint: {
+      std::int64_t n = IntegerOf(v, name);
+      CheckRange(n, -32768, 32767, name);
+      Store(buf, static_cast<std::int16_t>(n));
+      break;
+    }
+    case ftWord: {
+      std::int64_t n = IntegerOf(v, name);
+      CheckRange(n, 0, 65535, name);
+      Store(buf, static_cast<std::uint16_t>(n));
+      break;
+    }
+    case ftBoolean:
+      Store(buf, static_cast<std::int16_t>(BooleanOf(v, name) ? -1 : 0));
+      break;
+    case ftInteger:
+    case ftAutoInc: {
+      std::int64_t n = IntegerOf(v, name);
+      CheckRange(n, std::numeric_limits<std::int32_t>::min(),
+                 std::numeric_limits<std::int32_t>::max(), name);
+      Store(buf, static_cast<std::int32_t>(n));
+      break;
+    }
+    case ftLargeint:
+      Store(buf, IntegerOf(v, name));
+      break;
+    case ftDate: {
+      double dt = std::floor(FloatOf(v, f.Type, name));
+      if (!(std::fabs(dt) < 2.0e9)) InvalidValue(v, name);
+      Store(buf, static_cast<std::int32_t>(dt));
+      break;
+    }
+    case ftTime: {
+      double dt = FloatOf(v, f.Type, name);
+      if (!std::isfinite(dt)) InvalidValue(v, name);
+      auto ms = std::llround((dt - std::floor(dt)) * 86400000.0);
+      Store(buf, static_cast<std::int32_t>(std::min<long long>(ms, 86399999)));
+      break;
+    }
+    case ftFloat:
+    case ftCurrency:
+    case ftDateTime:
+    case ftBCD:
+      Store(buf, FloatOf(v, f.Type, name));
+      break;
+    default:
+      break;
+  }
+  return std::string(reinterpret_cast<const char*>(buf), f.DataBytes);
+}
+
 }  // namespace
 
 std::int64_t TMemoLayout::DataBytesOf(TFieldType type, int size) {
@@ -313,103 +398,19 @@ TVariant TMemoLayout::Read(const std::uint8_t* rec, const std::vector<TVariant>&
 void TMemoLayout::Write(std::uint8_t* rec, std::vector<TVariant>& variants, int field,
                         const TVariant& v, const std::string& name) const {
   const TFieldSlot& f = FSlots[field];
-  std::uint8_t* d = rec + f.Offset + 1;
   if (VarIsNull(v)) {
     std::memset(rec + f.Offset, 0, 1 + f.DataBytes);
     if (f.VariantSlot >= 0) variants[f.VariantSlot] = TVariant{};
     return;
   }
-  // Convert first, so that a rejected value leaves the field as it was.
-  std::uint8_t buf[34] = {};
-  std::string bytes;
-  switch (f.Type) {
-    case ftString:
-    case ftFixedChar: {
-      std::string ansi = Utf8ToAnsi(TextOf(v));
-      bytes = ansi.substr(0, AnsiPrefix(ansi, static_cast<std::size_t>(f.Size)));
-      bytes.resize(f.DataBytes, '\0');
-      break;
-    }
-    case ftWideString: {
-      std::u16string w = Utf8ToUtf16(TextOf(v));
-      std::size_t n = std::min<std::size_t>(w.size(), f.Size);
-      if (n > 0 && n < w.size() && w[n - 1] >= 0xD800 && w[n - 1] < 0xDC00) --n;
-      bytes.assign(f.DataBytes, '\0');
-      std::memcpy(bytes.data(), w.data(), 2 * n);
-      break;
-    }
-    case ftSmallint: {
-      std::int64_t n = IntegerOf(v, name);
-      CheckRange(n, -32768, 32767, name);
-      Store(buf, static_cast<std::int16_t>(n));
-      break;
-    }
-    case ftWord: {
-      std::int64_t n = IntegerOf(v, name);
-      CheckRange(n, 0, 65535, name);
-      Store(buf, static_cast<std::uint16_t>(n));
-      break;
-    }
-    case ftBoolean:
-      Store(buf, static_cast<std::int16_t>(BooleanOf(v, name) ? -1 : 0));
-      break;
-    case ftInteger:
-    case ftAutoInc: {
-      std::int64_t n = IntegerOf(v, name);
-      CheckRange(n, std::numeric_limits<std::int32_t>::min(),
-                 std::numeric_limits<std::int32_t>::max(), name);
-      Store(buf, static_cast<std::int32_t>(n));
-      break;
-    }
-    case ftLargeint:
-      Store(buf, IntegerOf(v, name));
-      break;
-    case ftDate: {
-      double dt = std::floor(FloatOf(v, f.Type, name));
-      if (!(std::fabs(dt) < 2.0e9)) InvalidValue(v, name);
-      Store(buf, static_cast<std::int32_t>(dt));
-      break;
-    }
-    case ftTime: {
-      double dt = FloatOf(v, f.Type, name);
-      if (!std::isfinite(dt)) InvalidValue(v, name);
-      auto ms = std::llround((dt - std::floor(dt)) * 86400000.0);
-      Store(buf, static_cast<std::int32_t>(std::min<long long>(ms, 86399999)));
-      break;
-    }
-    case ftFloat:
-    case ftCurrency:
-    case ftDateTime:
-    case ftBCD:
-      Store(buf, FloatOf(v, f.Type, name));
-      break;
-    case ftBytes:
-    case ftVarBytes: {
-      std::string raw = TextOf(v);
-      std::size_t n = std::min<std::size_t>(raw.size(), f.Size);
-      bytes.assign(f.DataBytes, '\0');
-      std::size_t at = 0;
-      if (f.Type == ftVarBytes) {
-        auto len = static_cast<std::uint16_t>(std::min<std::size_t>(n, 65535));
-        std::memcpy(bytes.data(), &len, 2);
-        n = len;
-        at = 2;
-      }
-      std::memcpy(bytes.data() + at, raw.data(), n);
-      break;
-    }
-    case ftVariant:
-      variants[f.VariantSlot] = v;
-      break;
-    default:
-      break;
+  if (f.Type == ftVariant) {
+    variants[f.VariantSlot] = v;
+  } else {
+    // Encoded first, so that a rejected value leaves the field as it was.
+    std::string bytes = IsBytesOrText(f.Type) ? EncodeText(f, v) : EncodeNumber(f, v, name);
+    if (f.DataBytes > 0) std::memcpy(rec + f.Offset + 1, bytes.data(), f.DataBytes);
   }
   rec[f.Offset] = 1;
-  if (!bytes.empty()) {
-    std::memcpy(d, bytes.data(), f.DataBytes);
-  } else if (f.Type != ftVariant && f.Type != ftADT) {
-    std::memcpy(d, buf, f.DataBytes);
-  }
 }
 
 }  // namespace qd
