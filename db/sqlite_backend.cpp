@@ -57,8 +57,9 @@ TFieldType StorageType(int sqliteType) {
 
 class TSqliteCursor final : public TDbCursor {
  public:
-  TSqliteCursor(sqlite3* db, const std::string& sql, int timeoutSeconds)
-      : FDb(db), FTimeout(timeoutSeconds) {
+  TSqliteCursor(sqlite3* db, Clock::time_point& deadline, const std::string& sql,
+                int timeoutSeconds)
+      : FDb(db), FTimeout(timeoutSeconds), FDeadline(deadline) {
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &FStmt, &tail) !=
         SQLITE_OK)
@@ -140,22 +141,14 @@ class TSqliteCursor final : public TDbCursor {
     return {p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(FStmt, col))};
   }
 
-  static int Progress(void* self) {
-    auto* c = static_cast<TSqliteCursor*>(self);
-    return Clock::now() > c->FDeadline ? 1 : 0;
-  }
-
   // One step under the command time-out.
   bool Step() {
-    if (FTimeout > 0) {
-      FDeadline = Clock::now() + std::chrono::seconds(FTimeout);
-      sqlite3_progress_handler(FDb, 10000, &Progress, this);
-    }
+    FDeadline =
+        FTimeout > 0 ? Clock::now() + std::chrono::seconds(FTimeout) : Clock::time_point::max();
     int rc = sqlite3_step(FStmt);
-    if (FTimeout > 0) sqlite3_progress_handler(FDb, 0, nullptr, nullptr);
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
-    if (rc == SQLITE_INTERRUPT && FTimeout > 0)
+    if (rc == SQLITE_INTERRUPT && FTimeout > 0 && Clock::now() >= FDeadline)
       throw EDbError(Format(Msg(TMsg::SDbTimeout), FTimeout));
     throw EDbError(sqlite3_errmsg(FDb));
   }
@@ -165,14 +158,17 @@ class TSqliteCursor final : public TDbCursor {
   int FTimeout;
   bool FPending = false;
   bool FFirstPending = true;
-  Clock::time_point FDeadline{};
+  // The connection's deadline, checked by its progress handler.
+  Clock::time_point& FDeadline;
 };
 
 class TSqliteBackend final : public TDbBackend {
  public:
   explicit TSqliteBackend(const TConnectionTarget& t) {
     // A missing file is an error: opening must never create an empty database.
-    int flags = (t.ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_URI;
+    // A connection serves one thread: no per-call locking.
+    int flags = (t.ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_URI |
+                SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(t.Path.c_str(), &FDb, flags, nullptr);
     if (rc != SQLITE_OK) {
       std::string msg = FDb ? sqlite3_errmsg(FDb) : sqlite3_errstr(rc);
@@ -180,11 +176,14 @@ class TSqliteBackend final : public TDbBackend {
       throw EDbError(msg + ": " + t.Path);
     }
     sqlite3_busy_timeout(FDb, std::max(1, t.ConnectTimeout) * 1000);
+    // Every step of a query with a time-out moves the deadline; steps without
+    // one leave it far ahead.
+    sqlite3_progress_handler(FDb, 10000, &Progress, this);
   }
   ~TSqliteBackend() override { sqlite3_close_v2(FDb); }
 
   std::unique_ptr<TDbCursor> OpenCursor(const std::string& sql, int timeoutSeconds) override {
-    return std::make_unique<TSqliteCursor>(FDb, sql, timeoutSeconds);
+    return std::make_unique<TSqliteCursor>(FDb, FDeadline, sql, timeoutSeconds);
   }
 
   std::int64_t Execute(const std::string& sql, int timeoutSeconds) override {
@@ -200,7 +199,7 @@ class TSqliteBackend final : public TDbBackend {
       rest = tail;
       if (!stmt) continue;
       sqlite3_finalize(stmt);
-      TSqliteCursor c(FDb, text, timeoutSeconds);
+      TSqliteCursor c(FDb, FDeadline, text, timeoutSeconds);
       while (c.Fetch()) {
       }
     }
@@ -208,7 +207,12 @@ class TSqliteBackend final : public TDbBackend {
   }
 
  private:
+  static int Progress(void* self) {
+    return Clock::now() > static_cast<TSqliteBackend*>(self)->FDeadline ? 1 : 0;
+  }
+
   sqlite3* FDb = nullptr;
+  Clock::time_point FDeadline = Clock::time_point::max();
 };
 
 }  // namespace
