@@ -9,6 +9,7 @@
 #include "engine/dim_map.h"
 #include "engine/dimension.h"
 #include "engine/fact_table.h"
+#include "engine/vantra.h"
 
 namespace qd {
 
@@ -44,6 +45,25 @@ class TGridCube {
 
   int DimensionCount() const { return static_cast<int>(Dimensions().size()); }
   int SummaryCount() const { return static_cast<int>(Summaries().size()); }
+};
+
+//! The cube component seen through TGridCube.
+class TVantraGridCube : public TGridCube {
+ public:
+  explicit TVantraGridCube(TCustomVantra& cube) : FCube(cube) {}
+  TCustomVantra& Vantra() const { return FCube; }
+
+  bool IsActive() const override { return FCube.Active(); }
+  const TDimensions& Dimensions() const override { return FCube.Dimensions(); }
+  const TSummaries& Summaries() const override { return FCube.Summaries(); }
+  const TFactTable* FactTable() const override { return FCube.FactTable(); }
+  std::vector<TSummarySource> MapSummaries() const override;
+  void RegisterGridModel(TGridInfo* model) override;
+  void UnregisterGridModel(TGridInfo* model) override;
+  void Deactivate() override { FCube.SetActive(false); }
+
+ private:
+  TCustomVantra& FCube;
 };
 
 }  // namespace qd

@@ -32,6 +32,13 @@ void TGridInfo::SetCube(TGridCube* cube, bool loading) {
   if (!loading) Post(9);
 }
 
+void TGridInfo::SetVantra(TCustomVantra* cube, bool loading) {
+  if (FVantraCube && &FVantraCube->Vantra() == cube) return;
+  auto adapter = cube ? std::make_unique<TVantraGridCube>(*cube) : nullptr;
+  SetCube(adapter.get(), loading);
+  FVantraCube = std::move(adapter);  // the old adapter goes after the cube let go of the model
+}
+
 bool TGridInfo::IsActive() const {
   return FCube && FCube->IsActive();
 }

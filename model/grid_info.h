@@ -35,12 +35,12 @@ struct TCellValue {
   bool HasValue = false;
 };
 
-class TGridInfo {
+class TGridInfo : public TCubeListener {
  public:
   //! `owner` is the grid control: it receives every notification and is the
   //! Sender of every event.
   explicit TGridInfo(TGridListener* owner = nullptr);
-  ~TGridInfo();
+  ~TGridInfo() override;
   TGridInfo(const TGridInfo&) = delete;
   TGridInfo& operator=(const TGridInfo&) = delete;
 
@@ -49,8 +49,10 @@ class TGridInfo {
   void SetCube(TGridCube* cube, bool loading = false);
   TGridCube* Cube() const { return FCube; }
   bool IsActive() const;
+  //! Binds a cube component (nullptr unbinds); the model keeps the adapter.
+  void SetVantra(TCustomVantra* cube, bool loading = false);
   //! Called by the cube: 1 map edited, 2 (de)activated, 3 loaded, 4 facts refreshed.
-  void CubeChanged(int code);
+  void CubeChanged(int code) override;
   //! Registers a listener and posts change 0 to it.
   void AddListener(TGridListener* listener);
   void RemoveListener(TGridListener* listener);
@@ -179,6 +181,7 @@ class TGridInfo {
 
   TGridListener* FOwner;
   TGridCube* FCube = nullptr;
+  std::unique_ptr<TVantraGridCube> FVantraCube;
   std::vector<TGridListener*> FListeners;
   struct TPosted {
     std::uint8_t Kind;
