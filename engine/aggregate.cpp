@@ -49,6 +49,8 @@ std::optional<TTotals::TLookup> TTotals::Lookup(std::int64_t key) const {
 void TTotals::Clear() {
   Sums.clear();
   Counts.clear();
+  Mins.clear();
+  Maxs.clear();
   TwoPass.clear();
   TwoPassDone = false;
   TwoPassOrdered = false;
@@ -68,7 +70,11 @@ double FunctionValueAt(const TTotals& totals, std::size_t position, TFunction fu
     default:
       break;
   }
-  if (totals.TwoPass.empty()) return 0.0;
+  if (totals.TwoPass.empty()) {
+    if (function == TFunction::stMin && position < totals.Mins.size()) return totals.Mins[position];
+    if (function == TFunction::stMax && position < totals.Maxs.size()) return totals.Maxs[position];
+    return 0.0;
+  }
   const TTwoPassRecord& r = totals.TwoPass[position];
   switch (function) {
     case TFunction::stMin:
@@ -134,6 +140,9 @@ void TSummaryArray::Clear() {
   FSums.clear();
   FCounts.clear();
   FAdditions.clear();
+  FMins.clear();
+  FMaxs.clear();
+  FMinMaxKnown = true;
   FSlots.assign(64, 0);
   FSlotMask = 63;
   FLast = -1;
@@ -163,24 +172,25 @@ void TSummaryArray::Grow() {
   }
 }
 
-void TSummaryArray::AddSlow(std::int64_t key, double value, std::int32_t countIncrement) {
+void TSummaryArray::AddSlow(std::int64_t key, double sum, std::int32_t count, double min,
+                            double max) {
   std::uint64_t s = HashKey(key) & FSlotMask;
   for (;; s = (s + 1) & FSlotMask) {
     std::int32_t node = FSlots[s];
     if (node == 0) break;
     if (FKeys[node - 1] == key) {
       FLast = node - 1;
-      FSums[FLast] += value;
-      FCounts[FLast] += countIncrement;
-      ++FAdditions[FLast];
+      Merge(FLast, sum, count, min, max);
       return;
     }
   }
   FLast = static_cast<std::int32_t>(FKeys.size());
   FKeys.push_back(key);
-  FSums.push_back(value);
-  FCounts.push_back(countIncrement);
+  FSums.push_back(sum);
+  FCounts.push_back(count);
   FAdditions.push_back(1);
+  FMins.push_back(min);
+  FMaxs.push_back(max);
   FSlots[s] = FLast + 1;
   if (FKeys.size() * 2 > FSlots.size()) Grow();
 }
@@ -191,6 +201,18 @@ std::vector<std::int32_t> AscendingKeyOrder(const std::vector<std::int64_t>& key
   std::sort(order.begin(), order.end(),
             [&](std::int32_t a, std::int32_t b) { return keys[a] < keys[b]; });
   return order;
+}
+
+void TSummaryArray::CopyMinMax(const std::vector<std::int32_t>& order,
+                               const std::vector<std::int32_t>* positions, TTotals& totals) const {
+  if (!FMinMaxKnown) return;
+  totals.Mins.assign(totals.Sums.size(), 0.0);
+  totals.Maxs.assign(totals.Sums.size(), 0.0);
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    const std::size_t at = positions ? static_cast<std::size_t>((*positions)[i]) : i;
+    totals.Mins[at] = FMins[order[i]];
+    totals.Maxs[at] = FMaxs[order[i]];
+  }
 }
 
 std::unique_ptr<TTotals> TSummaryArray::ToTotals(const TKeyListPtr& keys) const {
@@ -207,12 +229,15 @@ std::unique_ptr<TTotals> TSummaryArray::ToTotals(const TKeyListPtr& keys) const 
       totals->Sums[i] = FSums[order[i]];
       totals->Counts[i] = FCounts[order[i]];
     }
+    CopyMinMax(order, nullptr, *totals);
     return totals;
   }
   // The key list was filled by another summary of the same mask: align by key
   // so that a cell never receives another cell's values.
   totals->Sums.assign(list.size(), 0.0);
   totals->Counts.assign(list.size(), 0);
+  std::vector<std::int32_t> positions;
+  positions.reserve(order.size());
   std::size_t pos = 0;
   for (std::int32_t node : order) {
     while (pos < list.size() && list[pos] < FKeys[node]) ++pos;
@@ -221,7 +246,9 @@ std::unique_ptr<TTotals> TSummaryArray::ToTotals(const TKeyListPtr& keys) const 
     }
     totals->Sums[pos] = FSums[node];
     totals->Counts[pos] = FCounts[node];
+    positions.push_back(static_cast<std::int32_t>(pos));
   }
+  CopyMinMax(order, &positions, *totals);
   return totals;
 }
 

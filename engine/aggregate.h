@@ -84,6 +84,9 @@ class TTotals {
 
   std::vector<double> Sums;
   std::vector<std::int32_t> Counts;
+  //! Smallest and largest value per cell when the first pass knew them
+  //! (empty otherwise); they equal the second pass's minimum and maximum.
+  std::vector<double> Mins, Maxs;
   //! One record per cell once the second pass ran; empty before.
   std::vector<TTwoPassRecord> TwoPass;
   bool TwoPassDone = false;
@@ -96,7 +99,8 @@ class TTotals {
 };
 
 //! Value of a function at a key; nullopt when the cell does not exist.
-//! Second-pass functions read 0 while the second pass has not run.
+//! Before the second pass, Min and Max read the first pass's values when it
+//! knew them, the other second-pass functions 0.
 std::optional<double> FunctionValue(const TTotals& totals, std::int64_t key, TFunction function);
 //! The same for a cell position already looked up.
 double FunctionValueAt(const TTotals& totals, std::size_t position, TFunction function);
@@ -125,14 +129,19 @@ class TSummaryArray {
  public:
   TSummaryArray();
 
+  //! Adds a value (count increment 1) or a cell's sum and count; the cell
+  //! minimum and maximum are kept only while every increment is 1.
   void Add(std::int64_t key, double value, std::int32_t countIncrement = 1) {
+    if (countIncrement != 1) FMinMaxKnown = false;
+    AddCell(key, value, countIncrement, value, value);
+  }
+  //! Adds a finer cell with its sum, count, minimum and maximum.
+  void AddCell(std::int64_t key, double sum, std::int32_t count, double min, double max) {
     if (FLast >= 0 && FKeys[FLast] == key) {
-      FSums[FLast] += value;
-      FCounts[FLast] += countIncrement;
-      ++FAdditions[FLast];
+      Merge(FLast, sum, count, min, max);
       return;
     }
-    AddSlow(key, value, countIncrement);
+    AddSlow(key, sum, count, min, max);
   }
 
   std::size_t NodeCount() const { return FKeys.size(); }
@@ -147,14 +156,25 @@ class TSummaryArray {
   void Clear();
 
  private:
-  void AddSlow(std::int64_t key, double value, std::int32_t countIncrement);
+  void Merge(std::int32_t node, double sum, std::int32_t count, double min, double max) {
+    FSums[node] += sum;
+    FCounts[node] += count;
+    ++FAdditions[node];
+    if (min < FMins[node]) FMins[node] = min;
+    if (!(max <= FMaxs[node])) FMaxs[node] = max;
+  }
+  void AddSlow(std::int64_t key, double sum, std::int32_t count, double min, double max);
   std::int32_t Find(std::int64_t key) const;
+  void CopyMinMax(const std::vector<std::int32_t>& order,
+                  const std::vector<std::int32_t>* positions, TTotals& totals) const;
   void Grow();
 
   std::vector<std::int64_t> FKeys;
   std::vector<double> FSums;
   std::vector<std::int32_t> FCounts;
   std::vector<std::int32_t> FAdditions;
+  std::vector<double> FMins, FMaxs;
+  bool FMinMaxKnown = true;
   std::vector<std::int32_t> FSlots;  // node index + 1, 0 = free
   std::uint64_t FSlotMask = 0;
   std::int32_t FLast = -1;

@@ -91,7 +91,7 @@ TBaseScan ScanFacts(const TFactTable& facts, std::span<const TScanDim> dims,
   const std::int32_t records = facts.RecordCount();
   if (keepRecordCells) result.RecordCell.assign(static_cast<std::size_t>(records), -1);
   std::vector<std::int64_t> keys;
-  std::vector<double> cellSums;  // cell-major: cell * sums + s
+  std::vector<double> cellSums, cellMins, cellMaxs;  // cell-major: cell * sums + s
   std::vector<std::int32_t> counts;
   TCellIndex index(keyBound);
   for (std::int32_t r = 0; r < records; ++r) {
@@ -120,13 +120,23 @@ TBaseScan ScanFacts(const TFactTable& facts, std::span<const TScanDim> dims,
     bool added;
     const auto next = static_cast<std::int32_t>(keys.size());
     const std::int32_t cell = index.Find(key, next, keys, added);
+    const std::size_t at = static_cast<std::size_t>(cell) * sums;
     if (added) {
       keys.push_back(static_cast<std::int64_t>(key));
       cellSums.resize(cellSums.size() + sums, 0.0);
       counts.push_back(0);
+      for (std::size_t s = 0; s < sums; ++s) {
+        const double v = facts.Value(r, static_cast<int>(s));
+        cellMins.push_back(v);
+        cellMaxs.push_back(v);
+      }
     }
-    double* at = cellSums.data() + static_cast<std::size_t>(cell) * sums;
-    for (std::size_t s = 0; s < sums; ++s) at[s] += facts.Value(r, static_cast<int>(s));
+    for (std::size_t s = 0; s < sums; ++s) {
+      const double v = facts.Value(r, static_cast<int>(s));
+      cellSums[at + s] += v;
+      if (v < cellMins[at + s]) cellMins[at + s] = v;
+      if (!(v <= cellMaxs[at + s])) cellMaxs[at + s] = v;
+    }
     ++counts[cell];
     if (keepRecordCells) result.RecordCell[r] = cell;
   }
@@ -146,9 +156,14 @@ TBaseScan ScanFacts(const TFactTable& facts, std::span<const TScanDim> dims,
     auto totals = std::make_unique<TTotals>(result.Keys);
     totals->Sums.resize(order.size());
     totals->Counts.resize(order.size());
+    totals->Mins.resize(order.size());
+    totals->Maxs.resize(order.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
-      totals->Sums[i] = cellSums[static_cast<std::size_t>(order[i]) * sums + s];
+      const std::size_t from = static_cast<std::size_t>(order[i]) * sums + s;
+      totals->Sums[i] = cellSums[from];
       totals->Counts[i] = counts[order[i]];
+      totals->Mins[i] = cellMins[from];
+      totals->Maxs[i] = cellMaxs[from];
     }
     result.Totals.push_back(std::move(totals));
   }

@@ -70,6 +70,8 @@ TEST(FactScan, EqualsRecordByRecordAccumulationOnRandomFacts) {
       EXPECT_EQ(*scan.Keys, *keys);
       EXPECT_EQ(scan.Totals[s]->Sums, want->Sums);  // same order of additions: exact
       EXPECT_EQ(scan.Totals[s]->Counts, want->Counts);
+      EXPECT_EQ(scan.Totals[s]->Mins, want->Mins);
+      EXPECT_EQ(scan.Totals[s]->Maxs, want->Maxs);
       EXPECT_EQ(&scan.Totals[s]->Keys(), scan.Keys.get());
     }
     for (std::int32_t r = 0; r < c.facts->RecordCount(); ++r) {

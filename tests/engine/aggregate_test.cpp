@@ -163,6 +163,19 @@ TEST(SummaryArray, AlignsWithAFilledKeyListAndRefusesForeignKeys) {
   EXPECT_THROW(a.ToTotals(keys), EGenericError);
   EXPECT_EQ(keys->size(), 3u);
 
+  // Coarser cells from finer ones keep their extremes; sums with counts
+  // above 1 alone cannot tell them.
+  TSummaryArray cells;
+  cells.AddCell(3, 10, 4, -2, 7);
+  cells.AddCell(3, 1, 1, 1, 1);
+  cells.AddCell(3, 5, 2, 0, 9);
+  auto merged = cells.ToTotals(std::make_shared<TKeyList>());
+  EXPECT_EQ(merged->Mins, (std::vector<double>{-2}));
+  EXPECT_EQ(merged->Maxs, (std::vector<double>{9}));
+  TSummaryArray sums;
+  sums.Add(3, 10, 4);
+  EXPECT_TRUE(sums.ToTotals(std::make_shared<TKeyList>())->Mins.empty());
+
   TSummaryArray empty;
   auto none = empty.ToTotals(std::make_shared<TKeyList>());
   EXPECT_EQ(none->Size(), 0u);
@@ -179,7 +192,10 @@ TEST(Totals, FunctionValuesAndMissingKeys) {
   EXPECT_EQ(*FunctionValue(*t, 10, TFunction::stCount), 4);
   EXPECT_EQ(*FunctionValue(*t, 10, TFunction::stAverage), 2.5);
   EXPECT_EQ(*FunctionValue(*t, 20, TFunction::stAverage), 0);
-  // Before the second pass its functions read 0.
+  // Before the second pass Min and Max come from the first pass, the other
+  // second-pass functions read 0.
+  EXPECT_EQ(*FunctionValue(*t, 10, TFunction::stMin), 1);
+  EXPECT_EQ(*FunctionValue(*t, 10, TFunction::stMax), 4);
   EXPECT_EQ(*FunctionValue(*t, 10, TFunction::stMedian), 0);
   for (int f = 0; f < kFunctionCount; ++f) {
     EXPECT_FALSE(FunctionValue(*t, 15, static_cast<TFunction>(f)).has_value()) << f;
