@@ -161,6 +161,14 @@ double TField::AsFloat() const { return FOwner->FloatAt(FIndex); }
 std::int64_t TField::AsCurrency() const { return std::llround(AsFloat() * 10000.0); }
 double TField::AsDateTime() const { return AsFloat(); }
 
+bool TField::TextView(std::string_view& out) const {
+  return !FCalculated && !FOwner->IsEmpty() && FOwner->DataTextView(FIndex, out);
+}
+
+bool TField::TextCode(std::int32_t& code) const {
+  return !FCalculated && !FOwner->IsEmpty() && FOwner->DataTextCode(FIndex, code);
+}
+
 bool TField::AsBoolean() const {
   TVariant v = Value();
   if (auto* b = std::get_if<bool>(&v)) return *b;

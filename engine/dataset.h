@@ -91,6 +91,12 @@ class TField {
   std::int64_t AsCurrency() const;  //!< fixed point, four decimals (value × 10000)
   double AsDateTime() const;
   bool AsBoolean() const;
+  //! Fast paths for bulk readers; false when the dataset does not offer them.
+  //! TextView lends the display text until the cursor moves. TextCode numbers
+  //! the distinct texts of this field (equal texts, equal codes, small numbers
+  //! from 0), stable while the dataset keeps its rows.
+  bool TextView(std::string_view& out) const;
+  bool TextCode(std::int32_t& code) const;
 
   //! Sets the value in edit, insert or calculated-fields state.
   void SetValue(const TVariant& v);
@@ -216,6 +222,9 @@ class TDataSet {
   virtual std::string DataText(int field) const;
   virtual std::int64_t DataInt(int field) const;
   virtual double DataFloat(int field) const;
+  // Optional fast paths behind TField::TextView and TField::TextCode.
+  virtual bool DataTextView(int, std::string_view&) const { return false; }
+  virtual bool DataTextCode(int, std::int32_t&) const { return false; }
 
   TField& AddDataField(const std::string& name, TFieldType type, int size = 0);
   void ClearFields();

@@ -94,26 +94,6 @@ bool SameText(std::string_view a, std::string_view b) {
   return true;
 }
 
-int CompareText(std::string_view a, std::string_view b) {
-  std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    unsigned char x = Fold(static_cast<unsigned char>(a[i]));
-    unsigned char y = Fold(static_cast<unsigned char>(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-std::size_t TTextHash::operator()(std::string_view s) const noexcept {
-  // FNV-1a over the case-folded bytes.
-  std::uint64_t h = 14695981039346656037ull;
-  for (char c : s) {
-    h ^= Fold(static_cast<unsigned char>(c));
-    h *= 1099511628211ull;
-  }
-  return static_cast<std::size_t>(h ^ (h >> 29));
-}
-
 // ---- TDimCollectionItem / TDimCollection ----
 
 void TDimCollectionItem::SetLookupDataSet(TDataSet* ds) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/dataset.h"
+#include "engine/string_array.h"
 
 namespace qd {
 
@@ -37,20 +38,12 @@ std::vector<std::string> ReadNameList(std::string_view text, bool stopAtEmpty);
 //! Items joined with "; ".
 std::string JoinNameList(const std::vector<std::string>& names);
 
-//! ASCII letters compared without regard to case, other bytes exactly. Used for
-//! every case-insensitive name and member-key comparison of the cube.
+//! Names (fields, attributes, map items): ASCII letters compared without regard
+//! to case, other bytes exactly, as the datasets find their fields.
 bool SameText(std::string_view a, std::string_view b);
-int CompareText(std::string_view a, std::string_view b);
 
-//! Hash, equality and order agreeing with SameText, for maps keyed by member text.
-struct TTextHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view s) const noexcept;
-};
-struct TTextEqual {
-  using is_transparent = void;
-  bool operator()(std::string_view a, std::string_view b) const { return SameText(a, b); }
-};
+//! Member texts are ordered and identified by CompareText (string_array.h), the
+//! collation of every sorted text list, so that stored sorted lists stay searchable.
 struct TTextLess {
   using is_transparent = void;
   bool operator()(std::string_view a, std::string_view b) const { return CompareText(a, b) < 0; }

@@ -56,11 +56,11 @@ int TDimension::FindMemberByText(std::string_view key) const {
     auto it = std::lower_bound(
         TextKeys.begin(), TextKeys.end(), key,
         [](const std::string& a, std::string_view k) { return CompareText(a, k) < 0; });
-    if (it != TextKeys.end() && SameText(*it, key)) return static_cast<int>(it - TextKeys.begin());
+    if (it != TextKeys.end() && CompareText(*it, key) == 0) return static_cast<int>(it - TextKeys.begin());
     return -1;
   }
   for (std::size_t i = 0; i < TextKeys.size(); ++i)
-    if (SameText(TextKeys[i], key)) return static_cast<int>(i);
+    if (CompareText(TextKeys[i], key) == 0) return static_cast<int>(i);
   return -1;
 }
 

@@ -9,6 +9,7 @@
 #include "engine/errors.h"
 #include "engine/format.h"
 #include "engine/messages.h"
+#include "engine/text_key_index.h"
 
 namespace qd {
 namespace {
@@ -122,7 +123,7 @@ void ReadLookupTable(TDimension& dim, const TDimSum& item, TProgressSink& progre
   progress.SetCaption(Format(Msg(TMsg::SReadingLookupTable), dim.DisplayName));
 
   std::vector<TLookupRow> rows;
-  std::unordered_map<std::string, std::size_t, TTextHash, TTextEqual> seenText;
+  TTextKeyIndex seenText;
   std::unordered_map<std::int32_t, std::size_t> seenInt;
   std::int32_t rowNo = 0;
   for (; !ds->Eof(); ds->Next(), ++rowNo) {
@@ -130,7 +131,8 @@ void ReadLookupTable(TDimension& dim, const TDimSum& item, TProgressSink& progre
     bool fresh;
     if (dim.TextKey) {
       row.TextKey = idField.AsString();
-      fresh = seenText.emplace(row.TextKey, rows.size()).second;
+      fresh = seenText.Find(row.TextKey) < 0;
+      if (fresh) seenText.Add(row.TextKey, static_cast<std::int32_t>(rows.size()));
     } else {
       row.IntKey = idField.AsInteger();
       fresh = seenInt.emplace(row.IntKey, rows.size()).second;
@@ -179,7 +181,7 @@ std::optional<std::string> TLookupField::NameOf(std::string_view value) const {
     return (*captions)[static_cast<std::size_t>(m)];
   }
   auto it = std::lower_bound(IDs.begin(), IDs.end(), value, TTextLess());
-  if (it == IDs.end() || !SameText(*it, value)) return std::nullopt;
+  if (it == IDs.end() || CompareText(*it, value) != 0) return std::nullopt;
   return Names[static_cast<std::size_t>(it - IDs.begin())];
 }
 
@@ -195,10 +197,13 @@ TLookupField ReadPartLookup(const TDimComponent& part, TProgressSink& progress) 
   progress.SetCounterFormat(Msg(TMsg::SRowsRead));
   progress.SetCaption(Format(Msg(TMsg::SReadingLookupTable), part.FieldName));
   std::vector<std::pair<std::string, std::string>> pairs;
-  std::unordered_map<std::string, bool, TTextHash, TTextEqual> seen;
+  TTextKeyIndex seen;
   for (; !ds.Eof(); ds.Next()) {
     std::string id = idField.AsString();
-    if (seen.emplace(id, true).second) pairs.emplace_back(std::move(id), nameField.AsString());
+    if (seen.Find(id) < 0) {
+      seen.Add(id, 0);
+      pairs.emplace_back(std::move(id), nameField.AsString());
+    }
     progress.Tick();
   }
   std::sort(pairs.begin(), pairs.end(),

@@ -5,6 +5,7 @@
 
 #include "engine/format.h"
 #include "engine/messages.h"
+#include "engine/text_key_index.h"
 
 namespace qd {
 namespace {
@@ -37,7 +38,34 @@ std::string MissingText(const TDimension& dim, const std::string& value) {
   return Format(fmt, dim.DisplayName, value);
 }
 
-using TTextMap = std::unordered_map<std::string, std::int32_t, TTextHash, TTextEqual>;
+// Member per text code of the field, for datasets that number their texts.
+class TCodeCache {
+ public:
+  static constexpr std::int32_t kUnknown = -1;
+  std::int32_t Get(std::int32_t code) const {
+    return code >= 0 && static_cast<std::size_t>(code) < FMembers.size()
+               ? FMembers[static_cast<std::size_t>(code)]
+               : kUnknown;
+  }
+  void Put(std::int32_t code, std::int32_t m) {
+    if (code < 0 || code >= kMaxCode) return;
+    if (static_cast<std::size_t>(code) >= FMembers.size())
+      FMembers.resize(static_cast<std::size_t>(code) + 1, kUnknown);
+    FMembers[static_cast<std::size_t>(code)] = m;
+  }
+
+ private:
+  static constexpr std::int32_t kMaxCode = 1 << 24;
+  std::vector<std::int32_t> FMembers;
+};
+
+// The field's display text, lent when the dataset can, else copied into `buffer`.
+std::string_view TextOf(const TField& f, std::string& buffer) {
+  std::string_view v;
+  if (f.TextView(v)) return v;
+  buffer = f.AsString();
+  return buffer;
+}
 
 class TTextReader : public TMemberReader {
  public:
@@ -49,16 +77,15 @@ class TTextReader : public TMemberReader {
     }
     FCaptions = &Captions(FDim);
     for (std::size_t i = 0; i < FCaptions->size(); ++i)
-      FMembers.emplace((*FCaptions)[i], static_cast<std::int32_t>(i));
+      FMembers.Add((*FCaptions)[i], static_cast<std::int32_t>(i));
   }
   std::int32_t Read(std::int32_t) override {
-    FValue = FField.AsString();
-    if (auto it = FMembers.find(FValue); it != FMembers.end()) return it->second;
-    if (FAppend) return -1;
-    auto m = static_cast<std::int32_t>(FCaptions->size());
-    FCaptions->push_back(FValue);
-    FMembers.emplace(FValue, m);
-    FDim.DatabaseOrder.push_back(m);
+    std::int32_t code;
+    if (!FField.TextCode(code)) return Resolve();
+    std::int32_t m = FCodes.Get(code);
+    if (m >= 0) return m;
+    m = Resolve();
+    if (m >= 0) FCodes.Put(code, m);
     return m;
   }
   void Finish() override {
@@ -68,12 +95,25 @@ class TTextReader : public TMemberReader {
   std::string MissingValueMessage() const override { return MissingText(FDim, FValue); }
 
  private:
+  std::int32_t Resolve() {
+    std::string_view v = TextOf(FField, FBuffer);
+    if (std::int32_t found = FMembers.Find(v); found >= 0) return found;
+    FValue.assign(v);
+    if (FAppend) return -1;
+    auto m = static_cast<std::int32_t>(FCaptions->size());
+    FCaptions->push_back(FValue);
+    FMembers.Add(FValue, m);
+    FDim.DatabaseOrder.push_back(m);
+    return m;
+  }
+
   TDimension& FDim;
   TField& FField;
   bool FAppend;
   std::vector<std::string>* FCaptions;
-  TTextMap FMembers;
-  std::string FValue;
+  TTextKeyIndex FMembers;
+  TCodeCache FCodes;
+  std::string FValue, FBuffer;
 };
 
 class TIntReader : public TMemberReader {
@@ -121,7 +161,7 @@ class TLookupReader : public TMemberReader {
           FUsed[static_cast<std::size_t>(m)] = 1;
     if (FDim.TextKey)
       for (std::size_t i = 0; i < FDim.TextKeys.size(); ++i)
-        FText.emplace(FDim.TextKeys[i], static_cast<std::int32_t>(i));
+        FText.Add(FDim.TextKeys[i], static_cast<std::int32_t>(i));
     else
       for (std::size_t i = 0; i < FDim.MemberKeys.size(); ++i)
         FInt.emplace(FDim.MemberKeys[i], static_cast<std::int32_t>(i));
@@ -129,8 +169,15 @@ class TLookupReader : public TMemberReader {
   std::int32_t Read(std::int32_t) override {
     std::int32_t m = -1;
     if (FDim.TextKey) {
-      FValue = FField.AsString();
-      if (auto it = FText.find(FValue); it != FText.end()) m = it->second;
+      std::int32_t code;
+      const bool coded = FField.TextCode(code);
+      if (coded) m = FCodes.Get(code);
+      if (m < 0) {
+        std::string_view v = TextOf(FField, FBuffer);
+        m = FText.Find(v);
+        if (m < 0) FValue.assign(v);
+        if (m >= 0 && coded) FCodes.Put(code, m);
+      }
     } else {
       FIntValue = FField.AsInteger();
       if (auto it = FInt.find(FIntValue); it != FInt.end()) m = it->second;
@@ -159,9 +206,10 @@ class TLookupReader : public TMemberReader {
   TDimension& FDim;
   TField& FField;
   std::vector<std::uint8_t> FUsed;
-  TTextMap FText;
+  TTextKeyIndex FText;
+  TCodeCache FCodes;
   std::unordered_map<std::int32_t, std::int32_t> FInt;
-  std::string FValue;
+  std::string FValue, FBuffer;
   std::int32_t FIntValue = 0;
   std::int32_t FLastMarked = -1;
 };
@@ -185,27 +233,26 @@ class TCompositeReader : public TMemberReader {
     FCaptions = &Captions(FDim);
     FOldCount = FDim.TextKeys.size();
     for (std::size_t i = 0; i < FDim.TextKeys.size(); ++i)
-      FMembers.emplace(FDim.TextKeys[i], static_cast<std::int32_t>(i));
+      FMembers.Add(FDim.TextKeys[i], static_cast<std::int32_t>(i));
   }
   std::int32_t Read(std::int32_t) override {
     std::int32_t parent = -1;
     FPath.clear();
     for (std::size_t p = 0; p < FParts.size(); ++p) {
-      std::string value = FParts[p]->AsString();
+      std::string_view value = TextOf(*FParts[p], FBuffer);
       if (p) FPath += ';';
       FPath += value;
-      auto it = FMembers.find(FPath);
-      if (it != FMembers.end()) {
-        parent = it->second;
+      if (std::int32_t found = FMembers.Find(FPath); found >= 0) {
+        parent = found;
         continue;
       }
       auto m = static_cast<std::int32_t>(FDim.TextKeys.size());
       FDim.TextKeys.push_back(FPath);
       std::optional<std::string> name = FLookups[p] ? FLookups[p]->NameOf(value) : std::nullopt;
-      FCaptions->push_back(name ? *name : value);
+      FCaptions->push_back(name ? *name : std::string(value));
       FDim.Parents.push_back(parent);
       FDim.DatabaseOrder.push_back(m);
-      FMembers.emplace(FPath, m);
+      FMembers.Add(FPath, m);
       parent = m;
     }
     return parent;
@@ -228,8 +275,8 @@ class TCompositeReader : public TMemberReader {
   std::vector<TField*> FParts;
   std::vector<const TLookupField*> FLookups;
   std::vector<std::string>* FCaptions;
-  TTextMap FMembers;
-  std::string FPath;
+  TTextKeyIndex FMembers;
+  std::string FPath, FBuffer;
   std::size_t FOldCount = 0;
 };
 

@@ -180,6 +180,20 @@ std::string TMemoryTable::DataText(int field) const {
   return TDataSet::DataText(field);
 }
 
+bool TMemoryTable::DataTextView(int field, std::string_view& out) const {
+  const TColumn& c = Col(field);
+  if (c.Kind != TKind::Text) return false;
+  out = c.Dict[static_cast<std::size_t>(c.Codes[Pos()])];
+  return true;
+}
+
+bool TMemoryTable::DataTextCode(int field, std::int32_t& code) const {
+  const TColumn& c = Col(field);
+  if (c.Kind != TKind::Text) return false;
+  code = c.Codes[Pos()];
+  return true;
+}
+
 std::int64_t TMemoryTable::DataInt(int field) const {
   const TColumn& c = Col(field);
   if (c.Kind == TKind::Int) return c.Ints[Pos()];

@@ -47,6 +47,8 @@ class TMemoryTable : public TDataSet {
   std::string DataText(int field) const override;
   std::int64_t DataInt(int field) const override;
   double DataFloat(int field) const override;
+  bool DataTextView(int field, std::string_view& out) const override;
+  bool DataTextCode(int field, std::int32_t& code) const override;
 
  private:
   enum class TKind : std::uint8_t { Text, Int, Float };

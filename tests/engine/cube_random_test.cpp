@@ -17,7 +17,7 @@ struct TNaiveDim {
   std::vector<std::int32_t> Ints;
   int Find(const std::string& s) {
     for (std::size_t i = 0; i < Texts.size(); ++i)
-      if (SameText(Texts[i], s)) return static_cast<int>(i);
+      if (CompareText(Texts[i], s) == 0) return static_cast<int>(i);
     Texts.push_back(s);
     return static_cast<int>(Texts.size()) - 1;
   }
