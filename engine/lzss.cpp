@@ -5,6 +5,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+
+#include "engine/errors.h"
+#include "engine/format.h"
+#include "engine/messages.h"
 
 namespace qd {
 namespace {
@@ -212,6 +217,8 @@ std::size_t DecodedSize(std::span<const std::uint8_t> code) {
 
 std::vector<std::uint8_t> CompressBytes(std::span<const std::uint8_t> data) {
   if (data.empty()) return {};
+  if (data.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+    throw EStreamError(Format(Msg(TMsg::SCompressTooLarge), data.size()));
   return TEncoder(data).Run();
 }
 

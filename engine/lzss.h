@@ -24,6 +24,7 @@ constexpr int kLzssMinMatch = 3;
 constexpr int kLzssFirstPosition = kLzssRingSize - kLzssMaxMatch;  // 4078
 
 //! Encodes bytes (greedy longest match within the window, found by hash chains).
+//! Inputs beyond 2 GB raise EStreamError.
 std::vector<std::uint8_t> CompressBytes(std::span<const std::uint8_t> data);
 //! Decodes any valid code stream; an empty input gives an empty output. A match
 //! whose second byte is missing at the end of the input is dropped.
