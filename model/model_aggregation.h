@@ -73,12 +73,14 @@ class TModelAggregation {
   void CheckAddDimension(int dimIndex) const;
 
   std::vector<std::unique_ptr<TSummaryState>>& States() { return FStates; }
+  //! Forgets the active list, so that the next full rebuild aggregates again
+  //! (after a page filter or the member trees changed).
+  void DropActive();
 
  private:
   friend class TGridInfo;
 
   TDimensionState& State(int activePos) const;
-  void DropActive();
   bool HasHierarchy() const;
   void ScanFacts(std::vector<TSummaryArray>& acc);
   std::unique_ptr<TTotals> DeriveMask(TSummaryState& state, std::uint32_t mask);

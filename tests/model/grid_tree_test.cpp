@@ -284,6 +284,18 @@ TEST_F(GridTree, NotificationsArePostedAfterTheOutermostUpdateInArrivalOrder) {
   EXPECT_EQ(grid.GetDimName(0), "");
 }
 
+TEST_F(GridTree, HiddenMembersLoseTheirLinesAndLeaveEveryTotal) {
+  // What the filter operations will do: hide, drop the affected totals, rebuild.
+  State(kRegion).Node(1).Visible = false;   // South, on rows
+  State(kChannel).Node(1).Visible = false;  // Web, on the page axis
+  for (int d : {kRegion, kChannel}) State(d).UpdateFilterActive();
+  grid.Aggregation().DropActive();
+  grid.BeginUpdate();
+  grid.EndUpdate(1);
+  ExpectGolden("hidden_members", DumpGrid(grid));
+  EXPECT_EQ(grid.RowLineCount(), 2);  // North, Total
+}
+
 TEST_F(GridTree, HitTestsUseTheRectanglesTheViewWrote) {
   TLabelNode& north = RowNode(0);
   north.Rect = {0, 2, 0, 2};
