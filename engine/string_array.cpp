@@ -3,7 +3,9 @@
 #include <unicode/ucol.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "engine/errors.h"
 #include "engine/messages.h"
@@ -54,9 +56,7 @@ int CompareBytesNoCase(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
-}  // namespace
-
-int CompareText(std::string_view a, std::string_view b) {
+int Collate(std::string_view a, std::string_view b) {
   thread_local TCollator collator;
   if (collator.Get() != nullptr) {
     UErrorCode status = U_ZERO_ERROR;
@@ -65,6 +65,67 @@ int CompareText(std::string_view a, std::string_view b) {
     if (U_SUCCESS(status)) return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
   }
   return CompareBytesNoCase(a, b);
+}
+
+// The collation order of the single ASCII characters, taken from the collator
+// once: rank 0 marks the characters it ignores (most control characters).
+// Text made only of ranked characters collates as the sequence of its ranks,
+// so such text is compared without the collator; anything else goes to it.
+class TAsciiRanks {
+ public:
+  TAsciiRanks() {
+    std::vector<char> chars;
+    for (int c = 1; c < 128; ++c) {
+      char ch = static_cast<char>(c);
+      if (Collate(std::string_view(&ch, 1), std::string_view()) != 0) chars.push_back(ch);
+    }
+    std::stable_sort(chars.begin(), chars.end(), [](char x, char y) {
+      return Collate(std::string_view(&x, 1), std::string_view(&y, 1)) < 0;
+    });
+    std::uint8_t rank = 0;
+    for (std::size_t i = 0; i < chars.size(); ++i) {
+      if (i == 0 ||
+          Collate(std::string_view(&chars[i - 1], 1), std::string_view(&chars[i], 1)) != 0)
+        ++rank;
+      FRank[static_cast<unsigned char>(chars[i])] = rank;
+    }
+  }
+
+  // True when both texts are made of ranked characters; result is then set.
+  bool Compare(std::string_view a, std::string_view b, int& result) const {
+    std::size_t n = std::min(a.size(), b.size());
+    int diff = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      std::uint8_t x = Rank(a[i]), y = Rank(b[i]);
+      if (x == 0 || y == 0) return false;
+      if (diff == 0 && x != y) diff = x < y ? -1 : 1;
+    }
+    std::string_view rest = a.size() > n ? a.substr(n) : b.substr(n);
+    for (char c : rest)
+      if (Rank(c) == 0) return false;
+    result = diff != 0 ? diff : a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+    return true;
+  }
+
+ private:
+  std::uint8_t Rank(char c) const {
+    auto u = static_cast<unsigned char>(c);
+    return u < 128 ? FRank[u] : 0;
+  }
+  std::uint8_t FRank[128] = {};
+};
+
+}  // namespace
+
+int CompareTextByCollator(std::string_view a, std::string_view b) {
+  return Collate(a, b);
+}
+
+int CompareText(std::string_view a, std::string_view b) {
+  static const TAsciiRanks ranks;
+  int result;
+  if (ranks.Compare(a, b, result)) return result;
+  return Collate(a, b);
 }
 
 TStringArray::TStringArray() : TBaseArray(4) {

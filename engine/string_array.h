@@ -14,6 +14,9 @@ namespace qd {
 //! Locale-aware comparison without regard to case (Chinese collation, so Han
 //! text orders by pinyin): < 0, 0 or > 0. Sorting and searching both use it.
 int CompareText(std::string_view a, std::string_view b);
+//! The same order computed by the collator alone (CompareText takes a shortcut
+//! for plain ASCII text); for checks.
+int CompareTextByCollator(std::string_view a, std::string_view b);
 
 class TStringArray : public TBaseArray {
  public:

@@ -21,6 +21,29 @@ TEST(StringArray, CompareIgnoresCaseAndOrdersHanTextByPinyin) {
   EXPECT_LT(CompareText("", "a"), 0);
 }
 
+TEST(StringArray, AsciiShortcutAgreesWithTheCollator) {
+  const std::string alphabet = std::string("aAbBzZ09_- .,;:!?'\"()[]{}@*/\\&#%`^+<=>|~$\t\n\r") +
+                               std::string(1, '\x01') + std::string(1, '\x7F');
+  std::mt19937 rng(17);
+  auto randomText = [&] {
+    std::string s(rng() % 6, ' ');
+    for (char& c : s) c = alphabet[rng() % alphabet.size()];
+    return s;
+  };
+  auto sign = [](int v) { return (v > 0) - (v < 0); };
+  for (int i = 0; i < 20000; ++i) {
+    std::string a = randomText(), b = randomText();
+    ASSERT_EQ(sign(CompareText(a, b)), sign(CompareTextByCollator(a, b)))
+        << testing::PrintToString(a) << " vs " << testing::PrintToString(b);
+  }
+  for (int x = 1; x < 128; ++x)
+    for (int y = 1; y < 128; ++y) {
+      std::string a(1, static_cast<char>(x)), b(1, static_cast<char>(y));
+      ASSERT_EQ(sign(CompareText(a + "k", b)), sign(CompareTextByCollator(a + "k", b)))
+          << x << " " << y;
+    }
+}
+
 TEST(StringArray, SortedFindAndAddAreConsistentOnRandomText) {
   const char* pool[] = {"Alpha", "alpha", "ALPHA", "beta", "北京", "上海", "广州", "深圳",
                         "b",     "B",     "10",    "9",    "",     "Ω",    "ω",    "zeta"};
