@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/formula_text.h"
+
 namespace qd {
 
 //! What a token computes; the numbers are the stored opcodes.
@@ -47,14 +49,6 @@ struct TFormulaFunction {
 
 //! The function table in matching order: SIN COS EXP LOG CORR ROUND POWER TRUNC.
 std::span<const TFormulaFunction> FormulaFunctions();
-
-//! The sixteen function names a reference may carry after its dot, by function
-//! ordinal (Sum … Median, then five custom functions sharing one name).
-constexpr int kFormulaFunctionNames = 16;
-const std::string& FormulaFunctionName(int ordinal);
-
-//! The ordinal of the first function name equal to name ignoring case, else -1.
-int FindFormulaFunctionName(std::u32string_view name);
 
 //! The summaries a formula may name. Indexes are positions in the summary settings.
 class IFormulaSummaries {
@@ -109,11 +103,14 @@ class TFormulaParser {
   const TToken* FindToken(std::string_view name) const;
 
  private:
+  // The working text: characters and tokens, linked in text order.
   struct TWorkItem {
     char32_t Ch = 0;
     int Token = -1;       // >= 0: the item stands for this token
-    int SourceFirst = 0;  // 0-based source character positions covered
+    int SourceFirst = 0;  // 0-based source characters covered
     int SourceLast = 0;
+    int Prev = -1;
+    int Next = -1;
   };
 
   void BuildWorkText();
@@ -123,20 +120,22 @@ class TFormulaParser {
   void Reduce();
   void CheckSingleToken();
 
-  bool ReduceBinary(std::u32string_view ops, int level);
-  bool ReduceFunctions();
-  bool ReduceParenthesis();
-  bool ReduceComparison();
-  bool ReduceIf();
+  bool ReduceAt(int i);
+  bool ReduceBinaryAt(int i);
+  bool ReduceFunctionAt(int i);
+  void CheckCorrArguments(int i, int length) const;
+  bool ReduceParenthesisAt(int i);
+  bool ReduceComparisonAt(int i);
+  bool ReduceIfAt(int i);
 
+  int After(int i, int steps) const;
   bool IsToken(int i) const;
   bool IsChar(int i, char32_t c) const;
-  bool MatchAt(int i, std::u32string_view pattern, std::vector<int>& operands) const;
+  bool MatchAt(int i, std::u32string_view pattern);
   int OperatorLevel(int i) const;
-  int Replace(int first, int count, TToken token);
+  void Replace(int first, int count, TToken token);
   int AddToken(TToken token);
-  int SourcePosition(int item) const;
-  [[noreturn]] void Fail(int item, const std::string& message) const;
+  [[noreturn]] void Fail(int sourceFirst, const std::string& message) const;
 
   std::string FSource;
   std::u32string FChars;
@@ -146,13 +145,8 @@ class TFormulaParser {
   int FCalculatedSummary;
   TFormulaOptions FOptions;
   int FRoot = -1;
+  int FHead = -1;
+  std::vector<int> FOperands;  // tokens matched by the last pattern
 };
-
-//! Text helpers shared by the parser and the highlighter.
-//! UTF-8 to characters; a byte that does not start a valid sequence becomes U+FFFD.
-std::u32string FormulaChars(std::string_view utf8);
-std::string FormulaUtf8(std::u32string_view chars);
-//! Equality ignoring the case of ASCII letters.
-bool SameFormulaName(std::u32string_view a, std::u32string_view b);
 
 }  // namespace qd

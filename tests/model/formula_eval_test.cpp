@@ -68,6 +68,14 @@ TEST(FormulaEvaluate, FailuresGiveNoValue) {
   }
 }
 
+TEST(FormulaEvaluate, DeepNestingAndLongChainsNeitherRecurseNorCrawl) {
+  const int depth = 5000;
+  EXPECT_EQ(Value(std::string(depth, '(') + "1" + std::string(depth, ')')), 1);
+  std::string chain = "0";
+  for (int i = 0; i < depth; ++i) chain += "+IF(1<2,SIN(0)+1)";
+  EXPECT_EQ(Value(chain), depth);
+}
+
 class FormulaReferenceTest : public ::testing::Test {
  protected:
   FormulaReferenceTest() {
