@@ -4,6 +4,7 @@
 #include <random>
 
 #include "cube_test_util.h"
+#include "engine/text_key_index.h"
 
 namespace qd {
 namespace {
@@ -128,6 +129,35 @@ TEST(CubeRandom, MatchesANaiveBuild) {
     used.erase(std::unique(used.begin(), used.end()), used.end());
     EXPECT_EQ(dims[2]->UsedMembers, used);
   }
+}
+
+}  // namespace qd
+
+namespace qd {
+
+// The fast paths of the member index (ASCII folding, remembered spellings) must
+// give the members the collation alone gives.
+TEST(CubeRandom, TextKeyIndexAgreesWithTheCollation) {
+  const std::vector<std::string> pieces = {"a", "A",    "b", "B", "ａ", "Ａ", "上", "海", "é",
+                                           "E", "\x01", " ", "-", "1",  "１", "ß",  "ss"};
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1), len(1, 3);
+  TTextKeyIndex index;
+  std::vector<std::string> members;  // naive: first spelling of each collation class
+  for (int i = 0; i < 3000; ++i) {
+    std::string s;
+    for (std::size_t n = len(rng); n > 0; --n) s += pieces[pick(rng)];
+    int expected = -1;
+    for (std::size_t m = 0; m < members.size() && expected < 0; ++m)
+      if (CompareText(members[m], s) == 0) expected = static_cast<int>(m);
+    int found = index.Find(s);
+    ASSERT_EQ(found, expected) << s;
+    if (found < 0) {
+      index.Add(s, static_cast<std::int32_t>(members.size()));
+      members.push_back(s);
+    }
+  }
+  EXPECT_GT(members.size(), 100u);
 }
 
 }  // namespace qd
