@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -19,7 +20,7 @@ constexpr int kRingMask = kLzssRingSize - 1;
 // coder keeps to the 4078 bytes an encoder with an 18-byte look-ahead sees,
 // so every stream stays within what any decoder of the format expects.
 constexpr std::size_t kMaxDistance = kLzssRingSize - kLzssMaxMatch;
-constexpr int kHashBits = 15;
+constexpr int kMaxHashBits = 15;
 constexpr int kLongKey = 6;
 constexpr int kLongDepth = 64;
 constexpr int kShortDepth = 8;
@@ -86,7 +87,9 @@ inline int MatchLength(const std::uint8_t* a, const std::uint8_t* b, int maxLen)
 template <int Key, int Depth>
 class TChain {
  public:
-  TChain() : FHead(1u << kHashBits, -1), FPrev(kLzssRingSize, -1) {}
+  //! hashBits: log2 of the head table, smaller for short inputs.
+  explicit TChain(int hashBits)
+      : FShift(64 - hashBits), FHead(std::size_t{1} << hashBits, -1), FPrev(kLzssRingSize, -1) {}
 
   void Insert(const std::uint8_t* in, std::size_t size, std::size_t p) {
     if (p + Key > size) return;
@@ -122,16 +125,17 @@ class TChain {
 
  private:
   // Hash of the Key bytes at p; reads eight bytes at once where that many remain.
-  static std::uint32_t Hash(const std::uint8_t* p, const std::uint8_t* end) {
+  std::uint32_t Hash(const std::uint8_t* p, const std::uint8_t* end) const {
     std::uint64_t v = 0;
     if (end - p >= 8)
       std::memcpy(&v, p, 8);
     else
       for (int k = 0; k < Key; ++k) v |= static_cast<std::uint64_t>(p[k]) << (8 * k);
     v &= (1ull << (8 * Key)) - 1;
-    return static_cast<std::uint32_t>((v * 0x9E3779B97F4A7C15ull) >> (64 - kHashBits));
+    return static_cast<std::uint32_t>((v * 0x9E3779B97F4A7C15ull) >> FShift);
   }
 
+  int FShift;
   // Positions fit 32 bits: CompressBytes takes at most 2 GB.
   std::vector<std::int32_t> FHead;
   std::vector<std::int32_t> FPrev;
@@ -142,7 +146,8 @@ class TChain {
 // a short chain keyed by three bytes finds the matches of three to five bytes.
 class TEncoder {
  public:
-  explicit TEncoder(std::span<const std::uint8_t> data) : FIn(data.data()), FSize(data.size()) {}
+  explicit TEncoder(std::span<const std::uint8_t> data)
+      : FIn(data.data()), FSize(data.size()), FLong(HashBits(FSize)), FShort(HashBits(FSize)) {}
 
   std::vector<std::uint8_t> Run() {
     TCodeWriter out(FSize);
@@ -172,6 +177,12 @@ class TEncoder {
   }
 
  private:
+  // Head tables grow with the input up to 32768 entries.
+  static int HashBits(std::size_t size) {
+    int bits = std::bit_width(size);
+    return std::clamp(bits, 8, kMaxHashBits);
+  }
+
   // Near the start the zero-filled ring lies behind the data: a run of zero
   // bytes matches it as long as the source stays inside the zeros.
   void ZeroPrefixMatch(std::size_t o, int maxLen, int& bestLen, std::size_t& bestDist) const {
