@@ -82,6 +82,14 @@ TVariant ToValue(std::string_view text, TFieldType type) {
 double ToFloatOf(std::string_view text, TFieldType type) {
   if (IsDateTimeFieldType(type)) return ToDateTime(text);
   if (type == TFieldType::ftBoolean) return ToBool(text) ? 1 : 0;
+  if (IsTextFieldType(type)) {
+    // A text column read as a number or a date-time: the whole text must be one.
+    std::string_view t = TrimBlanks(text);
+    double v = 0, dt = 0;
+    auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
+    if (ec == std::errc() && p == t.data() + t.size()) return v;
+    return TextToDateTime(t, dt) ? dt : 0;
+  }
   return ToFloat(text);
 }
 

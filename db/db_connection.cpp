@@ -77,7 +77,12 @@ std::unique_ptr<TDbCursor> TDbQuery::OpenCursor() {
 void TDbQuery::DoOpen() {
   FCursor = OpenCursor();
   FFetched = false;
-  for (const TDbColumn& c : FCursor->Columns()) AddDataField(c.Name, c.Type, c.Size);
+  // A repeated column name gets "_1", "_2", … so that every column can be found by name.
+  for (const TDbColumn& c : FCursor->Columns()) {
+    std::string name = c.Name;
+    for (int n = 1; FindField(name); ++n) name = c.Name + "_" + std::to_string(n);
+    AddDataField(name, c.Type, c.Size);
+  }
 }
 
 void TDbQuery::DoClose() {

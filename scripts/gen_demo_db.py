@@ -160,9 +160,25 @@ CREATE TABLE f_payable (
   corp_flag CHAR(1) NOT NULL, mgr_branch VARCHAR(8) NOT NULL, due_date DATE NOT NULL,
   channel_code VARCHAR(4) NOT NULL, pol_code VARCHAR(8) NOT NULL, amount NUMERIC(16,2) NOT NULL,
   cnt INTEGER NOT NULL);
+CREATE TABLE m_premium_sum (
+  stat_month VARCHAR(7) NOT NULL, group_flag CHAR(1) NOT NULL, mgr_branch VARCHAR(8) NOT NULL,
+  gf_flag VARCHAR(4) NOT NULL, sales_channel VARCHAR(20) NOT NULL, moneyin_itrvl VARCHAR(8) NOT NULL,
+  pay_time VARCHAR(12) NOT NULL, pol_code VARCHAR(8) NOT NULL, total_amnt NUMERIC(18,2) NOT NULL,
+  total_num INTEGER NOT NULL);
 CREATE TABLE f_renewal_due (
   mgr_branch VARCHAR(8) NOT NULL, due_date DATE NOT NULL, pol_code VARCHAR(8) NOT NULL,
   prem NUMERIC(16,2) NOT NULL, cnt INTEGER NOT NULL);
+"""
+
+# The monthly premium summary, derived from the premium facts by the database.
+SUMMARY_SQL = """
+INSERT INTO m_premium_sum
+SELECT SUBSTR(CAST(f.group_date AS VARCHAR(10)), 1, 7), f.corp_flag, f.mgr_branch, p.group_flag,
+       c.channel_name, f.moneyin_itrvl, f.pay_time, f.pol_code, SUM(f.amnt), SUM(f.total_num)
+FROM f_premium f JOIN d_product p ON p.pol_code = f.pol_code
+JOIN d_channel c ON c.channel_code = f.channel_code
+GROUP BY SUBSTR(CAST(f.group_date AS VARCHAR(10)), 1, 7), f.corp_flag, f.mgr_branch, p.group_flag,
+         c.channel_name, f.moneyin_itrvl, f.pay_time, f.pol_code;
 """
 
 
@@ -426,7 +442,8 @@ def main():
     if pg:
         pg.write("\\set ON_ERROR_STOP on\nSET client_encoding = 'UTF8';\nSET client_min_messages = warning;\nBEGIN;\n")
         pg.write("".join(f"DROP TABLE IF EXISTS {name};\n" for name in
-                         ["d_branch", "d_channel", "d_product", "d_sales_area", "d_workplace"] + FACT_TABLES))
+                         ["d_branch", "d_channel", "d_product", "d_sales_area", "d_workplace",
+                          "m_premium_sum"] + FACT_TABLES))
         pg.write(DDL)
     g = Gen(args.seed, args.scale)
     total = 0
@@ -451,12 +468,13 @@ def main():
             pg.write("\\.\n")
         if name.startswith("f_"):
             total += count
+    db.executescript(SUMMARY_SQL)
     db.commit()
     db.execute("ANALYZE")
     db.close()
     os.replace(tmp, args.out)
     if pg:
-        pg.write("COMMIT;\nANALYZE;\n")
+        pg.write(SUMMARY_SQL + "COMMIT;\nANALYZE;\n")
         pg.close()
         os.replace(args.pg_sql + ".tmp", args.pg_sql)
     print(f"gen_demo_db: {total} fact rows -> {args.out}", file=sys.stderr)

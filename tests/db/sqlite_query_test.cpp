@@ -80,6 +80,23 @@ TEST_F(SqliteQuery, FirstRunsTheQueryAgainAndCalculatedFieldsAreFilled) {
   EXPECT_EQ(test::AllRows(q).size(), 3u);
 }
 
+TEST_F(SqliteQuery, TextColumnsReadAsNumbersOrDatesOnlyWhenTheWholeTextIsOne) {
+  TDbQuery q(&Conn, "SELECT '2004-03-15' AS d, ' 12.5 ' AS x, '12abc' AS y");
+  q.Open();
+  EXPECT_EQ(q.FieldByName("d").DataType(), TFieldType::ftString);
+  EXPECT_EQ(q.FieldByName("d").AsDateTime(), EncodeDate(2004, 3, 15));
+  EXPECT_EQ(q.FieldByName("x").AsFloat(), 12.5);
+  EXPECT_EQ(q.FieldByName("y").AsFloat(), 0);
+}
+
+TEST_F(SqliteQuery, RepeatedColumnNamesAreNumbered) {
+  TDbQuery q(&Conn, "SELECT n, name, n, n AS N FROM t ORDER BY n");
+  q.Open();
+  EXPECT_EQ(q.Fields(2).FieldName(), "n_1");
+  EXPECT_EQ(q.Fields(3).FieldName(), "N_2");
+  EXPECT_EQ(q.FieldByName("n_1").AsInteger(), -3);
+}
+
 TEST_F(SqliteQuery, ErrorsCarryTheDatabaseMessage) {
   TDbQuery q(&Conn, "SELECT * FROM no_such_table");
   q.Name = "qrFact";
