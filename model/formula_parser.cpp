@@ -95,7 +95,7 @@ TFormulaParser::TFormulaParser(std::string_view formula, const IFormulaSummaries
                                int calculatedSummary, const TFormulaOptions& options)
     : FSource(formula),
       FChars(FormulaChars(formula)),
-      FSummaries(summaries),
+      FSummaries(&summaries),
       FCalculatedSummary(calculatedSummary),
       FOptions(options) {
   BuildWorkText();
@@ -104,6 +104,7 @@ TFormulaParser::TFormulaParser(std::string_view formula, const IFormulaSummaries
   UpperCase();
   Reduce();
   CheckSingleToken();
+  FSummaries = nullptr;
 }
 
 const TToken* TFormulaParser::FindToken(std::string_view name) const {
@@ -206,7 +207,7 @@ void TFormulaParser::ReplaceReferences() {
     const std::u32string name = textBetween(i + 1, close);
     TToken reference;
     reference.Opcode = TFormulaOp::foReference;
-    reference.Summary = FindFormulaSummary(FSummaries, name, FCalculatedSummary);
+    reference.Summary = FindFormulaSummary(*FSummaries, name, FCalculatedSummary);
     if (reference.Summary < 0) fail(i, TMsg::SFormulaUnknownSummary, FormulaUtf8(name));
     int last = close;
     if (IsChar(close + 1, U'.')) {
@@ -326,7 +327,7 @@ void TFormulaParser::CheckCorrArguments(int i, int length) const {
   for (const int operand : FOperands) {
     const TToken& argument = FTokens[operand];
     if (argument.Opcode == TFormulaOp::foReference &&
-        !FSummaries.IsCalculatedSummary(argument.Summary)) {
+        !FSummaries->IsCalculatedSummary(argument.Summary)) {
       continue;
     }
     const int first = FWork[i].SourceFirst;

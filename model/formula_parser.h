@@ -79,7 +79,7 @@ struct TToken {
   int Operand1 = -1;
   int Operand2 = -1;
   int Operand3 = -1;  // the condition of IF
-  double Value = 0;   // numbers; filled for references and CORR while evaluating
+  double Value = 0;   // numbers, including the constant of a one-argument call
   int Summary = -1;   // references: the summary named
   int Function = 0;   // references: the function ordinal (0 = Sum)
 };
@@ -141,7 +141,7 @@ class TFormulaParser {
   std::u32string FChars;
   std::vector<TWorkItem> FWork;
   std::vector<TToken> FTokens;
-  const IFormulaSummaries& FSummaries;
+  const IFormulaSummaries* FSummaries;  // only while parsing
   int FCalculatedSummary;
   TFormulaOptions FOptions;
   int FRoot = -1;
