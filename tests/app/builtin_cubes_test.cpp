@@ -49,6 +49,12 @@ TEST_F(BuiltinCubes, CreationNamesNineteenCatalogEntriesAndOpensTheConnections) 
   EXPECT_EQ(dm.BuiltinFact(11).CommandTimeout, 400);
   EXPECT_EQ(dm.BuiltinFact(11).Connection(), &dm.BaseDBConnection);
   EXPECT_EQ(dm.qrFact.CommandTimeout, 500);
+  // The working cube's initial query names group_flag twice; the second is group_flag_1,
+  // as the working cube's map expects.
+  dm.qrFact.Open();
+  for (int i = 0; i < dm.Vantra1.DimensionMap().Count(); ++i)
+    EXPECT_NE(dm.qrFact.FindField(dm.Vantra1.DimensionMap()[i].BaseFieldName), nullptr)
+        << dm.Vantra1.DimensionMap()[i].BaseFieldName;
 }
 
 TEST_F(BuiltinCubes, CalculatedDateTextsIncludingTheEmptyDate) {
