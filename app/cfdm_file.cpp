@@ -26,7 +26,7 @@ constexpr TSection kIni = {"---Ini---", "---Ini Over---", CfdmDefinitionTemp};
 
 // A text file's lines, each followed by CR LF, and one CR LF more.
 std::string CompanionText(const std::string& fileName) {
-  std::optional<std::string> bytes = ReadFileBytes(fileName);
+  std::optional<std::string> bytes = ReadWholeFile(fileName);
   if (!bytes) throw EGenericError(Format(Msg(TMsg::SAppFileReadError), fileName));
   if (bytes->find('\0') != std::string::npos)
     throw ECubeError(Format(Msg(TMsg::SCfdCryptNulByte), fileName));
@@ -94,7 +94,7 @@ std::string CryptCFD(const std::string& cfdName, std::string_view programFolder)
 
 std::string SaveCFDMToCFD(const std::string& cfdmName, std::string_view programFolder) {
   std::string folder = FolderOf(cfdmName, programFolder);
-  std::optional<std::string> cipher = ReadFileBytes(cfdmName);
+  std::optional<std::string> cipher = ReadWholeFile(cfdmName);
   if (!cipher) throw EGenericError(Format(Msg(TMsg::SAppFileReadError), cfdmName));
   // A line break added in transfer is no part of the ciphertext.
   std::string plain = DecodeTextFile(UnEncryptString(TrimBlanks(*cipher), CfdApplicationKey));

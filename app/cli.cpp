@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "app/definition_commands.h"
+#include "app/grid_commands.h"
 #include "engine/errors.h"
 #include "engine/messages.h"
 
@@ -41,6 +42,8 @@ const std::vector<TCliCommand>& CliCommands() {
        }},
       {"encrypt", "encrypt DEF.cfd",
        "pack a cube definition with its connection and query into DEF.cfdm", CliEncrypt},
+      {"pivot", "pivot FILE --rows A,B --summaries X",
+       "build a cube over a CSV file and print its pivot as text", CliPivot},
   };
   return commands;
 }

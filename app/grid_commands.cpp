@@ -15,7 +15,7 @@ namespace qd {
 namespace {
 
 constexpr const char* kPivotUsage =
-    "usage: quarrydesk-cli pivot FACTS.csv --rows A,B [--cols C] [--pages D] --sums X,Y [--expand]";
+    "usage: quarrydesk-cli pivot FACTS.csv --rows A,B [--cols C] [--page D] --summaries X,Y [--expand all|none]";
 
 std::vector<std::string> SplitNames(const std::string& text) {
   std::vector<std::string> out;
@@ -45,12 +45,17 @@ TPivotArgs ParsePivotArgs(const std::vector<std::string>& args) {
       p.Axes[0] = SplitNames(value());
     else if (a == "--cols")
       p.Axes[1] = SplitNames(value());
-    else if (a == "--pages")
+    else if (a == "--page" || a == "--pages")
       p.Axes[2] = SplitNames(value());
-    else if (a == "--sums")
+    else if (a == "--summaries" || a == "--sums")
       p.Sums = SplitNames(value());
-    else if (a == "--expand")
-      p.Expand = true;
+    else if (a == "--expand") {
+      // "--expand all|none"; a bare "--expand" means all.
+      if (i + 1 < args.size() && (args[i + 1] == "all" || args[i + 1] == "none"))
+        p.Expand = args[++i] == "all";
+      else
+        p.Expand = true;
+    }
     else if (p.File.empty() && a.rfind("--", 0) != 0)
       p.File = a;
     else

@@ -7,7 +7,7 @@
 
 namespace qd {
 
-//! pivot FACTS.csv --rows A,B [--cols C] [--pages D] --sums X,Y [--expand]:
+//! pivot FACTS.csv --rows A,B [--cols C] [--page D] --summaries X,Y [--expand]:
 //! builds a cube over the CSV file and prints the pivot's text dump.
 int CliPivot(const std::vector<std::string>& args, std::ostream& out);
 

@@ -39,17 +39,6 @@ std::string TrimBlanks(std::string_view text) {
   return std::string(text.substr(b, e - b));
 }
 
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
   std::size_t start = 0;
@@ -63,7 +52,7 @@ std::vector<std::string> SplitLines(std::string_view text) {
   return lines;
 }
 
-std::optional<std::string> ReadFileBytes(const std::string& fileName) {
+std::optional<std::string> ReadWholeFile(const std::string& fileName) {
   std::ifstream in(fileName, std::ios::binary);
   if (!in) return std::nullopt;
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -79,7 +68,7 @@ void WriteFileBytes(const std::string& fileName, std::string_view bytes) {
 }
 
 TIniFile::TIniFile(const std::string& fileName) : FFileName(fileName) {
-  if (auto bytes = ReadFileBytes(fileName)) SetText(DecodeTextFile(*bytes));
+  if (auto bytes = ReadWholeFile(fileName)) SetText(DecodeTextFile(*bytes));
 }
 
 void TIniFile::SetText(std::string_view text) {

@@ -4,6 +4,8 @@
 // comment). Files are decoded as UTF-8 when valid, otherwise as GB18030.
 #pragma once
 
+#include "engine/dim_map.h"  // SameText
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,15 +57,12 @@ class TIniFile {
 std::vector<std::string> SplitLines(std::string_view text);
 
 //! Reads a whole file as bytes; nullopt when it cannot be opened.
-std::optional<std::string> ReadFileBytes(const std::string& fileName);
+std::optional<std::string> ReadWholeFile(const std::string& fileName);
 
 //! Writes bytes to a file, replacing it; throws EGenericError on failure.
 void WriteFileBytes(const std::string& fileName, std::string_view bytes);
 
 //! Blanks (spaces, tabs, line breaks) removed from both ends.
 std::string TrimBlanks(std::string_view text);
-
-//! ASCII case-insensitive comparison.
-bool SameText(std::string_view a, std::string_view b);
 
 }  // namespace qd

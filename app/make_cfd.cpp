@@ -15,7 +15,7 @@ namespace {
 // The whole text of an existing companion file; nullopt when it is missing.
 std::optional<std::string> CompanionText(const std::string& fileName) {
   if (fileName.empty() || !std::filesystem::is_regular_file(fileName)) return std::nullopt;
-  std::optional<std::string> bytes = ReadFileBytes(fileName);
+  std::optional<std::string> bytes = ReadWholeFile(fileName);
   if (!bytes) throw EGenericError(Format(Msg(TMsg::SAppFileReadError), fileName));
   return DecodeTextFile(*bytes);
 }

@@ -22,7 +22,7 @@ class TFakeGenerator : public TCubeGenerator {
   std::vector<std::size_t> LogLinesSeen;
 
   bool BuildCube(const std::string& name) override {
-    std::optional<std::string> log = ReadFileBytes(LogFile);
+    std::optional<std::string> log = ReadWholeFile(LogFile);
     LogLinesSeen.push_back(log ? SplitLines(*log).size() : 0);
     Built.push_back(name);
     if (name == "坏查询") return false;
@@ -60,7 +60,7 @@ TEST(AutoSave, LogsEveryCubeInGb18030AndRewritesTheLogAfterEachCube) {
       "　　坏查询，生成失败！\r\n"
       "2026-12-09 12:00:00；开始生成Cube：抛出－－－\r\n"
       "　　抛出，生成失败！\r\n";
-  EXPECT_EQ(*ReadFileBytes(gen.LogFile), Utf8ToAnsi(expected));
+  EXPECT_EQ(*ReadWholeFile(gen.LogFile), Utf8ToAnsi(expected));
 }
 
 TEST(AutoSave, NoArgumentOrNoFolderEndsWithoutBuildingOrLogging) {

@@ -70,7 +70,7 @@ TEST(Cfdm, EncryptedDefinitionMovedElsewhereUnpacksTheSameAndCleansUp) {
   std::string cfd = WriteDefinition(a, "[Cube]\r\nDgRow1=地区\r\n[Other]\r\nOutPutFile=s.vtc\r\n");
   std::string cfdm = CryptCFD(cfd, "/prog/");
   EXPECT_EQ(cfdm, a.Path("sales.cfdm"));
-  std::string cipher = *ReadFileBytes(cfdm);
+  std::string cipher = *ReadWholeFile(cfdm);
   EXPECT_EQ(cipher.find_first_not_of("0123456789ABCDEF"), std::string::npos);
   EXPECT_EQ(AnsiToUtf8(UnEncryptString(cipher, CfdApplicationKey)),
             "---ConnectString---\r\nProvider=SQLite;\r\nData Source=销售.db\r\n"
@@ -86,8 +86,8 @@ TEST(Cfdm, EncryptedDefinitionMovedElsewhereUnpacksTheSameAndCleansUp) {
     ASSERT_EQ(def, b.Path(CfdmDefinitionTemp));
     TCubeDefinition read = ReadCubeDefinition(def, "/prog/");
     EXPECT_EQ(read.ConnectionFile, b.Path(CfdmConnectionTemp));
-    EXPECT_EQ(*ReadFileBytes(read.ConnectionFile), "Provider=SQLite;\r\nData Source=销售.db\r\n");
-    EXPECT_EQ(*ReadFileBytes(read.QueryFile), "select * from facts\r\n\r\n");
+    EXPECT_EQ(*ReadWholeFile(read.ConnectionFile), "Provider=SQLite;\r\nData Source=销售.db\r\n");
+    EXPECT_EQ(*ReadWholeFile(read.QueryFile), "select * from facts\r\n\r\n");
     ASSERT_EQ(read.Dimensions.size(), 1u);
     EXPECT_EQ(read.Dimensions[0].FieldName, "地区");
     EXPECT_EQ(read.OutputFile, b.Path("s.vtc"));
@@ -101,7 +101,7 @@ TEST(Cfdm, PlaintextWithoutDefinitionSectionGivesNoDefinition) {
             EncryptString("---QueryString---\r\nselect 1\r\n", CfdApplicationKey) + "\r\n");
   TCfdmTempFiles temps(tmp.Folder());
   EXPECT_EQ(SaveCFDMToCFD(tmp.Path("x.cfdm"), "/prog/"), "");
-  EXPECT_EQ(*ReadFileBytes(tmp.Path(CfdmQueryTemp)), "select 1\r\n");  // unclosed: to the end
+  EXPECT_EQ(*ReadWholeFile(tmp.Path(CfdmQueryTemp)), "select 1\r\n");  // unclosed: to the end
   temps.Remove();
   EXPECT_FALSE(HasTempFiles(tmp.Folder()));
 }
