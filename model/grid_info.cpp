@@ -388,7 +388,8 @@ TCellValue TGridInfo::GetCellValue(int row, int column) {
   if (!IsActive() || !GetColumnSubLevel(column, s, f, sf)) return {};
   TSummaryState* state = FSummarySettings.Items(s).State;
   if (!state) return {};
-  const auto cell = FAggregation.Lookup(*state, GetCellKey(row, column));
+  const TMemberKey key = GetCellKey(row, column);
+  const auto cell = FAggregation.Lookup(*state, key);
   if (!cell || cell->Count == 0) return {};
   switch (static_cast<TFunction>(f)) {
     case TFunction::stSum:
@@ -398,8 +399,12 @@ TCellValue TGridInfo::GetCellValue(int row, int column) {
     case TFunction::stAverage:
       return {cell->Sum / cell->Count, true};
     default:
-      return {};  // second-pass functions need the two-pass data
+      break;
   }
+  if (f < 0 || f >= kFunctionCount) return {};
+  const auto value = FAggregation.FunctionValue(*state, key, static_cast<TFunction>(f));
+  if (!value) return {};
+  return {*value, true};
 }
 
 }  // namespace qd

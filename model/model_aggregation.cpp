@@ -1,6 +1,7 @@
 #include "model/model_aggregation.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "engine/errors.h"
 #include "engine/format.h"
@@ -22,12 +23,25 @@ bool MulOverflows(std::uint64_t a, std::uint64_t b, std::uint64_t& out) {
   throw ECubeError(Msg(TMsg::SGridActiveCapacityTooLarge));
 }
 
+// Adds cell i of `t` under `key`, carrying its minimum and maximum along.
+void AddTotalsCell(TSummaryArray& acc, std::int64_t key, const TTotals& t, std::size_t i) {
+  if (t.Mins.size() != t.Size() || t.Maxs.size() != t.Size()) {
+    acc.Add(key, t.Sums[i], t.Counts[i]);
+  } else if (t.Counts[i] == 0) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    acc.AddCell(key, t.Sums[i], 0, inf, -inf);
+  } else {
+    acc.AddCell(key, t.Sums[i], t.Counts[i], t.Mins[i], t.Maxs[i]);
+  }
+}
+
 }  // namespace
 
 void TSummaryState::Reset() {
   MaskTotals.Clear();
   Base.reset();
   RollUps.reset();
+  FactData.reset();
   Aggregated = false;
   Ready = false;
 }
@@ -48,6 +62,8 @@ void TModelAggregation::DropActive() {
   FNodeCounts.clear();
   FCapacity = 1;
   FHasActive = false;
+  FRecordCells = {};
+  FRecordCellsValid = false;
 }
 
 bool TModelAggregation::UpdateActiveDimensions() {
@@ -95,37 +111,45 @@ bool TModelAggregation::HasHierarchy() const {
   return false;
 }
 
+std::vector<const TDimensionState*> TModelAggregation::FilteredPages() const {
+  std::vector<const TDimensionState*> filteredPages;
+  for (int d : FGrid.PageDims())
+    if (FGrid.DimensionState(d).FilterActive) filteredPages.push_back(&FGrid.DimensionState(d));
+  return filteredPages;
+}
+
+bool TModelAggregation::RecordKey(const TFactTable& facts, std::int32_t r,
+                                  const std::vector<const TDimensionState*>& filteredPages,
+                                  std::uint64_t& key) const {
+  key = 0;
+  const int active = ActiveCount();
+  for (int p = 0; p < active; ++p) {
+    const TDimensionState& s = State(p);
+    const std::int32_t m = facts.Member(r, s.DimIndex());
+    if (m < 0 || m >= s.Dimension()->MemberCount())
+      throw ECubeError(Format(Msg(TMsg::SGridBadFactMember), r, s.DimIndex(), m));
+    const int node = s.NodeOfMember(m);
+    // Facts are aggregated at leaf members; parents get roll-ups.
+    if (node < 0 || s.HasChildren(node)) return false;
+    key += static_cast<std::uint64_t>(node) * FMultipliers[static_cast<std::size_t>(p)];
+  }
+  for (const TDimensionState* s : filteredPages) {
+    const int node = s->NodeOfMember(facts.Member(r, s->DimIndex()));
+    if (node < 0 || !s->IsNodeVisible(node)) return false;
+  }
+  return true;
+}
+
 void TModelAggregation::ScanFacts(std::vector<TSummaryArray>& acc) {
   const TFactTable* facts = FGrid.Cube()->FactTable();
   if (!facts) return;
   const int dimCount = FGrid.DimensionStateCount();
   if (facts->DimCount() != dimCount || facts->SumCount() < static_cast<int>(acc.size()))
     throw ECubeError(Format(Msg(TMsg::SGridBadFactMember), 0, facts->DimCount(), dimCount));
-  std::vector<const TDimensionState*> filteredPages;
-  for (int d : FGrid.PageDims())
-    if (FGrid.DimensionState(d).FilterActive) filteredPages.push_back(&FGrid.DimensionState(d));
-  const int active = ActiveCount();
+  const auto filteredPages = FilteredPages();
   for (std::int32_t r = 0; r < facts->RecordCount(); ++r) {
     std::uint64_t key = 0;
-    bool skip = false;
-    for (int p = 0; p < active && !skip; ++p) {
-      const TDimensionState& s = State(p);
-      const std::int32_t m = facts->Member(r, s.DimIndex());
-      if (m < 0 || m >= s.Dimension()->MemberCount())
-        throw ECubeError(Format(Msg(TMsg::SGridBadFactMember), r, s.DimIndex(), m));
-      const int node = s.NodeOfMember(m);
-      if (node < 0 || s.HasChildren(node)) {
-        skip = true;  // facts are aggregated at leaf members; parents get roll-ups
-        break;
-      }
-      key += static_cast<std::uint64_t>(node) * FMultipliers[static_cast<std::size_t>(p)];
-    }
-    for (const TDimensionState* s : filteredPages) {
-      if (skip) break;
-      const int node = s->NodeOfMember(facts->Member(r, s->DimIndex()));
-      skip = node < 0 || !s->IsNodeVisible(node);
-    }
-    if (skip) continue;
+    if (!RecordKey(*facts, r, filteredPages, key)) continue;
     for (std::size_t i = 0; i < acc.size(); ++i)
       acc[i].Add(static_cast<std::int64_t>(key), facts->Value(r, static_cast<int>(i)));
   }
@@ -133,6 +157,8 @@ void TModelAggregation::ScanFacts(std::vector<TSummaryArray>& acc) {
 
 void TModelAggregation::Aggregate() {
   for (auto& s : FStates) s->Reset();
+  FRecordCells = {};
+  FRecordCellsValid = false;
   try {
     std::vector<TSummaryArray> acc(FStates.size());
     ScanFacts(acc);
@@ -181,7 +207,7 @@ void TModelAggregation::ComputeRollUps(TSummaryState& state) {
       ++pick[h - 1];
       for (std::size_t k = 0; k < hier.size(); ++k)
         members[static_cast<std::size_t>(hier[k])] = chains[k][pick[k]];
-      acc.Add(EncodeKey(members), state.Base->Sums[i], state.Base->Counts[i]);
+      AddTotalsCell(acc, EncodeKey(members), *state.Base, i);
     }
   }
   if (acc.NodeCount()) state.RollUps = acc.ToTotals(std::make_shared<TKeyList>());
@@ -241,7 +267,7 @@ std::unique_ptr<TTotals> TModelAggregation::DeriveMask(TSummaryState& state, std
         skip = node >= 0 && State(p).LevelCount() > 1 && State(p).HasChildren(node);
         members[static_cast<std::size_t>(p)] = -1;
       }
-      if (!skip) acc.Add(EncodeKey(members), totals.Sums[i], totals.Counts[i]);
+      if (!skip) AddTotalsCell(acc, EncodeKey(members), totals, i);
     }
   };
   if (source) {

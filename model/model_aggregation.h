@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "engine/aggregate.h"
+#include "engine/aggregate_buffer.h"
+#include "engine/aggregate_two_pass.h"
 
 namespace qd {
 
@@ -34,6 +36,8 @@ class TSummaryState {
   TTotalLines MaskTotals;
   //! Full keys of leaf members, and keys holding at least one parent member.
   std::unique_ptr<TTotals> Base, RollUps;
+  //! The record order of the second pass, value-ordered once a median was asked for.
+  std::unique_ptr<TDPFactData> FactData;
   bool Aggregated = false;
   //! Roll-ups done.
   bool Ready = false;
@@ -64,6 +68,14 @@ class TModelAggregation {
   //! The summary's totals of a mask, computed and cached on first use.
   const TTotals& GetMaskTotals(TSummaryState& state, std::uint32_t mask);
   std::optional<TTotals::TLookup> Lookup(TSummaryState& state, const TMemberKey& members);
+  //! Value of a function at a member list; the second pass runs on first
+  //! use (again in value order when a median is asked for). nullopt when the
+  //! cell does not exist or is hidden.
+  std::optional<double> FunctionValue(TSummaryState& state, const TMemberKey& members,
+                                      TFunction function);
+  //! Supplies the custom functions; the grid's owner is the Sender.
+  TCalcAggregateFunctionEvent OnCalcAggregateFunction;
+  void* CalcSender = nullptr;
   //! True when at least one ready summary has a count at the member list.
   bool IsNonEmpty(const TMemberKey& members);
   //! Computes the masks the label trees ask for.
@@ -83,6 +95,19 @@ class TModelAggregation {
   TDimensionState& State(int activePos) const;
   bool HasHierarchy() const;
   void ScanFacts(std::vector<TSummaryArray>& acc);
+  //! Filtered page dimensions the fact scan checks.
+  std::vector<const TDimensionState*> FilteredPages() const;
+  //! Full cell key of a fact record; false when the scan skips the record.
+  bool RecordKey(const TFactTable& facts, std::int32_t r,
+                 const std::vector<const TDimensionState*>& filteredPages,
+                 std::uint64_t& key) const;
+  //! Calls `f` with the base key's member list and with each of its roll-up keys.
+  template <class F>
+  void ForEachRollUp(TMemberKey members, F&& f) const;
+  //! Runs the second pass into `totals` (Base, RollUps or the totals of `mask`).
+  void RunTwoPass(TSummaryState& state, TTotals& totals, int kind, std::uint32_t mask,
+                  bool ordered);
+  const TBigVector<std::int32_t>& RecordCells();
   std::unique_ptr<TTotals> DeriveMask(TSummaryState& state, std::uint32_t mask);
 
   TGridInfo& FGrid;
@@ -93,6 +118,9 @@ class TModelAggregation {
   std::uint64_t FCapacity = 1;
   bool FHasActive = false;
   std::vector<std::unique_ptr<TSummaryState>> FStates;
+  //! Per fact record, its position in the shared base key list (-1 skipped).
+  TBigVector<std::int32_t> FRecordCells;
+  bool FRecordCellsValid = false;
 };
 
 }  // namespace qd

@@ -1,0 +1,150 @@
+// The second pass of the model aggregation: every fact record is fed, in
+// record order or in value order when a median is asked for, to every cell of
+// a mask it was aggregated into, so that the order statistics and moments of
+// each cell come from exactly the records its sum and count came from.
+#include <algorithm>
+
+#include "engine/aggregate_two_pass.h"
+#include "model/function_defs.h"
+#include "model/grid_info.h"
+#include "model/model_aggregation.h"
+
+namespace qd {
+
+namespace {
+
+enum TTwoPassTarget { tpBase = 0, tpRollUps = 1, tpMask = 2 };
+
+}  // namespace
+
+template <class F>
+void TModelAggregation::ForEachRollUp(TMemberKey members, F&& f) const {
+  f(members, true);
+  std::vector<int> hier;
+  for (int p = 0; p < ActiveCount(); ++p)
+    if (State(p).LevelCount() > 1) hier.push_back(p);
+  if (hier.empty()) return;
+  std::vector<std::vector<int>> chains(hier.size());
+  std::vector<std::size_t> pick(hier.size(), 0);
+  for (std::size_t h = 0; h < hier.size(); ++h) {
+    const TDimensionState& s = State(hier[h]);
+    for (int node = members[static_cast<std::size_t>(hier[h])]; node >= 0;
+         node = s.ParentNode(node))
+      chains[h].push_back(node);
+  }
+  // The same odometer walk as the roll-ups: the last position climbs first.
+  while (true) {
+    std::size_t h = hier.size();
+    while (h > 0 && pick[h - 1] + 1 >= chains[h - 1].size()) pick[--h] = 0;
+    if (h == 0) break;
+    ++pick[h - 1];
+    for (std::size_t k = 0; k < hier.size(); ++k)
+      members[static_cast<std::size_t>(hier[k])] = chains[k][pick[k]];
+    f(members, false);
+  }
+}
+
+const TBigVector<std::int32_t>& TModelAggregation::RecordCells() {
+  if (FRecordCellsValid) return FRecordCells;
+  FRecordCells = {};
+  const TFactTable* facts = FGrid.Cube() ? FGrid.Cube()->FactTable() : nullptr;
+  const TTotals* base = nullptr;
+  for (auto& s : FStates)
+    if (s->Base && s->Base->Size()) base = s->Base.get();
+  if (facts) {
+    FRecordCells.assign(static_cast<std::size_t>(facts->RecordCount()), -1);
+    const auto filteredPages = FilteredPages();
+    for (std::int32_t r = 0; base && r < facts->RecordCount(); ++r) {
+      std::uint64_t key = 0;
+      if (RecordKey(*facts, r, filteredPages, key))
+        FRecordCells[static_cast<std::size_t>(r)] =
+            static_cast<std::int32_t>(base->IndexOf(static_cast<std::int64_t>(key)));
+    }
+  }
+  FRecordCellsValid = true;
+  return FRecordCells;
+}
+
+void TModelAggregation::RunTwoPass(TSummaryState& state, TTotals& totals, int kind,
+                                   std::uint32_t mask, bool ordered) {
+  const TFactTable* facts = FGrid.Cube() ? FGrid.Cube()->FactTable() : nullptr;
+  if (!facts || !state.Base) return;
+  if (!state.FactData || (ordered && !state.FactData->ValueOrdered()))
+    state.FactData = std::make_unique<TDPFactData>(*facts, state.Index, ordered);
+  TDPFactData& data = *state.FactData;
+  if (data.Pending()) {
+    const auto& recordCells = RecordCells();
+    TBigVector<std::int32_t> cells(data.Size(), -1);
+    for (std::size_t i = 0; i < data.Size(); ++i)
+      if (data.Record(i) < recordCells.size()) cells[i] = recordCells[data.Record(i)];
+    data.SetCells(std::move(cells));
+  }
+
+  const TTotals& base = *state.Base;
+  const TKeyList& keys = base.Keys();
+  TCellTargets targets;
+  targets.Start.reserve(base.Size() + 1);
+  std::vector<std::int32_t> cellTargets;
+  for (std::size_t c = 0; c < base.Size(); ++c) {
+    cellTargets.clear();
+    if (kind == tpBase) {
+      cellTargets.push_back(static_cast<std::int32_t>(c));
+    } else if (TMemberKey members = DecodeKey(keys[c]); IsVisibleKey(members)) {
+      ForEachRollUp(std::move(members), [&](TMemberKey m, bool isBase) {
+        if (kind == tpRollUps) {
+          if (isBase) return;
+        } else {
+          // Masked positions become Total; a parent member there feeds no
+          // cell, since its leaves already do.
+          for (int p = 0; p < ActiveCount(); ++p) {
+            if (!(mask & (1u << p))) continue;
+            const int node = m[static_cast<std::size_t>(p)];
+            if (node >= 0 && State(p).LevelCount() > 1 && State(p).HasChildren(node)) return;
+            m[static_cast<std::size_t>(p)] = -1;
+          }
+        }
+        const std::ptrdiff_t at = totals.IndexOf(EncodeKey(m));
+        if (at >= 0) cellTargets.push_back(static_cast<std::int32_t>(at));
+      });
+    }
+    targets.AddSource(cellTargets);
+  }
+  TSecondPassOptions options;
+  options.CustomCount = std::min(FGrid.FunctionDefs().CustomCount(), kCustomFunctionCount);
+  options.OnCalcAggregateFunction = OnCalcAggregateFunction;
+  options.Sender = CalcSender;
+  RunSecondPass(totals, data, targets, options);
+}
+
+std::optional<double> TModelAggregation::FunctionValue(TSummaryState& state,
+                                                       const TMemberKey& members,
+                                                       TFunction function) {
+  if (!state.Ready || members.size() != FActive.size() || !IsVisibleKey(members))
+    return std::nullopt;
+  const std::uint32_t mask = KeyMask(members);
+  const std::int64_t key = EncodeKey(members);
+  TTotals* totals = nullptr;
+  int kind = tpMask;
+  if (mask != 0) {
+    GetMaskTotals(state, mask);
+    totals = state.MaskTotals.Find(mask);
+  } else if (state.Base && state.Base->IndexOf(key) >= 0) {
+    totals = state.Base.get();
+    kind = tpBase;
+  } else {
+    totals = state.RollUps.get();
+    kind = tpRollUps;
+  }
+  if (!totals) return std::nullopt;
+  const std::ptrdiff_t at = totals->IndexOf(key);
+  if (at < 0) return std::nullopt;
+  const bool minMaxKnown = (function == TFunction::stMin || function == TFunction::stMax) &&
+                           totals->Mins.size() == totals->Size();
+  const bool ordered = function == TFunction::stMedian;
+  if (IsSecondPassFunction(function) && !minMaxKnown &&
+      (!totals->TwoPassDone || (ordered && !totals->TwoPassOrdered)))
+    RunTwoPass(state, *totals, kind, mask, ordered);
+  return FunctionValueAt(*totals, static_cast<std::size_t>(at), function);
+}
+
+}  // namespace qd
