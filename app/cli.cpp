@@ -3,6 +3,7 @@
 #include <exception>
 #include <ostream>
 
+#include "app/cube_file_commands.h"
 #include "app/definition_commands.h"
 #include "app/grid_commands.h"
 #include "engine/errors.h"
@@ -44,6 +45,11 @@ const std::vector<TCliCommand>& CliCommands() {
        "pack a cube definition with its connection and query into DEF.cfdm", CliEncrypt},
       {"pivot", "pivot FILE --rows A,B --summaries X",
        "build a cube over a CSV file and print its pivot as text", CliPivot},
+      {"info", "info FILE", "list the dimensions, summaries and fact count of a cube file",
+       CliCubeInfo},
+      {"members", "members FILE DIM", "list the members of a dimension of a cube file",
+       CliCubeMembers},
+      {"facts", "facts FILE", "print the fact records of a cube file", CliCubeFacts},
   };
   return commands;
 }
