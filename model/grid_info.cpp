@@ -8,6 +8,7 @@ namespace qd {
 
 TGridInfo::TGridInfo(TGridListener* owner) : FOwner(owner) {
   FFunctionDefs.EnsureStandard();
+  FAggregation.CalcSender = owner;
 }
 
 TGridInfo::~TGridInfo() {

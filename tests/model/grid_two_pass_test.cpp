@@ -197,5 +197,43 @@ TEST(GridTwoPass, EveryFunctionAtEveryMaskMatchesPlainLoops) {
   }
 }
 
+TEST(GridTwoPass, ParentFactsStayOutAndTheOwnerComputesCustomFunctions) {
+  TTestCube cube;
+  cube.AddDim("Region", {"All", "North", "South"}, TDimGroup::dgRow, {-1, 0, 0});
+  cube.AddSummary("V");
+  for (auto [member, value] : {std::pair{1, 1.0}, {2, 2.0}, {1, 3.0}, {2, 4.0}, {0, 100.0}})
+    cube.AddFact({member}, {value});
+  cube.Activate();
+  TRecorder owner;
+  TGridInfo grid(&owner);
+  grid.SetCube(&cube);
+  grid.FunctionDefs().Add();
+  std::vector<void*> senders;
+  grid.Aggregation().OnCalcAggregateFunction = [&](void* sender, TFunction, const auto& values,
+                                                   bool&, double& value) {
+    senders.push_back(sender);
+    value = static_cast<double>(values.size());
+  };
+  TModelAggregation& agg = grid.Aggregation();
+  TSummaryState& state = *agg.States()[0];
+  auto at = [&](int node, TFunction f) { return agg.FunctionValue(state, {node}, f).value(); };
+  // The total and the parent's roll-up see the four leaf facts, not the
+  // fact booked on the parent itself.
+  for (int node : {-1, 0}) {
+    EXPECT_DOUBLE_EQ(at(node, TFunction::stVariance), 5.0 / 3);
+    EXPECT_DOUBLE_EQ(at(node, TFunction::stMedian), 2.5);
+    EXPECT_DOUBLE_EQ(at(node, TFunction::stMeanAbsDev), 1);
+    EXPECT_NEAR(at(node, TFunction::stSkewness), 0, 1e-12);
+    EXPECT_NEAR(at(node, TFunction::stKurtosis), -2.0775, 1e-12);
+    EXPECT_DOUBLE_EQ(at(node, TFunction::stCustom1), 4);
+    EXPECT_DOUBLE_EQ(at(node, TFunction::stMax), 4);
+  }
+  EXPECT_DOUBLE_EQ(at(1, TFunction::stMedian), 2);
+  EXPECT_DOUBLE_EQ(at(2, TFunction::stStdDev), std::sqrt(2.0));
+  EXPECT_DOUBLE_EQ(at(1, TFunction::stCustom2), 0);  // only one custom function defined
+  ASSERT_FALSE(senders.empty());
+  for (void* s : senders) EXPECT_EQ(s, static_cast<void*>(&owner));
+}
+
 }  // namespace
 }  // namespace qd::test
