@@ -258,6 +258,17 @@ TEST(CubeFile, FileSaveReplacesTheTargetAndMatchesTheGolden) {
   EXPECT_EQ(ReadFileBytes(p.string()), ReadFileBytes(golden));
   // A save into a folder that does not exist fails and leaves nothing behind.
   EXPECT_THROW(SaveCubeToFile(saved.Cube, (dir / "missing" / "x.vtc").string()), Exception);
+  // A target that cannot be replaced stays as it was, without a stray temporary.
+  fs::create_directories(dir / "occupied");
+  WriteFileBytes((dir / "occupied" / "keep").string(), std::vector<std::uint8_t>{7});
+  EXPECT_THROW(SaveCubeToFile(saved.Cube, (dir / "occupied").string()), Exception);
+  EXPECT_EQ(ReadFileBytes((dir / "occupied" / "keep").string()), (std::vector<std::uint8_t>{7}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 2);
+  // Garbage on disk is a stream error.
+  WriteFileBytes(p.string(), std::vector<std::uint8_t>{0xFF, 'n', 'o', 't', ' ', 'a', ' ', 'c'});
+  TVantra fresh;
+  EXPECT_THROW(LoadCubeFromFile(fresh, p.string()), EStreamError);
+  EXPECT_FALSE(fresh.Active());
   fs::remove_all(dir);
 }
 
