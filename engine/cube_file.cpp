@@ -35,6 +35,26 @@ using namespace cube_blocks;
 constexpr TTag kFacts = 0xF00;
 constexpr TTag kTagFactDims = 0xF05, kTagFactSums = 0xF0A;
 
+// Bytes an LZSS code stream decodes to, counted without decoding, so that a
+// small file claiming gigabytes is refused before anything is allocated.
+std::size_t DecodedLength(std::span<const std::uint8_t> code) {
+  std::size_t size = 0, i = 0;
+  while (i < code.size()) {
+    unsigned flags = code[i++];
+    for (int bit = 0; bit < 8 && i < code.size(); ++bit, flags >>= 1) {
+      if (flags & 1) {
+        ++size;
+        ++i;
+      } else {
+        if (i + 1 >= code.size()) return size;
+        size += (code[i + 1] & 0x0Fu) + kLzssMinMatch;
+        i += 2;
+      }
+    }
+  }
+  return size;
+}
+
 void RequireActive(const TCustomVantra& cube) {
   if (!cube.Active()) throw ECubeError(Msg(TMsg::SCannotSaveInactiveCube));
 }
@@ -297,9 +317,8 @@ void LoadCubeFromFile(TCustomVantra& cube, const std::string& path, TUserBuffer*
   // Containers are limited to 2 GB once decoded; a match decodes to at most
   // nine times its code bytes, so larger files cannot be valid.
   constexpr std::size_t kMax = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
-  if (code.size() > kMax) RaiseBadValue();
+  if (code.size() > kMax || DecodedLength(code) > kMax) RaiseBadValue();
   TMemoryStream s(DecompressBytes(code));
-  if (s.Size() > kMax) RaiseBadValue();
   LoadCubeFromStream(cube, s, user);
 }
 
