@@ -313,12 +313,12 @@ void SaveCubeToFile(const TCustomVantra& cube, const std::string& path,
 
 void LoadCubeFromFile(TCustomVantra& cube, const std::string& path, TUserBuffer* user) {
   TBusyCursorScope cursor(TBusyCursor::crHourGlass);
-  const std::vector<std::uint8_t> code = ReadFileBytes(path);
-  // Containers are limited to 2 GB once decoded; a match decodes to at most
-  // nine times its code bytes, so larger files cannot be valid.
+  std::vector<std::uint8_t> code = ReadFileBytes(path);
+  // Containers are limited to 2 GB once decoded.
   constexpr std::size_t kMax = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
   if (code.size() > kMax || DecodedLength(code) > kMax) RaiseBadValue();
   TMemoryStream s(DecompressBytes(code));
+  std::vector<std::uint8_t>().swap(code);  // not needed while parsing
   LoadCubeFromStream(cube, s, user);
 }
 
