@@ -5,6 +5,7 @@
 
 #include "app/cube_file_commands.h"
 #include "app/definition_commands.h"
+#include "app/generate_commands.h"
 #include "app/grid_commands.h"
 #include "engine/errors.h"
 #include "engine/messages.h"
@@ -43,6 +44,12 @@ const std::vector<TCliCommand>& CliCommands() {
        }},
       {"encrypt", "encrypt DEF.cfd",
        "pack a cube definition with its connection and query into DEF.cfdm", CliEncrypt},
+      {"generate", "generate FOLDER", "build every built-in cube and save it into FOLDER",
+       CliGenerate},
+      {"build", "build DEF.cfd|DEF.cfdm [-o OUT.vtc]",
+       "build a cube from a definition file and save it", CliBuild},
+      {"import", "import --connection STR --query SQL ...",
+       "build a cube from a connection string and a query and save it", CliImport},
       {"pivot", "pivot FILE --rows A,B --summaries X",
        "build a cube over a CSV file and print its pivot as text", CliPivot},
       {"info", "info FILE", "list the dimensions, summaries and fact count of a cube file",

@@ -1,0 +1,34 @@
+// Command-line entry points that build cubes from the database: the unattended
+// generation of the built-in cubes, a cube from a definition file, and a cube
+// straight from a connection string and a query.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/auto_save.h"
+
+namespace qd {
+
+class TDataModule1;
+
+//! The generation over the data module's catalog into the folder `argument`
+//! names; `failed` receives the number of cubes not built or not saved.
+TAutoSaveResult GenerateBuiltinCubes(TDataModule1& dm, const std::string& argument, int& failed,
+                                     TAutoSaveLog::TClock clock = {});
+
+//! `generate FOLDER`: prints the log; exit status 1 when a cube failed.
+int CliGenerate(const std::vector<std::string>& args, std::ostream& out);
+//! `build DEF.cfd|DEF.cfdm [-o OUT.vtc] [--timing]`.
+int CliBuild(const std::vector<std::string>& args, std::ostream& out);
+//! `import --connection STR --query SQL --rows F1,F2 --cols F3 --page F4
+//! --summaries F5,F6 [--key F7] -o OUT.vtc [--timing]`.
+int CliImport(const std::vector<std::string>& args, std::ostream& out);
+
+//! The same two with the stream that receives the timing lines.
+int RunBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& timing);
+int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& timing);
+
+}  // namespace qd

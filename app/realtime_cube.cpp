@@ -1,0 +1,111 @@
+#include "app/realtime_cube.h"
+
+#include <chrono>
+#include <cstdint>
+#include <span>
+
+#include "app/cube_definition.h"
+#include "app/data_module.h"
+#include "engine/cube_file.h"
+#include "engine/errors.h"
+#include "engine/messages.h"
+
+namespace qd {
+
+void SaveCubeWithUserData(const TCustomVantra& cube, const std::string& fileName) {
+  auto bytes =
+      std::span(reinterpret_cast<const std::uint8_t*>(CubeUserData.data()), CubeUserData.size());
+  SaveCubeToFile(cube, fileName, bytes);
+}
+
+void TVantraCubeTarget::OpenConnection(const std::string& connectionString) {
+  FConnection.Close();
+  FConnection.SetConnectionString(connectionString);
+  FConnection.Open();
+}
+
+void TVantraCubeTarget::SetFactQuery(const std::string& sql) {
+  FQuery.Close();
+  FQuery.SetSQL(sql);
+}
+
+std::vector<std::string> TVantraCubeTarget::RefillDimensionMap() {
+  FCube.SetActive(false);
+  FCube.DimensionMap().Clear();
+  FCube.RefreshDimensionMap();
+  std::vector<std::string> plain;
+  const TDimSums& map = FCube.DimensionMap();
+  for (int i = 0; i < map.Count(); ++i)
+    if (map[i].IsPlain()) plain.push_back(map[i].BaseFieldName);
+  return plain;
+}
+
+void TVantraCubeTarget::PlaceDimension(const std::string& fieldName, const TCfdDimension& entry) {
+  TDimSum* item = FCube.PlaceAsDimension(fieldName, static_cast<TDimGroup>(entry.Group));
+  if (!item) return;
+  if (entry.DisplayName) item->DisplayName = *entry.DisplayName;
+  // The cube takes date parts only on a composite dimension.
+  if (entry.AsDate)
+    for (std::string_view part : CfdDateParts) FCube.AddCompositePart(*item, std::string(part));
+  if (entry.SortType) item->SortType = static_cast<TDimSortType>(*entry.SortType);
+  if (entry.Total) item->TotalAppearance = static_cast<TTotalAppearance>(*entry.Total);
+}
+
+void TVantraCubeTarget::MarkSummary(const std::string& fieldName,
+                                    const std::optional<std::string>& displayName) {
+  TDimSum* item = FCube.MarkAsSummary(fieldName);
+  if (item && displayName) item->DisplayName = *displayName;
+}
+
+void TVantraCubeTarget::SetKeyFields(const std::vector<std::string>& fieldNames) {
+  FCube.SetKeyFields(fieldNames);
+}
+
+void TVantraCubeTarget::Activate() {
+  FCube.SetActive(true);
+}
+
+void TVantraCubeTarget::SaveToFile(const std::string& fileName) {
+  auto start = std::chrono::steady_clock::now();
+  SaveCubeWithUserData(FCube, fileName);
+  FSaveSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TStandaloneCube::TStandaloneCube() {
+  Connection.Name = "ADOConnection";
+  Connection.LoginPrompt = false;
+  Query.Name = "qrFact";
+  Query.SetConnection(&Connection);
+  Query.CommandTimeout = 500;
+  Cube.Name = "Vantra1";
+  Cube.Options().ShowProgressBar = false;
+  Cube.SetDataSet(&Query);
+}
+
+bool TBuiltinCubeGenerator::BuildCube(const std::string& name) {
+  int number = 0;
+  for (int i = 0; i < kDBCubeCount; ++i)
+    if (FDm.DBCubes[static_cast<std::size_t>(i)].Name == name) number = i + 1;
+  if (number == 0) return true;
+  if (number <= FDm.BuiltinCount()) {
+    // The cube saved before is no longer needed: free it before the next build.
+    if (FCurrent && FCurrent != &FDm.BuiltinCube(number - 1)) FCurrent->SetActive(false);
+    FCurrent = &FDm.BuiltinCube(number - 1);
+  }
+  if (!FCurrent) return true;
+  if (FCurrent->Active()) return true;
+  try {
+    FCurrent->Options().ShowProgressBar = false;
+    FCurrent->SetActive(true);
+  } catch (const std::exception&) {
+    return false;
+  }
+  return FCurrent->Active();
+}
+
+void TBuiltinCubeGenerator::SaveCube(const std::string& fileName) {
+  if (!FCurrent) throw ECubeError(Msg(TMsg::SNoCubeData));
+  SaveCubeWithUserData(*FCurrent, fileName);
+}
+
+}  // namespace qd

@@ -1,0 +1,74 @@
+// The working cube as the definition-file build sees it, and the built-in
+// cubes as the unattended generation sees them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/auto_save.h"
+#include "app/make_cfd.h"
+#include "db/db_connection.h"
+#include "engine/vantra.h"
+
+namespace qd {
+
+class TDataModule1;
+
+//! A real-time cube build over a cube, the query it reads and that query's
+//! connection (the data module's Vantra1, qrFact and ADOConnection, or a
+//! standalone set). Keeps the time spent saving for callers that report it.
+class TVantraCubeTarget : public TRealTimeCubeTarget {
+ public:
+  TVantraCubeTarget(TDbConnection& connection, TDbQuery& query, TVantra& cube)
+      : FConnection(connection), FQuery(query), FCube(cube) {}
+
+  void OpenConnection(const std::string& connectionString) override;
+  void SetFactQuery(const std::string& sql) override;
+  std::vector<std::string> RefillDimensionMap() override;
+  void PlaceDimension(const std::string& fieldName, const TCfdDimension& entry) override;
+  void MarkSummary(const std::string& fieldName,
+                   const std::optional<std::string>& displayName) override;
+  void SetKeyFields(const std::vector<std::string>& fieldNames) override;
+  void Activate() override;
+  bool Active() const override { return FCube.Active(); }
+  void SaveToFile(const std::string& fileName) override;
+
+  TVantra& Cube() { return FCube; }
+  //! Seconds spent in SaveToFile since construction.
+  double SaveSeconds() const { return FSaveSeconds; }
+
+ private:
+  TDbConnection& FConnection;
+  TDbQuery& FQuery;
+  TVantra& FCube;
+  double FSaveSeconds = 0;
+};
+
+//! A cube of its own with its query and connection, for the command-line tool.
+struct TStandaloneCube {
+  TStandaloneCube();
+  TDbConnection Connection;
+  TDbQuery Query;
+  TVantra Cube;
+  TVantraCubeTarget Target{Connection, Query, Cube};
+};
+
+//! Saves a built cube to a local cube file with CubeUserData as its user data.
+void SaveCubeWithUserData(const TCustomVantra& cube, const std::string& fileName);
+
+//! The built-in cubes of a data module, looked up by catalog name.
+class TBuiltinCubeGenerator : public TCubeGenerator {
+ public:
+  explicit TBuiltinCubeGenerator(TDataModule1& dm) : FDm(dm) {}
+  //! The last catalog entry of that exact name; a name in no entry builds
+  //! nothing and gives true. Activation errors give false, without a message.
+  bool BuildCube(const std::string& name) override;
+  //! Throws when no cube is built.
+  void SaveCube(const std::string& fileName) override;
+
+ private:
+  TDataModule1& FDm;
+  TVantra* FCurrent = nullptr;
+};
+
+}  // namespace qd

@@ -1,0 +1,187 @@
+// Cubes built from the demo database by the command-line tool: the unattended
+// generation of the built-in cubes with its log, a cube from a definition file
+// (plain and encrypted), and a cube straight from a query.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+#include "app/cfdm_file.h"
+#include "app/cli.h"
+#include "app/cube_definition.h"
+#include "app/data_module.h"
+#include "app/generate_commands.h"
+#include "app/ini_file.h"
+#include "engine/cube_file.h"
+#include "engine/errors.h"
+#include "engine/text_codec.h"
+#include "temp_folder.h"
+
+namespace qd {
+namespace {
+
+class Generate : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { setenv("QD_DEMO_DB", QD_DEMO_DB, 1); }
+};
+
+std::vector<std::string> LogLines(const std::string& file) {
+  std::optional<std::string> bytes = ReadWholeFile(file);
+  EXPECT_TRUE(bytes.has_value());
+  std::string text = AnsiToUtf8(bytes.value_or(""));
+  std::vector<std::string> lines;
+  for (std::size_t at; (at = text.find("\r\n")) != std::string::npos; text.erase(0, at + 2))
+    lines.push_back(text.substr(0, at));
+  EXPECT_EQ(text, "") << "every line ends with CR LF";
+  return lines;
+}
+
+// Dimension and summary names and the fact count of a cube file.
+std::string Outline(const std::string& file) {
+  TVantra cube;
+  std::uint8_t buffer[89] = {};
+  TUserBuffer user{buffer, sizeof buffer};
+  LoadCubeFromFile(cube, file, &user);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), user.Received), CubeUserData);
+  std::string text;
+  for (int d = 0; d < cube.DimensionCount(); ++d) text += cube.DimensionDisplayName(d) + "|";
+  for (int s = 0; s < cube.SummaryCount(); ++s) text += cube.Summaries()[s]->DisplayName + "|";
+  double total = 0;
+  for (std::int32_t r = 0; r < cube.FactTable()->RecordCount(); ++r)
+    total += cube.FactTable()->Value(r, 0);
+  return text + std::to_string(cube.FactTable()->RecordCount()) + "|" + std::to_string(total);
+}
+
+// Every built-in cube is saved and logged; one whose query the database
+// rejects is logged as failed and the run goes on with the next.
+TEST_F(Generate, EveryBuiltinCubeIsSavedAndLoggedAndAFailureDoesNotStopTheRun) {
+  testing::TTempFolder out;
+  TDataModule1 dm;
+  dm.DataModuleCreate();
+  dm.BuiltinFact(2).SetSQL("SELECT no_such_column FROM no_such_table");
+  int failed = -1;
+  std::string folder = out.Folder();
+  folder.pop_back();  // no trailing separator: one is added
+  EXPECT_EQ(GenerateBuiltinCubes(dm, "  " + folder + " ", failed, [] { return "T0"; }),
+            TAutoSaveResult::Done);
+  EXPECT_EQ(failed, 1);
+
+  std::vector<std::string> expected;
+  std::vector<std::string> names = dm.CatalogNames();
+  for (int i = 0; i < 19; ++i) {
+    const std::string& name = names[static_cast<std::size_t>(i)];
+    expected.push_back("T0；开始生成Cube：" + name + "－－－");
+    expected.push_back("　　" + name + (i == 2 ? "，生成失败！" : "，成功生成！"));
+    EXPECT_EQ(std::filesystem::exists(out.Path(name + ".vtc")), i != 2) << name;
+  }
+  EXPECT_EQ(LogLines(out.Path("CubeAutoSave.log")), expected);
+  EXPECT_NE(Outline(out.Path(names[0] + ".vtc")).find("|"), std::string::npos);
+}
+
+TEST_F(Generate, AMissingFolderWritesNoLogAndFailsOnTheCommandLine) {
+  testing::TTempFolder out;
+  TDataModule1 dm;
+  int failed = 0;
+  EXPECT_EQ(GenerateBuiltinCubes(dm, out.Path("missing"), failed), TAutoSaveResult::MissingFolder);
+  EXPECT_FALSE(std::filesystem::exists(out.Path("missing")));
+  std::ostringstream o, e;
+  EXPECT_EQ(RunCli({"generate", out.Path("missing")}, o, e), 1);
+  EXPECT_EQ(e.str(), "quarrydesk-cli generate: 文件夹“" + out.Path("missing") + "”不存在！\n");
+  EXPECT_TRUE(std::filesystem::is_empty(out.Folder()));
+}
+
+std::string WriteDefinition(const testing::TTempFolder& dir, const std::string& cube) {
+  dir.Write("conn.txt", std::string("Provider=SQLite;\r\nData Source=") + QD_DEMO_DB + "\r\n");
+  dir.Write("query.sql",
+            "SELECT mgr_branch, sales_channel, pay_time, SUM(total_amnt) AS amnt, "
+            "SUM(total_num) AS num FROM m_premium_sum GROUP BY mgr_branch, sales_channel, "
+            "pay_time ORDER BY 1, 2, 3");
+  return dir.Write("sales.cfd",
+                   "[DB]\r\nConnectString=conn.txt\r\nQueryString=query.sql\r\n"
+                   "[Cube]\r\n" +
+                       cube);
+}
+
+TEST_F(Generate, BuildFromADefinitionAndFromItsEncryptedFormInAnotherFolder) {
+  testing::TTempFolder a, b;
+  std::string cfd = WriteDefinition(
+      a,
+      "DgRow1=MGR_BRANCH;机构\r\nDgCol1=sales_channel\r\nDgCol1SortType=NameDesc\r\n"
+      "DgSum1=amnt;保费\r\nDgSum2=num\r\n[Other]\r\nOutPutFile=kept.vtc\r\n");
+  std::ostringstream out, timing;
+  EXPECT_EQ(RunBuild({cfd, "-o", a.Path("plain.vtc")}, out, timing), 0);
+  EXPECT_EQ(out.str(), "CUBE生成成功！\n导出文件名：" + a.Path("plain.vtc") + "\n");
+  EXPECT_EQ(timing.str(), "");
+  std::string plain = Outline(a.Path("plain.vtc"));
+  EXPECT_TRUE(plain.starts_with("机构|sales_channel|保费|num|")) << plain;
+  EXPECT_EQ(Outline(a.Path("kept.vtc")), plain);
+
+  std::string cfdm = CryptCFD(cfd, "/");
+  std::filesystem::rename(cfdm, b.Path("moved.cfdm"));
+  std::filesystem::remove_all(a.Folder());
+  EXPECT_EQ(RunBuild({b.Path("moved.cfdm"), "--timing"}, out, timing), 0);
+  EXPECT_TRUE(
+      std::regex_match(timing.str(), std::regex("read: [0-9]+\\.[0-9]{3}\nsave: [0-9.]+\n")))
+      << timing.str();
+  // The relative output name follows the encrypted file; no temporary file is left.
+  EXPECT_EQ(Outline(b.Path("kept.vtc")), plain);
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(b.Folder()))
+    left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"kept.vtc", "moved.cfdm"}));
+}
+
+TEST_F(Generate, BuildReportsAFieldTheQueryDoesNotReturn) {
+  testing::TTempFolder a;
+  std::string cfd = WriteDefinition(a, "DgRow1=region\r\nDgSum1=amnt\r\n");
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCli({"build", cfd, "-o", a.Path("x.vtc")}, out, err), 1);
+  EXPECT_NE(err.str().find("查询结果中没有字段“region”"), std::string::npos) << err.str();
+  EXPECT_FALSE(std::filesystem::exists(a.Path("x.vtc")));
+}
+
+TEST_F(Generate, ImportBuildsFromAQueryWithDisplayNamesAndTiming) {
+  testing::TTempFolder a;
+  const std::string conn = std::string("Provider=SQLite;Data Source=") + QD_DEMO_DB;
+  const std::string sql =
+      "SELECT mgr_branch, sales_channel, pay_time, pol_code, total_amnt, total_num "
+      "FROM m_premium_sum";
+  std::ostringstream out, timing;
+  EXPECT_EQ(RunImport({"--connection", conn, "--query", sql, "--rows", "mgr_branch;机构,pol_code",
+                       "--cols", "SALES_CHANNEL", "--page", "pay_time;缴费", "--summaries",
+                       "total_amnt;保费,total_num", "-o", a.Path("i.vtc"), "--timing"},
+                      out, timing),
+            0);
+  EXPECT_TRUE(std::regex_match(timing.str(), std::regex("read: [0-9.]+\nsave: [0-9.]+\n")))
+      << timing.str();
+  std::string outline = Outline(a.Path("i.vtc"));
+  // The cube orders its dimensions itself; the names and the summaries' order are ours.
+  std::size_t sums = outline.find("保费|total_num|");
+  ASSERT_NE(sums, std::string::npos) << outline;
+  std::vector<std::string> dims;
+  for (std::size_t at = 0, bar; (bar = outline.find('|', at)) < sums; at = bar + 1)
+    dims.push_back(outline.substr(at, bar - at));
+  std::sort(dims.begin(), dims.end());
+  EXPECT_EQ(dims, (std::vector<std::string>{"pol_code", "sales_channel", "机构", "缴费"}));
+
+  TDbConnection check(conn);
+  TDbQuery q(&check, "SELECT COUNT(*), SUM(total_amnt) FROM m_premium_sum");
+  q.Open();
+  EXPECT_EQ(outline.substr(outline.rfind('|', outline.rfind('|') - 1) + 1),
+            q.Fields(0).AsString() + "|" + std::to_string(q.Fields(1).AsFloat()));
+
+  std::ostringstream o, e;
+  EXPECT_EQ(RunCli({"import", "--connection", conn, "--query", sql, "--rows", "nowhere", "-o",
+                    a.Path("j.vtc")},
+                   o, e),
+            1);
+  EXPECT_NE(e.str().find("查询结果中没有字段“nowhere”"), std::string::npos) << e.str();
+  EXPECT_EQ(RunCli({"import", "--query", sql, "-o", a.Path("j.vtc")}, o, e), 1);
+  EXPECT_FALSE(std::filesystem::exists(a.Path("j.vtc")));
+}
+
+}  // namespace
+}  // namespace qd
