@@ -14,6 +14,7 @@
 #include "app/data_module.h"
 #include "app/generate_commands.h"
 #include "app/ini_file.h"
+#include "app/realtime_cube.h"
 #include "engine/cube_file.h"
 #include "engine/errors.h"
 #include "engine/text_codec.h"
@@ -132,6 +133,39 @@ TEST_F(Generate, BuildFromADefinitionAndFromItsEncryptedFormInAnotherFolder) {
     left.push_back(e.path().filename().string());
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"kept.vtc", "moved.cfdm"}));
+}
+
+// The entry's words reach the working cube's map; the cube is active afterwards.
+TEST_F(Generate, DefinitionEntriesSetDisplayNameSortTotalAndKeyFields) {
+  testing::TTempFolder a;
+  std::string cfd =
+      WriteDefinition(a,
+                      "DgRow1=mgr_branch\r\nDgRow1Total=INVISIBLE\r\nDgPage1=pay_time;缴费\r\n"
+                      "DgPage1SortType=namedesc\r\nDgPage1AsDate=1\r\nDgSum1=amnt\r\n"
+                      "DgKeyField=sales_channel;MGR_BRANCH\r\n");
+  TStandaloneCube cube;
+  BuildDefinitionFile(cfd, "/", cube.Target);
+  ASSERT_TRUE(cube.Cube.Active());
+  const TDimSums& map = cube.Cube.DimensionMap();
+  const TDimSum* row = map.FindPlain("mgr_branch");
+  const TDimSum* page = map.FindPlain("pay_time");
+  ASSERT_TRUE(row && page);
+  EXPECT_EQ(row->DimSumType, TDimSumType::dsDimension);
+  EXPECT_EQ(row->TotalAppearance, TTotalAppearance::taInvisible);
+  EXPECT_EQ(row->SortType, TDimSortType::dsDatabase);
+  EXPECT_EQ(page->DimGroup, TDimGroup::dgPage);
+  EXPECT_EQ(page->DisplayName, "缴费");
+  EXPECT_EQ(page->SortType, TDimSortType::dsNameDesc);
+  EXPECT_EQ(page->TotalAppearance, TTotalAppearance::taLast);
+  EXPECT_TRUE(page->DimCollection().Count() == 0 && page->IsPlain());  // no parts on a plain field
+  EXPECT_EQ(cube.Cube.KeyFields, "sales_channel; mgr_branch");
+  EXPECT_EQ(cube.Cube.DimensionCount(), 2);
+
+  // The generator: a name in no catalog entry builds nothing; nothing built saves nothing.
+  TDataModule1 dm;
+  TBuiltinCubeGenerator generator(dm);
+  EXPECT_TRUE(generator.BuildCube("no such cube"));
+  EXPECT_THROW(generator.SaveCube(a.Path("none.vtc")), ECubeError);
 }
 
 TEST_F(Generate, BuildReportsAFieldTheQueryDoesNotReturn) {
