@@ -132,7 +132,9 @@ int CliGenerate(const std::vector<std::string>& args, std::ostream& out) {
   int failed = 0;
   GenerateBuiltinCubes(dm, args[0], failed);
   std::optional<std::string> log = ReadWholeFile(*folder + std::string(AutoSaveLogName));
-  if (log) out << AnsiToUtf8(*log);
+  if (log)
+    for (char c : AnsiToUtf8(*log))
+      if (c != '\r') out << c;
   return failed == 0 ? 0 : 1;
 }
 

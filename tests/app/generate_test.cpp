@@ -93,6 +93,28 @@ TEST_F(Generate, AMissingFolderWritesNoLogAndFailsOnTheCommandLine) {
   EXPECT_TRUE(std::filesystem::is_empty(out.Folder()));
 }
 
+// A database without the fact tables: every cube fails, the log says so and
+// the command ends with a failure status instead of reporting success.
+TEST_F(Generate, CommandLineRunOverAnEmptyDatabaseLogsEveryCubeAsFailed) {
+  testing::TTempFolder dir;
+  std::string empty = dir.Write("empty.db", "");
+  setenv("QD_DEMO_DB", empty.c_str(), 1);
+  std::filesystem::create_directories(dir.Path("out"));
+  std::ostringstream out, err;
+  int rc = RunCli({"generate", dir.Path("out")}, out, err);
+  setenv("QD_DEMO_DB", QD_DEMO_DB, 1);
+  EXPECT_EQ(rc, 1);
+  EXPECT_EQ(err.str(), "");
+  std::vector<std::string> lines = LogLines(dir.Path("out/CubeAutoSave.log"));
+  ASSERT_EQ(lines.size(), 38u);
+  EXPECT_EQ(lines[37], "　　股份续期保费年度预测分析，生成失败！");
+  EXPECT_NE(out.str().find("　　股份保费分析（按渠道分类），生成失败！\n"), std::string::npos);
+  std::vector<std::string> files;
+  for (const auto& e : std::filesystem::directory_iterator(dir.Path("out")))
+    files.push_back(e.path().filename().string());
+  EXPECT_EQ(files, std::vector<std::string>{"CubeAutoSave.log"});
+}
+
 std::string WriteDefinition(const testing::TTempFolder& dir, const std::string& cube) {
   dir.Write("conn.txt", std::string("Provider=SQLite;\r\nData Source=") + QD_DEMO_DB + "\r\n");
   dir.Write("query.sql",
