@@ -181,34 +181,14 @@ void TModelAggregation::ComputeRollUps(TSummaryState& state) {
     state.Ready = true;
     return;
   }
-  std::vector<int> hier;
-  for (int p = 0; p < ActiveCount(); ++p)
-    if (State(p).LevelCount() > 1) hier.push_back(p);
   TSummaryArray acc;
   const TKeyList& keys = state.Base->Keys();
-  std::vector<std::vector<int>> chains(hier.size());
-  std::vector<std::size_t> pick(hier.size());
   for (std::size_t i = 0; i < keys.size(); ++i) {
     TMemberKey members = DecodeKey(keys[i]);
     if (!IsVisibleKey(members)) continue;
-    for (std::size_t h = 0; h < hier.size(); ++h) {
-      const TDimensionState& s = State(hier[h]);
-      chains[h].clear();
-      for (int node = members[static_cast<std::size_t>(hier[h])]; node >= 0;
-           node = s.ParentNode(node))
-        chains[h].push_back(node);
-      pick[h] = 0;
-    }
-    // Odometer: the last hierarchical position climbs first.
-    while (true) {
-      std::size_t h = hier.size();
-      while (h > 0 && pick[h - 1] + 1 >= chains[h - 1].size()) pick[--h] = 0;
-      if (h == 0) break;
-      ++pick[h - 1];
-      for (std::size_t k = 0; k < hier.size(); ++k)
-        members[static_cast<std::size_t>(hier[k])] = chains[k][pick[k]];
-      AddTotalsCell(acc, EncodeKey(members), *state.Base, i);
-    }
+    ForEachRollUp(std::move(members), [&](const TMemberKey& m, bool isBase) {
+      if (!isBase) AddTotalsCell(acc, EncodeKey(m), *state.Base, i);
+    });
   }
   if (acc.NodeCount()) state.RollUps = acc.ToTotals(std::make_shared<TKeyList>());
   state.Ready = true;

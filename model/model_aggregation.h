@@ -12,6 +12,7 @@
 #include "engine/aggregate.h"
 #include "engine/aggregate_buffer.h"
 #include "engine/aggregate_two_pass.h"
+#include "model/dimension_state.h"
 
 namespace qd {
 
@@ -122,5 +123,32 @@ class TModelAggregation {
   TBigVector<std::int32_t> FRecordCells;
   bool FRecordCellsValid = false;
 };
+
+template <class F>
+inline void TModelAggregation::ForEachRollUp(TMemberKey members, F&& f) const {
+  f(members, true);
+  std::vector<int> hier;
+  for (int p = 0; p < ActiveCount(); ++p)
+    if (State(p).LevelCount() > 1) hier.push_back(p);
+  if (hier.empty()) return;
+  std::vector<std::vector<int>> chains(hier.size());
+  std::vector<std::size_t> pick(hier.size(), 0);
+  for (std::size_t h = 0; h < hier.size(); ++h) {
+    const TDimensionState& s = State(hier[h]);
+    for (int node = members[static_cast<std::size_t>(hier[h])]; node >= 0;
+         node = s.ParentNode(node))
+      chains[h].push_back(node);
+  }
+  // Odometer: the last hierarchical position climbs first.
+  while (true) {
+    std::size_t h = hier.size();
+    while (h > 0 && pick[h - 1] + 1 >= chains[h - 1].size()) pick[--h] = 0;
+    if (h == 0) break;
+    ++pick[h - 1];
+    for (std::size_t k = 0; k < hier.size(); ++k)
+      members[static_cast<std::size_t>(hier[k])] = chains[k][pick[k]];
+    f(members, false);
+  }
+}
 
 }  // namespace qd
