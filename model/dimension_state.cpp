@@ -176,32 +176,6 @@ bool TDimensionState::IsInGroup(int node) const {
   return false;
 }
 
-void TDimensionState::SortMembers(const TCompare& custom) {
-  std::iota(FSortedOrder.begin(), FSortedOrder.end(), 0);
-  auto byKey = [this](int a, int b) { return Node(a).DatabaseSortKey < Node(b).DatabaseSortKey; };
-  switch (SortType) {
-    case TDimSortType::dsDatabase:
-      std::stable_sort(FSortedOrder.begin(), FSortedOrder.end(), byKey);
-      break;
-    case TDimSortType::dsNameAsc:
-    case TDimSortType::dsNameDesc: {
-      const bool desc = SortType == TDimSortType::dsNameDesc;
-      std::stable_sort(FSortedOrder.begin(), FSortedOrder.end(), [&](int a, int b) {
-        const int c = Node(a).Caption.compare(Node(b).Caption);
-        return desc ? c > 0 : c < 0;
-      });
-      break;
-    }
-    case TDimSortType::dsCustom:
-      if (custom)
-        std::stable_sort(FSortedOrder.begin(), FSortedOrder.end(),
-                         [&](int a, int b) { return custom(*this, a, b) < 0; });
-      break;
-  }
-  for (std::size_t i = 0; i < FSortedOrder.size(); ++i)
-    FPositions[static_cast<std::size_t>(FSortedOrder[i])] = static_cast<int>(i);
-}
-
 void TDimensionState::UpdateFilterActive() {
   FilterActive =
       std::any_of(FNodes.begin(), FNodes.end(), [](const TDimMember* m) { return !m->Visible; });

@@ -48,6 +48,27 @@ class TDimensionState {
   //! `restoring` the nodes are first ordered by database position.
   void BuildNodeTables(bool restoring = false);
 
+  // ---- Member tree edits (member_groups.cpp); the node tables are left as
+  // they are until the caller rebuilds them ----
+  //! Stores the caption attribute; with `relabel` every member node of both
+  //! roots (group nodes excepted) takes its caption from the new source.
+  void SetAttribute(const std::string& name, bool relabel);
+  //! Makes every node of both roots visible.
+  void ShowAllMembers();
+  //! Hides the node and its whole subtree.
+  static void HideSubtree(TDimMember& member);
+  //! The member-tree node of a cube member (the group list is not searched).
+  TDimMember* FindMember(int cubeMember) const;
+  int GroupCount() const { return static_cast<int>(Groups.size()); }
+  //! Appends a user group (id -1, group flag set) to the group list.
+  TDimMember& AddGroup(const std::string& caption);
+  //! Moves every leaf under `member` (the member itself when a leaf) into
+  //! top-level group `group`, recreating its path from the top level inside
+  //! the group, then removes the leaves and the ancestors they leave without
+  //! children from the member tree. False, with nothing changed, when `group`
+  //! is no group index or `member` is not a member-tree node.
+  bool MoveToGroup(TDimMember& member, int group);
+
   // ---- Node tables ----
   int NodeCount() const { return static_cast<int>(FNodes.size()); }
   TDimMember& Node(int node) const { return *FNodes.at(static_cast<std::size_t>(node)); }
@@ -77,7 +98,8 @@ class TDimensionState {
   //! Comparison of two nodes for dsCustom: negative, 0 or positive.
   using TCompare = std::function<int(const TDimensionState&, int, int)>;
   //! Recomputes the display order for the sort type; dsCustom uses `custom`
-  //! (node order when none).
+  //! (node order when none). Members that compare equal keep node order
+  //! (member_order.cpp).
   void SortMembers(const TCompare& custom = nullptr);
   //! Recomputes FilterActive from the nodes' visibility.
   void UpdateFilterActive();
