@@ -9,6 +9,7 @@
 #include "engine/dim_map.h"
 #include "engine/dimension.h"
 #include "engine/fact_table.h"
+#include "engine/key_set.h"
 #include "engine/vantra.h"
 
 namespace qd {
@@ -35,6 +36,10 @@ class TGridCube {
   virtual const TFactTable* FactTable() const = 0;
   //! The dsSummary entries of the dimension map, in map order.
   virtual std::vector<TSummarySource> MapSummaries() const = 0;
+  //! The key fields of the fact records; nullptr when the cube keeps none.
+  virtual TKeySet* KeySet() { return nullptr; }
+  //! The fact table for writing edited values back; nullptr when it cannot be written.
+  virtual TFactTable* WritableFactTable() { return nullptr; }
 
   //! Appends the model to the cube's models and notifies it with code 2 at once.
   virtual void RegisterGridModel(TGridInfo* model) = 0;
@@ -58,6 +63,8 @@ class TVantraGridCube : public TGridCube {
   const TSummaries& Summaries() const override { return FCube.Summaries(); }
   const TFactTable* FactTable() const override { return FCube.FactTable(); }
   std::vector<TSummarySource> MapSummaries() const override;
+  TKeySet* KeySet() override { return FCube.KeySet(); }
+  TFactTable* WritableFactTable() override { return FCube.FactTable(); }
   void RegisterGridModel(TGridInfo* model) override;
   void UnregisterGridModel(TGridInfo* model) override;
   void Deactivate() override { FCube.SetActive(false); }

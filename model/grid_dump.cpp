@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "engine/format.h"
 #include "model/grid_info.h"
 
 namespace qd {
@@ -61,10 +60,8 @@ std::string DumpGrid(TGridInfo& grid) {
 
   for (int r = 0; r < grid.RowLineCount(); ++r) {
     std::vector<std::string> cells;
-    for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
-      const TCellValue v = grid.GetCellValue(r, c);
-      cells.push_back(v.HasValue ? FormatGeneral(v.Value) : "");
-    }
+    for (int c = 0; c < static_cast<int>(columns.size()); ++c)
+      cells.push_back(grid.GetCellText(r, c));
     const TLabelNode* line = grid.GetRowLine(r);
     out += Row(line ? LabelPath(grid, line) : "*", cells);
   }

@@ -10,7 +10,7 @@ namespace qd {
 class TGridInfo;
 
 //! Cells are separated by " | "; a label path is joined with " / "; a cell
-//! without a value is empty.
+//! shows its value written with its format mask, and is empty without a value.
 std::string DumpGrid(TGridInfo& grid);
 
 //! The label path of a node: the captions from the top of its tree down to it.

@@ -146,6 +146,7 @@ void TGridInfo::Rebuild(std::uint8_t kind) {
       break;
     case 10:
       BuildDataColumns();
+      ComputeValues();
       break;
     default:
       FAggregation.UpdateActiveDimensions();
@@ -382,30 +383,6 @@ TMemberKey TGridInfo::GetNodesKey(const TLabelNode* rowNode, const TLabelNode* c
 
 TMemberKey TGridInfo::GetCellKey(int row, int column) const {
   return GetNodesKey(GetRowLine(row), GetColumnLine(column));
-}
-
-TCellValue TGridInfo::GetCellValue(int row, int column) {
-  int s = 0, f = 0, sf = 0;
-  if (!IsActive() || !GetColumnSubLevel(column, s, f, sf)) return {};
-  TSummaryState* state = FSummarySettings.Items(s).State;
-  if (!state) return {};
-  const TMemberKey key = GetCellKey(row, column);
-  const auto cell = FAggregation.Lookup(*state, key);
-  if (!cell || cell->Count == 0) return {};
-  switch (static_cast<TFunction>(f)) {
-    case TFunction::stSum:
-      return {cell->Sum, true};
-    case TFunction::stCount:
-      return {static_cast<double>(cell->Count), true};
-    case TFunction::stAverage:
-      return {cell->Sum / cell->Count, true};
-    default:
-      break;
-  }
-  if (f < 0 || f >= kFunctionCount) return {};
-  const auto value = FAggregation.FunctionValue(*state, key, static_cast<TFunction>(f));
-  if (!value) return {};
-  return {*value, true};
 }
 
 }  // namespace qd

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "model/cell_values.h"
 #include "model/dimension_state.h"
 #include "model/function_defs.h"
 #include "model/grid_cube.h"
@@ -21,18 +22,15 @@
 namespace qd {
 
 class TGridInfo;
+class TDataSet;
+class TvtMemoDataSet;
+class IFactTableEditor;
 
 //! Receives the model's posted change notifications (the owner grid, charts).
 class TGridListener {
  public:
   virtual ~TGridListener() = default;
   virtual void GridInfoChanged(TGridInfo& model, std::uint8_t kind) = 0;
-};
-
-//! A cell value: a cell without a value differs from a cell holding 0.
-struct TCellValue {
-  double Value = 0;
-  bool HasValue = false;
 };
 
 class TGridInfo : public TCubeListener {
@@ -139,12 +137,39 @@ class TGridInfo : public TCubeListener {
   TLabelNode* GetRowLine(int row) const;
   TLabelNode* GetColumnLine(int column) const;
   bool GetColumnSubLevel(int column, int& summary, int& function, int& subFunction) const;
-  //! The aggregate of the column's summary and function at the cell (the
-  //! sub-function is not applied).
-  TCellValue GetCellValue(int row, int column);
+  //! The value of a data cell with its sub-function; no value outside the grid.
+  TCellValue GetCellValue(int row, int column) const;
   //! One entry per active position, -1 = Total; empty while inactive.
   TMemberKey GetCellKey(int row, int column) const;
   TMemberKey GetNodesKey(const TLabelNode* rowNode, const TLabelNode* columnNode) const;
+
+  // ---- Cell values (grid_info_values.cpp) ----
+  //! Recomputes the value matrices of every visible summary, function and
+  //! sub-function of the layout (run by every relayout).
+  void ComputeValues();
+  const TGridSummaryArray& SummaryArray() const { return FSummaryArray; }
+  //! The cell's value written with its sub-function's format mask; empty
+  //! without a value.
+  std::string GetCellText(int row, int column) const;
+  //! Summary, function and sub-function of a data column with their display
+  //! names; Summary is -1 outside the grid.
+  TDataColumnInfo DescribeDataColumn(int column) const;
+  //! Replaces the coloured-cell set by the cells comparable with this one.
+  void BuildColoredCells(int row, int column);
+  const TColoredCells& ColoredCells() const { return FColoredCells; }
+
+  // ---- Fact records of a cell (cell_facts.cpp) ----
+  //! The fact records the cell is made of, in table order.
+  std::vector<std::int32_t> GetCellFactRecords(int row, int column) const;
+  //! The cell's fact records as a dataset (value, then one caption per
+  //! dimension); nullptr for a calculated summary, a cell outside the grid or
+  //! a cell without records.
+  std::unique_ptr<TvtMemoDataSet> GetCellFacts(int row, int column) const;
+  //! Shows the cell's records in the fact-table editor and writes accepted
+  //! changes into the fact table.
+  void EditCellFacts(int row, int column);
+  //! The window EditCellFacts shows; nothing is edited while none is set.
+  IFactTableEditor* FactTableEditor = nullptr;
 
   // ---- Events (Sender is the owner grid) ----
   std::function<void(TGridListener* sender, int dimId, TDimGroup group, int index, bool& allowMove)>
@@ -153,6 +178,9 @@ class TGridInfo : public TCubeListener {
   std::function<void(TGridListener* sender, int dimId, int valueIndex, bool expanded)>
       OnExpandDimValue;
   TDimensionState::TCompare OnCompareDimensionMembers;
+  //! Asked whether edited fact values may be written back (accept starts false).
+  std::function<void(TGridListener* sender, TDataSet& modifiedRecords, bool& accept)>
+      OnEditFactTable;
 
  private:
   friend class TModelAggregation;
@@ -209,6 +237,8 @@ class TGridInfo : public TCubeListener {
   TSubLevelNodes FSubLevels;
   std::vector<TSubLevelNode*> FDataColumns;
   int FColumnsPerLine = 0;
+  TGridSummaryArray FSummaryArray;
+  TColoredCells FColoredCells;
 };
 
 }  // namespace qd

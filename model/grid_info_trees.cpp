@@ -289,6 +289,7 @@ void TGridInfo::Relayout() {
     place(FTrees[a]);
   }
   BuildDataColumns();
+  ComputeValues();
 }
 
 void TGridInfo::BuildDataColumns() {

@@ -64,6 +64,7 @@ void TModelAggregation::DropActive() {
   FHasActive = false;
   FRecordCells = {};
   FRecordCellsValid = false;
+  Helpers.Clear();
 }
 
 bool TModelAggregation::UpdateActiveDimensions() {
@@ -157,6 +158,7 @@ void TModelAggregation::ScanFacts(std::vector<TSummaryArray>& acc) {
 
 void TModelAggregation::Aggregate() {
   for (auto& s : FStates) s->Reset();
+  Helpers.Clear();
   FRecordCells = {};
   FRecordCellsValid = false;
   try {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/aggregate.h"
+#include "engine/aggregate_correlation.h"
 #include "engine/aggregate_buffer.h"
 #include "engine/aggregate_two_pass.h"
 #include "model/dimension_state.h"
@@ -72,8 +73,10 @@ class TModelAggregation {
   //! Value of a function at a member list; the second pass runs on first
   //! use (again in value order when a median is asked for). nullopt when the
   //! cell does not exist or is hidden.
+  //! `valueOrder` asks for the value-ordered pass at once (the summary shows
+  //! medians), so that it does not run twice.
   std::optional<double> FunctionValue(TSummaryState& state, const TMemberKey& members,
-                                      TFunction function);
+                                      TFunction function, bool valueOrder = false);
   //! Supplies the custom functions; the grid's owner is the Sender.
   TCalcAggregateFunctionEvent OnCalcAggregateFunction;
   void* CalcSender = nullptr;
@@ -86,6 +89,8 @@ class TModelAggregation {
   void CheckAddDimension(int dimIndex) const;
 
   std::vector<std::unique_ptr<TSummaryState>>& States() { return FStates; }
+  //! Correlations of summary pairs for calculated summaries; cleared with the aggregation.
+  TSummaryHelpers Helpers;
   //! Forgets the active list, so that the next full rebuild aggregates again
   //! (after a page filter or the member trees changed).
   void DropActive();

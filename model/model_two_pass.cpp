@@ -91,7 +91,7 @@ void TModelAggregation::RunTwoPass(TSummaryState& state, TTotals& totals, int ki
 
 std::optional<double> TModelAggregation::FunctionValue(TSummaryState& state,
                                                        const TMemberKey& members,
-                                                       TFunction function) {
+                                                       TFunction function, bool valueOrder) {
   if (!state.Ready || members.size() != FActive.size() || !IsVisibleKey(members))
     return std::nullopt;
   const std::uint32_t mask = KeyMask(members);
@@ -113,7 +113,7 @@ std::optional<double> TModelAggregation::FunctionValue(TSummaryState& state,
   if (at < 0) return std::nullopt;
   const bool minMaxKnown = (function == TFunction::stMin || function == TFunction::stMax) &&
                            totals->Mins.size() == totals->Size();
-  const bool ordered = function == TFunction::stMedian;
+  const bool ordered = function == TFunction::stMedian || valueOrder;
   if (IsSecondPassFunction(function) && !minMaxKnown &&
       (!totals->TwoPassDone || (ordered && !totals->TwoPassOrdered)))
     RunTwoPass(state, *totals, kind, mask, ordered);

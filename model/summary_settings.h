@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/aggregate.h"
+#include "model/cell_values.h"
 #include "model/grid_cube.h"
 
 namespace qd {
@@ -85,6 +86,11 @@ class TSummaryInfo {
   void ApplyDefaultFormats();
   //! Copies every property, the link, the id and the alignment.
   void Assign(const TSummaryInfo& other);
+  //! The aggregate at a key (one node index per active dimension, -1 = Total)
+  //! with a function ordinal. A calculated summary evaluates its formula, parsed
+  //! afresh (raising EParseError when it no longer parses), and ignores the
+  //! function. No value at a hidden member or where the key holds no data.
+  TCellValue GetValue(const std::vector<int>& key, int function);
 
  private:
   std::string FFormula;
