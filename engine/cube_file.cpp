@@ -230,6 +230,37 @@ void SaveCubeToStream(const TCustomVantra& cube, TMemoryStream& stream,
   w.WriteTag(EndTag(kContainer));
 }
 
+void ReadCubeObject(TCustomVantra& cube, TTagReader& r) {
+  bool started = false;
+  try {
+    ReadObjectInPlace(r, [&] {
+      if (cube.Active()) cube.SetActive(false);
+      cube.DoBeforeOpen();
+      started = true;
+      TBuiltCube& b = cube.Built();
+      b.KeySet.Clear();
+      b.LookupFields.clear();
+      ReadCubeStream(cube, r);
+    });
+  } catch (...) {
+    // Also when the cube stream ends before or after its stated size.
+    if (started) AbandonCubeLoad(cube);
+    throw;
+  }
+}
+
+void AbandonCubeLoad(TCustomVantra& cube) {
+  cube.SetActiveFlag(false);
+  cube.Built().DiscardLists();
+  cube.Built().FactTable.reset();
+}
+
+void FinishCubeLoad(TCustomVantra& cube) {
+  cube.SetActiveFlag(true);
+  cube.DoAfterOpen();
+  cube.NotifyGridModels(ccLoaded);
+}
+
 void LoadCubeFromStream(TCustomVantra& cube, TMemoryStream& stream, TUserBuffer* user) {
   TTagReader r(stream);
   bool read = false;
@@ -237,61 +268,35 @@ void LoadCubeFromStream(TCustomVantra& cube, TMemoryStream& stream, TUserBuffer*
   try {
     r.ReadBlock(kContainer, [&](TTag tag) {
       if (tag == kTagCube) {
-        ReadObjectInPlace(r, [&] {
-          if (cube.Active()) cube.SetActive(false);
-          cube.DoBeforeOpen();
-          TBuiltCube& b = cube.Built();
-          b.KeySet.Clear();
-          b.LookupFields.clear();
-          try {
-            ReadCubeStream(cube, r);
-          } catch (...) {
-            cube.SetActiveFlag(false);
-            b.DiscardLists();
-            b.FactTable.reset();
-            throw;
-          }
-          read = true;
-        });
+        ReadCubeObject(cube, r);
+        read = true;
         return true;
       }
-      if (tag == kTagUserData) {
-        if (!user || !user->Data) return false;
-        const auto bytes = r.ReadBinary();
-        const std::size_t n = std::min(bytes.size(), user->Size);
-        if (n > 0) std::memcpy(user->Data, bytes.data(), n);
-        user->Received = n;
-        return true;
-      }
+      if (tag == kTagUserData) return ReadUserData(r, user);
       return false;
     });
   } catch (...) {
     stream.Seek(r.Position());
     // A cube already read is not left half-announced: a container that breaks
     // after it leaves the cube inactive, as any other malformed stream does.
-    if (read) {
-      cube.SetActiveFlag(false);
-      cube.Built().DiscardLists();
-      cube.Built().FactTable.reset();
-    }
+    if (read) AbandonCubeLoad(cube);
     throw;
   }
   stream.Seek(r.Position());
-  if (read) {
-    cube.SetActiveFlag(true);
-    cube.DoAfterOpen();
-    cube.NotifyGridModels(ccLoaded);
-  }
+  if (read) FinishCubeLoad(cube);
 }
 
-void SaveCubeToFile(const TCustomVantra& cube, const std::string& path,
-                    std::span<const std::uint8_t> user) {
-  RequireActive(cube);
-  TBusyCursorScope cursor(TBusyCursor::crHourGlass);
-  TMemoryStream s;
-  SaveCubeToStream(cube, s, user);
-  const std::vector<std::uint8_t> code = CompressBytes(s.Bytes());
-  s.Clear();
+bool ReadUserData(TTagReader& r, TUserBuffer* user) {
+  if (!user || !user->Data) return false;
+  const auto bytes = r.ReadBinary();
+  const std::size_t n = std::min(bytes.size(), user->Size);
+  if (n > 0) std::memcpy(user->Data, bytes.data(), n);
+  user->Received = n;
+  return true;
+}
+
+void WriteContainerFile(const std::string& path, std::span<const std::uint8_t> container) {
+  const std::vector<std::uint8_t> code = CompressBytes(container);
   // Write beside the target, then replace it in one step.
   const std::filesystem::path target(path);
   const std::string temp = (target.parent_path() / ("." + target.filename().string() + ".tmp" +
@@ -311,14 +316,26 @@ void SaveCubeToFile(const TCustomVantra& cube, const std::string& path,
   }
 }
 
-void LoadCubeFromFile(TCustomVantra& cube, const std::string& path, TUserBuffer* user) {
-  TBusyCursorScope cursor(TBusyCursor::crHourGlass);
+std::vector<std::uint8_t> ReadContainerFile(const std::string& path) {
   std::vector<std::uint8_t> code = ReadFileBytes(path);
   // Containers are limited to 2 GB once decoded.
   constexpr std::size_t kMax = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
   if (code.size() > kMax || DecodedLength(code) > kMax) RaiseBadValue();
-  TMemoryStream s(DecompressBytes(code));
-  std::vector<std::uint8_t>().swap(code);  // not needed while parsing
+  return DecompressBytes(code);
+}
+
+void SaveCubeToFile(const TCustomVantra& cube, const std::string& path,
+                    std::span<const std::uint8_t> user) {
+  RequireActive(cube);
+  TBusyCursorScope cursor(TBusyCursor::crHourGlass);
+  TMemoryStream s;
+  SaveCubeToStream(cube, s, user);
+  WriteContainerFile(path, s.Bytes());
+}
+
+void LoadCubeFromFile(TCustomVantra& cube, const std::string& path, TUserBuffer* user) {
+  TBusyCursorScope cursor(TBusyCursor::crHourGlass);
+  TMemoryStream s(ReadContainerFile(path));
   LoadCubeFromStream(cube, s, user);
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "engine/memory_stream.h"
 #include "engine/tagged_stream.h"
@@ -39,6 +40,26 @@ void SaveCubeToStream(const TCustomVantra& cube, TMemoryStream& stream,
 //! built cube (events, then models get ccLoaded); on any error the cube is left
 //! inactive without dimensions and summaries.
 void LoadCubeFromStream(TCustomVantra& cube, TMemoryStream& stream, TUserBuffer* user = nullptr);
+
+//! Reads the value of a container's cube field (an object value holding a cube
+//! stream) into the cube: an active cube is closed first, then BeforeOpen fires.
+//! On failure the cube is left inactive without dimensions and summaries. The
+//! caller finishes with FinishCubeLoad once the rest of its container is read.
+void ReadCubeObject(TCustomVantra& cube, TTagReader& reader);
+//! Marks a read cube active, fires AfterOpen and notifies the models (ccLoaded).
+void FinishCubeLoad(TCustomVantra& cube);
+//! Leaves a cube whose load failed inactive without dimensions and summaries.
+void AbandonCubeLoad(TCustomVantra& cube);
+//! Reads a binary value into the caller's buffer (at most its size); false
+//! without a buffer, so that the value is skipped.
+bool ReadUserData(TTagReader& reader, TUserBuffer* user);
+
+//! Compresses a container into `path` through a temporary file beside it,
+//! renamed over `path` only when everything was written.
+void WriteContainerFile(const std::string& path, std::span<const std::uint8_t> container);
+//! Reads and decompresses a container file; files that would decode past 2 GB
+//! are refused with the stream error before anything is decoded.
+std::vector<std::uint8_t> ReadContainerFile(const std::string& path);
 
 //! Saves to a temporary file beside `path` and renames it over `path` only when
 //! everything was written, so a failed save leaves any previous file intact.

@@ -177,6 +177,10 @@ void TGridInfo::BuildDimensionStates() {
   for (int a = 0; a < 2; ++a)
     FPendingExpansion[a] = IsActive() ? SaveExpansion(FTrees[a]) : TOpenDimNodes();
   ClearBuilt();
+  if (!IsActive()) {
+    FPivotStates.Clear();
+    PivotStateName.clear();
+  }
   if (!IsActive() || FCube->DimensionCount() == 0 || FCube->SummaryCount() == 0) return;
   const TDimensions& dims = FCube->Dimensions();
   for (int d = 0; d < static_cast<int>(dims.size()); ++d) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "model/grid_cube.h"
 #include "model/label_node.h"
 #include "model/model_aggregation.h"
+#include "model/pivot_state.h"
 #include "model/summary_settings.h"
 
 namespace qd {
@@ -25,6 +27,7 @@ class TGridInfo;
 class TDataSet;
 class TvtMemoDataSet;
 class IFactTableEditor;
+struct TUserBuffer;
 
 //! Receives the model's posted change notifications (the owner grid, charts).
 class TGridListener {
@@ -143,6 +146,35 @@ class TGridInfo : public TCubeListener {
   TMemberKey GetCellKey(int row, int column) const;
   TMemberKey GetNodesKey(const TLabelNode* rowNode, const TLabelNode* columnNode) const;
 
+  // ---- Pivot states (grid_info_states.cpp) ----
+  TPivotStates& PivotStates() { return FPivotStates; }
+  const TPivotStates& PivotStates() const { return FPivotStates; }
+  const std::string& CurrentPivotState() const { return PivotStateName; }
+  int PivotStateIndex(const std::string& name) const { return FPivotStates.IndexOf(name); }
+  //! Stores the current layout under the name (an existing entry of that name,
+  //! in any letter case, keeps its spelling), makes it current, fires the event.
+  void SavePivotState(const std::string& name);
+  //! Removes the named state; clears the current name when it was current.
+  void DeletePivotState(const std::string& name);
+  //! Applies the named state unless it is current; an empty name only clears
+  //! the current name.
+  void RestorePivotState(const std::string& name);
+  TPivotState CaptureState() const;
+  //! Lays the grid out as saved: names and members the cube no longer has are
+  //! skipped, dimensions on neither rows nor columns go to the page axis.
+  void ApplyState(const TPivotState& state);
+  //! Fired after a state was saved or deleted; the Sender is the model.
+  std::function<void(TGridInfo* sender, const std::string& name)> OnPivotStateSaved;
+  std::function<void(TGridInfo* sender, const std::string& name)> OnPivotStateDeleted;
+
+  // ---- Grid files (grid_file.cpp) ----
+  //! Writes a grid file with the parts gfCube, gfPivotStates, gfCurrentState
+  //! (model/grid_file.h) combined as bits.
+  void SaveToFile(const std::string& path, int parts, std::span<const std::uint8_t> user = {});
+  void LoadFromFile(const std::string& path, TUserBuffer* user = nullptr);
+  //! Reads a grid file's content once decompressed.
+  void LoadFromContainer(std::span<const std::uint8_t> container, TUserBuffer* user = nullptr);
+
   // ---- Cell values (grid_info_values.cpp) ----
   //! Recomputes the value matrices of every visible summary, function and
   //! sub-function of the layout (run by every relayout).
@@ -219,6 +251,7 @@ class TGridInfo : public TCubeListener {
   int FUpdateCount = 0;
   bool FDestroying = false;
 
+  TPivotStates FPivotStates;
   TSummarySettings FSummarySettings{this};
   TFunctionDefs FFunctionDefs;
   TSubLevelNodeType FLowestSubLevel = TSubLevelNodeType::ltSubFunction;

@@ -82,6 +82,7 @@ struct TOpenDimNode {
   int DimIndex = -1;
   bool IntoHierarchy = false;
   std::vector<TOpenDimNode> Children;
+  bool operator==(const TOpenDimNode&) const = default;
 };
 using TOpenDimNodes = std::vector<TOpenDimNode>;
 

@@ -1,0 +1,107 @@
+#include "model/grid_file.h"
+
+#include <optional>
+
+#include "engine/cube_file.h"
+#include "engine/cube_file_blocks.h"
+#include "engine/errors.h"
+#include "engine/messages.h"
+#include "engine/progress.h"
+#include "model/grid_info.h"
+
+namespace qd {
+namespace {
+
+constexpr TTag kContainer = 0x1200;
+constexpr TTag kTagCube = 0x1205, kTagPivotStates = 0x120A, kTagCurrentState = 0x120F,
+               kTagUserData = 0x1214;
+
+using cube_blocks::ReadObjectInPlace;
+using cube_blocks::WriteObjectInPlace;
+
+TCustomVantra* BoundVantra(TGridCube* cube) {
+  auto* adapter = dynamic_cast<TVantraGridCube*>(cube);
+  return adapter ? &adapter->Vantra() : nullptr;
+}
+
+}  // namespace
+
+void TGridInfo::SaveToFile(const std::string& path, int parts, std::span<const std::uint8_t> user) {
+  if ((parts & (gfCube | gfPivotStates | gfCurrentState)) == 0) return;
+  if (!IsActive()) throw EGenericError(Msg(TMsg::SGridCannotSaveInactive));
+  TBusyCursorScope cursor(TBusyCursor::crHourGlass);
+  TMemoryStream s;
+  TTagWriter w(s);
+  w.WriteTag(kContainer);
+  if (parts & gfCube)
+    if (const TCustomVantra* cube = BoundVantra(FCube))
+      WriteObjectInPlace(w, kTagCube, [&] { WriteCubeStream(*cube, w); });
+  if ((parts & gfPivotStates) && FPivotStates.Count() > 0)
+    WriteObjectInPlace(w, kTagPivotStates, [&] { FPivotStates.Write(w); });
+  if (parts & gfCurrentState) {
+    const TPivotState current = CaptureState();
+    WriteObjectInPlace(w, kTagCurrentState, [&] { current.Write(w); });
+  }
+  if (!user.empty()) {
+    w.WriteTag(kTagUserData);
+    w.WriteBinary(user.data(), user.size());
+  }
+  w.WriteTag(EndTag(kContainer));
+  WriteContainerFile(path, s.Bytes());
+}
+
+void TGridInfo::LoadFromFile(const std::string& path, TUserBuffer* user) {
+  TBusyCursorScope cursor(TBusyCursor::crHourGlass);
+  LoadFromContainer(ReadContainerFile(path), user);
+}
+
+void TGridInfo::LoadFromContainer(std::span<const std::uint8_t> container, TUserBuffer* user) {
+  TTagReader r(container);
+  TCustomVantra* cube = BoundVantra(FCube);
+  bool cubeRead = false;
+  std::optional<TPivotState> layout;
+  if (user) user->Received = 0;
+  auto requireCube = [&] {
+    if (!cubeRead && !IsActive()) throw EGenericError(Msg(TMsg::SGridCannotRestoreState));
+  };
+  try {
+    r.ReadBlock(kContainer, [&](TTag tag) {
+      switch (tag) {
+        case kTagCube:
+          if (!cube) return false;  // a model without a cube component skips it
+          ReadCubeObject(*cube, r);
+          cubeRead = true;
+          return true;
+        case kTagPivotStates: {
+          requireCube();
+          TPivotStates states;
+          ReadObjectInPlace(r, [&] { states.Read(r); });
+          FPivotStates = std::move(states);
+          PivotStateName.clear();
+          return true;
+        }
+        case kTagCurrentState: {
+          requireCube();
+          TPivotState state;
+          ReadObjectInPlace(r, [&] { state.Read(r); });
+          layout = std::move(state);
+          return true;
+        }
+        case kTagUserData:
+          return ReadUserData(r, user);
+        default:
+          return false;
+      }
+    });
+  } catch (...) {
+    if (cubeRead) {
+      AbandonCubeLoad(*cube);
+      FPivotStates.Clear();
+    }
+    throw;
+  }
+  if (cubeRead) FinishCubeLoad(*cube);
+  if (layout) ApplyState(*layout);
+}
+
+}  // namespace qd

@@ -1,0 +1,209 @@
+// Grid-data and grid-state files written and read by the grid model.
+#include "model/grid_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "../engine/cube_test_util.h"
+#include "engine/cube_file.h"
+#include "engine/errors.h"
+#include "grid_test_cube.h"
+#include "model/grid_dump.h"
+
+namespace qd::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Golden(const std::string& name) {
+  return std::string(QD_TEST_DATA_DIR) + "/grid_file/" + name;
+}
+
+void ExpectGoldenFile(const fs::path& written, const std::string& name) {
+  if (const char* u = std::getenv("QD_UPDATE_GOLDEN"); u && std::string(u) == "1")
+    fs::copy_file(written, Golden(name), fs::copy_options::overwrite_existing);
+  EXPECT_EQ(ReadFileBytes(written.string()), ReadFileBytes(Golden(name))) << name;
+}
+
+std::unique_ptr<TMemoryTable> Sales() {
+  return MakeTable("qrSales",
+                   {{"City", TFieldType::ftString},
+                    {"Year", TFieldType::ftInteger},
+                    {"Amount", TFieldType::ftFloat}},
+                   {{S("北京"), I(2024), D(1.5)},
+                    {S("上海"), I(2025), D(2)},
+                    {S("北京"), I(2025), D(4)},
+                    {S("天津"), I(2024), D(0.5)},
+                    {S("上海"), I(2024), D(3)}});
+}
+
+// A built cube with a grid on it: City on rows, Year on columns, one named
+// state, a hidden member and a calculated summary.
+struct TSavedGrid {
+  std::unique_ptr<TMemoryTable> Data = Sales();
+  TVantra Cube;
+  TGridInfo Grid;
+  fs::path Dir = fs::temp_directory_path() / "qd_grid_file_test";
+  TSavedGrid() {
+    fs::remove_all(Dir);
+    fs::create_directories(Dir);
+    Cube.Options().ShowProgressBar = false;
+    Cube.SetDataSet(Data.get());
+    DefineMap(Cube, {"City", "Year"}, {"Amount"});
+    Cube.DimensionMap().FindPlain("Year")->DimGroup = TDimGroup::dgCol;
+    Grid.SetVantra(&Cube);
+    Cube.SetActive(true);
+    Grid.SavePivotState("全部");
+    TPivotState s = Grid.CaptureState();
+    TSaveMember hidden;
+    hidden.TextKey = "天津";
+    hidden.Hidden = true;
+    s.DimStates[0].Members.Items.push_back(hidden);
+    TStreamedSumInfo& calc = s.Summaries.Items.emplace_back();
+    calc.Calculated = true;
+    calc.DisplayName = "双倍";
+    calc.Formula = "[Amount]*2";
+    Grid.ApplyState(s);
+  }
+  ~TSavedGrid() { fs::remove_all(Dir); }
+  fs::path Path(const std::string& name) const { return Dir / name; }
+};
+
+TEST(GridFile, DataFileMatchesItsGoldenAndReopensWithoutADatabase) {
+  TSavedGrid saved;
+  const std::string before = DumpGrid(saved.Grid);
+  saved.Grid.SaveToFile(saved.Path("sales.vtg").string(), kGridDataParts);
+  ExpectGoldenFile(saved.Path("sales.vtg"), "sales.vtg");
+
+  TVantra cube;
+  TGridInfo grid;
+  grid.SetVantra(&cube);
+  grid.LoadFromFile(saved.Path("sales.vtg").string());
+  ASSERT_TRUE(cube.Active());
+  ASSERT_TRUE(grid.IsActive());
+  EXPECT_EQ(DumpGrid(grid), before);
+  ASSERT_EQ(grid.PivotStates().Count(), 1);
+  EXPECT_EQ(grid.PivotStates().Name(0), "全部");
+  EXPECT_TRUE(grid.DimensionState(0).FilterActive);
+  EXPECT_EQ(grid.SummarySettings().Count(), 2);
+
+  // The same file with caller bytes: they come back into a buffer of any size.
+  const std::string text = "user block";
+  saved.Grid.SaveToFile(saved.Path("user.vtg").string(), kGridDataParts,
+                        {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+  std::vector<std::uint8_t> small(4);
+  TUserBuffer buffer{small.data(), small.size()};
+  grid.LoadFromFile(saved.Path("user.vtg").string(), &buffer);
+  EXPECT_EQ(buffer.Received, 4u);
+  EXPECT_EQ(std::string(small.begin(), small.end()), "user");
+}
+
+TEST(GridFile, StateFileNeedsAnOpenCubeWhileADataFileBringsItsOwn) {
+  TSavedGrid saved;
+  const std::string before = DumpGrid(saved.Grid);
+  saved.Grid.SaveToFile(saved.Path("sales.vts").string(), kGridStateParts);
+  ExpectGoldenFile(saved.Path("sales.vts"), "sales.vts");
+  saved.Grid.SaveToFile(saved.Path("sales.vtg").string(), kGridDataParts);
+
+  TVantra cube;
+  TGridInfo grid;
+  grid.SetVantra(&cube);
+  try {
+    grid.LoadFromFile(saved.Path("sales.vts").string());
+    FAIL() << "a layout was restored without a cube";
+  } catch (const EGenericError& e) {
+    EXPECT_STREQ(e.what(), "不能从未打开的列表中恢复多维表状态");
+  }
+  EXPECT_FALSE(cube.Active());
+  EXPECT_EQ(grid.PivotStates().Count(), 0);
+
+  grid.LoadFromFile(saved.Path("sales.vtg").string());
+  ASSERT_TRUE(cube.Active());
+  grid.MoveDim(1, TDimGroup::dgRow, 0);
+  grid.DeletePivotState("全部");
+  ASSERT_NE(DumpGrid(grid), before);
+  grid.LoadFromFile(saved.Path("sales.vts").string());
+  EXPECT_EQ(DumpGrid(grid), before);
+  EXPECT_EQ(grid.PivotStates().Count(), 1);
+}
+
+TEST(GridFile, ALayoutWithoutExpandedNodesWritesNoExpansion) {
+  TSavedGrid saved;
+  const TPivotState s = saved.Grid.CaptureState();
+  TMemoryStream m;
+  TTagWriter w(m);
+  s.Write(w);
+  std::vector<TTag> tags;
+  TTagReader r(m.Bytes());
+  r.ReadBlock(TPivotState::kBaseTag, [&](TTag tag) {
+    tags.push_back(tag);
+    return false;
+  });
+  EXPECT_EQ(tags, (std::vector<TTag>{0x605, 0x60A, 0x619, 0x61E}));
+}
+
+TEST(GridFile, UnsavableModelsAndFailedSavesLeaveFilesAlone) {
+  TSavedGrid saved;
+  const fs::path target = saved.Path("keep.vtg");
+  WriteFileBytes(target.string(), std::vector<std::uint8_t>{1, 2, 3});
+  saved.Grid.SaveToFile(target.string(), 0);  // no part: nothing happens
+  EXPECT_EQ(ReadFileBytes(target.string()), (std::vector<std::uint8_t>{1, 2, 3}));
+
+  TGridInfo idle;
+  try {
+    idle.SaveToFile(target.string(), kGridStateParts);
+    FAIL();
+  } catch (const EGenericError& e) {
+    EXPECT_STREQ(e.what(), "不能保存非活动的列表");
+  }
+  EXPECT_EQ(ReadFileBytes(target.string()), (std::vector<std::uint8_t>{1, 2, 3}));
+  // A target that cannot be replaced keeps its content and gets no stray file.
+  fs::create_directories(saved.Path("occupied"));
+  WriteFileBytes(saved.Path("occupied/x").string(), std::vector<std::uint8_t>{7});
+  EXPECT_THROW(saved.Grid.SaveToFile(saved.Path("occupied").string(), kGridDataParts), Exception);
+  EXPECT_EQ(ReadFileBytes(saved.Path("occupied/x").string()), (std::vector<std::uint8_t>{7}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(saved.Dir), fs::directory_iterator{}), 2);
+  // A successful save replaces the old content.
+  saved.Grid.SaveToFile(target.string(), kGridStateParts);
+  EXPECT_NE(ReadFileBytes(target.string()), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+TEST(GridFile, DamagedFilesFailCleanly) {
+  TSavedGrid saved;
+  saved.Grid.SaveToFile(saved.Path("sales.vtg").string(), kGridDataParts);
+  const std::vector<std::uint8_t> bytes = ReadContainerFile(saved.Path("sales.vtg").string());
+  // Every truncation and every flipped byte either loads or raises; after a
+  // failure the cube is closed and empty.
+  auto attempt = [](const std::vector<std::uint8_t>& b) {
+    TVantra cube;
+    TGridInfo grid;
+    grid.SetVantra(&cube);
+    try {
+      grid.LoadFromContainer(b);
+    } catch (const Exception& e) {
+      EXPECT_FALSE(cube.Active());
+      EXPECT_EQ(cube.Built().Dimensions.size(), 0u) << e.what();
+      EXPECT_FALSE(grid.IsActive());
+    }
+  };
+  for (std::size_t n = 0; n < bytes.size(); n += 3)
+    attempt(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + n));
+  for (std::size_t i = 0; i < bytes.size(); i += 2) {
+    auto b = bytes;
+    b[i] ^= 0xFF;
+    attempt(b);
+  }
+  TVantra cube;
+  TGridInfo grid;
+  grid.SetVantra(&cube);
+  EXPECT_THROW(grid.LoadFromContainer(std::vector<std::uint8_t>(bytes.begin(), bytes.end() - 2)),
+               EStreamError);
+  WriteFileBytes(saved.Path("garbage.vtg").string(),
+                 std::vector<std::uint8_t>{0xFF, 'g', 'a', 'r', 'b', 'a', 'g', 'e'});
+  EXPECT_THROW(grid.LoadFromFile(saved.Path("garbage.vtg").string()), EStreamError);
+  EXPECT_FALSE(cube.Active());
+}
+
+}  // namespace
+}  // namespace qd::test
