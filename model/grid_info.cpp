@@ -140,6 +140,8 @@ void TGridInfo::Rebuild(std::uint8_t kind) {
       break;
     case 8:
     case 11:
+      // The active list is dropped when members or groups changed.
+      if (!FAggregation.FHasActive) FAggregation.UpdateActiveDimensions();
       BuildTrees(true);
       break;
     case 9:

@@ -20,6 +20,7 @@
 #include "model/model_aggregation.h"
 #include "model/pivot_state.h"
 #include "model/summary_settings.h"
+#include "model/value_sort.h"
 
 namespace qd {
 
@@ -175,6 +176,44 @@ class TGridInfo : public TCubeListener {
   //! Reads a grid file's content once decompressed.
   void LoadFromContainer(std::span<const std::uint8_t> container, TUserBuffer* user = nullptr);
 
+  // ---- Member order, filters and groups (member_order.cpp, grid_members.cpp) ----
+  //! Stores the sort type and recomputes the state's order; with `apply` the
+  //! grid re-sorts (change 4 on rows, 5 on columns).
+  void SetSortType(TDimensionState& state, TDimSortType type, bool apply);
+  //! Stores the caption attribute; with `relabel` recaptions the members and
+  //! re-sorts the grid (change 3).
+  void SetAttribute(TDimensionState& state, const std::string& name, bool relabel);
+  //! Hide the members of the later (or of all other) siblings of a label with
+  //! their subtrees, then ApplyFilter. A Total stands for its parent.
+  void HideFollowingMembers(TLabelNode& node, int axis);
+  void HideOtherMembers(TLabelNode& node, int axis);
+  //! Moves the label's member into group `group` of its dimension, then
+  //! ApplyDimensionState; ignored for bad groups, a Total without parent and
+  //! members already in a group.
+  void MoveMemberToGroup(TLabelNode& node, int group);
+  //! Moves the members of the later siblings into the group, rebuilding once.
+  void GroupFollowingMembers(TLabelNode& node, int axis, int group);
+  //! Re-aggregates and rebuilds the trees after members, groups or filters of
+  //! the state changed (change 8).
+  void ApplyDimensionState(TDimensionState& state);
+  //! Rebuild after a visibility change: a page dimension re-aggregates,
+  //! others recompute roll-ups and drop cached totals (change 1).
+  void ApplyFilter(TDimensionState& state);
+
+  // ---- Value sort of the rows (value_sort.cpp) ----
+  const TValueSortData& ValueSortData() const { return FValueSort; }
+  //! Stores the data and re-sorts the rows (change 4).
+  void SetValueSort(const TValueSortData& data);
+  //! A click on a data column's header: the same column advances the state
+  //! 0 → 1 → 2 → 0, another column starts ascending; then re-sorts.
+  void ToggleValueSort(int dataColumn);
+  //! Stores the path of a column line (nullptr: no column line).
+  void SetValueSortColumn(const TLabelNode* columnLine);
+  bool MatchesValueSortColumn(const TLabelNode* columnLine) const;
+  //! The data column of the stored path, summary, function and sub-function,
+  //! or -1.
+  int FindValueSortColumn() const;
+
   // ---- Cell values (grid_info_values.cpp) ----
   //! Recomputes the value matrices of every visible summary, function and
   //! sub-function of the layout (run by every relayout).
@@ -238,6 +277,14 @@ class TGridInfo : public TCubeListener {
   TOpenDimNodes SaveExpansion(const TLabelNodes& list) const;
   void ReplayExpansion(TLabelNodes& list, const TOpenDimNodes& saved, int axis);
   int NextDimOnAxis(int axis, int dimIndex) const;
+  // Members (grid_members.cpp, value_sort.cpp).
+  TLabelNode* StandIn(TLabelNode& node) const;
+  TLabelNodes& SiblingsOf(TLabelNode& node, int axis);
+  using TNodeIdentities = std::vector<std::pair<const TDimMember*, int>>;
+  static TNodeIdentities NodeIdentities(const TDimensionState& state);
+  void RebuildAfterGrouping(TDimensionState& state, const TNodeIdentities& before);
+  std::vector<int> ColumnPath(const TLabelNode* columnLine) const;
+  void SortRowsByValue();
 
   TGridListener* FOwner;
   TGridCube* FCube = nullptr;
@@ -272,6 +319,7 @@ class TGridInfo : public TCubeListener {
   int FColumnsPerLine = 0;
   TGridSummaryArray FSummaryArray;
   TColoredCells FColoredCells;
+  TValueSortData FValueSort;
 };
 
 }  // namespace qd

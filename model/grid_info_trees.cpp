@@ -259,6 +259,7 @@ void TGridInfo::SortTrees() {
     for (auto& n : list) sortList(n->Children);
   };
   for (auto& tree : FTrees) sortList(tree);
+  if (FValueSort.Active()) SortRowsByValue();
 }
 
 void TGridInfo::Relayout() {
