@@ -88,51 +88,27 @@ TStreamedSummarySettings SaveSummaries(const TSummarySettings& settings) {
 
 // ---- Apply ----
 
-// Moves every leaf under `member` into group `g`: the chain from its top-level
-// ancestor down is copied into the group (reusing copies already there), then
-// the leaf and every ancestor left without children leave the member tree.
-// `byId` maps cube members to their nodes in the member tree and forgets the
-// nodes that leave it.
-void MoveIntoGroup(TDimensionState& st, TDimMember* member, int g, std::vector<TDimMember*>& byId) {
-  if (g < 0 || static_cast<std::size_t>(g) >= st.Groups.size()) return;
-  std::vector<TDimMember*> leaves;
-  std::function<void(TDimMember*)> collect = [&](TDimMember* m) {
-    if (m->Children.empty()) leaves.push_back(m);
-    for (auto& c : m->Children) collect(c.get());
+// Moves a member-tree node into a group and forgets, in `byId`, the nodes that
+// left the member tree with it: its subtree, and the ancestors it left empty.
+void MoveIntoGroup(TDimensionState& st, TDimMember& member, int group,
+                   std::vector<TDimMember*>& byId) {
+  std::vector<int> subtree, ancestors;
+  std::function<void(const TDimMember&)> collect = [&](const TDimMember& m) {
+    subtree.push_back(m.Id);
+    for (const auto& c : m.Children) collect(*c);
   };
   collect(member);
-  for (TDimMember* leaf : leaves) {
-    std::vector<TDimMember*> chain;
-    for (TDimMember* m = leaf; m; m = m->Parent) chain.push_back(m);
-    TDimMember* at = st.Groups[static_cast<std::size_t>(g)].get();
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-      const TDimMember& src = **it;
-      auto same = std::find_if(at->Children.begin(), at->Children.end(),
-                               [&](const auto& c) { return c->Id == src.Id && !c->Group; });
-      if (same != at->Children.end()) {
-        at = same->get();
-        continue;
-      }
-      auto copy = std::make_unique<TDimMember>();
-      copy->Id = src.Id;
-      copy->Visible = src.Visible;
-      copy->DatabasePosition = src.DatabasePosition;
-      copy->DatabaseSortKey = src.DatabaseSortKey;
-      copy->Group = src.Group;
-      copy->Caption = src.Caption;
-      at = &at->AddChild(std::move(copy));
-    }
-    // Cut the leaf, then the ancestors it leaves empty.
-    for (TDimMember* m = leaf; m;) {
-      TDimMember* parent = m->Parent;
-      TDimMembers& list = parent ? parent->Children : st.Members;
-      if (m->Id >= 0 && static_cast<std::size_t>(m->Id) < byId.size())
-        byId[static_cast<std::size_t>(m->Id)] = nullptr;
-      std::erase_if(list, [m](const auto& c) { return c.get() == m; });
-      if (!parent || !parent->Children.empty()) break;
-      m = parent;
-    }
-  }
+  for (const TDimMember* p = member.Parent; p; p = p->Parent) ancestors.push_back(p->Id);
+  if (!st.MoveToGroup(member, group)) return;
+  auto slot = [&](int id) -> TDimMember** {
+    return id >= 0 && static_cast<std::size_t>(id) < byId.size()
+               ? &byId[static_cast<std::size_t>(id)]
+               : nullptr;
+  };
+  for (int id : subtree)
+    if (TDimMember** p = slot(id)) *p = nullptr;
+  for (int id : ancestors)
+    if (TDimMember** p = slot(id)) *p = st.FindMember(id);
 }
 
 void ApplySavedMembers(TDimensionState& st, const TSaveMembers& saved) {
@@ -169,10 +145,7 @@ void ApplySavedMembers(TDimensionState& st, const TSaveMembers& saved) {
       if (e.GroupIndex == 0) {
         st.Groups[0]->Caption = e.GroupCaption;
       } else {
-        auto group = std::make_unique<TDimMember>();
-        group->Group = true;
-        group->Caption = e.GroupCaption;
-        st.Groups.push_back(std::move(group));
+        st.AddGroup(e.GroupCaption);
       }
       continue;
     }
@@ -181,7 +154,7 @@ void ApplySavedMembers(TDimensionState& st, const TSaveMembers& saved) {
     TDimMember* node = byId[static_cast<std::size_t>(member)];
     if (!node) continue;
     node->Visible = !e.Hidden;
-    if (e.InGroup) MoveIntoGroup(st, node, e.GroupIndex, byId);
+    if (e.InGroup) MoveIntoGroup(st, *node, e.GroupIndex, byId);
   }
 }
 

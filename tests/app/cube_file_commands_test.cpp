@@ -42,6 +42,27 @@ TEST(CubeFileCommands, InfoMembersAndFactsPrintTheStoredCube) {
             "C\t20\t-4\n");
 }
 
+TEST(CubeFileCommands, GridDataFilesShowTheCubeTheyCarry) {
+  const std::string grid = std::string(QD_TEST_DATA_DIR) + "/grid_file/sales.vtg";
+  std::string out, err;
+  ASSERT_EQ(Cli({"info", grid}, out, err), 0) << err;
+  EXPECT_EQ(out,
+            "dimensions: 2\n"
+            "0\tCity\tCity\tmembers=3\thierarchy=no\n"
+            "1\tYear\tYear\tmembers=2\thierarchy=no\n"
+            "summaries: 1\n"
+            "0\tAmount\tAmount\n"
+            "facts: 5\n");
+  ASSERT_EQ(Cli({"members", grid, "City"}, out, err), 0) << err;
+  EXPECT_EQ(out, "0\t北京\t-1\n1\t上海\t-1\n2\t天津\t-1\n");
+  ASSERT_EQ(Cli({"facts", grid}, out, err), 0) << err;
+  EXPECT_EQ(out.substr(0, out.find('\n', out.find('\n') + 1) + 1),
+            "City\tYear\tAmount\n北京\t2024\t1.5\n");
+  // A grid-state file holds no cube.
+  EXPECT_NE(Cli({"info", std::string(QD_TEST_DATA_DIR) + "/grid_file/sales.vts"}, out, err), 0);
+  EXPECT_NE(err.find("no cube in the file"), std::string::npos) << err;
+}
+
 TEST(CubeFileCommands, FailuresExitNonZeroWithOneLine) {
   std::string out, err;
   for (const auto& args : std::vector<std::vector<std::string>>{
