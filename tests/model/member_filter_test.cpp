@@ -146,6 +146,39 @@ TEST_F(MemberFilter, GroupingFollowingMembersMovesEachLaterSiblingOnce) {
   EXPECT_EQ(grid.ProcessNotifications(), 0);
 }
 
+TEST_F(MemberFilter, RestoringOrdersNodesByDatabasePositionWithGroupsLast) {
+  grid.MoveMemberToGroup(Row("Fruit"), 0);
+  TDimensionState& s = State(kProduct);
+  auto captions = [&s] {
+    std::vector<std::string> out;
+    for (int n = 0; n < s.NodeCount(); ++n) out.push_back(s.Node(n).Caption);
+    return out;
+  };
+  EXPECT_EQ(captions(),
+            (std::vector<std::string>{"Veg", "Kale", "Leek", "其它", "Fruit", "Apple", "Pear"}));
+  s.BuildNodeTables(true);
+  EXPECT_EQ(captions(),
+            (std::vector<std::string>{"Fruit", "Apple", "Pear", "Veg", "Kale", "Leek", "其它"}));
+  EXPECT_EQ(s.TopNodes(), (std::vector<int>{3, 6}));
+  EXPECT_EQ(s.ParentNode(1), 0);
+  EXPECT_EQ(s.ParentNode(0), 6);
+  EXPECT_EQ(s.Level(2), 3);
+  EXPECT_EQ(s.DescendantCount(6), 3);
+  EXPECT_EQ(s.NodeOfMember(4), 4);
+  EXPECT_EQ(s.SortedOrder(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+}
+
+TEST_F(MemberFilter, SortTypeChangesReSortTheAxisTheyLieOn) {
+  grid.SetSortType(State(kProduct), TDimSortType::dsNameDesc, true);
+  EXPECT_EQ(grid.GetNodeCaption(*grid.RowTree().front()), "Veg");
+  grid.SetSortType(State(kYear), TDimSortType::dsNameDesc, true);
+  grid.SetSortType(State(kRegion), TDimSortType::dsNameDesc, true);  // page: nothing to re-sort
+  grid.SetSortType(State(kYear), TDimSortType::dsNameAsc, false);
+  EXPECT_EQ(State(kYear).SortType, TDimSortType::dsNameAsc);
+  grid.ProcessNotifications();
+  EXPECT_EQ(owner.Kinds, (std::vector<int>{4, 5}));
+}
+
 TEST_F(MemberFilter, HidingRowMembersRemovesTheirRowsAndLowersTotals) {
   grid.ExpandAll(State(kProduct));
   grid.ProcessNotifications();
