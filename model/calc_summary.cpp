@@ -62,10 +62,13 @@ std::optional<double> CorrelationAt(TGridInfo& grid, TSummaryState& x, TSummaryS
   if (at < 0) return std::nullopt;
   TSummaryHelper* helper = agg.Helpers.Add(TSummaryHelper::kCorrelation, {x.Index, y.Index});
   const std::vector<double>* results = helper->Results(mask);
-  if (!results || results->size() != tx.Size()) {
+  std::weak_ptr<TKeyList>& source = agg.HelperSources[{helper, mask}];
+  if (!results || source.expired() || source.lock() != tx.KeyListPtr()) {
     helper->SetResults(mask, MaskCorrelations(grid, x, y, mask, tx));
+    source = tx.KeyListPtr();
     results = helper->Results(mask);
   }
+  if (!results || static_cast<std::size_t>(at) >= results->size()) return std::nullopt;
   return (*results)[static_cast<std::size_t>(at)];
 }
 

@@ -65,6 +65,7 @@ void TModelAggregation::DropActive() {
   FRecordCells = {};
   FRecordCellsValid = false;
   Helpers.Clear();
+  HelperSources.clear();
 }
 
 bool TModelAggregation::UpdateActiveDimensions() {
@@ -159,6 +160,7 @@ void TModelAggregation::ScanFacts(std::vector<TSummaryArray>& acc) {
 void TModelAggregation::Aggregate() {
   for (auto& s : FStates) s->Reset();
   Helpers.Clear();
+  HelperSources.clear();
   FRecordCells = {};
   FRecordCellsValid = false;
   try {

@@ -5,13 +5,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "engine/aggregate.h"
-#include "engine/aggregate_correlation.h"
 #include "engine/aggregate_buffer.h"
+#include "engine/aggregate_correlation.h"
 #include "engine/aggregate_two_pass.h"
 #include "model/dimension_state.h"
 
@@ -91,6 +92,9 @@ class TModelAggregation {
   std::vector<std::unique_ptr<TSummaryState>>& States() { return FStates; }
   //! Correlations of summary pairs for calculated summaries; cleared with the aggregation.
   TSummaryHelpers Helpers;
+  //! The key list of the totals each helper's results of a mask were computed
+  //! from: results whose totals were rebuilt since (a member was hidden) are stale.
+  std::map<std::pair<const TSummaryHelper*, std::uint32_t>, std::weak_ptr<TKeyList>> HelperSources;
   //! Forgets the active list, so that the next full rebuild aggregates again
   //! (after a page filter or the member trees changed).
   void DropActive();

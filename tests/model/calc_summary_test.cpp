@@ -98,6 +98,10 @@ TEST_F(CalculatedSummaries, CorrelationOfTwoSummariesOverTheFinestCellsOfAKey) {
   EXPECT_EQ(At(0, 0).Value, 0);                                    // one cell, no spread
   const double y1a[] = {10, 10}, y1q[] = {2, 5};
   EXPECT_DOUBLE_EQ(At(2, 0).Value, CorrelationCoefficient(y1a, y1q));
+  // Hiding B rebuilds the totals; the grand total now correlates A's cells only.
+  grid.HideOtherMembers(*grid.RowTree().front(), 0);
+  ASSERT_EQ(grid.RowLineCount(), 2);
+  EXPECT_DOUBLE_EQ(At(1, 2).Value, CorrelationCoefficient(a, q));
 }
 
 TEST_F(CalculatedSummaries, AFormulaThatNoLongerParsesRaisesFromTheRelayout) {
