@@ -1,0 +1,112 @@
+#include "export/html_export.h"
+
+namespace qd {
+
+namespace {
+
+std::string Quoted(const std::string& v) {
+  return "\"" + v + "\"";
+}
+
+bool IsBlank(const std::string& text) {
+  return text.find_first_not_of(" \t") == std::string::npos;
+}
+
+const char* AlignWord(TAlignment a) {
+  switch (a) {
+    case TAlignment::taLeftJustify:
+      return "LEFT";
+    case TAlignment::taRightJustify:
+      return "RIGHT";
+    case TAlignment::taCenter:
+      return "CENTER";
+  }
+  return "LEFT";
+}
+
+}  // namespace
+
+std::string HtmlCellText(const std::string& text) {
+  std::string out;
+  for (char ch : text) {
+    switch (ch) {
+      case '&':
+        out += "&amp";
+        break;
+      case '<':
+        out += "&lt";
+        break;
+      case '>':
+        out += "&gt";
+        break;
+      case '"':
+        out += "&quot";
+        break;
+      default:
+        out += ch;
+    }
+  }
+  return out.empty() ? "&nbsp" : out;
+}
+
+void TVantraGridExportToHTML::BeginExport() {
+  if (!TableOnly) {
+    WriteLine("<HTML>");
+    WriteLine("<HEAD>");
+    // Texts are UTF-8; without this line browsers guess the encoding.
+    WriteLine("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\"/>");
+    if (!IsBlank(Title)) WriteLine("<TITLE>" + Title + "</TITLE>");
+    WriteLine("<META NAME=\"Generator\" CONTENT=\"VantraGrid Export\"/>");
+    WriteLine("</HEAD>");
+    WriteLine("<BODY>");
+  }
+  WriteLine("<TABLE  BORDER=" + Quoted(std::to_string(Border)) +
+            "  CELLSPACING=" + Quoted(std::to_string(CellSpacing)) + "  CELLPADDING=" +
+            Quoted(std::to_string(CellPadding)) + "  BGCOLOR=#" + ColorHex(BGColor) + ">");
+}
+
+void TVantraGridExportToHTML::EndExport() {
+  WriteLine("</TABLE>");
+  if (!TableOnly) {
+    WriteLine("</BODY>");
+    WriteLine("</HTML>");
+  }
+}
+
+void TVantraGridExportToHTML::ExportRow(int row) {
+  WriteLine("<TR>");
+  TVantraGridExport::ExportRow(row);
+  WriteLine("</TR>");
+}
+
+void TVantraGridExportToHTML::ExportCell(int col, int row) {
+  TVantraGridExport::ExportCell(col, row);
+  const TGridExportCell& cell = SnapshotCell(col, row);
+  if (cell.Kind == TExportCellKind::ekEmpty) return;
+  const TVantraGridExportCellParams& p = CurrentCell();
+  std::string opening = " <td";
+  if (cell.ColSpan > 1) opening += " COLSPAN=" + Quoted(std::to_string(cell.ColSpan));
+  if (cell.RowSpan > 1) opening += " ROWSPAN=" + Quoted(std::to_string(cell.RowSpan));
+  std::string attributes = "ALIGN=" + Quoted(AlignWord(p.Alignment));
+  if (p.Color != BGColor) attributes += " BGCOLOR=#" + ColorHex(p.Color);
+  std::string beginTags, endTags;
+  if (ExportOptions.UseFontStyles) {
+    const TExportFont& f = p.Font;
+    beginTags = "<FONT STYLE=\"font-family: " + f.Name + "; font-size: " + std::to_string(f.Size) +
+                "pt; color: #" + ColorHex(f.Color) + "\">";
+    endTags = "</FONT>";
+    const std::pair<bool, const char*> styles[] = {
+        {f.Bold, "B"}, {f.Italic, "I"}, {f.Underline, "U"}, {f.StrikeOut, "STRIKE"}};
+    for (const auto& [on, tag] : styles) {
+      if (!on) continue;
+      beginTags += std::string("<") + tag + ">";
+      endTags = std::string("</") + tag + ">" + endTags;
+    }
+  }
+  std::string value = HtmlCellText(p.Text);
+  if (OnExportHTMLCell) OnExportHTMLCell(this, value, cell, attributes, beginTags, endTags);
+  WriteLine(opening + (attributes.empty() ? "" : " " + attributes) + ">" + beginTags + value +
+            endTags + "</TD> ");
+}
+
+}  // namespace qd

@@ -1,0 +1,179 @@
+#include "export/rtf_export.h"
+
+#include <cstdint>
+
+namespace qd {
+
+namespace {
+
+// Decodes one UTF-8 sequence at text[i]; invalid bytes give U+FFFD.
+std::uint32_t NextCodePoint(const std::string& text, std::size_t& i) {
+  const auto b = static_cast<unsigned char>(text[i++]);
+  int more = b >= 0xF0 && b < 0xF8 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
+  if (b < 0x80) return b;
+  if (more < 0) return 0xFFFD;
+  std::uint32_t cp = b & (0x3F >> more);
+  for (; more > 0; --more) {
+    if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0xFFFD;
+    cp = (cp << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
+  }
+  return cp;
+}
+
+void PutUnicode(std::string& out, std::uint32_t unit) {
+  out += "\\u" + std::to_string(static_cast<std::int16_t>(static_cast<std::uint16_t>(unit))) + "?";
+}
+
+}  // namespace
+
+std::string RtfEscape(const std::string& utf8) {
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::uint32_t cp = NextCodePoint(utf8, i);
+    if (cp == '\\' || cp == '{' || cp == '}') {
+      out += '\\';
+      out += static_cast<char>(cp);
+    } else if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp < 0x10000) {
+      PutUnicode(out, cp);
+    } else {
+      PutUnicode(out, 0xD800 + ((cp - 0x10000) >> 10));
+      PutUnicode(out, 0xDC00 + ((cp - 0x10000) & 0x3FF));
+    }
+  }
+  return out;
+}
+
+int TVantraGridExportToRTF::ColorNumber(TColor color) {
+  const TColor rgb = ColorToRGB(color);
+  for (std::size_t i = 0; i < FColors.size(); ++i)
+    if (FColors[i] == rgb) return static_cast<int>(i);
+  FColors.push_back(rgb);
+  return static_cast<int>(FColors.size() - 1);
+}
+
+int TVantraGridExportToRTF::FontNumber(const std::string& name) {
+  for (std::size_t i = 0; i < FFonts.size(); ++i)
+    if (FFonts[i] == name) return static_cast<int>(i);
+  FFonts.push_back(name);
+  return static_cast<int>(FFonts.size() - 1);
+}
+
+void TVantraGridExportToRTF::BeginExport() {
+  FBody.str({});
+  FColors.clear();
+  FFonts.clear();
+  const std::size_t columns = static_cast<std::size_t>(ExportedColCount());
+  FPendingRows.assign(columns, 0);
+  FPendingSpan.assign(columns, 0);
+  FStartsCell.assign(columns, false);
+  FSavedOutput = Output();
+  SetOutput(&FBody);
+  FResolution = PixelsPerInch > 0 ? PixelsPerInch : 96;
+  ColorNumber(clBlack);
+  ColorNumber(clWhite);
+}
+
+void TVantraGridExportToRTF::DefineCell(int col, int row, int& x, int& span) {
+  const std::size_t oc = static_cast<std::size_t>(OutputCol(col));
+  FStartsCell[oc] = span == 0;
+  if (span == 0) {
+    if (FPendingRows[oc] > 0) span = FPendingSpan[oc];
+    const TGridExportCell& cell = SnapshotCell(col, row);
+    if (span == 0) {
+      span = cell.ColSpan;
+      if (cell.RowSpan > 1) {
+        FPendingRows[oc] = cell.RowSpan;
+        FPendingSpan[oc] = span;
+      }
+    }
+    int width = ColumnWidth(col);
+    for (int i = 1; i < span; ++i) width += ColumnWidth(col + i);
+    if (DrawBordersEnabled()) {
+      const bool top = cell.Kind != TExportCellKind::ekEmpty || row == 0 || row == FirstDataRow();
+      const bool bottom = FPendingRows[oc] < 2 || row == FixedRows() - 1 || row == LastDataRow();
+      const std::pair<bool, const char*> sides[] = {
+          {true, "\\clbrdrl"}, {top, "\\clbrdrt"}, {bottom, "\\clbrdrb"}, {true, "\\clbrdrr"}};
+      for (const auto& [on, word] : sides) {
+        if (!on) continue;
+        WriteString(word);
+        WriteString("\\brdrs");
+        WriteLine("\\brdrcf0");
+      }
+    }
+    x += static_cast<int>(static_cast<long long>(width) * 1440 / FResolution);
+    WriteString("\\clshdng10000\\clcfpat" + std::to_string(ColorNumber(CellColor(col, row))));
+    WriteLine("\\cellx" + std::to_string(x));
+  }
+  if (span > 0) --span;
+}
+
+void TVantraGridExportToRTF::ExportRow(int row) {
+  WriteString("\\trowd");
+  WriteLine("\\trgaph40");
+  int x = 0, span = 0;
+  if (ExportOptions.PrintRowCaptions)
+    for (int c = 0; c < FixedCols(); ++c) DefineCell(c, row, x, span);
+  span = 0;
+  for (int c = FirstDataCol(); c <= LastDataCol(); ++c) DefineCell(c, row, x, span);
+  WriteLine("{\\trrh0");
+  TVantraGridExport::ExportRow(row);
+  WriteLine("\\pard\\intbl\\row}");
+  for (std::size_t i = 0; i < FPendingRows.size(); ++i)
+    if (FPendingRows[i] > 0 && --FPendingRows[i] == 0) FPendingSpan[i] = 0;
+}
+
+void TVantraGridExportToRTF::ExportCell(int col, int row) {
+  TVantraGridExport::ExportCell(col, row);
+  const TVantraGridExportCellParams& p = CurrentCell();
+  std::string start = "\\pard\\intbl{";
+  if (p.Kind != TExportCellKind::ekEmpty) {
+    start += p.Alignment == TAlignment::taLeftJustify    ? "\\ql"
+             : p.Alignment == TAlignment::taRightJustify ? "\\qr"
+                                                         : "\\qc";
+    start += "\\sb12\\sa12";
+  } else {
+    // One paragraph per defined cell: an empty cell inside a merged item has
+    // no definition of its own and so no paragraph.
+    if (!FStartsCell[static_cast<std::size_t>(OutputCol(col))]) return;
+    start += "\\qc";
+  }
+  WriteString(start);
+  std::string words;
+  if (ExportOptions.UseFontStyles) {
+    const TExportFont& f = p.Font;
+    words += "\\fs" + std::to_string(f.Size * 2);
+    if (f.Bold) words += "\\b";
+    if (f.Italic) words += "\\i";
+    if (f.StrikeOut) words += "\\strike";
+    if (f.Underline) words += "\\ul";
+    words += "\\f" + std::to_string(FontNumber(f.Name));
+    // A font without a colour of its own is drawn in the text colour, not in
+    // white (clNone's low bytes), which would hide it on a white cell.
+    words += "\\cf" + std::to_string(ColorNumber(f.Color == clNone ? clWindowText : f.Color));
+    words += "\\cb" + std::to_string(ColorNumber(p.Color));
+  }
+  WriteString(words + " ");
+  WriteString(RtfEscape(p.Text));
+  WriteLine("\\cell}");
+}
+
+void TVantraGridExportToRTF::EndExport() {
+  WriteString("}");
+  SetOutput(FSavedOutput);
+  WriteLine("{\\rtf0\\ansi");
+  WriteString("{\\colortbl");
+  for (TColor c : FColors)
+    WriteString("\\red" + std::to_string(c & 0xFF) + "\\green" + std::to_string((c >> 8) & 0xFF) +
+                "\\blue" + std::to_string((c >> 16) & 0xFF) + ";");
+  WriteLine("}");
+  WriteString("{\\fonttbl");
+  for (std::size_t i = 0; i < FFonts.size(); ++i)
+    WriteString("\\f" + std::to_string(i) + "\\fnil " + RtfEscape(FFonts[i]) + ";");
+  WriteLine("}");
+  WriteString(FBody.str());
+  FBody.str({});
+}
+
+}  // namespace qd

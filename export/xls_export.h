@@ -1,0 +1,48 @@
+// The pivot grid as a binary spreadsheet of the early record-based Excel
+// format: one sheet of cell records with merged header items, optional page
+// header and footer and sheet protection.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "export/grid_export.h"
+
+namespace qd {
+
+class TVantraGridExportToXLS : public TVantraGridExport {
+ public:
+  //! Page header and footer texts; written when not empty.
+  std::string Header, Footer;
+  //! Protects the sheet and locks every cell.
+  bool Protect = false;
+
+  //! Fonts a cell can name: its attribute keeps the font number in two bits.
+  static constexpr std::size_t kMaxFonts = 4;
+
+ protected:
+  void BeginExport() override;
+  void EndExport() override;
+  void ExportCell(int col, int row) override;
+  void ExportData() override;
+
+ private:
+  //! The entry of an equal font (name without regard to case, size, style),
+  //! appended when missing; 0 once the list is full.
+  int AddFont(const TExportFont& font);
+  void WriteRecord(std::uint16_t number, const std::string& data);
+
+  std::ostringstream FCells;
+  std::ostream* FRealOutput = nullptr;
+  std::vector<TExportFont> FFonts;
+  std::vector<std::array<std::uint16_t, 4>> FMerges;
+};
+
+//! Text as a one-byte length and at most 255 bytes of GB18030, cut at a
+//! character boundary.
+std::string XlsByteString(const std::string& utf8);
+
+}  // namespace qd

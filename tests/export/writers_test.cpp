@@ -1,0 +1,284 @@
+// Whole documents of every writer for a small pivot (golden files), and the
+// cases that break documents: spans, skipped covered cells, empty cells,
+// borders, escaping, ranges and the caption switches.
+#include <cstring>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "export/html_export.h"
+#include "export/rtf_export.h"
+#include "export/xls_export.h"
+#include "export/xml_export.h"
+#include "export_test_grid.h"
+
+namespace qd::test {
+namespace {
+
+std::string ExportText(TVantraGridExport& exporter) {
+  std::ostringstream out;
+  exporter.ExportToStream(out);
+  return out.str();
+}
+
+struct TRecord {
+  std::uint16_t Number;
+  std::string Data;
+};
+
+std::vector<TRecord> XlsRecords(const std::string& bytes) {
+  std::vector<TRecord> out;
+  std::size_t i = 0;
+  auto word = [&](std::size_t at) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                      static_cast<unsigned char>(bytes[at + 1]) << 8);
+  };
+  while (i + 4 <= bytes.size()) {
+    const std::uint16_t number = word(i), length = word(i + 2);
+    EXPECT_LE(i + 4 + length, bytes.size());
+    out.push_back({number, bytes.substr(i + 4, length)});
+    i += 4 + length;
+  }
+  EXPECT_EQ(i, bytes.size());
+  return out;
+}
+
+std::uint16_t DataWord(const std::string& d, std::size_t at) {
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(d[at]) |
+                                    static_cast<unsigned char>(d[at + 1]) << 8);
+}
+
+class ExportWriters : public ExportGrid {
+ protected:
+  void SetUp() override {
+    ExportGrid::SetUp();
+    ExpandAll();
+    grid.SetLowestSubLevelNode(TSubLevelNodeType::ltFunction);
+    grid.ProcessNotifications();
+  }
+  void Bind(TVantraGridExport& exporter) {
+    exporter.SetGrid(&grid);
+    exporter.Name = "XMLExport";
+  }
+};
+
+TEST_F(ExportWriters, WholeDocumentsMatchTheirGoldenFiles) {
+  {
+    TVantraGridExportToXLS xls;
+    Bind(xls);
+    xls.Header = "Quarrydesk";
+    ExpectExportGolden("pivot.xls", ExportText(xls));
+  }
+  {
+    TVantraGridExportToHTML html;
+    Bind(html);
+    html.Title = "Simple HTML export";
+    ExpectExportGolden("pivot.htm", ExportText(html));
+  }
+  {
+    TVantraGridExportToXML xml;
+    Bind(xml);
+    xml.Specification = TvtXMLSpecification::xmlSpreadsheet;
+    ExpectExportGolden("pivot_spreadsheet.xml", ExportText(xml));
+    xml.Specification = TvtXMLSpecification::xmlAnalysis;
+    xml.CubeName = "Vantra demo";
+    ExpectExportGolden("pivot_analysis.xml", ExportText(xml));
+  }
+  {
+    TVantraGridExportToRTF rtf;
+    Bind(rtf);
+    ExpectExportGolden("pivot.rtf", ExportText(rtf));
+  }
+}
+
+TEST_F(ExportWriters, StylesBordersAndFontsMatchTheirGoldenFiles) {
+  auto styled = [](TVantraGridExport& e) {
+    e.ExportOptions.UseFontStyles = true;
+    e.ExportOptions.DrawBorders = true;
+    e.ExportOptions.CaptionFont.Bold = true;
+    e.ExportOptions.LabelFont.Italic = true;
+    e.ExportOptions.LabelColor = clSilver;
+  };
+  TVantraGridExportToXML xml;
+  Bind(xml);
+  xml.Specification = TvtXMLSpecification::xmlSpreadsheet;
+  styled(xml);
+  ExpectExportGolden("styled_spreadsheet.xml", ExportText(xml));
+  TVantraGridExportToRTF rtf;
+  Bind(rtf);
+  styled(rtf);
+  ExpectExportGolden("styled.rtf", ExportText(rtf));
+  TVantraGridExportToHTML html;
+  Bind(html);
+  styled(html);
+  html.TableOnly = true;
+  ExpectExportGolden("styled_table.htm", ExportText(html));
+}
+
+TEST_F(ExportWriters, XlsCarriesCodePageFontsMergesAndProtection) {
+  TVantraGridExportToXLS xls;
+  Bind(xls);
+  xls.Protect = true;
+  const auto records = XlsRecords(ExportText(xls));
+  ASSERT_GE(records.size(), 3u);
+  EXPECT_EQ(records[0].Number, 0x0409);
+  EXPECT_EQ(records[1].Number, 0x0042);
+  EXPECT_EQ(DataWord(records[1].Data, 0), 936);
+  int fonts = 0, numbers = 0, zeroNumbers = 0, texts = 0;
+  std::vector<std::array<int, 4>> merges;
+  for (const TRecord& r : records) {
+    fonts += r.Number == 0x0031;
+    if (r.Number == 0x0001 || r.Number == 0x0003 || r.Number == 0x0004) {
+      EXPECT_EQ(static_cast<unsigned char>(r.Data[4]), 0x40);  // locked
+    }
+    if (r.Number == 0x0003) {
+      double v;
+      std::memcpy(&v, r.Data.data() + 7, 8);
+      ++numbers;
+      zeroNumbers += v == 0;
+    }
+    if (r.Number == 0x0004) {
+      ++texts;
+      EXPECT_EQ(static_cast<unsigned char>(r.Data[7]) + 8u, r.Data.size());
+    }
+    if (r.Number == 0x00E5)
+      for (int i = 0; i < DataWord(r.Data, 0); ++i)
+        merges.push_back({DataWord(r.Data, 2 + 8 * i), DataWord(r.Data, 4 + 8 * i),
+                          DataWord(r.Data, 6 + 8 * i), DataWord(r.Data, 8 + 8 * i)});
+  }
+  EXPECT_EQ(fonts, 1);  // the grid's font only, without font styles
+  auto s = BuildGridExportStructure(grid);
+  EXPECT_EQ(numbers, (s->ColCount - s->FixedCols) * (s->RowCount - s->FixedRows));
+  EXPECT_GT(zeroNumbers, 0);  // cells without a value carry 0
+  EXPECT_GT(texts, 0);
+  // "Year" spans the three header columns: one merge entry, first row 0.
+  ASSERT_FALSE(merges.empty());
+  EXPECT_EQ(merges[0], (std::array<int, 4>{0, 0, 0, 2}));
+  EXPECT_EQ(records[records.size() - 2].Number, 0x0012);
+  EXPECT_EQ(records.back().Number, 0x000A);
+}
+
+TEST_F(ExportWriters, XlsTextsAreGb18030AndCutWholeCharacters) {
+  EXPECT_EQ(XlsByteString("南方"), std::string("\x04\xC4\xCF\xB7\xBD", 5));
+  std::string longText;
+  for (int i = 0; i < 200; ++i) longText += "南";
+  const std::string cut = XlsByteString(longText);
+  EXPECT_EQ(static_cast<unsigned char>(cut[0]), 254);  // 127 whole characters
+  EXPECT_EQ(cut.size(), 255u);
+}
+
+TEST_F(ExportWriters, SpreadsheetIndexesTheCellAfterSkippedCoveredCells) {
+  TVantraGridExportToXML xml;
+  Bind(xml);
+  xml.Specification = TvtXMLSpecification::xmlSpreadsheet;
+  const std::string doc = ExportText(xml);
+  // Row 0: "Year" covers columns 1-3; the label 2024 follows at column 4.
+  EXPECT_NE(doc.find("<Cell ss:MergeAcross=\"2\" ss:StyleID=\"s1\">"), std::string::npos);
+  EXPECT_NE(doc.find("<Cell ss:MergeAcross=\"1\" ss:Index=\"4\" ss:StyleID=\"s1\">"),
+            std::string::npos)
+      << doc;
+  EXPECT_NE(doc.find("<Data ss:Type=\"Number\">20.5</Data>"), std::string::npos);
+}
+
+TEST_F(ExportWriters, EventsChangeTextsAndBordersOfOneCellOnly) {
+  auto hook = [](TVantraGridExport*, int col, int row, std::string& value, TExportFont&, TColor&,
+                 bool& borders) {
+    if (col != 3 || row != 3) return;  // the first data cell
+    value = "x{y}";
+    borders = false;
+  };
+  TVantraGridExportToXLS xls;
+  Bind(xls);
+  xls.ExportOptions.DrawBorders = true;
+  xls.OnExportDataCell = hook;
+  int withBorders = 0, without = 0;
+  for (const TRecord& r : XlsRecords(ExportText(xls))) {
+    if (r.Number != 0x0003) continue;
+    const bool first = DataWord(r.Data, 0) == 3 && DataWord(r.Data, 2) == 3;
+    const int bits = static_cast<unsigned char>(r.Data[6]) & 0x78;
+    EXPECT_EQ(bits, first ? 0 : 0x78);
+    (first ? without : withBorders)++;
+  }
+  EXPECT_EQ(without, 1);
+  EXPECT_GT(withBorders, 1);
+
+  TVantraGridExportToRTF rtf;
+  Bind(rtf);
+  rtf.OnExportDataCell = hook;
+  EXPECT_NE(ExportText(rtf).find(" x\\{y\\}\\cell}"), std::string::npos);
+
+  TVantraGridExportToHTML html;
+  Bind(html);
+  html.OnExportLabelCell = [](TVantraGridExport*, std::string& value, TExportFont&, TColor& color,
+                              bool&, const TLabelNode* node) {
+    if (node->IsTotal()) value = "a<b&c\"";
+    color = clSilver;
+  };
+  const std::string page = ExportText(html);
+  EXPECT_NE(page.find(">a&ltb&ampc&quot</TD> "), std::string::npos);
+  EXPECT_NE(page.find("BGCOLOR=#C0C0C0"), std::string::npos);
+}
+
+TEST_F(ExportWriters, MarkupCharactersAreEscapedInXmlAndRtf) {
+  cube.Dims()[kRegion]->TextKeys[0] = "a<b&c \"q\" \\{x}";
+  cube.Notify(4);
+  grid.ProcessNotifications();
+  TVantraGridExportToXML xml;
+  Bind(xml);
+  const std::string analysis = ExportText(xml);
+  EXPECT_NE(analysis.find("<Caption>a&lt;b&amp;c &quot;q&quot; \\{x}</Caption>"),
+            std::string::npos);
+  EXPECT_EQ(analysis.find("a<b"), std::string::npos);
+  EXPECT_EQ(RtfEscape("a\\b{c}南😀"), "a\\\\b\\{c\\}\\u21335?\\u-10179?\\u-8704?");
+}
+
+TEST_F(ExportWriters, RangesAndCaptionSwitchesSelectTheExportedCells) {
+  TVantraGridExportToHTML html;
+  Bind(html);
+  html.TableOnly = true;
+  const std::string all = ExportText(html);
+  html.FinishDataCol = 1000;
+  html.StartDataCol = 1;  // inside the header columns: raised to the first data column
+  EXPECT_EQ(ExportText(html), all);
+
+  html.ExportOptions.PrintColCaptions = false;
+  const std::string noHeaderRows = ExportText(html);
+  EXPECT_EQ(noHeaderRows.find("Amount"), std::string::npos);
+  EXPECT_NE(noHeaderRows.find("North"), std::string::npos);
+  html.ExportOptions.PrintColCaptions = true;
+  html.ExportOptions.PrintRowCaptions = false;
+  const std::string noHeaderCols = ExportText(html);
+  EXPECT_EQ(noHeaderCols.find("North"), std::string::npos);
+  EXPECT_NE(noHeaderCols.find("Amount"), std::string::npos);
+
+  // Only the first data column: the column label 2024 is cut to that column.
+  auto s = BuildGridExportStructure(grid);
+  html.ExportOptions.PrintRowCaptions = true;
+  html.StartDataCol = html.FinishDataCol = 0;
+  html.FinishDataCol = s->FixedCols;
+  html.StartDataCol = s->FixedCols - 1;
+  const std::string first = ExportText(html);
+  EXPECT_NE(first.find("<td ALIGN=\"LEFT\">2024</TD>"), std::string::npos) << first;
+  EXPECT_EQ(first.find("2025"), std::string::npos);
+}
+
+TEST_F(ExportWriters, NoGridOrNoActiveCubeWritesNothing) {
+  TVantraGridExportToHTML html;
+  EXPECT_EQ(ExportText(html), "");
+  cube.Deactivate();
+  grid.ProcessNotifications();
+  TVantraGridExportToRTF rtf;
+  Bind(rtf);
+  EXPECT_EQ(ExportText(rtf), "");
+}
+
+TEST_F(ExportWriters, FormattedDataCellsUseTheirSubFunctionFormat) {
+  TVantraGridExportToXML xml;
+  Bind(xml);
+  const std::string doc = ExportText(xml);
+  EXPECT_NE(doc.find("<FmtValue>20.50</FmtValue>"), std::string::npos);
+  EXPECT_NE(doc.find("<Value xsi:type=\"xsd:double\">20.5</Value>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qd::test
