@@ -316,11 +316,9 @@ void WriteContainerFile(const std::string& path, std::span<const std::uint8_t> c
   }
 }
 
-std::vector<std::uint8_t> ReadContainerFile(const std::string& path) {
+std::vector<std::uint8_t> ReadContainerFile(const std::string& path, std::size_t limit) {
   std::vector<std::uint8_t> code = ReadFileBytes(path);
-  // Containers are limited to 2 GB once decoded.
-  constexpr std::size_t kMax = static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
-  if (code.size() > kMax || DecodedLength(code) > kMax) RaiseBadValue();
+  if (code.size() > limit || DecodedLength(code) > limit) RaiseBadValue();
   return DecompressBytes(code);
 }
 

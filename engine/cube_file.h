@@ -57,9 +57,12 @@ bool ReadUserData(TTagReader& reader, TUserBuffer* user);
 //! Compresses a container into `path` through a temporary file beside it,
 //! renamed over `path` only when everything was written.
 void WriteContainerFile(const std::string& path, std::span<const std::uint8_t> container);
-//! Reads and decompresses a container file; files that would decode past 2 GB
-//! are refused with the stream error before anything is decoded.
-std::vector<std::uint8_t> ReadContainerFile(const std::string& path);
+//! Containers are limited to 2 GB once decoded.
+constexpr std::size_t kMaxContainerBytes = 0x7FFFFFFF;
+//! Reads and decompresses a container file; files that would decode past
+//! `limit` bytes are refused with the stream error before anything is decoded.
+std::vector<std::uint8_t> ReadContainerFile(const std::string& path,
+                                            std::size_t limit = kMaxContainerBytes);
 
 //! Saves to a temporary file beside `path` and renames it over `path` only when
 //! everything was written, so a failed save leaves any previous file intact.

@@ -272,5 +272,19 @@ TEST(CubeFile, FileSaveReplacesTheTargetAndMatchesTheGolden) {
   fs::remove_all(dir);
 }
 
+TEST(CubeFile, FilesThatWouldDecodeTooLargeAreRefused) {
+  // Groups of eight matches of length 18: 17 bytes of code, 144 decoded.
+  std::vector<std::uint8_t> code;
+  for (int g = 0; g < 100; ++g) {
+    code.push_back(0x00);
+    for (int m = 0; m < 8; ++m) code.insert(code.end(), {0x00, 0x0F});
+  }
+  const fs::path p = fs::temp_directory_path() / "qd_cube_file_large.vtc";
+  WriteFileBytes(p.string(), code);
+  EXPECT_EQ(ReadContainerFile(p.string(), 14400).size(), 14400u);
+  EXPECT_THROW(ReadContainerFile(p.string(), 14399), EStreamError);
+  fs::remove(p);
+}
+
 }  // namespace
 }  // namespace qd
