@@ -104,7 +104,9 @@ void TGridInfo::EndUpdate(std::uint8_t kind) {
 }
 
 void TGridInfo::Post(std::uint8_t kind, TGridListener* only) {
-  if (!FDestroying) FPosted.push_back({kind, only});
+  if (FDestroying) return;
+  FPosted.push_back({kind, only});
+  if (OnPosted) OnPosted();
 }
 
 int TGridInfo::ProcessNotifications() {

@@ -67,6 +67,9 @@ class TGridInfo : public TCubeListener {
   std::size_t PendingNotifications() const { return FPosted.size(); }
   //! Called while busy state changes (the hourglass of a view).
   std::function<void(bool busy)> OnBusyChanged;
+  //! Called after a notification was queued; a view schedules
+  //! ProcessNotifications on its event loop from here.
+  std::function<void()> OnPosted;
 
   // ---- Settings ----
   TSummarySettings& SummarySettings() { return FSummarySettings; }

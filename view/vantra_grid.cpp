@@ -1,0 +1,270 @@
+#include "view/vantra_grid.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QToolButton>
+#include <cmath>
+
+#include "engine/messages.h"
+#include "view/glyphs.h"
+#include "view/internal_grid.h"
+#include "view/message_guard.h"
+#include "view/pivot_panels.h"
+
+namespace qd {
+
+namespace {
+
+// Rounding to nearest with ties to even, as the drop indexes are computed.
+int RoundEven(double v) {
+  return static_cast<int>(std::nearbyint(v));
+}
+
+}  // namespace
+
+TCustomVantraGrid::TCustomVantraGrid(QWidget* parent) : QWidget(parent) {
+  FModel = std::make_unique<TGridInfo>(this);
+  FVisual = std::make_unique<TVisualSettings>(*this);
+  FTopStrip = new QWidget(this);
+  FToolStrip = new TAggPanel(*this, FTopStrip);
+  FRowArea = new TPivotPanel(*this, TDimGroup::dgRow, this);
+  FColArea = new TPivotPanel(*this, TDimGroup::dgCol, FTopStrip);
+  FPageArea = new TPivotPanel(*this, TDimGroup::dgPage, this);
+  FGrid = new TInternalGrid(*this, *FModel, this);
+  FToggle = new QToolButton(FGrid);
+  FToggle->setGeometry(2, 2, 16, 16);
+  FToggle->setAutoRaise(true);
+  FToggle->setCheckable(true);
+  FToggle->setChecked(true);
+  FToggle->setFocusPolicy(Qt::NoFocus);
+  FToggle->setIcon(QIcon(NamedPixmap("vtTogglePivot")));
+  FToggle->setIconSize(QSize(15, 15));
+  connect(FToggle, &QToolButton::clicked, this,
+          [this] { Guard([this] { FVisual->SetPivotVisible(!FVisual->PivotVisible()); }); });
+  for (TPivotPanel* area : {FRowArea, FColArea, FPageArea})
+    area->PanelColor = FVisual->DimPanelColor();
+  WireModelEvents();
+  FModel->OnPosted = [this] {
+    if (FDrainQueued) return;
+    FDrainQueued = true;
+    QMetaObject::invokeMethod(
+        this, [this] { ProcessModelNotifications(); }, Qt::QueuedConnection);
+  };
+  FGrid->SetDefaultColWidth(FDefaultColWidth);
+  ApplyLook();
+  ApplyToggleButton();
+  RecomputeDimPanelHeight();
+  resize(200, 100);
+}
+
+TCustomVantraGrid::~TCustomVantraGrid() {
+  FModel->OnPosted = nullptr;
+  FModel->SetVantra(nullptr);
+}
+
+void TCustomVantraGrid::WireModelEvents() {
+  FModel->BeforeMoveDim = [this](TGridListener*, int dimId, TDimGroup g, int index, bool& allow) {
+    if (BeforeMoveDim) BeforeMoveDim(*this, dimId, g, index, allow);
+  };
+  FModel->AfterMoveDim = [this](TGridListener*, int dimId, TDimGroup g, int index) {
+    if (AfterMoveDim) AfterMoveDim(*this, dimId, g, index);
+  };
+  FModel->OnExpandDimValue = [this](TGridListener*, int dimId, int valueIndex, bool expanded) {
+    if (OnExpandDimValue) OnExpandDimValue(*this, dimId, valueIndex, expanded);
+  };
+  FModel->OnCompareDimensionMembers = [this](const TDimensionState& s, int a, int b) {
+    return OnCompareDimensionMembers ? OnCompareDimensionMembers(s, a, b) : 0;
+  };
+}
+
+// ---- Binding and notifications ----
+
+void TCustomVantraGrid::SetVantra(TCustomVantra* cube) {
+  if (cube == FCube) return;
+  FCube = cube;
+  FModel->SetVantra(cube);
+  if (!cube) RefreshPivotAreas();
+  FGrid->CubeChanged(cube != nullptr);
+}
+
+void TCustomVantraGrid::ProcessModelNotifications() {
+  FDrainQueued = false;
+  Guard([this] { FModel->ProcessNotifications(); });
+}
+
+void TCustomVantraGrid::GridInfoChanged(TGridInfo&, std::uint8_t kind) {
+  FGrid->ModelChanged(kind);
+  if (kind == 0 || kind == 1 || kind == 6 || kind == 7 || kind == 8 || !FModel->IsActive())
+    RefreshPivotAreas();
+}
+
+void TCustomVantraGrid::RefreshPivotAreas() {
+  for (TPivotPanel* area : {FColArea, FRowArea, FPageArea}) area->Clear();
+  if (FModel->IsActive()) {
+    for (TPivotPanel* area : {FColArea, FRowArea, FPageArea})
+      for (int dimId : FModel->AxisDims(area->Group()))
+        area->AddPanel(dimId, &FModel->DimensionState(dimId));
+  }
+  Relayout();
+  FToolStrip->update();
+}
+
+TPivotPanel& TCustomVantraGrid::Area(TDimGroup group) const {
+  switch (group) {
+    case TDimGroup::dgRow:
+      return *FRowArea;
+    case TDimGroup::dgCol:
+      return *FColArea;
+    default:
+      return *FPageArea;
+  }
+}
+
+// ---- Moving dimensions ----
+
+void TCustomVantraGrid::MoveDimension(TDimGroup sourceGroup, TDimGroup targetGroup, int targetIndex,
+                                      int sourceIndex) {
+  FModel->MoveDimAt(static_cast<int>(sourceGroup), sourceIndex, static_cast<int>(targetGroup),
+                    targetIndex);
+}
+
+void TCustomVantraGrid::DropDimension(TPivotPanel& target, const TDimPivotPanel& dragged,
+                                      QPoint pos) {
+  const TDimGroup source = dragged.Area();
+  const TDimGroup dest = target.Group();
+  if (source == TDimGroup::dgPage && dest == TDimGroup::dgPage) return;
+  const double width = FVisual->PivotWidth();
+  const double height = FDimPanelHeight;
+  int sourceIndex =
+      source == TDimGroup::dgRow ? RoundEven(dragged.y() / height) : RoundEven(dragged.x() / width);
+  int targetIndex =
+      dest == TDimGroup::dgRow ? RoundEven(pos.y() / height) : RoundEven(pos.x() / width);
+  if (dest == TDimGroup::dgPage) targetIndex = 0;
+  if (source == dest && sourceIndex == targetIndex) return;
+  if (source == TDimGroup::dgPage) {
+    const auto& pages = FModel->PageDims();
+    const auto it = std::find(pages.begin(), pages.end(), dragged.DimId());
+    sourceIndex = it == pages.end() ? -1 : static_cast<int>(it - pages.begin());
+  }
+  Guard([&] { MoveDimension(source, dest, targetIndex, sourceIndex); });
+}
+
+TGridCoord TCustomVantraGrid::GridCellToDataCell(int col, int row) const {
+  return {col - FGrid->FixedCols(), row - FGrid->FixedRows()};
+}
+
+// ---- Options ----
+
+TVantraGridOptions TCustomVantraGrid::Options() const {
+  return FGrid->Options();
+}
+
+void TCustomVantraGrid::SetOptions(TVantraGridOptions value) {
+  FGrid->SetOptions(value);
+}
+
+void TCustomVantraGrid::SetDefaultColWidth(int value) {
+  FDefaultColWidth = value;
+  FGrid->SetDefaultColWidth(value);
+}
+
+// ---- Visual settings pushed to the parts ----
+
+void TCustomVantraGrid::ApplyLook() {
+  const TGridLook& look = FVisual->Look();
+  FGrid->Look() = look;
+  FGrid->LookChanged();
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, look.BackgroundColor);
+  setPalette(pal);
+  setAutoFillBackground(true);
+  for (TPivotPanel* area : {FRowArea, FColArea, FPageArea}) {
+    area->SetColor(look.BackgroundColor);
+    for (TDimPivotPanel* p : area->Panels()) p->update();
+  }
+  FToolStrip->update();
+}
+
+void TCustomVantraGrid::ApplyDimPanels() {
+  const bool xp = FVisual->VisualStyle() == TvtVisualStyle::vsXP;
+  FToolStrip->SetColor(FVisual->DimPanelColor());
+  for (TPivotPanel* area : {FRowArea, FColArea, FPageArea}) {
+    area->PanelColor = FVisual->DimPanelColor();
+    for (TDimPivotPanel* p : area->Panels()) {
+      p->SetColor(FVisual->DimPanelColor());
+      p->SetXPStyle(xp);
+    }
+  }
+}
+
+void TCustomVantraGrid::RecomputeDimPanelHeight() {
+  QFont font = FVisual->DimPanelFont();
+  font.setBold(true);
+  const int h = QFontMetrics(font).height() > 0 ? QFontMetrics(font).height() : 16;
+  FDimPanelHeight = std::max(18, h) + h * (FVisual->DimPanelLines() - 1) + 2;
+  Relayout();
+}
+
+void TCustomVantraGrid::ApplyPivotVisible() {
+  FToggle->setChecked(FVisual->PivotVisible());
+  ApplyToggleButton();
+  Relayout();
+}
+
+void TCustomVantraGrid::ApplyPivotWidth() {
+  Relayout();
+}
+
+void TCustomVantraGrid::ApplyToolButtons() {
+  FToolStrip->DimensionMapButton()->setVisible(FVisual->ShowDimensionSettings());
+  FToolStrip->SummariesButton()->setVisible(FVisual->ShowSummarySettings());
+  FToolStrip->ArrangeButtons();
+}
+
+void TCustomVantraGrid::ApplyToggleButton() {
+  FToggle->setVisible(FVisual->ShowPivotControlButton());
+  FToggle->setChecked(FVisual->PivotVisible());
+  FToggle->setToolTip(
+      QString::fromStdString(Msg(FToggle->isChecked() ? TMsg::SPivotHide : TMsg::SPivotShow)));
+  FToggle->raise();
+}
+
+// ---- Geometry of the parts ----
+
+void TCustomVantraGrid::Relayout() {
+  const bool pivots = FVisual->PivotVisible();
+  const int strip = FDimPanelHeight + 4;
+  const int areaWidth = FVisual->PivotWidth() + 2;
+  int top = 0;
+  FPageArea->setVisible(pivots);
+  FTopStrip->setVisible(pivots);
+  FRowArea->setVisible(pivots);
+  if (pivots) {
+    FPageArea->setGeometry(0, 0, width(), strip);
+    top = strip;
+    FTopStrip->setGeometry(0, top, width(), strip);
+    FToolStrip->setGeometry(0, 0, areaWidth, strip);
+    FColArea->setGeometry(areaWidth, 0, std::max(0, width() - areaWidth), strip);
+    top += strip;
+    FRowArea->setGeometry(0, top, areaWidth, std::max(0, height() - top));
+    FGrid->setGeometry(areaWidth, top, std::max(0, width() - areaWidth),
+                       std::max(0, height() - top));
+  } else {
+    FGrid->setGeometry(rect());
+  }
+  for (TPivotPanel* area : {FRowArea, FColArea, FPageArea}) area->Arrange();
+  FToggle->raise();
+}
+
+void TCustomVantraGrid::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  Relayout();
+}
+
+void TCustomVantraGrid::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::FontChange) RecomputeDimPanelHeight();
+}
+
+}  // namespace qd

@@ -1,0 +1,154 @@
+// The pivot grid control: the model of one bound cube, the pivot areas where
+// dimensions are dragged between rows, columns and pages, the tool strip, and
+// the internal grid that shows the cells.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "model/grid_info.h"
+#include "view/custom_internal_grid.h"
+#include "view/visual_settings.h"
+
+class QToolButton;
+
+namespace qd {
+
+class TInternalGrid;
+class TPivotPanel;
+class TAggPanel;
+class TDimPivotPanel;
+class TCustomVantraGrid;
+
+//! Draw states of a data cell.
+struct TGridDrawState {
+  bool Selected = false;
+  bool Focused = false;
+};
+
+using TDrawDataCellEvent =
+    std::function<void(TCustomVantraGrid& sender, int col, int row, std::string& value, QFont& font,
+                       QColor& color, TGridDrawState state)>;
+using TDrawLabelCellEvent =
+    std::function<void(TCustomVantraGrid& sender, std::string& value, QFont& font, QColor& color,
+                       const TLabelNode& labelNode)>;
+using TDrawCaptionCellEvent =
+    std::function<void(TCustomVantraGrid& sender, std::string& value, QFont& font, QColor& color,
+                       TDimensionState& dimState)>;
+using TGridMouseEvent = std::function<void(TCustomVantraGrid& sender, Qt::MouseButton button,
+                                           Qt::KeyboardModifiers shift, int x, int y)>;
+using TGridMouseMoveEvent =
+    std::function<void(TCustomVantraGrid& sender, Qt::KeyboardModifiers shift, int x, int y)>;
+using TVantraBeforeMoveDimEvent = std::function<void(TCustomVantraGrid& sender, int dimId,
+                                                     TDimGroup group, int index, bool& allowMove)>;
+using TVantraAfterMoveDimEvent =
+    std::function<void(TCustomVantraGrid& sender, int dimId, TDimGroup group, int index)>;
+using TVantraOnExpandDimValueEvent =
+    std::function<void(TCustomVantraGrid& sender, int dimId, int valueIndex, bool expanded)>;
+//! A tool or panel action whose dialog lives elsewhere.
+using TGridAction = std::function<void(TCustomVantraGrid& sender)>;
+using TDimPanelAction =
+    std::function<void(TCustomVantraGrid& sender, TDimensionState& state, QPoint screenPos)>;
+
+class TCustomVantraGrid : public QWidget, public TGridListener {
+ public:
+  explicit TCustomVantraGrid(QWidget* parent = nullptr);
+  ~TCustomVantraGrid() override;
+
+  // ---- Binding ----
+  TCustomVantra* Vantra() const { return FCube; }
+  //! Binds a cube (nullptr unbinds and empties the areas).
+  void SetVantra(TCustomVantra* cube);
+
+  TGridInfo& Model() { return *FModel; }
+  TInternalGrid& InternalGrid() const { return *FGrid; }
+  TVisualSettings& VisualSettings() { return *FVisual; }
+  TSummarySettings& SummarySettings() { return FModel->SummarySettings(); }
+  TFunctionDefs& FunctionDefs() { return FModel->FunctionDefs(); }
+  void SetFunctionDefs(const TFunctionDefs& defs) { FModel->FunctionDefs().Assign(defs); }
+
+  TVantraGridOptions Options() const;
+  void SetOptions(TVantraGridOptions value);
+  bool Editable = false;
+  bool DefaultDrawing = true;
+  int DefaultColWidth() const { return FDefaultColWidth; }
+  void SetDefaultColWidth(int value);
+
+  // ---- Events ----
+  TDrawDataCellEvent OnDrawDataCell;
+  TDrawLabelCellEvent OnDrawLabelCell;
+  TDrawCaptionCellEvent OnDrawCaptionCell;
+  TGridMouseEvent OnInternalGridMouseDown, OnInternalGridMouseUp;
+  TGridMouseMoveEvent OnInternalGridMouseMove;
+  TVantraBeforeMoveDimEvent BeforeMoveDim;
+  TVantraAfterMoveDimEvent AfterMoveDim;
+  TVantraOnExpandDimValueEvent OnExpandDimValue;
+  TDimensionState::TCompare OnCompareDimensionMembers;
+  //! The tool strip's dialogs and the dimension panels' members dialog; an
+  //! unassigned one says that the dialog is not available yet.
+  TGridAction OnDimensionMapDialog, OnSummariesDialog, OnPivotStatesMenu;
+  TDimPanelAction OnDimensionMembersDialog;
+
+  // ---- Operations ----
+  //! Moves the dimension at (sourceGroup, sourceIndex) to (targetGroup, targetIndex).
+  void MoveDimension(TDimGroup sourceGroup, TDimGroup targetGroup, int targetIndex,
+                     int sourceIndex);
+  //! A dimension panel dropped on an area at `pos` (the area's inner coordinates).
+  void DropDimension(TPivotPanel& target, const TDimPivotPanel& dragged, QPoint pos);
+  //! Grid cell to data cell: negative for header cells.
+  TGridCoord GridCellToDataCell(int col, int row) const;
+  //! Delivers the model's queued notifications now (normally a queued call does).
+  void ProcessModelNotifications();
+  //! Empties the pivot areas and refills them from the model's axes.
+  void RefreshPivotAreas();
+
+  // ---- Parts ----
+  TPivotPanel& Area(TDimGroup group) const;
+  TAggPanel& ToolStrip() const { return *FToolStrip; }
+  QWidget& TopStrip() const { return *FTopStrip; }
+  QToolButton& PivotToggle() const { return *FToggle; }
+  int DimPanelHeight() const { return FDimPanelHeight; }
+
+  // ---- For TVisualSettings ----
+  void ApplyLook();
+  void ApplyPivotVisible();
+  void ApplyPivotWidth();
+  void ApplyDimPanels();
+  void RecomputeDimPanelHeight();
+  void ApplyToolButtons();
+  void ApplyToggleButton();
+
+  void GridInfoChanged(TGridInfo& model, std::uint8_t kind) override;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void Relayout();
+  void WireModelEvents();
+
+  std::unique_ptr<TGridInfo> FModel;
+  std::unique_ptr<TVisualSettings> FVisual;
+  TCustomVantra* FCube = nullptr;
+  QWidget* FTopStrip;
+  TAggPanel* FToolStrip;
+  TPivotPanel* FRowArea;
+  TPivotPanel* FColArea;
+  TPivotPanel* FPageArea;
+  TInternalGrid* FGrid;
+  QToolButton* FToggle;
+  int FDimPanelHeight = 43;
+  int FDefaultColWidth = 64;
+  bool FDrainQueued = false;
+};
+
+//! The published control.
+class TVantraGrid : public TCustomVantraGrid {
+ public:
+  using TCustomVantraGrid::TCustomVantraGrid;
+};
+
+}  // namespace qd
