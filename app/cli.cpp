@@ -5,6 +5,7 @@
 
 #include "app/cube_file_commands.h"
 #include "app/definition_commands.h"
+#include "app/export_commands.h"
 #include "app/generate_commands.h"
 #include "app/grid_commands.h"
 #include "engine/errors.h"
@@ -50,8 +51,10 @@ const std::vector<TCliCommand>& CliCommands() {
        "build a cube from a definition file and save it", CliBuild},
       {"import", "import --connection STR --query SQL ...",
        "build a cube from a connection string and a query and save it", CliImport},
-      {"pivot", "pivot FILE --rows A,B --summaries X",
-       "build a cube over a CSV file and print its pivot as text", CliPivot},
+      {"pivot", "pivot FILE [--rows A,B] [--summaries X]",
+       "print the pivot of a cube file, grid-data file or CSV file as text", CliPivot},
+      {"export", "export FILE --to OUT.xls|.htm|.xml|.rtf",
+       "write the pivot of a cube file or grid-data file as a document", CliExport},
       {"info", "info FILE", "list the dimensions, summaries and fact count of a cube file",
        CliCubeInfo},
       {"members", "members FILE DIM", "list the members of a dimension of a cube file",

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "app/export_commands.h"
 #include "db/db_connection.h"
 #include "engine/dim_map.h"
 #include "engine/errors.h"
@@ -15,7 +16,8 @@ namespace qd {
 namespace {
 
 constexpr const char* kPivotUsage =
-    "usage: quarrydesk-cli pivot FACTS.csv --rows A,B [--cols C] [--page D] --summaries X,Y [--expand all|none]";
+    "usage: quarrydesk-cli pivot FACTS.csv --rows A,B [--cols C] [--page D] --summaries X,Y "
+    "[--expand all|none]";
 
 std::vector<std::string> SplitNames(const std::string& text) {
   std::vector<std::string> out;
@@ -55,8 +57,7 @@ TPivotArgs ParsePivotArgs(const std::vector<std::string>& args) {
         p.Expand = args[++i] == "all";
       else
         p.Expand = true;
-    }
-    else if (p.File.empty() && a.rfind("--", 0) != 0)
+    } else if (p.File.empty() && a.rfind("--", 0) != 0)
       p.File = a;
     else
       throw EGenericError(kPivotUsage);
@@ -68,6 +69,9 @@ TPivotArgs ParsePivotArgs(const std::vector<std::string>& args) {
 }  // namespace
 
 int CliPivot(const std::vector<std::string>& args, std::ostream& out) {
+  // Stored cubes and grid-data files have their own options and output.
+  for (const std::string& a : args)
+    if (a.rfind("--", 0) != 0 && IsStoredPivotFile(a)) return CliPivotCube(args, out);
   const TPivotArgs p = ParsePivotArgs(args);
   const std::filesystem::path file = std::filesystem::absolute(p.File);
   TDbConnection connection("Provider=CSV;Data Source=" + file.parent_path().string());

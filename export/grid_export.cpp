@@ -83,7 +83,7 @@ void TVantraGridExport::ClipItemsToRange() {
 
 void TVantraGridExport::DoExport() {
   if (!FGrid) return;
-  FSnapshot = BuildGridExportStructure(*FGrid);
+  FSnapshot = FPrepared ? std::move(FPrepared) : BuildGridExportStructure(*FGrid);
   if (!FSnapshot) return;
   struct TFree {
     std::unique_ptr<TGridExportStructure>& Snapshot;

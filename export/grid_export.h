@@ -81,6 +81,11 @@ class TVantraGridExport {
   //! Summary, function and sub-function headers, and empty cells (node nullptr).
   TExportSummaryCellEvent OnExportSummaryCell;
 
+  //! The next export uses this snapshot of the grid instead of taking one.
+  void UseSnapshot(std::unique_ptr<TGridExportStructure> snapshot) {
+    FPrepared = std::move(snapshot);
+  }
+
   //! Exports onto the stream, which stays the caller's.
   virtual void ExportToStream(std::ostream& stream);
   //! Creates (or empties) the file and exports into it; raises EGenericError
@@ -138,7 +143,7 @@ class TVantraGridExport {
   TGridInfo* FGrid = nullptr;
   std::ostream* FOutput = nullptr;
   std::string FFileName;
-  std::unique_ptr<TGridExportStructure> FSnapshot;
+  std::unique_ptr<TGridExportStructure> FSnapshot, FPrepared;
   int FFirstCol = 0, FFirstRow = 0, FLastCol = -1, FLastRow = -1;
   TVantraGridExportCellParams FCell;
 };
