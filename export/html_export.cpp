@@ -55,7 +55,8 @@ void TVantraGridExportToHTML::BeginExport() {
     WriteLine("<HEAD>");
     // Texts are UTF-8; without this line browsers guess the encoding.
     WriteLine("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\"/>");
-    if (!IsBlank(Title)) WriteLine("<TITLE>" + Title + "</TITLE>");
+    // The title is text like the cells; markup characters in it are escaped.
+    if (!IsBlank(Title)) WriteLine("<TITLE>" + HtmlCellText(Title) + "</TITLE>");
     WriteLine("<META NAME=\"Generator\" CONTENT=\"VantraGrid Export\"/>");
     WriteLine("</HEAD>");
     WriteLine("<BODY>");
