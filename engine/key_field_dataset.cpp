@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/text_codec.h"
+
 namespace qd {
 
 namespace {
@@ -79,6 +81,10 @@ std::vector<std::int32_t> FactRecordsAt(const TKeySet& keys, TvtMemoDataSet& sou
 
 }  // namespace
 
+int StoredTextSize(std::string_view text) {
+  return static_cast<int>(Utf8ToAnsi(text).size());
+}
+
 std::unique_ptr<TvtMemoDataSet> BuildKeyFieldDataSet(TKeySet& keys, TvtMemoDataSet& source,
                                                      const std::vector<int>* positions) {
   if (!positions || !source.Active() || source.Count() == 0 || keys.ColumnCount() == 0 ||
@@ -92,13 +98,12 @@ std::unique_ptr<TvtMemoDataSet> BuildKeyFieldDataSet(TKeySet& keys, TvtMemoDataS
     const TFieldType type = KeyFieldType(keys, c);
     int size = 0;
     if (type == ftString || type == ftFixedChar || type == ftWideString) {
-      // Wide enough for every text shown (UTF-8 is never shorter than its
-      // stored form).
+      // Wide enough for every text shown, in the bytes the dataset stores.
       size = 1;
       for (std::int32_t r : records) {
         if (r < 0) continue;
         keys.SelectRow(r);
-        size = std::max(size, static_cast<int>(keys.AsText(c).size()));
+        size = std::max(size, StoredTextSize(keys.AsText(c)));
       }
     }
     out->AddFieldDef(keys.ColumnName(c), type, size);

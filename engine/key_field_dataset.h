@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "engine/fact_table.h"
@@ -21,6 +22,9 @@ namespace qd {
 //! cursor is restored.
 std::unique_ptr<TvtMemoDataSet> BuildKeyFieldDataSet(TKeySet& keys, TvtMemoDataSet& source,
                                                      const std::vector<int>* positions);
+
+//! The size a text field of a memory dataset needs to hold `text` whole.
+int StoredTextSize(std::string_view text);
 
 //! Writes the last field of every record of `edited` into the value of summary
 //! `summary` of the fact record in the record's tag. Records whose tag names no

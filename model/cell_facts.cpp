@@ -82,8 +82,7 @@ std::unique_ptr<TvtMemoDataSet> TGridInfo::GetCellFacts(int row, int column) con
     if (!dim || dim->Composite || dim->EnableTransformation) continue;
     int size = 1;
     for (std::int32_t r : records)
-      size = std::max(
-          size, static_cast<int>(Caption(DimensionState(d), *dim, facts.Member(r, d)).size()));
+      size = std::max(size, StoredTextSize(Caption(DimensionState(d), *dim, facts.Member(r, d))));
     out->AddFieldDef(dim->BaseFieldName, TFieldType::ftString, size, dim->DisplayName);
     dims.push_back(d);
   }

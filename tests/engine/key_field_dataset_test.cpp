@@ -26,7 +26,7 @@ struct TKeyedFacts {
     keys.Layout();
     for (int r = 0; r < 4; ++r) {
       rows.Append();
-      rows.Fields(0).SetValue("K" + std::to_string(r) + "货");
+      rows.Fields(0).SetValue("K" + std::to_string(r) + "À货");
       rows.Fields(1).SetValue(std::int64_t{100 + r});
       rows.Fields(2).SetValue(EncodeDate(2024, 1, 1 + r));
       rows.Fields(3).SetValue(r % 2 == 0);
@@ -70,7 +70,7 @@ TEST(KeyFieldDataSet, HoldsTheKeysOfTheListedRecordsWithTheirValueLast) {
   ASSERT_EQ(ds->RecordCount(), 2);
   ds->First();
   EXPECT_EQ(ds->CurrentRecord()->Tag, 3);
-  EXPECT_EQ(ds->Fields(0).AsString(), "K3货");
+  EXPECT_EQ(ds->Fields(0).AsString(), "K3À货");
   EXPECT_EQ(ds->Fields(1).AsInteger(), 103);
   EXPECT_EQ(ds->Fields(2).AsDateTime(), EncodeDate(2024, 1, 4));
   EXPECT_FALSE(ds->Fields(3).AsBoolean());

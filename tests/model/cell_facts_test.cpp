@@ -58,7 +58,7 @@ class TStubEditor : public IFactTableEditor {
 class CellFacts : public ::testing::Test {
  protected:
   void SetUp() override {
-    cube.AddDim("Region", {"North", "South"}, dgRow).DisplayName = "地区";
+    cube.AddDim("Region", {"NorthÀ", "South"}, dgRow).DisplayName = "地区";
     cube.AddDim("Year", {"2024", "2025"}, dgCol);
     cube.AddDim("Channel", {"Shop", "Web"}, dgPage).Composite = true;
     cube.AddSummary("Amount").DisplayName = "金额";
@@ -95,7 +95,7 @@ TEST_F(CellFacts, DetailsListTheValueAndTheCaptionOfEveryPlainDimension) {
   ASSERT_EQ(ds->RecordCount(), 2);
   ds->Last();
   EXPECT_EQ(ds->Fields(0).AsFloat(), 7);
-  EXPECT_EQ(ds->Fields(1).AsString(), "North");
+  EXPECT_EQ(ds->Fields(1).AsString(), "NorthÀ");
   EXPECT_EQ(ds->Fields(2).AsString(), "2024");
   EXPECT_EQ(ds->CurrentRecord()->Tag, 3);
   EXPECT_EQ(grid.GetCellFacts(1, 1), nullptr);  // South/2025 has no records
