@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "engine/errors.h"
+#include "engine/format.h"
+#include "engine/messages.h"
 #include "engine/text_codec.h"
 
 namespace qd {
@@ -14,6 +17,8 @@ constexpr std::uint16_t kBof = 0x0409, kCodePage = 0x0042, kFormat = 0x001E, kFo
                         kLabel = 0x0004, kMergedCells = 0x00E5, kProtect = 0x0012, kEof = 0x000A;
 // The code page of the byte strings: GB18030's double-byte core.
 constexpr std::uint16_t kChineseCodePage = 936;
+// Rows and columns a sheet of this format holds.
+constexpr int kMaxRows = 65536, kMaxCols = 256;
 // Entries per merged-cells record, so that its length stays within the limit
 // readers accept.
 constexpr std::size_t kMergesPerRecord = 1027;
@@ -66,6 +71,11 @@ int TVantraGridExportToXLS::AddFont(const TExportFont& font) {
 }
 
 void TVantraGridExportToXLS::BeginExport() {
+  // Cells beyond the sheet's limits would be written at wrapped positions or
+  // dropped by readers: refuse the export instead.
+  if (std::max(LastDataRow(), FixedRows() - 1) >= kMaxRows ||
+      std::max(LastDataCol(), FixedCols() - 1) >= kMaxCols)
+    throw EGenericError(Format(Msg(TMsg::SXlsGridTooLarge), kMaxRows, kMaxCols));
   FCells.str({});
   FCells.clear();
   FFonts.clear();

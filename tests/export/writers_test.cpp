@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/errors.h"
 #include "export/html_export.h"
 #include "export/rtf_export.h"
 #include "export/xls_export.h"
@@ -278,6 +279,50 @@ TEST_F(ExportWriters, FormattedDataCellsUseTheirSubFunctionFormat) {
   const std::string doc = ExportText(xml);
   EXPECT_NE(doc.find("<FmtValue>20.50</FmtValue>"), std::string::npos);
   EXPECT_NE(doc.find("<Value xsi:type=\"xsd:double\">20.5</Value>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qd::test
+
+namespace qd::test {
+namespace {
+
+TEST_F(ExportWriters, XmlIsWrittenInTheDeclaredEncoding) {
+  TVantraGridExportToXML xml;
+  Bind(xml);
+  xml.Specification = TvtXMLSpecification::xmlSpreadsheet;
+  const std::string utf8 = ExportText(xml);
+  EXPECT_EQ(utf8.rfind("<?xml version=\"1.0\"?>\r\n", 0), 0u);
+  EXPECT_NE(utf8.find("南方"), std::string::npos);
+  xml.Encoding = "GB2312";
+  const std::string gb = ExportText(xml);
+  EXPECT_EQ(gb.rfind("<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n", 0), 0u);
+  EXPECT_NE(gb.find("\xC4\xCF\xB7\xBD"), std::string::npos);  // 南方
+  xml.Encoding = "ISO-8859-1";  // not what the bytes are: declared as they are
+  EXPECT_EQ(ExportText(xml).rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n", 0), 0u);
+}
+
+// A sheet of the XLS format holds 256 columns: a wider grid is refused
+// before anything is written, instead of writing cells at wrapped positions.
+TEST(ExportXlsLimits, GridsWiderThanASheetAreRefused) {
+  TTestCube cube;
+  std::vector<std::string> many;
+  for (int i = 0; i < 300; ++i) many.push_back("m" + std::to_string(i));
+  cube.AddDim("Item", many, TDimGroup::dgCol);
+  cube.AddSummary("Amount");
+  for (int i = 0; i < 300; ++i) cube.AddFact({i}, {1.0 * i});
+  cube.Activate();
+  TGridInfo grid;
+  grid.SetCube(&cube);
+  grid.ProcessNotifications();
+  TVantraGridExportToXLS xls;
+  xls.SetGrid(&grid);
+  std::ostringstream out;
+  EXPECT_THROW(xls.ExportToStream(out), EGenericError);
+  EXPECT_EQ(out.str(), "");
+  xls.FinishDataCol = 200;  // a range that fits is exported
+  EXPECT_NO_THROW(xls.ExportToStream(out));
+  EXPECT_GT(out.str().size(), 0u);
 }
 
 }  // namespace
