@@ -132,9 +132,33 @@ void TGridInfo::EditCellFacts(int row, int column) {
   if (!accept) return;
 
   const int summary = state->Index;
+  RewriteFacts([&](TFactTable& facts) { WriteBackFactValues(facts, *changed, summary); });
+}
+
+void TGridInfo::WriteCellFacts(int column, TvtMemoDataSet& details) {
+  int s = 0, f = 0, sf = 0;
+  if (!IsActive() || !GetColumnSubLevel(column, s, f, sf)) return;
+  const TSummaryState* state = FSummarySettings.Items(s).State;
+  if (FSummarySettings.Items(s).IsCalculated() || !state || !details.Active() ||
+      details.FieldCount() == 0)
+    return;
+  const int summary = state->Index;
+  RewriteFacts([&](TFactTable& facts) {
+    if (summary >= facts.SumCount()) return;
+    for (details.First(); !details.Eof(); details.Next()) {
+      const TvtRecord* record = details.CurrentRecord();
+      if (record && record->Tag >= 0 && record->Tag < facts.RecordCount())
+        facts.SetValue(record->Tag, summary, details.Fields(0).AsFloat());
+    }
+  });
+}
+
+void TGridInfo::RewriteFacts(const std::function<void(TFactTable&)>& write) {
+  TFactTable* table = FCube->WritableFactTable();
+  if (!table) return;
   BeginUpdate();
   try {
-    WriteBackFactValues(*table, *changed, summary);
+    write(*table);
     FAggregation.DropActive();
     FAggregation.UpdateActiveDimensions();
   } catch (...) {

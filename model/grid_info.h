@@ -242,6 +242,11 @@ class TGridInfo : public TCubeListener {
   //! Shows the cell's records in the fact-table editor and writes accepted
   //! changes into the fact table.
   void EditCellFacts(int row, int column);
+  //! Writes the values of a cell-details dataset (first field) back into the
+  //! fact records in the records' tags for the column's summary and
+  //! re-aggregates (change 8); in-place editing ends here. Nothing for a
+  //! calculated summary.
+  void WriteCellFacts(int column, TvtMemoDataSet& details);
   //! The window EditCellFacts shows; nothing is edited while none is set.
   IFactTableEditor* FactTableEditor = nullptr;
 
@@ -288,6 +293,9 @@ class TGridInfo : public TCubeListener {
   void RebuildAfterGrouping(TDimensionState& state, const TNodeIdentities& before);
   std::vector<int> ColumnPath(const TLabelNode* columnLine) const;
   void SortRowsByValue();
+  // Fact editing (cell_facts.cpp): runs `write` on the fact table inside an
+  // update, then aggregates again.
+  void RewriteFacts(const std::function<void(TFactTable&)>& write);
 
   TGridListener* FOwner;
   TGridCube* FCube = nullptr;

@@ -148,6 +148,21 @@ TEST_F(CellFacts, RefusedOrCancelledEditsChangeNothing) {
   EXPECT_TRUE(owner.Kinds.empty());
 }
 
+TEST_F(CellFacts, InPlaceEditsWriteTheDetailsValuesBack) {
+  auto details = grid.GetCellFacts(0, 0);
+  ASSERT_NE(details, nullptr);
+  details->First();
+  details->Edit();
+  details->Fields(0).SetValue(1.5);
+  details->Post();
+  grid.WriteCellFacts(0, *details);
+  EXPECT_EQ(cube.Facts()->Value(0, 0), 1.5);
+  EXPECT_EQ(cube.Facts()->Value(3, 0), 7);
+  EXPECT_EQ(grid.GetCellValue(0, 0).Value, 8.5);
+  grid.ProcessNotifications();
+  EXPECT_EQ(owner.Kinds, (std::vector<int>{8}));
+}
+
 // Random cubes with hierarchies and hidden members on every axis: the records
 // of each cell are those whose members lie under every member named on the
 // cell's row and column label paths and are visible where a filter is active.
