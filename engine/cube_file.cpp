@@ -139,6 +139,14 @@ void CheckFacts(const TBuiltCube& b) {
 
 void WriteCubeStream(const TCustomVantra& cube, TTagWriter& w) {
   RequireActive(cube);
+  // Room for the fact records and a share for the members up front, so that
+  // the stream does not grow by copying hundreds of megabytes.
+  std::size_t hint = 1 << 20;
+  if (const TFactTable* f = cube.FactTable())
+    hint += static_cast<std::size_t>(f->RecordCount()) * static_cast<std::size_t>(f->RecordSize());
+  for (const auto& d : cube.Dimensions()) hint += 32 * static_cast<std::size_t>(d->MemberCount());
+  std::vector<std::uint8_t>& buffer = w.Stream().Buffer();
+  if (buffer.capacity() < buffer.size() + hint) buffer.reserve(buffer.size() + hint);
   w.WriteTag(kCubeStream);
   w.WriteIntegerField(kTagVersion, kCubeStreamVersion);
   const TDimensions& dims = cube.Dimensions();

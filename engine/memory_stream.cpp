@@ -25,8 +25,14 @@ using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
 
 void TMemoryStream::Write(const void* data, std::size_t n) {
   if (n == 0) return;
-  if (FPosition + n > FBytes.size()) FBytes.resize(FPosition + n);
-  std::memcpy(FBytes.data() + FPosition, data, n);
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  if (FPosition == FBytes.size()) {
+    // Appending: no zero fill of memory that is written at once.
+    FBytes.insert(FBytes.end(), bytes, bytes + n);
+  } else {
+    if (FPosition + n > FBytes.size()) FBytes.resize(FPosition + n);
+    std::memcpy(FBytes.data() + FPosition, bytes, n);
+  }
   FPosition += n;
 }
 

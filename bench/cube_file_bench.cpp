@@ -1,0 +1,140 @@
+// Saving and loading a local cube file of the shared benchmark rows: the cube
+// of cube_build_bench (dimensions city, branch, channel, product, pay_mode;
+// summaries amnt, total_num) is built once, then written to a .vtc file and
+// read back. Reports seconds, the file size and the peak memory of each
+// direction beyond what was resident before, also as a multiple of the fact
+// table's bytes.
+//
+//   bench_cube_file [google-benchmark flags]
+//   QD_BENCH_TMP=<folder> places the file (default: the system's temp folder).
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "bench/bench_data.h"
+#include "engine/cube_file.h"
+#include "engine/memory_table.h"
+#include "engine/vantra.h"
+
+namespace qd {
+namespace {
+
+const char* const kDims[] = {"city", "branch", "channel", "product", "pay_mode"};
+
+void ResetPeakRss() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+std::string FilePath(std::int64_t rows) {
+  const char* env = std::getenv("QD_BENCH_TMP");
+  const std::filesystem::path dir = env ? env : std::filesystem::temp_directory_path();
+  return (dir / ("qd_bench_" + std::to_string(rows) + ".vtc")).string();
+}
+
+// The built cube and the table it was built from; the readings below are
+// taken relative to what is resident before each operation.
+TVantra& BuiltCube(std::int64_t rows) {
+  static std::int64_t builtRows = 0;
+  static std::unique_ptr<TVantra> cube;
+  static std::unique_ptr<TMemoryTable> source;
+  if (cube && builtRows == rows) return *cube;
+  cube.reset();
+  const bench::TFactColumns& c = bench::FactColumns(rows);
+  source = std::make_unique<TMemoryTable>("facts");
+  TMemoryTable& table = *source;
+  for (const char* d : kDims) table.AddColumn(d, TFieldType::ftString);
+  table.AddColumn("amnt", TFieldType::ftFloat);
+  table.AddColumn("total_num", TFieldType::ftInteger);
+  table.Reserve(static_cast<std::int64_t>(c.size()));
+  for (std::size_t i = 0; i < c.size(); ++i) {
+    table.PushText(0, c.city[i]);
+    table.PushText(1, c.branch[i]);
+    table.PushText(2, c.channel[i]);
+    table.PushText(3, c.product[i]);
+    table.PushText(4, c.pay_mode[i]);
+    table.PushFloat(5, c.amnt[i]);
+    table.PushInt(6, c.total_num[i]);
+    table.EndRow();
+  }
+  cube = std::make_unique<TVantra>();
+  cube->Options().ShowProgressBar = false;
+  cube->SetDataSet(&table);
+  cube->RefreshDimensionMap();
+  for (const char* d : kDims) cube->PlaceAsDimension(d, TDimGroup::dgRow);
+  cube->MarkAsSummary("amnt");
+  cube->MarkAsSummary("total_num");
+  cube->SetActive(true);
+  builtRows = rows;
+  return *cube;
+}
+
+double FactBytes(const TCustomVantra& cube) {
+  return static_cast<double>(cube.FactTable()->RecordCount()) * cube.FactTable()->RecordSize();
+}
+
+void Report(benchmark::State& state, double peak, double before, double table) {
+  state.counters["peak_beyond_before_MB"] = (peak - before) / 1e6;
+  state.counters["peak_per_fact_table"] = (peak - before) / table;
+  state.counters["fact_table_MB"] = table / 1e6;
+  std::error_code ec;
+  state.counters["file_MB"] =
+      static_cast<double>(std::filesystem::file_size(FilePath(state.range(0)), ec)) / 1e6;
+}
+
+void BM_SaveCubeFile(benchmark::State& state) {
+  TVantra& cube = BuiltCube(state.range(0));
+  const std::string path = FilePath(state.range(0));
+  double peak = 0, before = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    before = static_cast<double>(bench::CurrentRssBytes());
+    ResetPeakRss();
+    state.ResumeTiming();
+    SaveCubeToFile(cube, path);
+    state.PauseTiming();
+    peak = static_cast<double>(bench::PeakRssBytes());
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+  Report(state, peak, before, FactBytes(cube));
+}
+BENCHMARK(BM_SaveCubeFile)
+    ->Arg(10000000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
+
+void BM_LoadCubeFile(benchmark::State& state) {
+  const std::string path = FilePath(state.range(0));
+  if (!std::filesystem::exists(path)) SaveCubeToFile(BuiltCube(state.range(0)), path);
+  double peak = 0, before = 0, table = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto cube = std::make_unique<TVantra>();
+    before = static_cast<double>(bench::CurrentRssBytes());
+    ResetPeakRss();
+    state.ResumeTiming();
+    LoadCubeFromFile(*cube, path);
+    state.PauseTiming();
+    peak = static_cast<double>(bench::PeakRssBytes());
+    table = FactBytes(*cube);
+    if (cube->FactTable()->RecordCount() != state.range(0)) state.SkipWithError("lost facts");
+    cube.reset();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+  Report(state, peak, before, table);
+}
+BENCHMARK(BM_LoadCubeFile)
+    ->Arg(10000000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
+
+}  // namespace
+}  // namespace qd
+
+BENCHMARK_MAIN();
