@@ -221,17 +221,25 @@ int TCustomInternalGrid::Extent(const std::vector<int>& sizes, int def, int from
 }
 
 int TCustomInternalGrid::ColLeft(int col) const {
-  if (col <= FFixedCols) return Extent(FColWidths, FDefaultColWidth, 0, col);
+  if (col < FFixedCols) return Extent(FColWidths, FDefaultColWidth, 0, col);
   const int fixed = Extent(FColWidths, FDefaultColWidth, 0, FFixedCols);
   if (col >= FLeftCol) return fixed + Extent(FColWidths, FDefaultColWidth, FLeftCol, col);
   return fixed - Extent(FColWidths, FDefaultColWidth, col, FLeftCol);
 }
 
 int TCustomInternalGrid::RowTop(int row) const {
-  if (row <= FFixedRows) return Extent(FRowHeights, FDefaultRowHeight, 0, row);
+  if (row < FFixedRows) return Extent(FRowHeights, FDefaultRowHeight, 0, row);
   const int fixed = Extent(FRowHeights, FDefaultRowHeight, 0, FFixedRows);
   if (row >= FTopRow) return fixed + Extent(FRowHeights, FDefaultRowHeight, FTopRow, row);
   return fixed - Extent(FRowHeights, FDefaultRowHeight, row, FTopRow);
+}
+
+int TCustomInternalGrid::FixedWidth() const {
+  return Extent(FColWidths, FDefaultColWidth, 0, FFixedCols);
+}
+
+int TCustomInternalGrid::FixedHeight() const {
+  return Extent(FRowHeights, FDefaultRowHeight, 0, FFixedRows);
 }
 
 QRect TCustomInternalGrid::CellRect(int col, int row) const {

@@ -111,8 +111,9 @@ class TCustomInternalGrid : public QAbstractScrollArea {
   QRect CellRect(int col, int row) const;
   //! The cell under a viewport point; X = -1 outside the cells.
   TGridCoord MouseCoord(int x, int y) const;
-  int FixedWidth() const { return ColLeft(FFixedCols); }
-  int FixedHeight() const { return RowTop(FFixedRows); }
+  //! Extent of the fixed columns and rows, grid lines included.
+  int FixedWidth() const;
+  int FixedHeight() const;
 
   TGridMouseHook OnMouseDownHook, OnMouseUpHook;
   std::function<void(Qt::KeyboardModifiers, int, int)> OnMouseMoveHook;
@@ -136,6 +137,8 @@ class TCustomInternalGrid : public QAbstractScrollArea {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  //! Tab and Shift+Tab move the current cell instead of the focus.
+  bool focusNextPrevChild(bool) override { return false; }
 
  private:
   enum class TDrag : std::uint8_t { Normal, Selecting, ColSizing };

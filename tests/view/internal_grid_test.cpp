@@ -1,0 +1,262 @@
+// The internal grid: its size from the layout, header geometry when scrolled,
+// expanding labels from their buttons, wrapped row heights, the cell grid's
+// errors and keyboard navigation.
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include "engine/errors.h"
+#include "export/grid_layout.h"
+#include "model/format_mask.h"
+#include "view/text_lines.h"
+#include "view_test_grid.h"
+
+namespace qd::test {
+namespace {
+
+void ExpectSizedLike(const TInternalGrid& grid, const TGridLayout& layout) {
+  EXPECT_EQ(grid.ColCount(), layout.ColCount());
+  EXPECT_EQ(grid.RowCount(), layout.RowCount());
+  EXPECT_EQ(grid.FixedCols(), layout.R() + layout.RQ());
+  EXPECT_EQ(grid.FixedRows(), layout.C() + layout.CS());
+}
+
+TEST_F(ViewGrid, GridTakesItsSizeFromTheLayoutForEachArrangement) {
+  ASSERT_TRUE(Grid().LayoutValid());
+  ExpectSizedLike(Grid(), TGridLayout(Model()));
+  EXPECT_EQ(Grid().FixedCols(), 1);
+  EXPECT_EQ(Grid().FixedRows(), 4);  // one column-header row and three caption rows
+
+  // Columns only: a spare header column.
+  Model().MoveDim(kRegion, TDimGroup::dgCol, 0);
+  Model().MoveDim(kProduct, TDimGroup::dgPage, 0);
+  Drain();
+  EXPECT_EQ(Grid().Layout().RQ(), 1);
+  ExpectSizedLike(Grid(), TGridLayout(Model()));
+
+  // Nothing on rows or columns: no spare column, still one data row and column.
+  Model().MoveDim(kRegion, TDimGroup::dgPage, 0);
+  Model().MoveDim(kYear, TDimGroup::dgPage, 0);
+  Drain();
+  EXPECT_EQ(Grid().Layout().RQ(), 0);
+  EXPECT_EQ(Grid().FixedCols(), 0);
+  EXPECT_GE(Grid().RowCount() - Grid().FixedRows(), 1);
+  ExpectSizedLike(Grid(), TGridLayout(Model()));
+
+  // An inactive model leaves one empty cell.
+  cube.Deactivate();
+  Drain();
+  EXPECT_FALSE(Grid().LayoutValid());
+  EXPECT_EQ(Grid().ColCount(), 1);
+  EXPECT_EQ(Grid().RowCount(), 1);
+  EXPECT_EQ(Grid().FixedCols(), 0);
+  EXPECT_EQ(Grid().FixedRows(), 0);
+}
+
+TEST_F(ViewGrid, RebuildKeepingTheViewShiftsItByTheChangeOfHeaderRows) {
+  Grid().SetTopRow(Grid().FixedRows() + 1);
+  const int before = Grid().TopRow() - Grid().FixedRows();
+  Model().SetLowestSubLevelNode(TSubLevelNodeType::ltSummary);  // two caption rows fewer
+  Grid().ModelChanged(2);                                       // a kind that keeps the view
+  EXPECT_EQ(Grid().FixedRows(), 2);
+  EXPECT_EQ(Grid().TopRow() - Grid().FixedRows(), before);
+}
+
+TEST_F(ViewGrid, MergedColumnLabelScrolledPartlyOutStartsLeftOfTheBand) {
+  Grid().SetDefaultColWidth(60);
+  Grid().ComputeGeometry();
+  // The first year label spans the two summary columns under it.
+  const TLabelNode& year = *Model().ColTree().front();
+  const int firstData = Grid().FixedCols();
+  EXPECT_EQ(year.Rect.Left, Grid().ColLeft(firstData));
+  EXPECT_EQ(year.Rect.Right, Grid().ColLeft(firstData + 1) + 60 - 1);
+
+  Grid().SetLeftCol(firstData + 1);  // its first column scrolled out
+  Grid().ComputeGeometry();
+  EXPECT_EQ(year.Rect.Left, Grid().FixedWidth() - 61);
+  EXPECT_EQ(year.Rect.Right, Grid().FixedWidth() + 59);
+
+  // A label wholly scrolled out is not placed at all (no hits on it).
+  Grid().SetLeftCol(firstData + 2);
+  Grid().ComputeGeometry();
+  EXPECT_LT(year.Rect.Right, year.Rect.Left);
+  EXPECT_EQ(Model().FindLabelNode(Model().ColTree(), Grid().FixedWidth() - 10, 5), nullptr);
+}
+
+TEST_F(ViewGrid, PaintingDrawsAMergedLabelAsOneRectangle) {
+  control->VisualSettings().SetLabelColor(QColor(200, 220, 255));
+  control->show();
+  Grid().SetDefaultColWidth(60);
+  const QImage img = Grid().viewport()->grab().toImage();
+  const TLabelNode& year = *Model().ColTree().front();
+  // No grid line between the two columns the label covers: the pixel on the
+  // column boundary inside the label has the label's colour.
+  const int boundary = Grid().ColLeft(Grid().FixedCols()) + 60;
+  EXPECT_EQ(QColor(img.pixel(boundary, (year.Rect.Top + year.Rect.Bottom) / 2)),
+            QColor(200, 220, 255));
+}
+
+// Sends a left click to the viewport at `pos`.
+void Click(TInternalGrid& grid, QPoint pos) {
+  QMouseEvent press(QEvent::MouseButtonPress, pos, grid.viewport()->mapToGlobal(pos),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(grid.viewport(), &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, pos, grid.viewport()->mapToGlobal(pos),
+                      Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(grid.viewport(), &release);
+}
+
+QPoint Centre(const TGridButton& b) {
+  return {(b.Rect.Left + b.Rect.Right) / 2, (b.Rect.Top + b.Rect.Bottom) / 2};
+}
+
+TEST_F(ViewGrid, ClickingTheButtonsOfALabelExpandsAndCollapsesIt) {
+  Grid().ComputeGeometry();
+  TLabelNode* north = RowLabel("North");
+  ASSERT_TRUE(north && north->NextDimButton);
+  Click(Grid(), Centre(*north->NextDimButton));
+  Drain();
+  north = RowLabel("North");
+  ASSERT_TRUE(north->ExpandedIntoNext);
+  ASSERT_FALSE(north->Children.empty());
+  EXPECT_EQ(Grid().FixedCols(), 2) << "Product's column appears";
+
+  // The child Fruit shows a children button that opens its hierarchy.
+  Grid().ComputeGeometry();
+  TLabelNode* fruit = north->Children.front().get();
+  ASSERT_TRUE(fruit->HierarchyButton);
+  Click(Grid(), Centre(*fruit->HierarchyButton));
+  Drain();
+  north = RowLabel("North");
+  fruit = north->Children.front().get();
+  EXPECT_TRUE(fruit->ExpandedIntoHierarchy);
+
+  Grid().ComputeGeometry();
+  Click(Grid(), Centre(*fruit->HierarchyButton));
+  Drain();
+  EXPECT_FALSE(RowLabel("North")->Children.front()->ExpandedIntoHierarchy);
+
+  Grid().ComputeGeometry();
+  north = RowLabel("North");
+  Click(Grid(), Centre(*north->NextDimButton));
+  Drain();
+  EXPECT_FALSE(RowLabel("North")->IsExpanded());
+  EXPECT_EQ(Grid().FixedCols(), 1);
+}
+
+TEST_F(ViewGrid, AClickBesideTheButtonsChangesNothing) {
+  Grid().ComputeGeometry();
+  TLabelNode* north = RowLabel("North");
+  Click(Grid(), QPoint(north->Rect.Right - 3, north->Rect.Bottom - 2));
+  EXPECT_EQ(Model().PendingNotifications(), 0u);
+  EXPECT_FALSE(RowLabel("North")->IsExpanded());
+}
+
+TEST_F(ViewGrid, WordWrapGrowsRowsWhoseLabelNeedsMoreLines) {
+  control->VisualSettings().SetWordWrap(true);
+  Drain();
+  // Labels are one column of 64 pixels less 17 for the button: "南方" fits.
+  const int first = Grid().FixedRows();
+  for (int r = first; r < Grid().RowCount(); ++r)
+    EXPECT_EQ(Grid().RowHeight(r), Grid().DefaultRowHeight());
+
+  control->SetDefaultColWidth(30);  // now every caption needs several lines
+  Grid().RebuildLayout();
+  const QFontMetrics fm(control->VisualSettings().LabelFont());
+  const auto lines = WrapWords("North", 30 - 17 - 2, [&fm](const std::string& s) {
+    return fm.horizontalAdvance(QString::fromStdString(s));
+  });
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(Grid().RowHeight(first), WrappedRowHeight(static_cast<int>(lines.size()), fm.height(),
+                                                      Grid().DefaultRowHeight()));
+  control->VisualSettings().SetWordWrap(false);
+  Drain();
+  EXPECT_EQ(Grid().RowHeight(first), Grid().DefaultRowHeight());
+}
+
+TEST_F(ViewGrid, DataCellsUseTheFormatMaskAndFormatNullsOnlyWhenAsked) {
+  for (int d : {kRegion, kProduct}) Model().ExpandAll(Model().DimensionState(d));
+  Drain();
+  int row = -1, col = -1;
+  for (int r = 0; r < Model().RowLineCount() && row < 0; ++r)
+    for (int c = 0; c < Model().DataColumnCount(); ++c)
+      if (!Model().GetCellValue(r, c).HasValue) {
+        row = r;
+        col = c;
+        break;
+      }
+  ASSERT_GE(row, 0) << "the expanded pivot has empty cells";
+  EXPECT_EQ(Grid().CellText(col, row), "");
+  control->VisualSettings().SetFormatNulls(true);
+  EXPECT_EQ(Grid().CellText(col, row), "0.00");
+  const TCellValue v = Model().GetCellValue(0, 0);
+  ASSERT_TRUE(v.HasValue);
+  EXPECT_EQ(Grid().CellText(0, 0), TFormatMask("0.00").Format(v.Value));
+}
+
+TEST(CellGrid, RaisesTheGridErrorsAndShrinksFixedCountsWithTheGrid) {
+  TestApp();
+  TVantraGrid control;
+  TInternalGrid& g = control.InternalGrid();
+  g.SetColCount(5);
+  g.SetRowCount(4);
+  auto message = [](auto&& f) {
+    try {
+      f();
+    } catch (const EInvalidGridOperation& e) {
+      return std::string(e.what());
+    }
+    return std::string("no error");
+  };
+  EXPECT_EQ(message([&] { g.SetFixedRows(4); }), "Fixed row count must be less than row count");
+  EXPECT_EQ(message([&] { g.SetFixedCols(5); }),
+            "Fixed column count must be less than column count");
+  EXPECT_EQ(message([&] { g.SetFixedCols(-1); }), "Grid index out of range");
+  EXPECT_EQ(message([&] { (void)g.ColWidth(5); }), "Grid index out of range");
+  g.SetFixedCols(3);
+  g.SetColCount(0);
+  EXPECT_EQ(g.ColCount(), 1);
+  EXPECT_EQ(g.FixedCols(), 0);
+  g.SetColCount(4);
+  g.SetColWidth(2, 33);
+  EXPECT_EQ(g.ColWidth(2), 33);
+  g.SetDefaultColWidth(50);
+  EXPECT_EQ(g.ColWidth(2), 50) << "a new default drops individual widths";
+}
+
+void Key(TInternalGrid& g, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QKeyEvent e(QEvent::KeyPress, key, mods);
+  QApplication::sendEvent(&g, &e);
+}
+
+TEST(CellGrid, KeyboardMovesTheCurrentCellAndShiftExtendsTheSelection) {
+  TestApp();
+  TVantraGrid control;
+  TInternalGrid& g = control.InternalGrid();
+  g.SetColCount(6);
+  g.SetRowCount(6);
+  g.SetFixedCols(1);
+  g.SetFixedRows(1);
+  g.SetCurrent(1, 1);
+  Key(g, Qt::Key_Right);
+  Key(g, Qt::Key_Down);
+  EXPECT_EQ(g.Current(), (TGridCoord{2, 2}));
+  Key(g, Qt::Key_Right, Qt::ShiftModifier);
+  Key(g, Qt::Key_Down, Qt::ShiftModifier);
+  EXPECT_EQ(g.Selection(), QRect(QPoint(2, 2), QPoint(3, 3)));
+  Key(g, Qt::Key_End);
+  EXPECT_EQ(g.Current(), (TGridCoord{5, 3}));
+  EXPECT_EQ(g.Selection(), QRect(QPoint(5, 3), QPoint(5, 3)))
+      << "moving without Shift moves the anchor";
+  Key(g, Qt::Key_Tab);
+  EXPECT_EQ(g.Current(), (TGridCoord{1, 4})) << "Tab wraps to the next row";
+  Key(g, Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(g.Current(), (TGridCoord{1, 1}));
+  Key(g, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(g.Current(), (TGridCoord{5, 5})) << "Shift+Tab wraps from the first cell to the last";
+  Key(g, Qt::Key_Up);
+  Key(g, Qt::Key_Left);
+  EXPECT_EQ(g.Current(), (TGridCoord{4, 4}));
+}
+
+}  // namespace
+}  // namespace qd::test

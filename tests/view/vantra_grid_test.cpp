@@ -1,0 +1,172 @@
+// The pivot grid control: pivot areas filled from the model, dimensions moved
+// by the drop handler, the pivot toggle, the tool strip, binding a cube and
+// the queued model notifications.
+#include <QToolButton>
+
+#include "engine/errors.h"
+#include "tests/engine/cube_test_util.h"
+#include "view/pivot_panels.h"
+#include "view_test_grid.h"
+
+namespace qd::test {
+namespace {
+
+std::vector<std::string> Names(const TPivotPanel& area) {
+  std::vector<std::string> out;
+  for (const TDimPivotPanel* p : area.Panels()) out.push_back(p->DisplayName());
+  return out;
+}
+
+using Strings = std::vector<std::string>;
+
+TEST_F(ViewGrid, PivotAreasShowTheAxesInOrder) {
+  EXPECT_EQ(Names(control->Area(TDimGroup::dgRow)), (Strings{"Region", "Product"}));
+  EXPECT_EQ(Names(control->Area(TDimGroup::dgCol)), (Strings{"Year"}));
+  EXPECT_EQ(Names(control->Area(TDimGroup::dgPage)), (Strings{"Channel"}));
+  // Stacked in the row area, side by side elsewhere.
+  const auto rows = control->Area(TDimGroup::dgRow).Panels();
+  EXPECT_EQ(rows[1]->y(), control->DimPanelHeight());
+  EXPECT_EQ(rows[1]->width(), control->VisualSettings().PivotWidth());
+  EXPECT_EQ(control->TopStrip().height(), control->DimPanelHeight() + 4);
+}
+
+TEST_F(ViewGrid, DropHandlerMovesDimensionsByTheIndexUnderThePoint) {
+  TPivotPanel& rows = control->Area(TDimGroup::dgRow);
+  TPivotPanel& cols = control->Area(TDimGroup::dgCol);
+  TPivotPanel& pages = control->Area(TDimGroup::dgPage);
+  const int h = control->DimPanelHeight();
+  const int w = control->VisualSettings().PivotWidth();
+
+  // Year dropped on the row area just below the top: first row dimension.
+  control->DropDimension(rows, *cols.Panels()[0], QPoint(10, h / 3));
+  Drain();
+  EXPECT_EQ(Names(rows), (Strings{"Year", "Region", "Product"}));
+  EXPECT_TRUE(Names(cols).empty());
+
+  // Region dropped in the gap after the last column panel: index one past the last.
+  control->DropDimension(cols, *rows.Panels()[1], QPoint(w / 3, 5));
+  Drain();
+  EXPECT_EQ(Names(cols), (Strings{"Region"}));
+
+  // Any drop on the page area puts the dimension first there.
+  control->DropDimension(pages, *rows.Panels()[1], QPoint(3 * w, 5));
+  Drain();
+  EXPECT_EQ(Names(pages), (Strings{"Product", "Channel"}));
+
+  // A page dimension dropped on the page area, or a panel on its own slot, does nothing.
+  control->DropDimension(pages, *pages.Panels()[1], QPoint(0, 0));
+  control->DropDimension(rows, *rows.Panels()[0], QPoint(5, h / 4));
+  EXPECT_EQ(Model().PendingNotifications(), 0u);
+
+  // A page dimension leaves from its place in the page list.
+  control->DropDimension(rows, *pages.Panels()[1], QPoint(5, 5 * h));
+  Drain();
+  EXPECT_EQ(Names(rows), (Strings{"Year", "Channel"}));
+  EXPECT_EQ(Names(pages), (Strings{"Product"}));
+}
+
+TEST_F(ViewGrid, AVetoedMoveLeavesTheAreasAsTheyWere) {
+  int asked = 0;
+  control->BeforeMoveDim = [&](TCustomVantraGrid& sender, int dimId, TDimGroup, int, bool& allow) {
+    EXPECT_EQ(&sender, control.get());
+    EXPECT_EQ(dimId, kYear);
+    ++asked;
+    allow = false;
+  };
+  control->DropDimension(control->Area(TDimGroup::dgRow),
+                         *control->Area(TDimGroup::dgCol).Panels()[0], QPoint(5, 5));
+  Drain();
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(Names(control->Area(TDimGroup::dgCol)), (Strings{"Year"}));
+}
+
+TEST_F(ViewGrid, NotificationsAreDeliveredByTheEventLoop) {
+  Model().MoveDim(kYear, TDimGroup::dgPage, 0);
+  EXPECT_EQ(Names(control->Area(TDimGroup::dgCol)), (Strings{"Year"})) << "not yet delivered";
+  QApplication::processEvents();
+  EXPECT_EQ(Model().PendingNotifications(), 0u);
+  EXPECT_TRUE(Names(control->Area(TDimGroup::dgCol)).empty());
+  EXPECT_EQ(Names(control->Area(TDimGroup::dgPage)), (Strings{"Year", "Channel"}));
+}
+
+TEST_F(ViewGrid, PivotToggleHidesTheAreasAndBringsThemBack) {
+  QToolButton& toggle = control->PivotToggle();
+  EXPECT_TRUE(toggle.isChecked());
+  EXPECT_EQ(toggle.toolTip().toStdString(), "隐藏多维面板");
+  toggle.click();
+  EXPECT_FALSE(control->VisualSettings().PivotVisible());
+  EXPECT_TRUE(control->Area(TDimGroup::dgPage).isHidden());
+  EXPECT_TRUE(control->TopStrip().isHidden());
+  EXPECT_EQ(Grid().geometry(), control->rect());
+  EXPECT_EQ(toggle.toolTip().toStdString(), "显示多维面板");
+  EXPECT_EQ(toggle.parentWidget(), &Grid());
+  EXPECT_EQ(toggle.pos(), QPoint(2, 2));
+  toggle.click();
+  EXPECT_TRUE(toggle.isChecked());
+  EXPECT_FALSE(control->Area(TDimGroup::dgPage).isHidden());
+  EXPECT_EQ(control->Area(TDimGroup::dgPage).y(), 0);
+}
+
+TEST_F(ViewGrid, ToolStripButtonsCloseRanksWhenSomeAreHidden) {
+  TAggPanel& strip = control->ToolStrip();
+  EXPECT_EQ(strip.StatesButton()->x(), 43);
+  control->VisualSettings().SetShowDimensionSettings(false);
+  EXPECT_EQ(strip.SummariesButton()->x(), 3);
+  EXPECT_EQ(strip.StatesButton()->x(), 23);
+  control->VisualSettings().SetShowSummarySettings(false);
+  EXPECT_EQ(strip.StatesButton()->x(), 3);
+  control->VisualSettings().SetShowMoreIconsButton(false);
+  EXPECT_FALSE(control->VisualSettings().ShowMoreIconsButton());
+}
+
+TEST_F(ViewGrid, DimPanelLinesAboveOneMakePanelsTaller) {
+  const int one = control->DimPanelHeight();
+  control->VisualSettings().SetDimPanelLines(0);  // ignored
+  EXPECT_EQ(control->DimPanelHeight(), one);
+  control->VisualSettings().SetDimPanelLines(3);
+  const int h = QFontMetrics([&] {
+                  QFont f = control->VisualSettings().DimPanelFont();
+                  f.setBold(true);
+                  return f;
+                }())
+                    .height();
+  EXPECT_EQ(control->DimPanelHeight(), one + 2 * h);
+  EXPECT_EQ(control->Area(TDimGroup::dgRow).Panels()[0]->height(), control->DimPanelHeight());
+}
+
+TEST(VantraGridBinding, BindingACubeFillsTheAreasAndUnbindingEmptiesThem) {
+  TestApp();
+  TShownMessages shown;
+  auto table = MakeTable("qrSales",
+                         {{"City", TFieldType::ftString},
+                          {"Year", TFieldType::ftInteger},
+                          {"Amount", TFieldType::ftFloat}},
+                         {{S("Rome"), I(2024), D(1.5)}, {S("Oslo"), I(2025), D(2)}});
+  TVantra cube;
+  cube.SetDataSet(table.get());
+  DefineMap(cube, {"City", "Year"}, {"Amount"});
+  cube.DimensionMap().FindPlain("Year")->DimGroup = TDimGroup::dgCol;
+  cube.Options().ShowProgressBar = false;
+  TVantraGrid control;
+  control.SetVantra(&cube);
+  // The tool strip does nothing while the cube is not active.
+  control.ToolStrip().SummariesButton()->click();
+  EXPECT_TRUE(shown.Messages.empty());
+  cube.SetActive(true);
+  QApplication::processEvents();
+  EXPECT_EQ(Names(control.Area(TDimGroup::dgRow)), (Strings{"City"}));
+  EXPECT_EQ(Names(control.Area(TDimGroup::dgCol)), (Strings{"Year"}));
+  EXPECT_TRUE(control.InternalGrid().LayoutValid());
+  // Its dialogs are not there yet: the button says so instead of failing.
+  control.ToolStrip().SummariesButton()->click();
+  EXPECT_EQ(shown.Messages.size(), 1u);
+
+  control.SetVantra(nullptr);
+  QApplication::processEvents();
+  EXPECT_TRUE(Names(control.Area(TDimGroup::dgRow)).empty());
+  EXPECT_FALSE(control.InternalGrid().LayoutValid());
+  EXPECT_EQ(control.InternalGrid().ColCount(), 1);
+}
+
+}  // namespace
+}  // namespace qd::test
