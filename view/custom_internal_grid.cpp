@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "engine/messages.h"
+#include "view/message_guard.h"
 
 namespace qd {
 
@@ -271,7 +272,24 @@ TGridCoord TCustomInternalGrid::MouseCoord(int x, int y) const {
 
 void TCustomInternalGrid::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
-  PaintCells(painter, event->rect());
+  try {
+    PaintCells(painter, event->rect());
+  } catch (const std::exception& e) {
+    // No message box inside a paint: show it once the paint is over, and only
+    // once for a run of failing paints.
+    painter.fillRect(event->rect(), palette().color(QPalette::Window));
+    if (FPaintError.empty()) {
+      FPaintError = e.what();
+      QMetaObject::invokeMethod(
+          this,
+          [this] {
+            const std::string text = FPaintError;
+            ShowMessage(text);
+            FPaintError.clear();
+          },
+          Qt::QueuedConnection);
+    }
+  }
 }
 
 void TCustomInternalGrid::resizeEvent(QResizeEvent* event) {

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "engine/errors.h"
@@ -162,6 +163,7 @@ class TCustomInternalGrid : public QAbstractScrollArea {
   QPoint FLastMouse;
   QTimer FScrollTimer;
   bool FUpdatingScroll = false;
+  std::string FPaintError;  // a paint failed; its message is on the way
 };
 
 }  // namespace qd

@@ -54,7 +54,7 @@ QColor ColorHintColor(double value, double minimum, double maximum, TvtcColorSch
   x = std::clamp(x, 0.0, 1.0);
   const int hue = static_cast<int>(std::lround((1 - x) * 240)) % 360;
   const int saturation = static_cast<int>(std::trunc(x * 50)) + 50;
-  return QColor::fromHsl(hue, saturation * 255 / 100, 128);
+  return QColor::fromHslF(hue / 360.0f, saturation / 100.0f, 0.5f).toRgb();
 }
 
 int WrappedRowHeight(int lines, int textHeight, int defaultRowHeight) {
@@ -258,6 +258,11 @@ std::string TInternalGrid::CellText(int dataCol, int dataRow) {
   if (!v.HasValue)
     return FLook.FormatNulls ? TFormatMask(info.FormatString).Format(0) : std::string();
   return TFormatMask(info.FormatString).Format(v.Value);
+}
+
+void TInternalGrid::SetColorHintActive(bool on) {
+  FColorHintActive = on;
+  InvalidateGrid();
 }
 
 // ---- Clicks ----

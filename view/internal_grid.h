@@ -52,6 +52,11 @@ class TInternalGrid : public TCustomInternalGrid {
   //! The text of a data cell as painted (before OnDrawDataCell).
   std::string CellText(int dataCol, int dataRow);
 
+  //! The hover colour hint is showing: data cells of the model's coloured
+  //! set take their hint colour while ShowColorHint is on.
+  bool ColorHintActive() const { return FColorHintActive; }
+  void SetColorHintActive(bool on);
+
   //! Clicks the button of a label: expands or collapses it. True when the
   //! point was on a button.
   bool ClickButtonAt(QPoint pos);
@@ -78,6 +83,7 @@ class TInternalGrid : public TCustomInternalGrid {
   bool FValid = false;
   TGridLook FLook;
   const TGridButton* FHotButton = nullptr;
+  bool FColorHintActive = false;
   std::unordered_map<const TLabelNode*, std::size_t> FLabelItems;
 };
 

@@ -154,6 +154,19 @@ void TInternalGrid::PaintSubLevel(QPainter& p, const TSubLevelNode& node, const 
   p.drawText(QRect(left + 18, r.top() + 1, r.right() - left - 18, std::max(18, fm.height())),
              Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, Q(text));
   p.restore();
+  // The sub-function header the rows are sorted by carries the sort glyph.
+  const TValueSortData& sort = FModel.ValueSortData();
+  if (node.Type == TSubLevelNodeType::ltSubFunction && sort.Active()) {
+    const int col = FModel.FindValueSortColumn();
+    const auto& columns = FModel.DataColumns();
+    if (col >= 0 && col < static_cast<int>(columns.size()) &&
+        columns[static_cast<std::size_t>(col)] == &node) {
+      const QRect g(r.right() - 17, r.bottom() - 17, 15, 15);
+      p.drawPixmap(g.topLeft(),
+                   GlyphPixmap(sort.State == 0 ? TGlyph::vtSortingUp : TGlyph::vtSortingDown));
+      PaintEdge(p, g, false);
+    }
+  }
 }
 
 void TInternalGrid::PaintItem(QPainter& p, const TGridLayoutItem& item, const QRect& r) {
@@ -177,6 +190,8 @@ void TInternalGrid::PaintData(QPainter& p, const QRect& clip) {
   const bool hasFocus = this->hasFocus();
   const int lw = GridLineWidth();
   const int w = viewport()->width(), h = viewport()->height();
+  const TColoredCells& hints = FModel.ColoredCells();
+  const bool hint = FLook.ShowColorHint && FColorHintActive && !hints.Empty();
   for (int row = TopRow(); row < RowCount(); ++row) {
     const int top = RowTop(row);
     if (top >= h) break;
@@ -199,6 +214,13 @@ void TInternalGrid::PaintData(QPainter& p, const QRect& clip) {
       }
       const int dataCol = col - FixedCols(), dataRow = row - FixedRows();
       std::string text = CellText(dataCol, dataRow);
+      if (hint && hints.Contains(dataCol, dataRow)) {
+        const TCellValue v = FModel.GetCellValue(dataRow, dataCol);
+        if (v.HasValue) {
+          const QColor c = ColorHintColor(v.Value, hints.Minimum, hints.Maximum, FLook.ColorSchema);
+          if (c != QColor(Qt::black) || FLook.DataColor == QColor(Qt::black)) brush = c;
+        }
+      }
       if (FControl.OnDrawDataCell)
         FControl.OnDrawDataCell(FControl, dataCol, dataRow, text, font, brush, state);
       p.fillRect(cell, brush);

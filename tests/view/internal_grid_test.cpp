@@ -193,6 +193,43 @@ TEST_F(ViewGrid, DataCellsUseTheFormatMaskAndFormatNullsOnlyWhenAsked) {
   EXPECT_EQ(Grid().CellText(0, 0), TFormatMask("0.00").Format(v.Value));
 }
 
+TEST_F(ViewGrid, ColourHintPaintsTheComparableCellsFromBlueToRed) {
+  control->VisualSettings().SetDataColor(QColor(255, 255, 225));
+  Model().BuildColoredCells(0, 0);
+  const TColoredCells& set = Model().ColoredCells();
+  ASSERT_FALSE(set.Empty());
+  const TColoredCell cell = set.Cells.front();
+  const QRect r = Grid().CellRect(Grid().FixedCols() + cell.Column, Grid().FixedRows() + cell.Row);
+  const QPoint probe(r.left() + 1, r.bottom() - 1);                   // off the text
+  Grid().SetCurrent(Grid().FixedCols() + 5, Grid().FixedRows() + 1);  // away from the probe
+  EXPECT_EQ(QColor(Grid().viewport()->grab().toImage().pixel(probe)), QColor(255, 255, 225))
+      << "no hint until it is shown";
+  Grid().SetColorHintActive(true);
+  const TCellValue v = Model().GetCellValue(cell.Row, cell.Column);
+  ASSERT_TRUE(v.HasValue);
+  EXPECT_EQ(QColor(Grid().viewport()->grab().toImage().pixel(probe)),
+            ColorHintColor(v.Value, set.Minimum, set.Maximum, TvtcColorSchema::vtcHighestIsHot));
+  control->VisualSettings().SetShowColorHint(false);
+  EXPECT_EQ(QColor(Grid().viewport()->grab().toImage().pixel(probe)), QColor(255, 255, 225));
+}
+
+TEST_F(ViewGrid, DraggingAColumnBoundaryInTheHeaderSizesTheColumn) {
+  const int col = Grid().FixedCols();
+  const int boundary = Grid().ColLeft(col) + Grid().ColWidth(col);
+  const QPoint from(boundary, 5), to(boundary + 40, 5);
+  QMouseEvent press(QEvent::MouseButtonPress, from, Grid().viewport()->mapToGlobal(from),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(Grid().viewport(), &press);
+  QMouseEvent move(QEvent::MouseMove, to, Grid().viewport()->mapToGlobal(to), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(Grid().viewport(), &move);
+  QMouseEvent release(QEvent::MouseButtonRelease, to, Grid().viewport()->mapToGlobal(to),
+                      Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(Grid().viewport(), &release);
+  EXPECT_EQ(Grid().ColWidth(col), control->DefaultColWidth() + 40);
+  EXPECT_EQ(Grid().ColWidth(col + 1), control->DefaultColWidth());
+}
+
 TEST(CellGrid, RaisesTheGridErrorsAndShrinksFixedCountsWithTheGrid) {
   TestApp();
   TVantraGrid control;
