@@ -29,7 +29,7 @@ void ReadOpenDimNodes(TTagReader& reader, TOpenDimNodes& nodes);
 class TPivotStreamed : public TStreamedObject {
  public:
   std::int32_t Size() const override;
-  //! Lets the classes compare field by field.
+  //! Holds no fields: lets the classes below compare field by field.
   bool operator==(const TPivotStreamed&) const { return true; }
 };
 
@@ -147,6 +147,7 @@ class TPivotState : public TPivotStreamed {
 
   void Write(TTagWriter& writer) const override;
   void Read(TTagReader& reader) override;
+  bool operator==(const TPivotState&) const = default;
 };
 
 //! The named layouts of a model; names are compared without regard to case and
@@ -168,6 +169,7 @@ class TPivotStates : public TPivotStreamed {
 
   void Write(TTagWriter& writer) const override;
   void Read(TTagReader& reader) override;
+  bool operator==(const TPivotStates&) const = default;
 
  private:
   std::vector<TPivotState> FStates;

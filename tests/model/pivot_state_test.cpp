@@ -70,6 +70,7 @@ TPivotState SampleState() {
 }
 
 void ExpectSame(const TPivotState& a, const TPivotState& b) {
+  EXPECT_TRUE(a == b);
   EXPECT_EQ(a.RowDims, b.RowDims);
   EXPECT_EQ(a.ColDims, b.ColDims);
   EXPECT_EQ(a.RowExpansion, b.RowExpansion);
