@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "engine/messages.h"
+#include "export/grid_export_structure.h"
 #include "view/glyphs.h"
 #include "view/internal_grid.h"
 #include "view/message_guard.h"
@@ -148,6 +149,11 @@ void TCustomVantraGrid::DropDimension(TPivotPanel& target, const TDimPivotPanel&
     sourceIndex = it == pages.end() ? -1 : static_cast<int>(it - pages.begin());
   }
   Guard([&] { MoveDimension(source, dest, targetIndex, sourceIndex); });
+}
+
+std::unique_ptr<TGridExportStructure> TCustomVantraGrid::ExportStructure() {
+  if (!FModel->IsActive()) return nullptr;
+  return BuildGridExportStructure(*FModel);
 }
 
 TGridCoord TCustomVantraGrid::GridCellToDataCell(int col, int row) const {

@@ -21,6 +21,7 @@ class TPivotPanel;
 class TAggPanel;
 class TDimPivotPanel;
 class TCustomVantraGrid;
+struct TGridExportStructure;
 
 //! Draw states of a data cell.
 struct TGridDrawState {
@@ -97,6 +98,14 @@ class TCustomVantraGrid : public QWidget, public TGridListener {
                      int sourceIndex);
   //! A dimension panel dropped on an area at `pos` (the area's inner coordinates).
   void DropDimension(TPivotPanel& target, const TDimPivotPanel& dragged, QPoint pos);
+  //! The cells of the current layout for the exporters; nullptr while the
+  //! model is not active.
+  std::unique_ptr<TGridExportStructure> ExportStructure();
+  //! Grid files, forwarded to the model (content flags: 7 data, 6 state).
+  void LoadGridFile(const std::string& fileName) { FModel->LoadFromFile(fileName); }
+  void SaveGridFile(const std::string& fileName, int parts) { FModel->SaveToFile(fileName, parts); }
+  //! The name of the current pivot state, empty when none.
+  const std::string& PivotStateName() const { return FModel->PivotStateName; }
   //! Grid cell to data cell: negative for header cells.
   TGridCoord GridCellToDataCell(int col, int row) const;
   //! Delivers the model's queued notifications now (normally a queued call does).

@@ -4,6 +4,7 @@
 #include <QToolButton>
 
 #include "engine/errors.h"
+#include "export/grid_export_structure.h"
 #include "tests/engine/cube_test_util.h"
 #include "view/pivot_panels.h"
 #include "view_test_grid.h"
@@ -132,6 +133,21 @@ TEST_F(ViewGrid, DimPanelLinesAboveOneMakePanelsTaller) {
                     .height();
   EXPECT_EQ(control->DimPanelHeight(), one + 2 * h);
   EXPECT_EQ(control->Area(TDimGroup::dgRow).Panels()[0]->height(), control->DimPanelHeight());
+}
+
+TEST_F(ViewGrid, ExportSnapshotHasTheCellsOfTheGridAndNoneWhileInactive) {
+  auto snapshot = control->ExportStructure();
+  ASSERT_TRUE(snapshot);
+  EXPECT_EQ(snapshot->ColCount, Grid().ColCount());
+  EXPECT_EQ(snapshot->RowCount, Grid().RowCount());
+  EXPECT_EQ(snapshot->FixedCols, Grid().FixedCols());
+  EXPECT_EQ(snapshot->FixedRows, Grid().FixedRows());
+  const TGridCoord data = control->GridCellToDataCell(Grid().FixedCols() + 2, 1);
+  EXPECT_EQ(data.X, 2);
+  EXPECT_LT(data.Y, 0) << "a header row";
+  cube.Deactivate();
+  Drain();
+  EXPECT_EQ(control->ExportStructure(), nullptr);
 }
 
 TEST(VantraGridBinding, BindingACubeFillsTheAreasAndUnbindingEmptiesThem) {
