@@ -172,6 +172,10 @@ TCubeDesignForm::TCubeDesignForm(std::string programFolder, QWidget* parent)
 
 TCubeDesignForm::~TCubeDesignForm() {
   FGrid->SetVantra(nullptr);
+  if (FDm) {  // the progress window goes with the form; the cubes may build later
+    FDm->Vantra1.ProgressSink = nullptr;
+    for (int i = 0; i < FDm->BuiltinCount(); ++i) FDm->BuiltinCube(i).ProgressSink = nullptr;
+  }
 }
 
 // ---- Menus ----
