@@ -1,6 +1,7 @@
 // Renders the workbench window with a built-in cube open into a PNG, for
 // looking at the window without a desktop (QT_QPA_PLATFORM=offscreen).
-//   quarrydesk-screenshot OUT.png [CATALOG-NAME] [WIDTHxHEIGHT]
+//   quarrydesk-screenshot OUT.png [CATALOG-NAME] [WIDTHxHEIGHT] [--expand]
+// --expand opens every label of the first row dimension one level.
 #include <QApplication>
 #include <QTreeWidget>
 #include <iostream>
@@ -15,8 +16,16 @@
 #include "view/vantra_grid.h"
 
 int main(int argc, char** argv) {
+  bool expand = false;
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]) == "--expand") {
+      expand = true;
+      for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
+      --argc;
+      break;
+    }
   if (argc < 2) {
-    std::cerr << "usage: quarrydesk-screenshot OUT.png [CATALOG-NAME] [WIDTHxHEIGHT]\n";
+    std::cerr << "usage: quarrydesk-screenshot OUT.png [CATALOG-NAME] [WIDTHxHEIGHT] [--expand]\n";
     return 2;
   }
   QApplication app(argc, argv);
@@ -36,6 +45,11 @@ int main(int argc, char** argv) {
     std::cerr << "no internal cube named " << name << '\n';
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
   form.Grid().ProcessModelNotifications();
+  qd::TGridInfo& model = form.Grid().Model();
+  if (expand && model.IsActive() && !model.RowDims().empty()) {
+    qd::Guard([&] { model.ExpandAll(model.DimensionState(model.RowDims().front())); });
+    form.Grid().ProcessModelNotifications();
+  }
   QApplication::processEvents();
   if (!form.grab().save(QString::fromLocal8Bit(argv[1]))) {
     std::cerr << "cannot write " << argv[1] << '\n';
