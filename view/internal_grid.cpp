@@ -215,13 +215,15 @@ bool TInternalGrid::ItemVisible(const TGridLayoutItem& item) const {
   const int lastRow = item.Row + item.RowSpan - 1;
   if (item.Col >= FixedCols() && lastCol < LeftCol()) return false;
   if (item.Row >= FixedRows() && lastRow < TopRow()) return false;
-  if (item.Col >= FixedCols() && item.Col >= LeftCol() + VisibleColCount()) return false;
-  if (item.Row >= FixedRows() && item.Row >= TopRow() + VisibleRowCount()) return false;
+  if (item.Col >= FixedCols() && item.Col >= LeftCol() + FVisibleCols) return false;
+  if (item.Row >= FixedRows() && item.Row >= TopRow() + FVisibleRows) return false;
   return true;
 }
 
 void TInternalGrid::ComputeGeometry() {
   if (!FValid) return;
+  FVisibleCols = VisibleColCount();
+  FVisibleRows = VisibleRowCount();
   ClearRects(FModel.RowTree());
   ClearRects(FModel.ColTree());
   ClearRects(FModel.SubLevelNodes());

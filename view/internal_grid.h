@@ -84,6 +84,7 @@ class TInternalGrid : public TCustomInternalGrid {
   TGridLook FLook;
   const TGridButton* FHotButton = nullptr;
   bool FColorHintActive = false;
+  int FVisibleCols = 0, FVisibleRows = 0;  // as of the last ComputeGeometry
   std::unordered_map<const TLabelNode*, std::size_t> FLabelItems;
 };
 
