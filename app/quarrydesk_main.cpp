@@ -2,6 +2,7 @@
 // With a folder argument it runs the unattended generation of the built-in
 // cubes and ends; that needs no display, so scheduled runs work on servers.
 #include <QApplication>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -15,6 +16,12 @@
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
+    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
+        !std::getenv("QT_QPA_PLATFORM")) {
+      std::cerr << "quarrydesk: no display to open the workbench window on.\n"
+                   "Run it on a desktop, or give a folder to build every built-in cube into it.\n";
+      return 2;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromStdString(qd::Msg(qd::TMsg::SProductName)));
     try {
