@@ -253,9 +253,19 @@ QLabel& TCubeDesignForm::StatusPanel(int i) const {
 
 bool TCubeDesignForm::event(QEvent* event) {
   const bool handled = QMainWindow::event(event);
-  if (event->type() == QEvent::WindowActivate && FFirstActivation)
+  // Without a window manager (Xvfb, kiosks) a window may never be activated:
+  // there the first show counts as the first activation.
+  const bool activation = event->type() == QEvent::WindowActivate || event->type() == QEvent::Show;
+  if (activation && FFirstActivation && !FActivationQueued) {
+    FActivationQueued = true;  // a show and an activation together run it once
     QMetaObject::invokeMethod(
-        this, [this] { Guard([this] { FormActivate(); }); }, Qt::QueuedConnection);
+        this,
+        [this] {
+          FActivationQueued = false;
+          Guard([this] { FormActivate(); });
+        },
+        Qt::QueuedConnection);
+  }
   return handled;
 }
 

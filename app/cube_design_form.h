@@ -98,6 +98,7 @@ class TCubeDesignForm : public QMainWindow {
   std::string FProgramFolder;
   std::string FCurrentCubeFile;
   bool FFirstActivation = true;
+  bool FActivationQueued = false;
   TDataModule1* FDm = nullptr;
   TVantraGrid* FGrid;
   QTreeWidget* FTree;

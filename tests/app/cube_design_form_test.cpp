@@ -165,6 +165,26 @@ TEST_F(MainWindow, DefinitionWithoutItsFilesReportsWhyItWasNotBuilt) {
   EXPECT_FALSE(wb->DataModule->Vantra1.Active());
 }
 
+TEST_F(MainWindow, ShowingTheWindowRunsTheStartUpSequenceOnce) {
+  folder.Write("CubeConnection.ini", "no-such-driver://nowhere");
+  TWorkbench wb(folder.Folder());
+  TCubeDesignForm& form = *wb.Form;
+  form.show();
+  QApplication::processEvents();
+  // The connection of CubeConnection.ini does not open: one message, and the
+  // sequence stays due for the next activation.
+  EXPECT_EQ(shown.Messages.size(), 1u);
+  EXPECT_TRUE(form.FirstActivation());
+  EXPECT_EQ(form.MainTreeView().topLevelItemCount(), 0);
+  std::filesystem::remove(folder.Path("CubeConnection.ini"));
+  form.hide();
+  form.show();
+  QApplication::processEvents();
+  EXPECT_FALSE(form.FirstActivation());
+  EXPECT_EQ(form.MainTreeView().topLevelItemCount(), 3);
+  EXPECT_EQ(shown.Messages.size(), 1u);
+}
+
 TEST_F(MainWindow, HideTreeTogglesTheCatalogAndItsCaption) {
   auto wb = Start();
   TCubeDesignForm& form = *wb->Form;
