@@ -4,6 +4,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+
+#include <unistd.h>
 
 #include "cube_test_util.h"
 #include "engine/errors.h"
@@ -154,7 +157,8 @@ TEST(CubeFile, InactiveCubeIsNotSaved) {
   TMemoryStream s;
   EXPECT_THROW(SaveCubeToStream(cube, s), ECubeError);
   EXPECT_EQ(s.Size(), 0u);
-  const fs::path p = fs::temp_directory_path() / "qd_cube_file_inactive.vtc";
+  const fs::path p =
+      fs::temp_directory_path() / ("qd_cube_file_inactive_" + std::to_string(::getpid()) + ".vtc");
   WriteFileBytes(p.string(), std::vector<std::uint8_t>{1, 2, 3});
   EXPECT_THROW(SaveCubeToFile(cube, p.string()), ECubeError);
   EXPECT_EQ(ReadFileBytes(p.string()), (std::vector<std::uint8_t>{1, 2, 3}));
@@ -242,7 +246,8 @@ TEST(CubeFile, DamagedStreamsFailCleanly) {
 
 TEST(CubeFile, FileSaveReplacesTheTargetAndMatchesTheGolden) {
   TSaved saved;
-  const fs::path dir = fs::temp_directory_path() / "qd_cube_file_test";
+  const fs::path dir =
+      fs::temp_directory_path() / ("qd_cube_file_test_" + std::to_string(::getpid()));
   fs::create_directories(dir);
   const fs::path p = dir / "sales.vtc";
   WriteFileBytes(p.string(), std::vector<std::uint8_t>{9});
@@ -279,7 +284,8 @@ TEST(CubeFile, FilesThatWouldDecodeTooLargeAreRefused) {
     code.push_back(0x00);
     for (int m = 0; m < 8; ++m) code.insert(code.end(), {0x00, 0x0F});
   }
-  const fs::path p = fs::temp_directory_path() / "qd_cube_file_large.vtc";
+  const fs::path p =
+      fs::temp_directory_path() / ("qd_cube_file_large_" + std::to_string(::getpid()) + ".vtc");
   WriteFileBytes(p.string(), code);
   EXPECT_EQ(ReadContainerFile(p.string(), 14400).size(), 14400u);
   EXPECT_THROW(ReadContainerFile(p.string(), 14399), EStreamError);

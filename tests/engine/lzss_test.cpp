@@ -4,6 +4,9 @@
 
 #include <filesystem>
 #include <random>
+#include <string>
+
+#include <unistd.h>
 
 #include "engine/errors.h"
 #include "engine/memory_stream.h"
@@ -122,7 +125,8 @@ TEST(Lzss, AnyByteStringDecodesLikeTheReferenceAndTruncationGivesAPrefix) {
 }
 
 TEST(Lzss, CompressesIntoAFileAndBack) {
-  auto path = std::filesystem::temp_directory_path() / "qd_lzss_test.bin";
+  auto path = std::filesystem::temp_directory_path() /
+              ("qd_lzss_test_" + std::to_string(::getpid()) + ".bin");
   TMemoryStream source(RandomBytes(100000, 9, 16));
   CompressStream(source, path.string());
   TMemoryStream target;

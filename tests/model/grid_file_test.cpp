@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+
+#include <unistd.h>
 
 #include "../engine/cube_test_util.h"
 #include "engine/cube_file.h"
@@ -44,7 +47,7 @@ struct TSavedGrid {
   std::unique_ptr<TMemoryTable> Data = Sales();
   TVantra Cube;
   TGridInfo Grid;
-  fs::path Dir = fs::temp_directory_path() / "qd_grid_file_test";
+  fs::path Dir = fs::temp_directory_path() / ("qd_grid_file_test_" + std::to_string(::getpid()));
   TSavedGrid() {
     fs::remove_all(Dir);
     fs::create_directories(Dir);
