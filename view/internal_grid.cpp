@@ -66,13 +66,16 @@ int WrappedRowHeight(int lines, int textHeight, int defaultRowHeight) {
 TInternalGrid::TInternalGrid(TCustomVantraGrid& control, TGridInfo& model, QWidget* parent)
     : TCustomInternalGrid(parent), FControl(control), FModel(model) {
   OnMouseDownHook = [this](Qt::MouseButton b, Qt::KeyboardModifiers m, int x, int y) {
-    if (FControl.OnInternalGridMouseDown) FControl.OnInternalGridMouseDown(FControl, b, m, x, y);
+    if (FControl.OnInternalGridMouseDown)
+      Guard([&] { FControl.OnInternalGridMouseDown(FControl, b, m, x, y); });
   };
   OnMouseUpHook = [this](Qt::MouseButton b, Qt::KeyboardModifiers m, int x, int y) {
-    if (FControl.OnInternalGridMouseUp) FControl.OnInternalGridMouseUp(FControl, b, m, x, y);
+    if (FControl.OnInternalGridMouseUp)
+      Guard([&] { FControl.OnInternalGridMouseUp(FControl, b, m, x, y); });
   };
   OnMouseMoveHook = [this](Qt::KeyboardModifiers m, int x, int y) {
-    if (FControl.OnInternalGridMouseMove) FControl.OnInternalGridMouseMove(FControl, m, x, y);
+    if (FControl.OnInternalGridMouseMove)
+      Guard([&] { FControl.OnInternalGridMouseMove(FControl, m, x, y); });
     // The hot button gets a raised frame.
     const TGridButton* hot = nullptr;
     if (FValid) {

@@ -151,6 +151,20 @@ TEST_F(ViewGrid, AClickBesideTheButtonsChangesNothing) {
   EXPECT_FALSE(RowLabel("North")->IsExpanded());
 }
 
+TEST_F(ViewGrid, MouseEventsReachTheControlsHandlersAndTheirErrorsTheMessageBox) {
+  TShownMessages shown;
+  std::vector<std::string> seen;
+  control->OnInternalGridMouseDown = [&](TCustomVantraGrid& sender, Qt::MouseButton,
+                                         Qt::KeyboardModifiers, int x, int y) {
+    EXPECT_EQ(&sender, control.get());
+    seen.push_back(std::to_string(x) + "," + std::to_string(y));
+    throw ECubeError("handler failed");
+  };
+  Click(Grid(), QPoint(300, 300));
+  EXPECT_EQ(seen, (std::vector<std::string>{"300,300"}));
+  EXPECT_EQ(shown.Messages, (std::vector<std::string>{"handler failed"}));
+}
+
 TEST_F(ViewGrid, WordWrapGrowsRowsWhoseLabelNeedsMoreLines) {
   control->VisualSettings().SetWordWrap(true);
   Drain();
