@@ -56,27 +56,14 @@ bool Siblings(const TLabelNode* a, const TLabelNode* b, bool noAxis) {
 
 struct TRandomValues {
   explicit TRandomValues(unsigned seed) : rng(seed) {
+    auto pick = [this](int lo, int hi) { return Pick(lo, hi); };
     const int dims = Pick(2, 4);
-    for (int d = 0; d < dims; ++d) {
-      const int members = Pick(1, 5);
-      std::vector<std::string> captions;
-      std::vector<int> parents;
-      const bool hierarchy = Pick(0, 2) == 0;
-      for (int m = 0; m < members; ++m) {
-        captions.push_back("d" + std::to_string(d) + "m" + std::to_string(m));
-        if (hierarchy) parents.push_back(m == 0 || Pick(0, 2) == 0 ? -1 : Pick(0, m - 1));
-      }
-      cube.AddDim("D" + std::to_string(d), captions, static_cast<TDimGroup>(Pick(0, 2)), parents);
-    }
+    AddRandomDims(cube, pick, dims, 5, 2);
     cube.AddSummary("V");
-    for (int r = Pick(0, 50); r > 0; --r) {
-      std::vector<int> members;
-      for (const auto& d : cube.Dims())
-        members.push_back(Pick(0, static_cast<int>(d->TextKeys.size()) - 1));
-      // Halves keep sums exact, so that ties in ranks are ties on both sides;
-      // negative values make zero totals happen.
-      cube.AddFact(members, {Pick(-6, 12) / 2.0});
-    }
+    // Halves keep sums exact, so that ties in ranks are ties on both sides;
+    // negative values make zero totals happen.
+    AddRandomFacts(cube, pick, Pick(0, 50),
+                   [&] { return std::vector<double>{Pick(-6, 12) / 2.0}; });
     cube.Activate();
     grid.SetCube(&cube);
     for (int d = 0; d < grid.DimensionStateCount(); ++d) {

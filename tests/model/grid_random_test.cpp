@@ -14,26 +14,12 @@ namespace {
 
 struct TRandomPivot {
   explicit TRandomPivot(unsigned seed) : rng(seed) {
+    auto pick = [this](int lo, int hi) { return Pick(lo, hi); };
     const int dims = Pick(2, 5);
-    for (int d = 0; d < dims; ++d) {
-      const int members = Pick(1, 6);
-      std::vector<std::string> captions;
-      std::vector<int> parents;
-      const bool hierarchy = Pick(0, 2) == 0;
-      for (int m = 0; m < members; ++m) {
-        captions.push_back("d" + std::to_string(d) + "m" + std::to_string(m));
-        if (hierarchy) parents.push_back(m == 0 || Pick(0, 2) == 0 ? -1 : Pick(0, m - 1));
-      }
-      cube.AddDim("D" + std::to_string(d), captions, static_cast<TDimGroup>(Pick(0, 2)), parents);
-    }
+    AddRandomDims(cube, pick, dims, 6, 2);
     cube.AddSummary("V");
-    const int facts = Pick(0, 40);
-    for (int r = 0; r < facts; ++r) {
-      std::vector<int> members;
-      for (const auto& d : cube.Dims())
-        members.push_back(Pick(0, static_cast<int>(d->TextKeys.size()) - 1));
-      cube.AddFact(members, {static_cast<double>(Pick(1, 9))});
-    }
+    AddRandomFacts(cube, pick, Pick(0, 40),
+                   [&] { return std::vector<double>{static_cast<double>(Pick(1, 9))}; });
     cube.Activate();
     grid.SetCube(&cube);
     for (int d = 0; d < dims; ++d)

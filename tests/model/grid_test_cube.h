@@ -112,6 +112,35 @@ class TRecorder : public TGridListener {
   std::vector<int> Kinds;
 };
 
+//! Adds `dims` random dimensions "D0", "D1", ... with one to `maxMembers`
+//! members "d<i>m<j>" each, hierarchical when pick(0, hierarchyOdds) is 0, on a
+//! random axis. pick(lo, hi) draws an integer in [lo, hi].
+template <class TPick>
+void AddRandomDims(TTestCube& cube, TPick&& pick, int dims, int maxMembers, int hierarchyOdds) {
+  for (int d = 0; d < dims; ++d) {
+    const int members = pick(1, maxMembers);
+    std::vector<std::string> captions;
+    std::vector<int> parents;
+    const bool hierarchy = pick(0, hierarchyOdds) == 0;
+    for (int m = 0; m < members; ++m) {
+      captions.push_back("d" + std::to_string(d) + "m" + std::to_string(m));
+      if (hierarchy) parents.push_back(m == 0 || pick(0, 2) == 0 ? -1 : pick(0, m - 1));
+    }
+    cube.AddDim("D" + std::to_string(d), captions, static_cast<TDimGroup>(pick(0, 2)), parents);
+  }
+}
+
+//! Adds `facts` records with random members; values() gives each record's summaries.
+template <class TPick, class TValues>
+void AddRandomFacts(TTestCube& cube, TPick&& pick, int facts, TValues&& values) {
+  for (int r = 0; r < facts; ++r) {
+    std::vector<int> members;
+    for (const auto& d : cube.Dims())
+      members.push_back(pick(0, static_cast<int>(d->TextKeys.size()) - 1));
+    cube.AddFact(members, values());
+  }
+}
+
 //! Compares text with tests/data/grid/<name>.txt; QD_UPDATE_GOLDEN=1 rewrites it.
 inline void ExpectGolden(const std::string& name, const std::string& text) {
   const std::string path = std::string(QD_TEST_DATA_DIR) + "/grid/" + name + ".txt";
