@@ -174,15 +174,20 @@ void TDimPivotPanel::mouseMoveEvent(QMouseEvent* event) {
       QApplication::startDragDistance())
     return;
   FPressed = false;
-  auto* drag = new QDrag(this);
+  // A drop rebuilds the areas, which may delete this panel before exec
+  // returns: nothing of the panel is used after it.
+  TCustomVantraGrid& grid = FGrid;
+  auto* drag = new QDrag(&grid);
   auto* mime = new QMimeData;
   mime->setData(kDimMime, QByteArray::number(FDimId));
   drag->setMimeData(mime);
   drag->setPixmap(grab());
   drag->setHotSpot(QPoint(width() / 2, height() / 2));
-  setEnabled(false);
+  // Every panel is disabled meanwhile, so that the drop lands on an area.
+  grid.SetDimPanelsEnabled(false);
   drag->exec(Qt::MoveAction);
-  setEnabled(true);  // the panel may be gone after a drop rebuilt the areas: see deleteLater
+  grid.SetDimPanelsEnabled(true);
+  drag->deleteLater();
 }
 
 // ---- TPivotPanel ----

@@ -122,6 +122,11 @@ TPivotPanel& TCustomVantraGrid::Area(TDimGroup group) const {
   }
 }
 
+void TCustomVantraGrid::SetDimPanelsEnabled(bool enabled) {
+  for (TPivotPanel* area : {FRowArea, FColArea, FPageArea})
+    for (TDimPivotPanel* p : area->Panels()) p->setEnabled(enabled);
+}
+
 // ---- Moving dimensions ----
 
 void TCustomVantraGrid::MoveDimension(TDimGroup sourceGroup, TDimGroup targetGroup, int targetIndex,

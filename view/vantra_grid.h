@@ -119,6 +119,8 @@ class TCustomVantraGrid : public QWidget, public TGridListener {
   QWidget& TopStrip() const { return *FTopStrip; }
   QToolButton& PivotToggle() const { return *FToggle; }
   int DimPanelHeight() const { return FDimPanelHeight; }
+  //! Enables or disables every dimension panel of the three areas (a drag).
+  void SetDimPanelsEnabled(bool enabled);
 
   // ---- For TVisualSettings ----
   void ApplyLook();
