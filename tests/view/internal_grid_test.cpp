@@ -52,6 +52,27 @@ TEST_F(ViewGrid, GridTakesItsSizeFromTheLayoutForEachArrangement) {
   EXPECT_EQ(Grid().FixedRows(), 0);
 }
 
+TEST_F(ViewGrid, ExpandedRowLabelCoversTheRowsOfItsLeavesAndStopsBeforeItsChildren) {
+  Model().ExpandAll(Model().DimensionState(kRegion));
+  Drain();
+  ASSERT_EQ(Grid().Layout().R(), 2);
+  Grid().ComputeGeometry();
+  const TLabelNode* north = RowLabel("North");
+  ASSERT_TRUE(north && !north->Children.empty());
+  const TLabelNode* first = north->Children.front().get();
+  const TLabelNode* last = north->Children.back().get();
+  EXPECT_EQ(north->Rect.Top, first->Rect.Top);
+  EXPECT_EQ(north->Rect.Bottom, last->Rect.Bottom);
+  EXPECT_EQ(north->Rect.Left, 0);
+  EXPECT_EQ(north->Rect.Right, Grid().ColLeft(1) - 2) << "column 0 only, less its grid line";
+  EXPECT_EQ(first->Rect.Left, Grid().ColLeft(1));
+  // A collapsed label reaches the last header column.
+  const TLabelNode* total = Model().RowTree().back().get();
+  EXPECT_TRUE(total->IsTotal());
+  EXPECT_EQ(total->Rect.Left, 0);
+  EXPECT_EQ(total->Rect.Right, Grid().FixedWidth() - 2);
+}
+
 TEST_F(ViewGrid, RebuildKeepingTheViewShiftsItByTheChangeOfHeaderRows) {
   Grid().SetTopRow(Grid().FixedRows() + 1);
   const int before = Grid().TopRow() - Grid().FixedRows();
