@@ -4,6 +4,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QWheelEvent>
 #include <algorithm>
 
@@ -141,9 +143,13 @@ void TCustomInternalGrid::SetOptions(TVantraGridOptions value) {
 void TCustomInternalGrid::SetCurrent(int col, int row, bool extendSelection) {
   col = std::clamp(col, FFixedCols, FColCount - 1);
   row = std::clamp(row, FFixedRows, FRowCount - 1);
+  const bool moved = !(FCurrent == TGridCoord{col, row});
+  const bool editing = FEditorMode;
+  if (moved && editing) HideEditor();  // commits to the cell it edited
   FCurrent = {col, row};
   if (!extendSelection || !FOptions.Has(TVantraGridOption::hgRangeSelect)) FAnchor = FCurrent;
   ScrollToCurrent();
+  if (moved && editing) ShowEditor();
   InvalidateGrid();
 }
 
@@ -206,6 +212,7 @@ void TCustomInternalGrid::UpdateScrollBars() {
 
 void TCustomInternalGrid::scrollContentsBy(int, int) {
   if (FUpdatingScroll) return;
+  if (FEditorMode) PlaceEditor();
   FLeftCol = std::clamp(horizontalScrollBar()->value(), FFixedCols, FColCount - 1);
   FTopRow = std::clamp(verticalScrollBar()->value(), FFixedRows, FRowCount - 1);
   InvalidateGrid();
@@ -325,7 +332,13 @@ void TCustomInternalGrid::mousePressEvent(QMouseEvent* event) {
       return;
     }
     const TGridCoord cell = MouseCoord(pos.x(), pos.y());
-    if (cell.X >= FFixedCols && cell.Y >= FFixedRows) {
+    if (FOptions.Has(TVantraGridOption::hgEditing) && cell.X >= FFixedCols &&
+        cell.Y >= FFixedRows && event->type() == QEvent::MouseButtonPress) {
+      if (cell == FCurrent)
+        ShowEditor();
+      else
+        SetCurrent(cell.X, cell.Y);
+    } else if (cell.X >= FFixedCols && cell.Y >= FFixedRows) {
       SetCurrent(cell.X, cell.Y, event->modifiers() & Qt::ShiftModifier);
       FDrag = TDrag::Selecting;
       FLastMouse = pos;
@@ -442,6 +455,17 @@ void TCustomInternalGrid::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_End:
       SetCurrent(FColCount - 1, ctrl ? FRowCount - 1 : FCurrent.Y, shift);
       break;
+    case Qt::Key_F2:
+      ShowEditor();
+      break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (FOptions.Has(TVantraGridOption::hgAlwaysShowEditor)) break;
+      if (FEditorMode)
+        HideEditor();
+      else
+        ShowEditor();
+      break;
     case Qt::Key_Tab:
     case Qt::Key_Backtab: {
       const bool back = event->key() == Qt::Key_Backtab || shift;
@@ -461,6 +485,84 @@ void TCustomInternalGrid::keyPressEvent(QKeyEvent* event) {
       return;
   }
   event->accept();
+}
+
+// ---- In-place editor ----
+
+void TCustomInternalGrid::ShowEditor() {
+  if (!FOptions.Has(TVantraGridOption::hgEditing) || FCurrent.X < FFixedCols ||
+      FCurrent.Y < FFixedRows)
+    return;
+  if (!FEditor) {
+    FEditor = new QPlainTextEdit(viewport());
+    FEditor->setFrameShape(QFrame::NoFrame);
+    FEditor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FEditor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FEditor->document()->setDocumentMargin(2);
+    FEditor->installEventFilter(this);
+    FEditor->viewport()->installEventFilter(this);
+  }
+  FEditCell = FCurrent;
+  FEditorMode = true;
+  FEditor->clear();
+  PlaceEditor();
+  FEditor->show();
+  FEditor->setFocus();
+}
+
+void TCustomInternalGrid::HideEditor() {
+  if (!FEditorMode) return;
+  FEditorMode = false;
+  const TGridCoord cell = FEditCell;
+  FEditCell = {-1, -1};
+  const std::string text = FEditor->toPlainText().toStdString();
+  FEditor->hide();
+  setFocus();
+  if (OnEditorCommit) Guard([&] { OnEditorCommit(cell.X, cell.Y, text); });
+}
+
+void TCustomInternalGrid::PlaceEditor() {
+  if (FEditor && FEditorMode) FEditor->setGeometry(CellRect(FEditCell.X, FEditCell.Y));
+}
+
+bool TCustomInternalGrid::EditorKey(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+      // Enter selects all text, or moves to its end when all is selected.
+      QTextCursor c = FEditor->textCursor();
+      const bool all = c.selectionStart() == 0 && c.selectionEnd() == FEditor->toPlainText().size();
+      if (all && c.hasSelection())
+        c.movePosition(QTextCursor::End);
+      else
+        c.select(QTextCursor::Document);
+      FEditor->setTextCursor(c);
+      return true;
+    }
+    case Qt::Key_Escape:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      return true;  // swallowed
+    default:
+      return false;
+  }
+}
+
+bool TCustomInternalGrid::eventFilter(QObject* watched, QEvent* event) {
+  if (FEditor && (watched == FEditor || watched == FEditor->viewport())) {
+    if (event->type() == QEvent::KeyPress) return EditorKey(static_cast<QKeyEvent*>(event));
+    if (event->type() == QEvent::MouseButtonDblClick) {
+      // A double click in the editor is a double click on the grid.
+      auto* m = static_cast<QMouseEvent*>(event);
+      const QPoint pos =
+          viewport()->mapFrom(static_cast<QWidget*>(watched), m->position().toPoint());
+      QMouseEvent copy(QEvent::MouseButtonDblClick, pos, m->globalPosition(), m->button(),
+                       m->buttons(), m->modifiers());
+      mouseDoubleClickEvent(&copy);
+      return true;
+    }
+  }
+  return QAbstractScrollArea::eventFilter(watched, event);
 }
 
 }  // namespace qd

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QPlainTextEdit>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
@@ -116,6 +117,16 @@ class TCustomInternalGrid : public QAbstractScrollArea {
   int FixedWidth() const;
   int FixedHeight() const;
 
+  // ---- In-place editor (with hgEditing) ----
+  //! Opens the editor, with empty text, on the current cell.
+  void ShowEditor();
+  //! Closes the editor, committing its text to the cell it edited.
+  void HideEditor();
+  bool EditorMode() const { return FEditorMode; }
+  QPlainTextEdit* Editor() const { return FEditor; }
+  //! Receives the text of a closed editor and the grid cell it edited.
+  std::function<void(int col, int row, const std::string& text)> OnEditorCommit;
+
   TGridMouseHook OnMouseDownHook, OnMouseUpHook;
   std::function<void(Qt::KeyboardModifiers, int, int)> OnMouseMoveHook;
 
@@ -140,6 +151,7 @@ class TCustomInternalGrid : public QAbstractScrollArea {
   void wheelEvent(QWheelEvent* event) override;
   //! Tab and Shift+Tab move the current cell instead of the focus.
   bool focusNextPrevChild(bool) override { return false; }
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   enum class TDrag : std::uint8_t { Normal, Selecting, ColSizing };
@@ -164,6 +176,11 @@ class TCustomInternalGrid : public QAbstractScrollArea {
   QTimer FScrollTimer;
   bool FUpdatingScroll = false;
   std::string FPaintError;  // a paint failed; its message is on the way
+  QPlainTextEdit* FEditor = nullptr;
+  TGridCoord FEditCell{-1, -1};
+  bool FEditorMode = false;
+  void PlaceEditor();
+  bool EditorKey(QKeyEvent* event);
 };
 
 }  // namespace qd

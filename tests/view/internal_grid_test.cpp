@@ -332,3 +332,50 @@ TEST(CellGrid, KeyboardMovesTheCurrentCellAndShiftExtendsTheSelection) {
 
 }  // namespace
 }  // namespace qd::test
+
+namespace qd::test {
+namespace {
+
+TEST(CellGrid, InPlaceEditorCommitsItsTextWhenItClosesOrTheCurrentCellMoves) {
+  TestApp();
+  TVantraGrid control;
+  control.resize(600, 400);
+  control.show();
+  TInternalGrid& g = control.InternalGrid();
+  g.SetColCount(5);
+  g.SetRowCount(5);
+  g.SetFixedCols(1);
+  g.SetFixedRows(1);
+  std::vector<std::string> commits;
+  g.OnEditorCommit = [&](int col, int row, const std::string& text) {
+    commits.push_back(std::to_string(col) + "," + std::to_string(row) + "=" + text);
+  };
+  g.SetCurrent(1, 1);
+  Key(g, Qt::Key_F2);
+  EXPECT_FALSE(g.EditorMode()) << "no editor without hgEditing";
+  TVantraGridOptions options = g.Options();
+  options.Set(TVantraGridOption::hgEditing, true);
+  g.SetOptions(options);
+  Key(g, Qt::Key_F2);
+  ASSERT_TRUE(g.EditorMode());
+  EXPECT_EQ(g.Editor()->geometry(), g.CellRect(1, 1));
+  g.Editor()->insertPlainText("12.5");
+  // Esc and Tab stay in the editor; Enter selects all of the text.
+  for (int key : {Qt::Key_Escape, Qt::Key_Tab, Qt::Key_Return}) {
+    QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(g.Editor(), &e);
+  }
+  EXPECT_TRUE(g.EditorMode());
+  EXPECT_EQ(g.Editor()->toPlainText().toStdString(), "12.5");
+  EXPECT_EQ(g.Editor()->textCursor().selectedText().toStdString(), "12.5");
+  g.SetCurrent(2, 1);  // the editor follows the current cell
+  EXPECT_TRUE(g.EditorMode());
+  EXPECT_TRUE(g.Editor()->toPlainText().isEmpty());
+  g.Editor()->insertPlainText("x");
+  g.HideEditor();
+  EXPECT_FALSE(g.EditorMode());
+  EXPECT_EQ(commits, (std::vector<std::string>{"1,1=12.5", "2,1=x"}));
+}
+
+}  // namespace
+}  // namespace qd::test
