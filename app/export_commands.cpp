@@ -353,7 +353,7 @@ int CliExport(const std::vector<std::string>& args, std::ostream&) {
   } else if (ext == ".rtf") {
     exporter = std::make_unique<TVantraGridExportToRTF>();
   } else {
-    throw EGenericError("export: " + o.To +
+    throw EGenericError(o.To +
                         ": the document type is not one of .xls, .htm, "
                         ".html, .xml, .rtf");
   }
