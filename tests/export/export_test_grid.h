@@ -22,17 +22,7 @@ constexpr int kRegion = 0, kProduct = 1, kYear = 2, kChannel = 3;
 class ExportGrid : public ::testing::Test {
  protected:
   void SetUp() override {
-    cube.AddDim("Region", {"North", "南方", "West"}, TDimGroup::dgRow);
-    cube.AddDim("Product", {"Fruit", "Apple", "Pear", "Veg", "Kale"}, TDimGroup::dgRow,
-                {-1, 0, 0, -1, 3});
-    cube.AddDim("Year", {"2024", "2025"}, TDimGroup::dgCol);
-    cube.AddDim("Channel", {"Shop", "Web"}, TDimGroup::dgPage);
-    cube.AddSummary("Amount");
-    cube.AddSummary("Qty");
-    cube.AddFact({0, 1, 0, 0}, {10, 1});
-    cube.AddFact({0, 2, 1, 1}, {20.5, 2});
-    cube.AddFact({1, 1, 0, 1}, {5, 1});
-    cube.AddFact({1, 4, 1, 0}, {7, 3});
+    AddSampleSales(cube);
     cube.Activate();
     grid.SetCube(&cube);
     grid.ProcessNotifications();

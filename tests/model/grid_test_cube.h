@@ -112,6 +112,23 @@ class TRecorder : public TGridListener {
   std::vector<int> Kinds;
 };
 
+//! Region (flat, with a Chinese member) and Product (Fruit > Apple, Pear;
+//! Veg > Kale) on rows, Year on columns, Channel on the page axis; summaries
+//! Amount and Qty over four facts. Not activated.
+inline void AddSampleSales(TTestCube& cube) {
+  cube.AddDim("Region", {"North", "南方", "West"}, TDimGroup::dgRow);
+  cube.AddDim("Product", {"Fruit", "Apple", "Pear", "Veg", "Kale"}, TDimGroup::dgRow,
+              {-1, 0, 0, -1, 3});
+  cube.AddDim("Year", {"2024", "2025"}, TDimGroup::dgCol);
+  cube.AddDim("Channel", {"Shop", "Web"}, TDimGroup::dgPage);
+  cube.AddSummary("Amount");
+  cube.AddSummary("Qty");
+  cube.AddFact({0, 1, 0, 0}, {10, 1});
+  cube.AddFact({0, 2, 1, 1}, {20.5, 2});
+  cube.AddFact({1, 1, 0, 1}, {5, 1});
+  cube.AddFact({1, 4, 1, 0}, {7, 3});
+}
+
 //! Adds `dims` random dimensions "D0", "D1", ... with one to `maxMembers`
 //! members "d<i>m<j>" each, hierarchical when pick(0, hierarchyOdds) is 0, on a
 //! random axis. pick(lo, hi) draws an integer in [lo, hi].
