@@ -54,6 +54,7 @@ void TTotals::Clear() {
   TwoPass.clear();
   TwoPassDone = false;
   TwoPassOrdered = false;
+  TwoPassAhead = false;
   if (FKeys) FKeys->clear();
 }
 

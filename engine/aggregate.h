@@ -93,6 +93,9 @@ class TTotals {
   //! The second pass saw the values of every cell in ascending order, so the
   //! medians in TwoPass are valid.
   bool TwoPassOrdered = false;
+  //! The second pass ran for these totals in the walk of other totals, before
+  //! any of their own cells was asked for.
+  bool TwoPassAhead = false;
 
  private:
   TKeyListPtr FKeys;

@@ -74,29 +74,52 @@ void TDoTwoPassHelper::Finish(TTwoPassRecord& r) const {
 
 namespace {
 
-constexpr std::size_t kSharedWalkCells = 4096;
+// The target cells of every source cell over several totals, numbered in one
+// range in which the cells of totals k start at offsets[k].
+struct TFlatTargets {
+  std::vector<std::uint32_t> Start{0};
+  std::vector<std::uint32_t> Cells;
+};
 
-// Feeds every record, in the order of `data`, to the cells of the masks `lines`.
-void Walk(const TDPFactData& data, const std::vector<std::size_t>& lines,
-          std::span<const TCellTargets> targets,
-          std::vector<std::vector<TDoTwoPassHelper>>& helpers) {
-  const TBigVector<std::int32_t>& sourceOf = data.Cells();
-  const std::size_t entries = std::min(sourceOf.size(), data.Size());
-  for (std::size_t i = 0; i < entries; ++i) {
-    const std::int32_t source = sourceOf[i];
-    if (source < 0) continue;
-    const double v = data.Value(i);
-    for (std::size_t k : lines) {
+TFlatTargets Flatten(std::span<TTotals* const> totals, std::span<const TCellTargets> targets,
+                     const std::vector<std::size_t>& walk,
+                     const std::vector<std::size_t>& offsets) {
+  std::size_t sources = 0;
+  for (std::size_t k : walk) sources = std::max(sources, targets[k].SourceCount());
+  TFlatTargets flat;
+  flat.Start.reserve(sources + 1);
+  for (std::size_t s = 0; s < sources; ++s) {
+    for (std::size_t k : walk) {
       const TCellTargets& tk = targets[k];
-      if (static_cast<std::size_t>(source) >= tk.SourceCount()) continue;
-      auto& hk = helpers[k];
-      for (std::uint32_t j = tk.Start[source]; j < tk.Start[source + 1]; ++j) {
+      if (s >= tk.SourceCount()) continue;
+      for (std::uint32_t j = tk.Start[s]; j < tk.Start[s + 1]; ++j) {
         const std::int32_t t = tk.Cells[j];
-        if (t >= 0 && static_cast<std::size_t>(t) < hk.size()) {
-          hk[t].Feed(static_cast<std::int64_t>(i), v);
-        }
+        if (t >= 0 && static_cast<std::size_t>(t) < totals[k]->Size())
+          flat.Cells.push_back(
+              static_cast<std::uint32_t>(offsets[k] + static_cast<std::size_t>(t)));
       }
     }
+    flat.Start.push_back(static_cast<std::uint32_t>(flat.Cells.size()));
+  }
+  return flat;
+}
+
+// Feeds every record, in the order of `data`, to the target cells of its
+// source cell.
+void Walk(const TDPFactData& data, const TFlatTargets& flat, std::vector<TDoTwoPassHelper>& cells) {
+  const TBigVector<std::int32_t>& sourceOf = data.Cells();
+  const std::size_t entries = std::min(sourceOf.size(), data.Size());
+  const std::size_t sources = flat.Start.size() - 1;
+  const std::uint32_t* start = flat.Start.data();
+  const std::uint32_t* targets = flat.Cells.data();
+  TDoTwoPassHelper* helpers = cells.data();
+  for (std::size_t i = 0; i < entries; ++i) {
+    const std::int32_t source = sourceOf[i];
+    if (source < 0 || static_cast<std::size_t>(source) >= sources) continue;
+    const double v = data.Value(i);
+    const std::uint32_t end = start[source + 1];
+    for (std::uint32_t j = start[source]; j < end; ++j)
+      helpers[targets[j]].Feed(static_cast<std::int64_t>(i), v);
   }
 }
 
@@ -112,40 +135,39 @@ void RunSecondPass(std::span<TTotals* const> totals, const TDPFactData& data,
                    std::span<const TCellTargets> targets, const TSecondPassOptions& options) {
   const std::size_t lines = std::min(totals.size(), targets.size());
   const TSecondPassOptions* opts = options.OnCalcAggregateFunction ? &options : nullptr;
-  std::vector<std::vector<TDoTwoPassHelper>> helpers(lines);
+  // One walk over the records feeds every totals: a walk per totals, to keep
+  // each one's accumulators in cache, measured slower. Custom functions keep
+  // every value of a cell, as many as there are records per totals, so then
+  // each totals walks alone.
+  const bool keepsValues = opts && opts->CustomCount > 0;
+  std::vector<std::vector<std::size_t>> walks;
   for (std::size_t k = 0; k < lines; ++k) {
-    const TTotals& t = *totals[k];
-    helpers[k].reserve(t.Size());
-    for (std::size_t c = 0; c < t.Size(); ++c) {
-      std::int32_t n = t.Counts[c];
-      helpers[k].emplace_back(n, n != 0 ? t.Sums[c] / n : 0.0, opts);
-    }
-  }
-  // Masks with few cells share one walk over the records; a mask with many
-  // cells walks alone so that its accumulators stay in cache.
-  std::vector<std::size_t> byCells(lines);
-  for (std::size_t k = 0; k < lines; ++k) byCells[k] = k;
-  std::sort(byCells.begin(), byCells.end(),
-            [&](std::size_t a, std::size_t b) { return helpers[a].size() < helpers[b].size(); });
-  std::vector<std::size_t> batch;
-  std::size_t batchCells = 0;
-  for (std::size_t i = 0; i <= lines; ++i) {
-    const std::size_t cells = i < lines ? helpers[byCells[i]].size() : 0;
-    if (i == lines || (!batch.empty() && batchCells + cells > kSharedWalkCells)) {
-      Walk(data, batch, targets, helpers);
-      batch.clear();
-      batchCells = 0;
-    }
-    if (i < lines) {
-      batch.push_back(byCells[i]);
-      batchCells += cells;
-    }
+    if (walks.empty() || keepsValues) walks.emplace_back();
+    walks.back().push_back(k);
   }
   std::vector<std::vector<TTwoPassRecord>> records(lines);
-  for (std::size_t k = 0; k < lines; ++k) {
-    records[k].resize(helpers[k].size());
-    for (std::size_t c = 0; c < helpers[k].size(); ++c) helpers[k][c].Finish(records[k][c]);
-    helpers[k] = {};
+  for (const auto& walk : walks) {
+    std::vector<std::size_t> offsets(lines, 0);
+    std::size_t cellCount = 0;
+    for (std::size_t k : walk) {
+      offsets[k] = cellCount;
+      cellCount += totals[k]->Size();
+    }
+    std::vector<TDoTwoPassHelper> cells;
+    cells.reserve(cellCount);
+    for (std::size_t k : walk) {
+      const TTotals& t = *totals[k];
+      for (std::size_t c = 0; c < t.Size(); ++c) {
+        const std::int32_t n = t.Counts[c];
+        cells.emplace_back(n, n != 0 ? t.Sums[c] / n : 0.0, opts);
+      }
+    }
+    Walk(data, Flatten(totals, targets, walk, offsets), cells);
+    for (std::size_t k : walk) {
+      records[k].resize(totals[k]->Size());
+      for (std::size_t c = 0; c < records[k].size(); ++c)
+        cells[offsets[k] + c].Finish(records[k][c]);
+    }
   }
   for (std::size_t k = 0; k < lines; ++k) {
     totals[k]->TwoPass = std::move(records[k]);
