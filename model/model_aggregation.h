@@ -114,9 +114,14 @@ class TModelAggregation {
   //! Calls `f` with the base key's member list and with each of its roll-up keys.
   template <class F>
   void ForEachRollUp(TMemberKey members, F&& f) const;
-  //! Runs the second pass into `totals` (Base, RollUps or the totals of `mask`).
-  void RunTwoPass(TSummaryState& state, TTotals& totals, int kind, std::uint32_t mask,
-                  bool ordered);
+  //! Runs the second pass into `asked` (Base, RollUps or the totals of a mask)
+  //! and, in the same walk, into the summary's other totals that need it.
+  void RunTwoPass(TSummaryState& state, TTotals& asked, int kind, std::uint32_t mask, bool ordered);
+  //! True when reading a second-pass value of `totals` has to run the pass.
+  static bool NeedsTwoPass(const TSummaryState& state, const TTotals& totals, bool ordered);
+  //! The cells of `totals` each base cell feeds (kind: base, roll-ups or mask).
+  TCellTargets TwoPassTargets(const TSummaryState& state, const TTotals& totals, int kind,
+                              std::uint32_t mask) const;
   const TBigVector<std::int32_t>& RecordCells();
   std::unique_ptr<TTotals> DeriveMask(TSummaryState& state, std::uint32_t mask);
 

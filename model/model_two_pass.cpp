@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "engine/aggregate_two_pass.h"
+#include "engine/errors.h"
 #include "model/function_defs.h"
 #include "model/grid_info.h"
 #include "model/model_aggregation.h"
@@ -25,34 +26,34 @@ const TBigVector<std::int32_t>& TModelAggregation::RecordCells() {
   for (auto& s : FStates)
     if (s->Base && s->Base->Size()) base = s->Base.get();
   if (facts) {
-    FRecordCells.assign(static_cast<std::size_t>(facts->RecordCount()), -1);
+    const auto records = static_cast<std::size_t>(facts->RecordCount());
+    FRecordCells.assign(records, -1);
+    // When the key space is no larger than the record list, a table over it
+    // finds each record's cell without searching the key list.
+    TBigVector<std::int32_t> cellOfKey;
+    if (base && FCapacity <= std::max<std::uint64_t>(records, 1u << 16)) {
+      cellOfKey.assign(static_cast<std::size_t>(FCapacity), -1);
+      const TKeyList& keys = base->Keys();
+      for (std::size_t c = 0; c < keys.size(); ++c)
+        if (static_cast<std::uint64_t>(keys[c]) < FCapacity)
+          cellOfKey[static_cast<std::size_t>(keys[c])] = static_cast<std::int32_t>(c);
+    }
     const auto filteredPages = FilteredPages();
     for (std::int32_t r = 0; base && r < facts->RecordCount(); ++r) {
       std::uint64_t key = 0;
-      if (RecordKey(*facts, r, filteredPages, key))
-        FRecordCells[static_cast<std::size_t>(r)] =
-            static_cast<std::int32_t>(base->IndexOf(static_cast<std::int64_t>(key)));
+      if (!RecordKey(*facts, r, filteredPages, key)) continue;
+      FRecordCells[static_cast<std::size_t>(r)] =
+          key < cellOfKey.size()
+              ? cellOfKey[static_cast<std::size_t>(key)]
+              : static_cast<std::int32_t>(base->IndexOf(static_cast<std::int64_t>(key)));
     }
   }
   FRecordCellsValid = true;
   return FRecordCells;
 }
 
-void TModelAggregation::RunTwoPass(TSummaryState& state, TTotals& totals, int kind,
-                                   std::uint32_t mask, bool ordered) {
-  const TFactTable* facts = FGrid.Cube() ? FGrid.Cube()->FactTable() : nullptr;
-  if (!facts || !state.Base) return;
-  if (!state.FactData || (ordered && !state.FactData->ValueOrdered()))
-    state.FactData = std::make_unique<TDPFactData>(*facts, state.Index, ordered);
-  TDPFactData& data = *state.FactData;
-  if (data.Pending()) {
-    const auto& recordCells = RecordCells();
-    TBigVector<std::int32_t> cells(data.Size(), -1);
-    for (std::size_t i = 0; i < data.Size(); ++i)
-      if (data.Record(i) < recordCells.size()) cells[i] = recordCells[data.Record(i)];
-    data.SetCells(std::move(cells));
-  }
-
+TCellTargets TModelAggregation::TwoPassTargets(const TSummaryState& state, const TTotals& totals,
+                                               int kind, std::uint32_t mask) const {
   const TTotals& base = *state.Base;
   const TKeyList& keys = base.Keys();
   TCellTargets targets;
@@ -82,11 +83,65 @@ void TModelAggregation::RunTwoPass(TSummaryState& state, TTotals& totals, int ki
     }
     targets.AddSource(cellTargets);
   }
+  return targets;
+}
+
+bool TModelAggregation::NeedsTwoPass(const TSummaryState& state, const TTotals& totals,
+                                     bool ordered) {
+  if (!totals.TwoPassDone || (ordered && !totals.TwoPassOrdered)) return true;
+  if (!totals.TwoPassAhead) return false;
+  // Totals that ran ahead keep their results when their own walk would have
+  // had the same order: value order once any median was asked for.
+  const bool valueOrder = ordered || (state.FactData && state.FactData->ValueOrdered());
+  return totals.TwoPassOrdered != valueOrder;
+}
+
+void TModelAggregation::RunTwoPass(TSummaryState& state, TTotals& asked, int kind,
+                                   std::uint32_t mask, bool ordered) {
+  const TFactTable* facts = FGrid.Cube() ? FGrid.Cube()->FactTable() : nullptr;
+  if (!facts || !state.Base) return;
+  if (!state.FactData || (ordered && !state.FactData->ValueOrdered()))
+    state.FactData = std::make_unique<TDPFactData>(*facts, state.Index, ordered);
+  TDPFactData& data = *state.FactData;
+  if (data.Pending()) {
+    const auto& recordCells = RecordCells();
+    TBigVector<std::int32_t> cells(data.Size(), -1);
+    for (std::size_t i = 0; i < data.Size(); ++i)
+      if (data.Record(i) < recordCells.size()) cells[i] = recordCells[data.Record(i)];
+    data.SetCells(std::move(cells));
+  }
+
+  // The asked totals share the walk over the records with every other totals
+  // of the summary whose second pass is still to come, so that a pivot's
+  // masks cost one walk rather than one each. Totals that ran ahead in the
+  // other order than this walk's run again, as their own walk now would.
+  std::vector<TTotals*> lines{&asked};
+  std::vector<TCellTargets> targets;
+  targets.push_back(TwoPassTargets(state, asked, kind, mask));
+  auto add = [&](TTotals* t, int tKind, std::uint32_t tMask) {
+    if (!t || t == &asked) return;
+    if (t->TwoPassDone && !(t->TwoPassAhead && t->TwoPassOrdered != data.ValueOrdered())) return;
+    lines.push_back(t);
+    targets.push_back(TwoPassTargets(state, *t, tKind, tMask));
+  };
+  add(state.Base.get(), tpBase, 0);
+  add(state.RollUps.get(), tpRollUps, 0);
+  for (std::size_t i = 0; i < state.MaskTotals.Count(); ++i)
+    add(state.MaskTotals.Item(i), tpMask, state.MaskTotals.Mask(i));
   TSecondPassOptions options;
   options.CustomCount = std::min(FGrid.FunctionDefs().CustomCount(), kCustomFunctionCount);
   options.OnCalcAggregateFunction = OnCalcAggregateFunction;
   options.Sender = CalcSender;
-  RunSecondPass(totals, data, targets, options);
+  try {
+    RunSecondPass(lines, data, targets, options);
+  } catch (const Exception&) {
+    // A fault in the others' totals is theirs to report when they are asked.
+    if (lines.size() == 1) throw;
+    RunSecondPass(asked, data, targets[0], options);
+    asked.TwoPassAhead = false;
+    return;
+  }
+  for (TTotals* t : lines) t->TwoPassAhead = t != &asked;
 }
 
 std::optional<double> TModelAggregation::FunctionValue(TSummaryState& state,
@@ -105,8 +160,8 @@ std::optional<double> TModelAggregation::FunctionValue(TSummaryState& state,
     totals = state.Base.get();
     kind = tpBase;
   } else {
-    totals = state.RollUps.get();
     kind = tpRollUps;
+    totals = state.RollUps.get();
   }
   if (!totals) return std::nullopt;
   const std::ptrdiff_t at = totals->IndexOf(key);
@@ -114,9 +169,10 @@ std::optional<double> TModelAggregation::FunctionValue(TSummaryState& state,
   const bool minMaxKnown = (function == TFunction::stMin || function == TFunction::stMax) &&
                            totals->Mins.size() == totals->Size();
   const bool ordered = function == TFunction::stMedian || valueOrder;
-  if (IsSecondPassFunction(function) && !minMaxKnown &&
-      (!totals->TwoPassDone || (ordered && !totals->TwoPassOrdered)))
-    RunTwoPass(state, *totals, kind, mask, ordered);
+  if (IsSecondPassFunction(function) && !minMaxKnown) {
+    if (NeedsTwoPass(state, *totals, ordered)) RunTwoPass(state, *totals, kind, mask, ordered);
+    totals->TwoPassAhead = false;
+  }
   return FunctionValueAt(*totals, static_cast<std::size_t>(at), function);
 }
 
