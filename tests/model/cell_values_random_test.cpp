@@ -86,30 +86,12 @@ struct TRandomValues {
   }
   int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
 
-  bool Covers(const TDimensionState& s, int target, int node) const {
-    for (; node >= 0; node = s.ParentNode(node))
-      if (node == target) return true;
-    return false;
-  }
-
   // The aggregate of the facts the model aggregates under the member list.
   TNaive Naive(const TMemberKey& key, int function) {
     std::vector<double> values;
     const TFactTable& facts = *cube.Facts();
-    const auto& active = grid.Aggregation().ActiveDims();
     for (int r = 0; r < facts.RecordCount(); ++r) {
-      bool match = true;
-      for (std::size_t p = 0; p < active.size() && match; ++p) {
-        const TDimensionState& s = grid.DimensionState(active[p]);
-        const int node = s.NodeOfMember(facts.Member(r, active[p]));
-        match = !s.HasChildren(node) && s.IsNodeVisible(node) &&
-                (key[p] < 0 || Covers(s, key[p], node));
-      }
-      for (int d : grid.PageDims()) {
-        const TDimensionState& s = grid.DimensionState(d);
-        match = match && (!s.FilterActive || s.IsNodeVisible(s.NodeOfMember(facts.Member(r, d))));
-      }
-      if (match) values.push_back(facts.Value(r, 0));
+      if (NaiveRecordInCell(grid, facts, r, key)) values.push_back(facts.Value(r, 0));
     }
     return Aggregate(values, function);
   }

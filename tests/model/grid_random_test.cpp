@@ -33,13 +33,6 @@ struct TRandomPivot {
         grid.ExpandAll(grid.DimensionState(d));
   }
 
-  // True when `node` is `target` or lies below it in the member tree.
-  bool Covers(const TDimensionState& s, int target, int node) const {
-    for (; node >= 0; node = s.ParentNode(node))
-      if (node == target) return true;
-    return false;
-  }
-
   // Facts that the model aggregates: no parent member on an active dimension.
   std::vector<int> AggregatedFacts() const {
     std::vector<int> out;
@@ -66,7 +59,7 @@ struct TRandomPivot {
         if (key[p] < 0) continue;
         const int d = grid.Aggregation().ActiveDims()[p];
         const TDimensionState& s = grid.DimensionState(d);
-        match = Covers(s, key[p], s.NodeOfMember(facts.Member(r, d)));
+        match = CoversNode(s, key[p], s.NodeOfMember(facts.Member(r, d)));
       }
       if (match) {
         ++count;

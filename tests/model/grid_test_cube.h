@@ -112,6 +112,32 @@ class TRecorder : public TGridListener {
   std::vector<int> Kinds;
 };
 
+//! True when `node` is `target` or lies below it in the member tree.
+inline bool CoversNode(const TDimensionState& s, int target, int node) {
+  for (; node >= 0; node = s.ParentNode(node))
+    if (node == target) return true;
+  return false;
+}
+
+//! True when the model aggregates fact record r into the cell of `key` (a node
+//! per active dimension, -1 for Total): a visible leaf member under the key's
+//! node on every active dimension, and a visible member of every filtered page.
+inline bool NaiveRecordInCell(TGridInfo& grid, const TFactTable& facts, int r,
+                              const TMemberKey& key) {
+  const auto& active = grid.Aggregation().ActiveDims();
+  for (std::size_t p = 0; p < active.size(); ++p) {
+    const TDimensionState& s = grid.DimensionState(active[p]);
+    const int node = s.NodeOfMember(facts.Member(r, active[p]));
+    if (s.HasChildren(node) || !s.IsNodeVisible(node)) return false;
+    if (key[p] >= 0 && !CoversNode(s, key[p], node)) return false;
+  }
+  for (int d : grid.PageDims()) {
+    const TDimensionState& s = grid.DimensionState(d);
+    if (s.FilterActive && !s.IsNodeVisible(s.NodeOfMember(facts.Member(r, d)))) return false;
+  }
+  return true;
+}
+
 //! Region (flat, with a Chinese member) and Product (Fruit > Apple, Pear;
 //! Veg > Kale) on rows, Year on columns, Channel on the page axis; summaries
 //! Amount and Qty over four facts. Not activated.

@@ -98,30 +98,12 @@ struct TRandomCube {
   }
   int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
 
-  bool Covers(const TDimensionState& s, int target, int node) const {
-    for (; node >= 0; node = s.ParentNode(node))
-      if (node == target) return true;
-    return false;
-  }
-
   // Values of summary `sum` that the cell at `key` aggregates, in record order.
   std::vector<double> NaiveValues(const TMemberKey& key, int sum) {
     std::vector<double> out;
     const TFactTable& facts = *cube.Facts();
-    const auto& active = grid.Aggregation().ActiveDims();
     for (int r = 0; r < facts.RecordCount(); ++r) {
-      bool match = true;
-      for (std::size_t p = 0; p < active.size() && match; ++p) {
-        const TDimensionState& s = grid.DimensionState(active[p]);
-        const int node = s.NodeOfMember(facts.Member(r, active[p]));
-        match = !s.HasChildren(node) && s.IsNodeVisible(node) &&
-                (key[p] < 0 || Covers(s, key[p], node));
-      }
-      for (int d : grid.PageDims()) {
-        const TDimensionState& s = grid.DimensionState(d);
-        match = match && (!s.FilterActive || s.IsNodeVisible(s.NodeOfMember(facts.Member(r, d))));
-      }
-      if (match) out.push_back(facts.Value(r, sum));
+      if (NaiveRecordInCell(grid, facts, r, key)) out.push_back(facts.Value(r, sum));
     }
     return out;
   }

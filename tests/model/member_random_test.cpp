@@ -71,12 +71,6 @@ struct TFilteredPivot {
     }
   }
 
-  static bool Covers(const TDimensionState& s, int target, int node) {
-    for (; node >= 0; node = s.ParentNode(node))
-      if (node == target) return true;
-    return false;
-  }
-
   // Count and sum of the visible facts under a member list.
   std::pair<int, double> Naive(const TMemberKey& key) {
     const TFactTable& facts = *cube.Facts();
@@ -92,7 +86,7 @@ struct TFilteredPivot {
         if (it != active.end()) {
           in = node >= 0 && !s.HasChildren(node) && s.IsNodeVisible(node);
           const int want = key[static_cast<std::size_t>(it - active.begin())];
-          in = in && (want < 0 || Covers(s, want, node));
+          in = in && (want < 0 || CoversNode(s, want, node));
         } else if (s.Group == TDimGroup::dgPage && s.FilterActive) {
           in = node >= 0 && s.IsNodeVisible(node);
         }
