@@ -264,14 +264,7 @@ BENCHMARK(BM_MemoryBeyondFacts)->Iterations(1);
 }  // namespace qd
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--rows=", 7) == 0) {
-      qd::gRows = std::atoll(argv[i] + 7);
-      for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
-      --argc;
-      break;
-    }
-  }
+  qd::bench::TakeRowsArgument(argc, argv, qd::gRows);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -1,8 +1,8 @@
 #include "bench/bench_data.h"
 
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -44,8 +44,12 @@ std::int64_t StatusField(const char* key) {
 
 }  // namespace
 
-std::string FactsCsvPath(std::int64_t rows) { return Generate(rows, false); }
-std::string FactsSqlitePath(std::int64_t rows) { return Generate(rows, true); }
+std::string FactsCsvPath(std::int64_t rows) {
+  return Generate(rows, false);
+}
+std::string FactsSqlitePath(std::int64_t rows) {
+  return Generate(rows, true);
+}
 
 const TFactColumns& FactColumns(std::int64_t rows) {
   static std::map<std::int64_t, std::unique_ptr<TFactColumns>> cache;
@@ -80,7 +84,22 @@ const TFactColumns& FactColumns(std::int64_t rows) {
   return c;
 }
 
-std::int64_t PeakRssBytes() { return StatusField("VmHWM:"); }
-std::int64_t CurrentRssBytes() { return StatusField("VmRSS:"); }
+void TakeRowsArgument(int& argc, char** argv, std::int64_t& rows) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--rows=", 7) == 0) {
+      rows = std::atoll(argv[i] + 7);
+      for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
+      --argc;
+      return;
+    }
+  }
+}
+
+std::int64_t PeakRssBytes() {
+  return StatusField("VmHWM:");
+}
+std::int64_t CurrentRssBytes() {
+  return StatusField("VmRSS:");
+}
 
 }  // namespace qd::bench

@@ -25,6 +25,10 @@ struct TFactColumns {
 };
 const TFactColumns& FactColumns(std::int64_t rows);
 
+//! Takes a "--rows=N" argument out of argv (before the benchmark library sees
+//! it) into `rows`; leaves `rows` alone when there is none.
+void TakeRowsArgument(int& argc, char** argv, std::int64_t& rows);
+
 //! Peak resident memory of this process so far, in bytes (VmHWM).
 std::int64_t PeakRssBytes();
 //! Current resident memory, in bytes (VmRSS).

@@ -152,8 +152,7 @@ void BM_BuildCube(benchmark::State& state, const std::string& kind) {
 }  // namespace qd
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strncmp(argv[i], "--rows=", 7) == 0) qd::gRows = std::atoll(argv[i] + 7);
+  qd::bench::TakeRowsArgument(argc, argv, qd::gRows);
   for (const char* kind : {"sqlite", "csv", "pg"}) {
     benchmark::RegisterBenchmark((std::string("BM_ReadEveryField/") + kind).c_str(),
                                  qd::BM_ReadEveryField, std::string(kind))

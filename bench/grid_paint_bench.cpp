@@ -119,14 +119,7 @@ BENCHMARK(BM_PaintExpandedScrolledToTheMiddle)->Unit(benchmark::kMillisecond);
 }  // namespace qd
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--rows=", 7) == 0) {
-      qd::gRows = std::atoll(argv[i] + 7);
-      for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
-      --argc;
-      break;
-    }
-  }
+  qd::bench::TakeRowsArgument(argc, argv, qd::gRows);
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);

@@ -53,15 +53,6 @@ struct TSalesCube {
   }
 };
 
-std::string ErrorOf(TCustomVantra& cube) {
-  try {
-    cube.SetActive(true);
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "no error";
-}
-
 }  // namespace
 
 TEST(CubeBuild, MembersFollowFirstAppearance) {
@@ -90,20 +81,20 @@ TEST(CubeBuild, MembersFollowFirstAppearance) {
 TEST(CubeBuild, DefinitionErrorsAreCubeErrors) {
   TVantra cube;
   cube.Options().ShowProgressBar = false;
-  EXPECT_EQ(ErrorOf(cube), "维度地图未被定义");
+  EXPECT_EQ(ActivationError(cube), "维度地图未被定义");
   auto data = Sales();
   cube.SetDataSet(data.get());
   cube.RefreshDimensionMap();
-  EXPECT_EQ(ErrorOf(cube), "未定义任何维度项");
+  EXPECT_EQ(ActivationError(cube), "未定义任何维度项");
   cube.PlaceAsDimension("City", TDimGroup::dgRow);
-  EXPECT_EQ(ErrorOf(cube), "未定义任何合计项");
+  EXPECT_EQ(ActivationError(cube), "未定义任何合计项");
   cube.MarkAsSummary("Amount");
   TFailingTable failing;
   cube.SetDataSet(&failing);
   EXPECT_THROW(cube.SetActive(true), ECubeError);
-  EXPECT_EQ(ErrorOf(cube), "没有任何数据库连接");
+  EXPECT_EQ(ActivationError(cube), "没有任何数据库连接");
   cube.SetDataSet(nullptr);
-  EXPECT_EQ(ErrorOf(cube), "没有任何Cube数据被定义。\r\n请设置数据集属性");
+  EXPECT_EQ(ActivationError(cube), "没有任何Cube数据被定义。\r\n请设置数据集属性");
   EXPECT_FALSE(cube.Active());
 }
 

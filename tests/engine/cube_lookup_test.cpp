@@ -44,15 +44,6 @@ std::unique_ptr<TMemoryTable> Shops() {
                     {I(3), S("again"), S("cx"), I(5)}});
 }
 
-std::string Error(TCustomVantra& cube) {
-  try {
-    cube.SetActive(true);
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "no error";
-}
-
 }  // namespace
 
 TEST(CubeLookup, MembersAreTheLookupRowsInKeyOrder) {
@@ -75,7 +66,7 @@ TEST(CubeLookup, MembersAreTheLookupRowsInKeyOrder) {
 
 TEST(CubeLookup, MissingFactValuesSkipOrRaise) {
   TLookupCube c(Facts({{I(3), D(1)}, {I(4), D(2)}, {I(1), D(4)}}), Shops());
-  EXPECT_EQ(Error(c.Cube), "维度表没有事实表中的值。 \r\n维度： Shop\r\n维度值： 4");
+  EXPECT_EQ(ActivationError(c.Cube), "维度表没有事实表中的值。 \r\n维度： Shop\r\n维度值： 4");
   c.Cube.Options().ShowProgressBar = true;
   EXPECT_THROW(c.Cube.SetActive(true), ECubeError);
   c.Cube.Options().SetLookupHasntTheValue(TLookupHasntTheValue::lvIgnoreSumValue);
@@ -98,21 +89,21 @@ TEST(CubeLookup, TextKeysIgnoreCaseAndShowTheMissingText) {
   EXPECT_EQ(Stored(c.Cube, 0), (std::vector<std::int32_t>{0, 1}));
   c.Cube.SetActive(false);
   c.Data->AppendRow({S("gz"), D(3)});
-  EXPECT_EQ(Error(c.Cube), "维度表没有事实表中的值。 \r\n维度： Shop\r\n维度值： gz");
+  EXPECT_EQ(ActivationError(c.Cube), "维度表没有事实表中的值。 \r\n维度： Shop\r\n维度值： gz");
 }
 
 TEST(CubeLookup, LookupTableErrorsRestoreTheOpenState) {
   auto empty = MakeTable("tbEmpty", {{"Id", TFieldType::ftInteger}}, {});
   TLookupCube c(Facts({{I(1), D(1)}}), std::move(empty));
-  EXPECT_EQ(Error(c.Cube), "查找表为空。\r\n查找源：tbEmpty");
+  EXPECT_EQ(ActivationError(c.Cube), "查找表为空。\r\n查找源：tbEmpty");
   EXPECT_FALSE(c.Lookup->Active());
 
   TLookupCube bad(Facts({{I(1), D(1)}}), Shops());
   bad.Cube.DimensionMap()[0].ID_Field = "Nope";
-  EXPECT_EQ(Error(bad.Cube), "查找表有一个错误字段。\r\n查找源：tbShops\r\n字段：Nope");
+  EXPECT_EQ(ActivationError(bad.Cube), "查找表有一个错误字段。\r\n查找源：tbShops\r\n字段：Nope");
   EXPECT_FALSE(bad.Lookup->Active());
   bad.Lookup->Open();
-  EXPECT_EQ(Error(bad.Cube), "查找表有一个错误字段。\r\n查找源：tbShops\r\n字段：Nope");
+  EXPECT_EQ(ActivationError(bad.Cube), "查找表有一个错误字段。\r\n查找源：tbShops\r\n字段：Nope");
   EXPECT_TRUE(bad.Lookup->Active());
 
   // A fact value missing from the lookup fails the build after the lookup was read.
@@ -191,7 +182,7 @@ TEST(CubeComposite, PartLookupsNameTheValues) {
 
   c.Cube.SetActive(false);
   c.Comp->DimCollection().Items(1).Name_Field = "Nope";
-  EXPECT_EQ(Error(c.Cube), "查找表有一个错误字段。\r\n查找源：Month\r\n字段：Nope");
+  EXPECT_EQ(ActivationError(c.Cube), "查找表有一个错误字段。\r\n查找源：Month\r\n字段：Nope");
 }
 
 TEST(CubeComposite, ComposedFieldsStopAtAnEmptyItem) {
@@ -201,7 +192,7 @@ TEST(CubeComposite, ComposedFieldsStopAtAnEmptyItem) {
   EXPECT_EQ(c.Cube.Dimensions()[0]->TextKeys, (std::vector<std::string>{"2003", "2004"}));
   c.Cube.SetActive(false);
   c.Comp->ComposedFields = " ";  // no part: the item builds no dimension
-  EXPECT_EQ(Error(c.Cube), "未定义任何维度项");
+  EXPECT_EQ(ActivationError(c.Cube), "未定义任何维度项");
 }
 
 namespace {

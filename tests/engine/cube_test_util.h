@@ -1,6 +1,7 @@
 // Small builders for cube tests: in-memory tables and cubes over them.
 #pragma once
 
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,5 +74,15 @@ struct TCodeLog : TCubeListener {
   std::vector<int> Codes;
   void CubeChanged(int code) override { Codes.push_back(code); }
 };
+
+//! The message of the error that activating the cube raises; "no error" when none.
+inline std::string ActivationError(TCustomVantra& cube) {
+  try {
+    cube.SetActive(true);
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  return "no error";
+}
 
 }  // namespace qd::test
