@@ -64,6 +64,21 @@ const std::vector<TCliCommand>& CliCommands() {
   return commands;
 }
 
+std::vector<std::string> SplitCommaList(const std::string& text) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find(',', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string item = text.substr(start, end - start);
+    const auto first = item.find_first_not_of(' ');
+    if (first != std::string::npos)
+      out.push_back(item.substr(first, item.find_last_not_of(' ') - first + 1));
+    start = end + 1;
+  }
+  return out;
+}
+
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     PrintHelp(out);

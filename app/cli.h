@@ -25,4 +25,8 @@ const std::vector<TCliCommand>& CliCommands();
 //! Errors print one line on `err`.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+//! A comma-separated option value ("City, Year"): the items with surrounding
+//! blanks removed; empty items are dropped.
+std::vector<std::string> SplitCommaList(const std::string& text);
+
 }  // namespace qd

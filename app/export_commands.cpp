@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/cli.h"
 #include "engine/cube_file.h"
 #include "engine/dim_map.h"
 #include "engine/errors.h"
@@ -48,21 +49,6 @@ std::string Lower(std::string s) {
   return s;
 }
 
-std::vector<std::string> SplitList(const std::string& text) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find(',', start);
-    if (end == std::string::npos) end = text.size();
-    std::string item = text.substr(start, end - start);
-    const auto first = item.find_first_not_of(' ');
-    if (first != std::string::npos)
-      out.push_back(item.substr(first, item.find_last_not_of(' ') - first + 1));
-    start = end + 1;
-  }
-  return out;
-}
-
 TPivotOptions ParseOptions(const std::vector<std::string>& args, bool exporting) {
   const std::string usage = std::string("usage: quarrydesk-cli ") +
                             (exporting ? "export FILE --to OUT [--xmla] " : "pivot FILE ") +
@@ -76,14 +62,14 @@ TPivotOptions ParseOptions(const std::vector<std::string>& args, bool exporting)
     };
     if (a == "--rows" || a == "--cols" || a == "--page") {
       const int axis = a == "--rows" ? 0 : a == "--cols" ? 1 : 2;
-      o.Axes[axis] = SplitList(value());
+      o.Axes[axis] = SplitCommaList(value());
       o.HasLayout = true;
     } else if (a == "--summaries") {
-      o.Summaries = SplitList(value());
+      o.Summaries = SplitCommaList(value());
     } else if (a == "--functions") {
-      o.Functions = SplitList(value());
+      o.Functions = SplitCommaList(value());
     } else if (a == "--subfunctions") {
-      o.SubFunctions = SplitList(value());
+      o.SubFunctions = SplitCommaList(value());
     } else if (a == "--totals") {
       const std::string v = value();
       if (v == "first")

@@ -8,6 +8,7 @@
 #include <map>
 #include <ostream>
 
+#include "app/cli.h"
 #include "app/cube_definition.h"
 #include "app/data_module.h"
 #include "app/ini_file.h"
@@ -84,15 +85,6 @@ TArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std::str
     }
   }
   return parsed;
-}
-
-std::vector<std::string> CommaList(const std::string& text) {
-  std::vector<std::string> items;
-  std::string rest = text;
-  for (std::size_t at; (at = rest.find(',')) != std::string::npos; rest.erase(0, at + 1))
-    if (at > 0) items.push_back(rest.substr(0, at));
-  if (!rest.empty()) items.push_back(rest);
-  return items;
 }
 
 // "Field;display name" as in definition files.
@@ -181,7 +173,7 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
       {"--rows", TCfdGroup::Row}, {"--cols", TCfdGroup::Col}, {"--page", TCfdGroup::Page}};
   for (const auto& [option, group] : groups) {
     int number = 0;
-    for (const std::string& spec : CommaList(opt[option])) {
+    for (const std::string& spec : SplitCommaList(opt[option])) {
       auto [field, display] = FieldSpec(spec);
       TCfdDimension entry;
       entry.Group = group;
@@ -191,12 +183,12 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
       cube.Target.PlaceDimension(FieldOrFail(fields, field), entry);
     }
   }
-  for (const std::string& spec : CommaList(opt["--summaries"])) {
+  for (const std::string& spec : SplitCommaList(opt["--summaries"])) {
     auto [field, display] = FieldSpec(spec);
     cube.Target.MarkSummary(FieldOrFail(fields, field), display);
   }
   std::vector<std::string> keys;
-  for (const std::string& k : CommaList(opt["--key"]))
+  for (const std::string& k : SplitCommaList(opt["--key"]))
     keys.push_back(FieldOrFail(fields, TrimBlanks(k)));
   if (!keys.empty()) cube.Target.SetKeyFields(keys);
   cube.Target.Activate();
