@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "engine/messages.h"
+#include "engine/core/messages.h"
 
 namespace qd {
 

@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "app/ini_file.h"
-#include "engine/format.h"
-#include "engine/messages.h"
-#include "engine/text_codec.h"
+#include "engine/core/format.h"
+#include "engine/core/messages.h"
+#include "engine/core/text_codec.h"
 
 namespace qd {
 namespace {

@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "engine/vantra.h"
+#include "engine/cube/vantra.h"
 
 namespace qd {
 

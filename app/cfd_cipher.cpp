@@ -3,9 +3,9 @@
 #include <chrono>
 #include <random>
 
-#include "engine/errors.h"
-#include "engine/format.h"
-#include "engine/messages.h"
+#include "engine/core/errors.h"
+#include "engine/core/format.h"
+#include "engine/core/messages.h"
 
 namespace qd {
 namespace {

@@ -8,8 +8,8 @@
 #include "app/export_commands.h"
 #include "app/generate_commands.h"
 #include "app/grid_commands.h"
-#include "engine/errors.h"
-#include "engine/messages.h"
+#include "engine/core/errors.h"
+#include "engine/core/messages.h"
 
 namespace qd {
 namespace {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "engine/messages.h"
+#include "engine/core/messages.h"
 
 namespace qd {
 

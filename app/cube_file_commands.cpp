@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <ostream>
 
-#include "engine/cube_file.h"
-#include "engine/errors.h"
+#include "engine/cube/cube_file.h"
+#include "engine/core/errors.h"
 
 namespace qd {
 namespace {

@@ -9,11 +9,11 @@
 #include "app/builtin_cubes.h"
 #include "db/builtin_fact_queries.h"
 #include "db/demo_database.h"
-#include "engine/dim_map.h"
-#include "engine/errors.h"
-#include "engine/format.h"
-#include "engine/messages.h"
-#include "engine/text_codec.h"
+#include "engine/cube/dim_map.h"
+#include "engine/core/errors.h"
+#include "engine/core/format.h"
+#include "engine/core/messages.h"
+#include "engine/core/text_codec.h"
 
 namespace qd {
 namespace {

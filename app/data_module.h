@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "db/db_connection.h"
-#include "engine/vantra.h"
+#include "engine/cube/vantra.h"
 
 namespace qd {
 

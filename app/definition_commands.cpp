@@ -5,9 +5,9 @@
 
 #include "app/cfdm_file.h"
 #include "app/cube_definition.h"
-#include "engine/errors.h"
-#include "engine/format.h"
-#include "engine/messages.h"
+#include "engine/core/errors.h"
+#include "engine/core/format.h"
+#include "engine/core/messages.h"
 
 namespace qd {
 

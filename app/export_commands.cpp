@@ -8,9 +8,9 @@
 #include <optional>
 
 #include "app/cli.h"
-#include "engine/cube_file.h"
-#include "engine/dim_map.h"
-#include "engine/errors.h"
+#include "engine/cube/cube_file.h"
+#include "engine/cube/dim_map.h"
+#include "engine/core/errors.h"
 #include "export/html_export.h"
 #include "export/rtf_export.h"
 #include "export/xls_export.h"

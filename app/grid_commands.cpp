@@ -5,9 +5,9 @@
 
 #include "app/export_commands.h"
 #include "db/db_connection.h"
-#include "engine/dim_map.h"
-#include "engine/errors.h"
-#include "engine/vantra.h"
+#include "engine/cube/dim_map.h"
+#include "engine/core/errors.h"
+#include "engine/cube/vantra.h"
 #include "model/grid_dump.h"
 #include "model/grid_info.h"
 

@@ -4,7 +4,7 @@
 // comment). Files are decoded as UTF-8 when valid, otherwise as GB18030.
 #pragma once
 
-#include "engine/dim_map.h"  // SameText
+#include "engine/cube/dim_map.h"  // SameText
 
 #include <optional>
 #include <string>

@@ -4,10 +4,10 @@
 
 #include "app/cfdm_file.h"
 #include "app/ini_file.h"
-#include "engine/errors.h"
-#include "engine/format.h"
-#include "engine/messages.h"
-#include "engine/text_codec.h"
+#include "engine/core/errors.h"
+#include "engine/core/format.h"
+#include "engine/core/messages.h"
+#include "engine/core/text_codec.h"
 
 namespace qd {
 namespace {

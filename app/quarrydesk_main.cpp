@@ -11,7 +11,7 @@
 #include "app/cube_catalog.h"
 #include "app/generate_commands.h"
 #include "app/workbench.h"
-#include "engine/messages.h"
+#include "engine/core/messages.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);

@@ -6,9 +6,9 @@
 
 #include "app/cube_definition.h"
 #include "app/data_module.h"
-#include "engine/cube_file.h"
-#include "engine/errors.h"
-#include "engine/messages.h"
+#include "engine/cube/cube_file.h"
+#include "engine/core/errors.h"
+#include "engine/core/messages.h"
 
 namespace qd {
 

@@ -8,7 +8,7 @@
 #include "app/auto_save.h"
 #include "app/make_cfd.h"
 #include "db/db_connection.h"
-#include "engine/vantra.h"
+#include "engine/cube/vantra.h"
 
 namespace qd {
 

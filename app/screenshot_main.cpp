@@ -11,7 +11,7 @@
 #include "app/cube_design_form.h"
 #include "app/data_module.h"
 #include "app/workbench.h"
-#include "engine/messages.h"
+#include "engine/core/messages.h"
 #include "view/message_guard.h"
 #include "view/vantra_grid.h"
 

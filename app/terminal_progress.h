@@ -6,7 +6,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "engine/progress.h"
+#include "engine/core/progress.h"
 
 namespace qd {
 

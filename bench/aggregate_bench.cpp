@@ -13,10 +13,10 @@
 #include <unordered_map>
 
 #include "bench/bench_data.h"
-#include "engine/aggregate.h"
-#include "engine/aggregate_scan.h"
-#include "engine/aggregate_two_pass.h"
-#include "engine/fact_table.h"
+#include "engine/aggregate/aggregate.h"
+#include "engine/aggregate/aggregate_scan.h"
+#include "engine/aggregate/aggregate_two_pass.h"
+#include "engine/cube/fact_table.h"
 
 namespace qd {
 namespace {

@@ -15,8 +15,8 @@
 #include <random>
 
 #include "bench/bench_data.h"
-#include "engine/memory_table.h"
-#include "engine/vantra.h"
+#include "engine/data/memory_table.h"
+#include "engine/cube/vantra.h"
 
 namespace qd {
 namespace {

@@ -15,9 +15,9 @@
 #include <memory>
 
 #include "bench/bench_data.h"
-#include "engine/cube_file.h"
-#include "engine/memory_table.h"
-#include "engine/vantra.h"
+#include "engine/cube/cube_file.h"
+#include "engine/data/memory_table.h"
+#include "engine/cube/vantra.h"
 
 namespace qd {
 namespace {

@@ -22,7 +22,7 @@
 #include "bench/bench_data.h"
 #include "db/connection_string.h"
 #include "db/db_connection.h"
-#include "engine/vantra.h"
+#include "engine/cube/vantra.h"
 
 namespace qd {
 namespace {

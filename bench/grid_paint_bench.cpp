@@ -17,8 +17,8 @@
 #include <string>
 
 #include "bench/bench_data.h"
-#include "engine/memory_table.h"
-#include "engine/vantra.h"
+#include "engine/data/memory_table.h"
+#include "engine/cube/vantra.h"
 #include "view/internal_grid.h"
 #include "view/vantra_grid.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "bench/bench_data.h"
-#include "engine/lzss.h"
+#include "engine/io/lzss.h"
 
 namespace {
 

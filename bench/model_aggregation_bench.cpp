@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "bench/bench_data.h"
-#include "engine/memory_table.h"
-#include "engine/vantra.h"
+#include "engine/data/memory_table.h"
+#include "engine/cube/vantra.h"
 #include "model/grid_info.h"
 
 namespace qd {

@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "db/db_error.h"
-#include "engine/format.h"
-#include "engine/messages.h"
+#include "engine/core/format.h"
+#include "engine/core/messages.h"
 
 namespace qd {
 namespace {

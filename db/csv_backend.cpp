@@ -11,9 +11,9 @@
 
 #include "db/db_backend.h"
 #include "db/db_error.h"
-#include "engine/format.h"
-#include "engine/messages.h"
-#include "engine/text_codec.h"
+#include "engine/core/format.h"
+#include "engine/core/messages.h"
+#include "engine/core/text_codec.h"
 
 namespace qd {
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "engine/format.h"
+#include "engine/core/format.h"
 
 namespace qd {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "db/connection_string.h"
-#include "engine/dataset.h"
+#include "engine/data/dataset.h"
 
 namespace qd {
 

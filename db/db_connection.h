@@ -7,7 +7,7 @@
 #include <string>
 
 #include "db/db_backend.h"
-#include "engine/dataset.h"
+#include "engine/data/dataset.h"
 
 namespace qd {
 

@@ -1,7 +1,7 @@
 // Errors of the data-access layer.
 #pragma once
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 
 namespace qd {
 

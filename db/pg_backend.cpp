@@ -6,8 +6,8 @@
 
 #include "db/db_backend.h"
 #include "db/db_error.h"
-#include "engine/format.h"
-#include "engine/messages.h"
+#include "engine/core/format.h"
+#include "engine/core/messages.h"
 
 namespace qd {
 namespace {

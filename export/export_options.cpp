@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "engine/dim_map.h"
+#include "engine/cube/dim_map.h"
 
 namespace qd {
 

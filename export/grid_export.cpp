@@ -4,7 +4,7 @@
 #include <fstream>
 #include <ostream>
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "model/grid_info.h"
 
 namespace qd {

@@ -1,6 +1,6 @@
 #include "export/grid_export_structure.h"
 
-#include "engine/format.h"
+#include "engine/core/format.h"
 #include "model/format_mask.h"
 #include "model/grid_info.h"
 

@@ -2,7 +2,7 @@
 // axis information, tuples and cell data.
 #include <functional>
 
-#include "engine/format.h"
+#include "engine/core/format.h"
 #include "export/xml_export.h"
 #include "model/grid_info.h"
 

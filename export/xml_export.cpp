@@ -1,8 +1,8 @@
 #include "export/xml_export.h"
 
-#include "engine/dim_map.h"
-#include "engine/format.h"
-#include "engine/text_codec.h"
+#include "engine/cube/dim_map.h"
+#include "engine/core/format.h"
+#include "engine/core/text_codec.h"
 
 namespace qd {
 

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "engine/key_field_dataset.h"
-#include "engine/memo_dataset.h"
+#include "engine/cube/key_field_dataset.h"
+#include "engine/data/memo_dataset.h"
 #include "model/grid_info.h"
 
 namespace qd {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "engine/messages.h"
+#include "engine/core/messages.h"
 
 namespace qd {
 

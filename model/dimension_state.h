@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/dimension.h"
+#include "engine/cube/dimension.h"
 #include "model/dim_members.h"
 
 namespace qd {

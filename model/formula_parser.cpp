@@ -5,8 +5,8 @@
 #include <charconv>
 #include <cmath>
 
-#include "engine/errors.h"
-#include "engine/messages.h"
+#include "engine/core/errors.h"
+#include "engine/core/messages.h"
 
 namespace qd {
 namespace {

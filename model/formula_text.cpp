@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "engine/messages.h"
+#include "engine/core/messages.h"
 
 namespace qd {
 namespace {

@@ -1,7 +1,7 @@
 #include "model/function_defs.h"
 
-#include "engine/errors.h"
-#include "engine/messages.h"
+#include "engine/core/errors.h"
+#include "engine/core/messages.h"
 
 namespace qd {
 

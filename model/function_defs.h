@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/aggregate.h"
+#include "engine/aggregate/aggregate.h"
 
 namespace qd {
 

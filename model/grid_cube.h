@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/dim_map.h"
-#include "engine/dimension.h"
-#include "engine/fact_table.h"
-#include "engine/key_set.h"
-#include "engine/vantra.h"
+#include "engine/cube/dim_map.h"
+#include "engine/cube/dimension.h"
+#include "engine/cube/fact_table.h"
+#include "engine/cube/key_set.h"
+#include "engine/cube/vantra.h"
 
 namespace qd {
 

@@ -2,11 +2,11 @@
 
 #include <optional>
 
-#include "engine/cube_file.h"
-#include "engine/cube_file_blocks.h"
-#include "engine/errors.h"
-#include "engine/messages.h"
-#include "engine/progress.h"
+#include "engine/cube/cube_file.h"
+#include "engine/cube/cube_file_blocks.h"
+#include "engine/core/errors.h"
+#include "engine/core/messages.h"
+#include "engine/core/progress.h"
 #include "model/grid_info.h"
 
 namespace qd {

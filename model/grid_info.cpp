@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/messages.h"
+#include "engine/core/messages.h"
 
 namespace qd {
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <unordered_map>
 
-#include "engine/dim_map.h"
+#include "engine/cube/dim_map.h"
 #include "model/grid_info.h"
 
 namespace qd {

@@ -2,7 +2,7 @@
 
 #include <numeric>
 
-#include "engine/locale_text.h"
+#include "engine/core/locale_text.h"
 #include "model/dimension_state.h"
 
 namespace qd {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <limits>
 
-#include "engine/errors.h"
-#include "engine/format.h"
-#include "engine/messages.h"
+#include "engine/core/errors.h"
+#include "engine/core/format.h"
+#include "engine/core/messages.h"
 #include "model/grid_info.h"
 
 namespace qd {

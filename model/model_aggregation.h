@@ -10,10 +10,10 @@
 #include <optional>
 #include <vector>
 
-#include "engine/aggregate.h"
-#include "engine/aggregate_buffer.h"
-#include "engine/aggregate_correlation.h"
-#include "engine/aggregate_two_pass.h"
+#include "engine/aggregate/aggregate.h"
+#include "engine/aggregate/aggregate_buffer.h"
+#include "engine/aggregate/aggregate_correlation.h"
+#include "engine/aggregate/aggregate_two_pass.h"
 #include "model/dimension_state.h"
 
 namespace qd {

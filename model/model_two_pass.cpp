@@ -4,8 +4,8 @@
 // each cell come from exactly the records its sum and count came from.
 #include <algorithm>
 
-#include "engine/aggregate_two_pass.h"
-#include "engine/errors.h"
+#include "engine/aggregate/aggregate_two_pass.h"
+#include "engine/core/errors.h"
 #include "model/function_defs.h"
 #include "model/grid_info.h"
 #include "model/model_aggregation.h"

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "engine/base_array.h"
-#include "engine/cube_file_blocks.h"
-#include "engine/dim_map.h"
-#include "engine/errors.h"
-#include "engine/messages.h"
+#include "engine/arrays/base_array.h"
+#include "engine/cube/cube_file_blocks.h"
+#include "engine/cube/dim_map.h"
+#include "engine/core/errors.h"
+#include "engine/core/messages.h"
 
 namespace qd {
 namespace {

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/streamed_object.h"
-#include "engine/tagged_stream.h"
+#include "engine/io/streamed_object.h"
+#include "engine/io/tagged_stream.h"
 #include "model/label_node.h"
 
 namespace qd {

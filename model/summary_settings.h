@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/aggregate.h"
+#include "engine/aggregate/aggregate.h"
 #include "model/cell_values.h"
 #include "model/grid_cube.h"
 

@@ -9,7 +9,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
-#include "engine/messages.h"
+#include "engine/core/messages.h"
 #include "view/message_guard.h"
 
 namespace qd {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 
 namespace qd {
 

@@ -5,7 +5,7 @@
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 
-#include "engine/messages.h"
+#include "engine/core/messages.h"
 #include "model/format_mask.h"
 #include "model/grid_info.h"
 #include "view/glyphs.h"

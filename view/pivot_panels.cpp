@@ -9,8 +9,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 
-#include "engine/format.h"
-#include "engine/messages.h"
+#include "engine/core/format.h"
+#include "engine/core/messages.h"
 #include "model/dimension_state.h"
 #include "view/glyphs.h"
 #include "view/message_guard.h"

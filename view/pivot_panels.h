@@ -7,7 +7,7 @@
 #include <QToolButton>
 #include <string>
 
-#include "engine/dim_map.h"
+#include "engine/cube/dim_map.h"
 #include "view/text_lines.h"
 
 class QScrollArea;

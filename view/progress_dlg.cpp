@@ -7,7 +7,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "engine/messages.h"
+#include "engine/core/messages.h"
 
 namespace qd {
 

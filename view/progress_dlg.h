@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <memory>
 
-#include "engine/progress.h"
+#include "engine/core/progress.h"
 
 class QLabel;
 class QPushButton;

@@ -6,7 +6,7 @@
 #include <QToolButton>
 #include <cmath>
 
-#include "engine/messages.h"
+#include "engine/core/messages.h"
 #include "export/grid_export_structure.h"
 #include "view/glyphs.h"
 #include "view/internal_grid.h"

@@ -6,8 +6,8 @@
 #include <regex>
 
 #include "app/ini_file.h"
-#include "engine/errors.h"
-#include "engine/text_codec.h"
+#include "engine/core/errors.h"
+#include "engine/core/text_codec.h"
 #include "temp_folder.h"
 
 namespace qd {

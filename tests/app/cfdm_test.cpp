@@ -8,8 +8,8 @@
 #include "app/cli.h"
 #include "app/ini_file.h"
 #include "app/make_cfd.h"
-#include "engine/errors.h"
-#include "engine/text_codec.h"
+#include "engine/core/errors.h"
+#include "engine/core/text_codec.h"
 #include "temp_folder.h"
 
 namespace qd {

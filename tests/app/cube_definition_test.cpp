@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/ini_file.h"
-#include "engine/text_codec.h"
+#include "engine/core/text_codec.h"
 #include "temp_folder.h"
 
 namespace qd {

@@ -15,9 +15,9 @@
 #include "app/generate_commands.h"
 #include "app/ini_file.h"
 #include "app/realtime_cube.h"
-#include "engine/cube_file.h"
-#include "engine/errors.h"
-#include "engine/text_codec.h"
+#include "engine/cube/cube_file.h"
+#include "engine/core/errors.h"
+#include "engine/core/text_codec.h"
 #include "temp_folder.h"
 
 namespace qd {

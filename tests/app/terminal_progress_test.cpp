@@ -5,7 +5,7 @@
 #include <csignal>
 #include <sstream>
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 
 namespace qd {
 

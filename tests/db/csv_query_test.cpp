@@ -2,7 +2,7 @@
 
 #include "db/db_connection.h"
 #include "db_test_util.h"
-#include "engine/text_codec.h"
+#include "engine/core/text_codec.h"
 
 namespace qd {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/memory_table.h"
-#include "engine/vantra.h"
+#include "engine/data/memory_table.h"
+#include "engine/cube/vantra.h"
 
 namespace qd::test {
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/memory_stream.h"
-#include "engine/string_array.h"
-#include "engine/tagged_stream.h"
-#include "engine/typed_arrays.h"
+#include "engine/io/memory_stream.h"
+#include "engine/arrays/string_array.h"
+#include "engine/io/tagged_stream.h"
+#include "engine/arrays/typed_arrays.h"
 
 namespace qd::test {
 

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "export/html_export.h"
 #include "export/rtf_export.h"
 #include "export/xls_export.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "model/formula_eval.h"
 #include "model/formula_highlight.h"
 

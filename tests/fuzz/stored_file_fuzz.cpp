@@ -9,9 +9,9 @@
 #include <span>
 #include <vector>
 
-#include "engine/cube_file.h"
-#include "engine/errors.h"
-#include "engine/lzss.h"
+#include "engine/cube/cube_file.h"
+#include "engine/core/errors.h"
+#include "engine/io/lzss.h"
 #include "model/grid_dump.h"
 #include "model/grid_info.h"
 

@@ -7,10 +7,10 @@
 #include <span>
 #include <vector>
 
-#include "engine/errors.h"
-#include "engine/string_array.h"
-#include "engine/tagged_stream.h"
-#include "engine/typed_arrays.h"
+#include "engine/core/errors.h"
+#include "engine/arrays/string_array.h"
+#include "engine/io/tagged_stream.h"
+#include "engine/arrays/typed_arrays.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/errors.h"
-#include "engine/memo_dataset.h"
+#include "engine/core/errors.h"
+#include "engine/data/memo_dataset.h"
 #include "grid_test_cube.h"
 #include "model/formula_eval.h"
 

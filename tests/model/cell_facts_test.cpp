@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/memo_dataset.h"
+#include "engine/data/memo_dataset.h"
 #include "grid_test_cube.h"
 #include "model/cell_facts.h"
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <random>
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "fake_formula_context.h"
 
 namespace qd {

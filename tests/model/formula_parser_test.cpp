@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "fake_formula_context.h"
 
 namespace qd {

@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include "../engine/cube_test_util.h"
-#include "engine/cube_file.h"
-#include "engine/errors.h"
+#include "engine/cube/cube_file.h"
+#include "engine/core/errors.h"
 #include "grid_test_cube.h"
 #include "model/grid_dump.h"
 

@@ -2,7 +2,7 @@
 // catalogue, and how the settings follow the cube.
 #include <gtest/gtest.h>
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "grid_test_cube.h"
 
 namespace qd::test {

@@ -2,7 +2,7 @@
 // model, mostly as golden dumps of whole small pivots.
 #include <gtest/gtest.h>
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "grid_test_cube.h"
 #include "model/grid_dump.h"
 

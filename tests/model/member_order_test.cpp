@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/locale_text.h"
+#include "engine/core/locale_text.h"
 #include "grid_test_cube.h"
 #include "model/member_order.h"
 

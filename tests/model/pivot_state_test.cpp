@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "grid_test_cube.h"
 #include "model/grid_dump.h"
 

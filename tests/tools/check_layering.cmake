@@ -1,5 +1,11 @@
 # Fails when a lower folder includes Qt, a view or an upper folder's header.
+# Inside the engine the sub-folders depend one way: core → io → arrays → data → cube → aggregate.
 set(rules
+  "engine/core:engine/io/|engine/arrays/|engine/data/|engine/cube/|engine/aggregate/"
+  "engine/io:engine/arrays/|engine/data/|engine/cube/|engine/aggregate/"
+  "engine/arrays:engine/data/|engine/cube/|engine/aggregate/"
+  "engine/data:engine/cube/|engine/aggregate/"
+  "engine/cube:engine/aggregate/"
   "engine:model/|export/|db/|view/|design/|app/"
   "model:export/|db/|view/|design/|app/"
   "export:db/|view/|design/|app/"

@@ -4,7 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "export/grid_layout.h"
 #include "model/format_mask.h"
 #include "view/text_lines.h"

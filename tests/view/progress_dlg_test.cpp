@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "qt_test_app.h"
 #include "tests/engine/cube_test_util.h"
 #include "view/progress_dlg.h"

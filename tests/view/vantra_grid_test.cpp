@@ -3,7 +3,7 @@
 // the queued model notifications.
 #include <QToolButton>
 
-#include "engine/errors.h"
+#include "engine/core/errors.h"
 #include "export/grid_export_structure.h"
 #include "tests/engine/cube_test_util.h"
 #include "view/pivot_panels.h"

@@ -1,0 +1,37 @@
+#include "engine/core/messages.h"
+
+#include <array>
+
+namespace qd {
+namespace {
+
+struct TMsgEntry {
+  const char* Name;
+  const char* Text;
+};
+
+constexpr TMsgEntry kEntries[] = {
+#define QD_MSG(id, text) {#id, text},
+#include "resources/strings/all.inc"
+#undef QD_MSG
+};
+
+static_assert(std::size(kEntries) == static_cast<std::size_t>(TMsg::Count_));
+
+// Filled once, on first use, from the constant table above.
+const std::array<std::string, std::size(kEntries)>& Table() {
+  static const auto table = [] {
+    std::array<std::string, std::size(kEntries)> t;
+    for (std::size_t i = 0; i < t.size(); ++i) t[i] = kEntries[i].Text;
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
+const std::string& Msg(TMsg id) { return Table().at(static_cast<std::size_t>(id)); }
+
+const char* MsgName(TMsg id) { return kEntries[static_cast<std::size_t>(id)].Name; }
+
+}  // namespace qd

@@ -1,0 +1,211 @@
+#include "engine/cube/cube_build.h"
+
+#include "engine/core/errors.h"
+#include "engine/core/format.h"
+#include "engine/cube/member_readers.h"
+#include "engine/core/messages.h"
+
+namespace qd {
+namespace {
+
+void CopyCommon(TDimensionOrSummary& to, const TDimSum& item, int mapIndex) {
+  to.MapIndex = mapIndex;
+  to.BaseFieldName = item.BaseFieldName;
+  to.DisplayName = item.DisplayName;
+  to.Composite = item.Composite;
+  to.ComposedFields = item.ComposedFields;
+}
+
+std::unique_ptr<TDimension> MakeDimension(const TDimSum& item, int mapIndex) {
+  auto d = std::make_unique<TDimension>();
+  CopyCommon(*d, item, mapIndex);
+  d->TextKey = IsTextKeyType(item.BaseFieldType);
+  d->Group = item.DimGroup;
+  d->TotalAppearance = item.TotalAppearance;
+  d->DefaultAttributeName = item.DefaultAttribute();
+  d->SortType = item.SortType;
+  d->EnableTransformation = item.EnableTransformation;
+  d->SeriesMemberCount = item.SeriesMemberCount;
+  d->TransformMethod = item.TransformMethod;
+  if (d->EnableTransformation && d->SeriesMemberCount < 1)
+    throw ECubeError(Format(Msg(TMsg::SRangeCountTooSmall), d->DisplayName, d->SeriesMemberCount));
+  if (item.Composite) {
+    const TDimCollection& parts = item.DimCollection();
+    for (int i = 0; i < parts.Count(); ++i) {
+      const TDimCollectionItem& p = parts.Items(i);
+      d->Components.push_back(
+          {p.ID_Field, p.Name_Field, p.LookupDataSet(), p.FormatString, p.FieldName});
+    }
+  }
+  return d;
+}
+
+// Dimensions and summaries in map order.
+void CreateObjects(const TDimSums& map, TBuiltCube& out) {
+  if (map.Count() == 0) throw ECubeError(Msg(TMsg::SMapNotDefined));
+  if (map.DimensionCount() == 0) throw ECubeError(Msg(TMsg::SNoDimensionItem));
+  if (map.SummaryCount() == 0) throw ECubeError(Msg(TMsg::SNoSummaryItem));
+  out.DiscardLists();
+  for (int i = 0; i < map.Count(); ++i) {
+    const TDimSum& item = map[i];
+    // A composite without a readable part has nothing to build members from.
+    if (item.Composite && ReadNameList(item.ComposedFields, true).empty()) continue;
+    if (item.DimSumType == TDimSumType::dsDimension) {
+      out.Dimensions.push_back(MakeDimension(item, i));
+    } else if (item.DimSumType == TDimSumType::dsSummary) {
+      auto s = std::make_unique<TSummary>();
+      CopyCommon(*s, item, i);
+      out.Summaries.push_back(std::move(s));
+    }
+  }
+}
+
+void OpenForReading(TDataSet& ds) {
+  if (ds.Active()) {
+    ds.First();
+    return;
+  }
+  try {
+    ds.Open();
+  } catch (const std::exception&) {
+    throw ECubeError(Msg(TMsg::SNoConnection));
+  }
+  if (!ds.Active()) throw ECubeError(Msg(TMsg::SNoConnection));
+}
+
+// The fact read shared by the build and the append.
+class TFactReader {
+ public:
+  TFactReader(const TBuildSource& src, TBuiltCube& cube, bool append)
+      : FSrc(src), FCube(cube), FDataSet(*src.DataSet) {
+    if (cube.Summaries.empty()) throw ECubeError(Msg(TMsg::SNoSummaryItem));
+    if (cube.Dimensions.empty()) throw ECubeError(Msg(TMsg::SNoDimensionItem));
+    for (const auto& s : cube.Summaries) FSums.push_back(&FDataSet.FieldByName(s->BaseFieldName));
+    if (!append) {
+      cube.KeySet.Clear();
+      std::vector<std::string> names = ReadNameList(src.KeyFields, true);
+      for (std::size_t i = 0; i < names.size(); ++i) {
+        // A missing type character counts as a text column, like a blank.
+        auto code =
+            i < src.KeyFieldTypes.size() ? static_cast<unsigned char>(src.KeyFieldTypes[i]) : ' ';
+        cube.KeySet.AddColumn(names[i], static_cast<TFieldType>(code));
+      }
+      cube.KeySet.Layout();
+    }
+    for (int i = 0; i < cube.KeySet.ColumnCount(); ++i)
+      FKeys.push_back(&FDataSet.FieldByName(cube.KeySet.ColumnName(i)));
+    if (!append)
+      cube.FactTable = std::make_unique<TFactTable>(static_cast<int>(cube.Dimensions.size()),
+                                                    static_cast<int>(cube.Summaries.size()));
+    for (std::size_t d = 0; d < cube.Dimensions.size(); ++d) {
+      TReaderContext ctx{cube.Dimensions[d].get(), static_cast<int>(d), &FDataSet,
+                         cube.FactTable.get(),     &cube.LookupFields,  append};
+      FReaders.push_back(MakeMemberReader(ctx));
+    }
+  }
+
+  void Run(TProgressSink* progress) {
+    TFactTable& facts = *FCube.FactTable;
+    TKeySet& keys = FCube.KeySet;
+    if (std::int64_t n = FDataSet.RecordCount(); n > 0 && n < 0x7FFFFFFF - facts.RecordCount())
+      facts.Reserve(facts.RecordCount() + static_cast<std::int32_t>(n));
+    const int dims = static_cast<int>(FReaders.size());
+    const bool ignore = FSrc.LookupHasntTheValue == TLookupHasntTheValue::lvIgnoreSumValue;
+    for (; !FDataSet.Eof(); FDataSet.Next()) {
+      if (!FKeys.empty()) {
+        keys.AppendRow();
+        for (std::size_t k = 0; k < FKeys.size(); ++k)
+          keys.StoreField(static_cast<int>(k), *FKeys[k]);
+      }
+      const std::int32_t r = facts.Append();
+      int d = 0;
+      for (; d < dims; ++d) {
+        std::int32_t m = FReaders[static_cast<std::size_t>(d)]->Read(r);
+        if (m < 0) break;
+        facts.SetMember(r, d, m);
+      }
+      if (d < dims) {
+        if (!ignore)
+          throw ELookupHasntTheValueError(
+              FReaders[static_cast<std::size_t>(d)]->MissingValueMessage());
+        for (int u = 0; u < d; ++u) FReaders[static_cast<std::size_t>(u)]->Undo();
+        facts.Truncate(r);
+        if (!FKeys.empty()) keys.Truncate(r);
+      } else {
+        for (std::size_t s = 0; s < FSums.size(); ++s)
+          if (!FSums[s]->IsNull()) facts.SetValue(r, static_cast<int>(s), FSums[s]->AsFloat());
+      }
+      if (progress) progress->Tick();
+    }
+  }
+
+  void Finish() {
+    for (auto& r : FReaders) r->Finish();
+  }
+  void Rollback() {
+    for (auto& r : FReaders) r->Rollback();
+  }
+
+ private:
+  const TBuildSource& FSrc;
+  TBuiltCube& FCube;
+  TDataSet& FDataSet;
+  std::vector<TField*> FSums;
+  std::vector<TField*> FKeys;
+  std::vector<std::unique_ptr<TMemberReader>> FReaders;
+};
+
+void CheckMemberLimit(const TDimensions& dims) {
+  for (const auto& d : dims)
+    if (d->MemberCount() > kMaxMembers)
+      throw ELookupHasntTheValueError(
+          Format(Msg(TMsg::STooManyMembers), d->DisplayName, d->MemberCount()));
+}
+
+}  // namespace
+
+void BuildCube(const TBuildSource& src, TBuiltCube& out) {
+  TProgressSink idle;
+  TProgressSink& progress = src.Progress ? *src.Progress : idle;
+  CreateObjects(*src.Map, out);
+  for (std::size_t d = 0; d < out.Dimensions.size(); ++d) {
+    TDimension& dim = *out.Dimensions[d];
+    // Composite and range dimensions take their members from the facts; a
+    // lookup named on such an item has no field to match and is not read.
+    if (dim.Composite || dim.EnableTransformation) continue;
+    ReadLookupTable(dim, (*src.Map)[dim.MapIndex], progress);
+  }
+  BuildLookupFields(out.Dimensions, out.LookupFields, progress);
+
+  if (!src.DataSet) throw ECubeError(Msg(TMsg::SNoCubeData));
+  out.FactTable.reset();
+  out.KeySet.Clear();
+  OpenForReading(*src.DataSet);
+  progress.Reset();
+  progress.SetCounterFormat(Msg(TMsg::SRowsRead));
+  progress.SetCaption(Msg(TMsg::SReadingFactTable));
+  TFactReader reader(src, out, false);
+  reader.Run(&progress);
+  reader.Finish();
+  CheckMemberLimit(out.Dimensions);
+}
+
+void AppendFacts(const TBuildSource& src, TBuiltCube& cube) {
+  if (!cube.FactTable) return;
+  if (!src.DataSet) throw ECubeError(Msg(TMsg::SNoCubeData));
+  OpenForReading(*src.DataSet);
+  const std::int32_t oldCount = cube.FactTable->RecordCount();
+  const std::int32_t oldKeys = cube.KeySet.RowCount();
+  TFactReader reader(src, cube, true);
+  try {
+    reader.Run(nullptr);
+  } catch (...) {
+    reader.Rollback();
+    cube.FactTable->Truncate(oldCount);
+    cube.KeySet.Truncate(oldKeys);
+    throw;
+  }
+  reader.Finish();
+}
+
+}  // namespace qd

@@ -1,0 +1,348 @@
+#include "engine/cube/cube_file.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <memory>
+
+#include "engine/cube/cube_file_blocks.h"
+#include "engine/core/errors.h"
+#include "engine/io/lzss.h"
+#include "engine/core/messages.h"
+#include "engine/core/progress.h"
+#include "engine/arrays/string_array.h"
+#include "engine/arrays/typed_arrays.h"
+
+namespace qd {
+namespace {
+
+// Container.
+constexpr TTag kContainer = 0x1200;
+constexpr TTag kTagCube = 0x1205;
+constexpr TTag kTagUserData = 0x1214;
+// Cube stream.
+constexpr TTag kCubeStream = 0x500;
+constexpr TTag kTagVersion = 0x505;
+constexpr TTag kTagFactTable = 0x514;
+constexpr TTag kTagDimensions = 0x519;
+constexpr TTag kTagSummaries = 0x51E;
+using namespace cube_blocks;
+
+// Fact table's own block.
+constexpr TTag kFacts = 0xF00;
+constexpr TTag kTagFactDims = 0xF05, kTagFactSums = 0xF0A;
+
+// Bytes an LZSS code stream decodes to, counted without decoding, so that a
+// small file claiming gigabytes is refused before anything is allocated.
+std::size_t DecodedLength(std::span<const std::uint8_t> code) {
+  std::size_t size = 0, i = 0;
+  while (i < code.size()) {
+    unsigned flags = code[i++];
+    for (int bit = 0; bit < 8 && i < code.size(); ++bit, flags >>= 1) {
+      if (flags & 1) {
+        ++size;
+        ++i;
+      } else {
+        if (i + 1 >= code.size()) return size;
+        size += (code[i + 1] & 0x0Fu) + kLzssMinMatch;
+        i += 2;
+      }
+    }
+  }
+  return size;
+}
+
+void RequireActive(const TCustomVantra& cube) {
+  if (!cube.Active()) throw ECubeError(Msg(TMsg::SCannotSaveInactiveCube));
+}
+
+// ---- Fact table ----
+
+void WriteFacts(TTagWriter& w, const TFactTable& f) {
+  if (f.RecordCount() > 0) {
+    w.WriteTag(TBaseArray::kBaseTag);
+    w.WriteIntegerField(TBaseArray::kTagItemSize, f.RecordSize());
+    w.WriteByteField(TBaseArray::kTagDuplicates, static_cast<std::uint8_t>(TDuplicates::dupAccept));
+    w.WriteIntegerField(TBaseArray::kTagCount, f.RecordCount());
+    w.WriteTag(TBaseArray::kTagItems);
+    w.WriteBinary(f.Data(), static_cast<std::size_t>(f.RecordCount()) * f.RecordSize());
+    w.WriteTag(EndTag(TBaseArray::kBaseTag));
+  }
+  w.WriteTag(kFacts);
+  if (f.DimCount() != 0) w.WriteIntegerField(kTagFactDims, f.DimCount());
+  if (f.SumCount() != 0) w.WriteIntegerField(kTagFactSums, f.SumCount());
+  w.WriteTag(EndTag(kFacts));
+}
+
+std::unique_ptr<TFactTable> ReadFacts(TTagReader& r) {
+  std::int32_t recordSize = 0, count = 0;
+  std::span<const std::uint8_t> records;
+  const std::size_t at = r.Position();
+  const bool generic = r.ReadTag() == TBaseArray::kBaseTag;
+  r.Seek(at);
+  if (generic) {
+    r.ReadBlock(TBaseArray::kBaseTag, [&](TTag tag) {
+      switch (tag) {
+        case TBaseArray::kTagItemSize:
+          recordSize = r.ReadInteger();
+          return true;
+        case TBaseArray::kTagCount:
+          count = r.ReadInteger();
+          return true;
+        case TBaseArray::kTagItems:
+          records = r.ReadBinary();
+          return true;
+        default:
+          return false;
+      }
+    });
+  }
+  std::int32_t dims = 0, sums = 0;
+  r.ReadBlock(kFacts, [&](TTag tag) {
+    if (tag == kTagFactDims)
+      dims = r.ReadInteger();
+    else if (tag == kTagFactSums)
+      sums = r.ReadInteger();
+    else
+      return false;
+    return true;
+  });
+  if (dims < 0 || sums < 0 || dims > 0xFFFF || sums > 0xFFFF || count < 0) RaiseBadValue();
+  auto facts = std::make_unique<TFactTable>(dims, sums);
+  if (count > 0 || !records.empty()) {
+    if (recordSize != facts->RecordSize() || recordSize <= 0 ||
+        records.size() != static_cast<std::size_t>(count) * static_cast<std::size_t>(recordSize))
+      RaiseBadValue();
+    facts->Assign(records.data(), count);
+  }
+  return facts;
+}
+
+void CheckFacts(const TBuiltCube& b) {
+  const TFactTable& f = *b.FactTable;
+  if (f.DimCount() != static_cast<int>(b.Dimensions.size()) ||
+      f.SumCount() != static_cast<int>(b.Summaries.size()))
+    RaiseBadValue();
+  std::vector<std::int32_t> counts;
+  for (const auto& d : b.Dimensions) counts.push_back(d->MemberCount());
+  for (std::int32_t r = 0; r < f.RecordCount(); ++r)
+    for (int d = 0; d < f.DimCount(); ++d) {
+      const std::int32_t m = f.Member(r, d);
+      if (m < 0 || m >= counts[static_cast<std::size_t>(d)]) RaiseBadValue();
+    }
+}
+
+}  // namespace
+
+void WriteCubeStream(const TCustomVantra& cube, TTagWriter& w) {
+  RequireActive(cube);
+  // Room for the fact records and a share for the members up front, so that
+  // the stream does not grow by copying hundreds of megabytes.
+  std::size_t hint = 1 << 20;
+  if (const TFactTable* f = cube.FactTable())
+    hint += static_cast<std::size_t>(f->RecordCount()) * static_cast<std::size_t>(f->RecordSize());
+  for (const auto& d : cube.Dimensions()) hint += 32 * static_cast<std::size_t>(d->MemberCount());
+  std::vector<std::uint8_t>& buffer = w.Stream().Buffer();
+  if (buffer.capacity() < buffer.size() + hint) buffer.reserve(buffer.size() + hint);
+  w.WriteTag(kCubeStream);
+  w.WriteIntegerField(kTagVersion, kCubeStreamVersion);
+  const TDimensions& dims = cube.Dimensions();
+  if (!dims.empty())
+    WriteObjectInPlace(w, kTagDimensions, [&] {
+      w.WriteTag(TBaseArray::kBaseTag);
+      w.WriteIntegerField(TBaseArray::kTagCount, static_cast<std::int32_t>(dims.size()));
+      w.WriteTag(TBaseArray::kTagItems);
+      for (const auto& d : dims) WriteDimension(w, *d);
+      w.WriteTag(EndTag(TBaseArray::kBaseTag));
+    });
+  const TSummaries& sums = cube.Summaries();
+  if (!sums.empty())
+    WriteObjectInPlace(w, kTagSummaries, [&] {
+      w.WriteTag(TBaseArray::kBaseTag);
+      w.WriteIntegerField(TBaseArray::kTagCount, static_cast<std::int32_t>(sums.size()));
+      w.WriteTag(TBaseArray::kTagItems);
+      for (const auto& s : sums) WriteCommon(w, *s);
+      w.WriteTag(EndTag(TBaseArray::kBaseTag));
+    });
+  if (const TFactTable* f = cube.FactTable())
+    WriteObjectInPlace(w, kTagFactTable, [&] { WriteFacts(w, *f); });
+  w.WriteTag(EndTag(kCubeStream));
+}
+
+void ReadCubeStream(TCustomVantra& cube, TTagReader& r) {
+  TBuiltCube& b = cube.Built();
+  r.ReadBlock(kCubeStream, [&](TTag tag) {
+    switch (tag) {
+      case kTagVersion: {
+        const std::int32_t v = r.ReadInteger();
+        if (v < kFirstAcceptedCubeVersion || v > kCubeStreamVersion)
+          throw ECubeError(Msg(TMsg::SEarlyStreamVersion));
+        return true;
+      }
+      case kTagDimensions: {
+        TDimensions dims;
+        ReadObjectInPlace(r, [&] {
+          ReadElements(r, [&] {
+            auto d = std::make_unique<TDimension>();
+            ReadCommon(r, *d);
+            ReadDimensionBlock(r, *d);
+            CheckDimension(*d);
+            dims.push_back(std::move(d));
+          });
+        });
+        b.Dimensions = std::move(dims);
+        return true;
+      }
+      case kTagSummaries: {
+        TSummaries sums;
+        ReadObjectInPlace(r, [&] {
+          ReadElements(r, [&] {
+            auto s = std::make_unique<TSummary>();
+            ReadCommon(r, *s);
+            sums.push_back(std::move(s));
+          });
+        });
+        b.Summaries = std::move(sums);
+        return true;
+      }
+      case kTagFactTable: {
+        std::unique_ptr<TFactTable> facts;
+        ReadObjectInPlace(r, [&] { facts = ReadFacts(r); });
+        b.FactTable = std::move(facts);
+        return true;
+      }
+      default:
+        return false;
+    }
+  });
+  // A cube stream without a fact table still loads as a cube without records.
+  if (!b.FactTable)
+    b.FactTable = std::make_unique<TFactTable>(static_cast<int>(b.Dimensions.size()),
+                                               static_cast<int>(b.Summaries.size()));
+  CheckFacts(b);
+}
+
+void SaveCubeToStream(const TCustomVantra& cube, TMemoryStream& stream,
+                      std::span<const std::uint8_t> user) {
+  RequireActive(cube);
+  TTagWriter w(stream);
+  w.WriteTag(kContainer);
+  WriteObjectInPlace(w, kTagCube, [&] { WriteCubeStream(cube, w); });
+  if (!user.empty()) {
+    w.WriteTag(kTagUserData);
+    w.WriteBinary(user.data(), user.size());
+  }
+  w.WriteTag(EndTag(kContainer));
+}
+
+void ReadCubeObject(TCustomVantra& cube, TTagReader& r) {
+  bool started = false;
+  try {
+    ReadObjectInPlace(r, [&] {
+      if (cube.Active()) cube.SetActive(false);
+      cube.DoBeforeOpen();
+      started = true;
+      TBuiltCube& b = cube.Built();
+      b.KeySet.Clear();
+      b.LookupFields.clear();
+      ReadCubeStream(cube, r);
+    });
+  } catch (...) {
+    // Also when the cube stream ends before or after its stated size.
+    if (started) AbandonCubeLoad(cube);
+    throw;
+  }
+}
+
+void AbandonCubeLoad(TCustomVantra& cube) {
+  cube.SetActiveFlag(false);
+  cube.Built().DiscardLists();
+  cube.Built().FactTable.reset();
+}
+
+void FinishCubeLoad(TCustomVantra& cube) {
+  cube.SetActiveFlag(true);
+  cube.DoAfterOpen();
+  cube.NotifyGridModels(ccLoaded);
+}
+
+void LoadCubeFromStream(TCustomVantra& cube, TMemoryStream& stream, TUserBuffer* user) {
+  TTagReader r(stream);
+  bool read = false;
+  if (user) user->Received = 0;
+  try {
+    r.ReadBlock(kContainer, [&](TTag tag) {
+      if (tag == kTagCube) {
+        ReadCubeObject(cube, r);
+        read = true;
+        return true;
+      }
+      if (tag == kTagUserData) return ReadUserData(r, user);
+      return false;
+    });
+  } catch (...) {
+    stream.Seek(r.Position());
+    // A cube already read is not left half-announced: a container that breaks
+    // after it leaves the cube inactive, as any other malformed stream does.
+    if (read) AbandonCubeLoad(cube);
+    throw;
+  }
+  stream.Seek(r.Position());
+  if (read) FinishCubeLoad(cube);
+}
+
+bool ReadUserData(TTagReader& r, TUserBuffer* user) {
+  if (!user || !user->Data) return false;
+  const auto bytes = r.ReadBinary();
+  const std::size_t n = std::min(bytes.size(), user->Size);
+  if (n > 0) std::memcpy(user->Data, bytes.data(), n);
+  user->Received = n;
+  return true;
+}
+
+void WriteContainerFile(const std::string& path, std::span<const std::uint8_t> container) {
+  const std::vector<std::uint8_t> code = CompressBytes(container);
+  // Write beside the target, then replace it in one step.
+  const std::filesystem::path target(path);
+  const std::string temp = (target.parent_path() / ("." + target.filename().string() + ".tmp" +
+                                                    std::to_string(static_cast<long>(::getpid()))))
+                               .string();
+  try {
+    WriteFileBytes(temp, code);
+  } catch (...) {
+    std::remove(temp.c_str());
+    throw;
+  }
+  std::error_code ec;
+  std::filesystem::rename(temp, target, ec);
+  if (ec) {
+    std::remove(temp.c_str());
+    throw EStreamError(ec.message() + ": " + path);
+  }
+}
+
+std::vector<std::uint8_t> ReadContainerFile(const std::string& path, std::size_t limit) {
+  std::vector<std::uint8_t> code = ReadFileBytes(path);
+  if (code.size() > limit || DecodedLength(code) > limit) RaiseBadValue();
+  return DecompressBytes(code);
+}
+
+void SaveCubeToFile(const TCustomVantra& cube, const std::string& path,
+                    std::span<const std::uint8_t> user) {
+  RequireActive(cube);
+  TBusyCursorScope cursor(TBusyCursor::crHourGlass);
+  TMemoryStream s;
+  SaveCubeToStream(cube, s, user);
+  WriteContainerFile(path, s.Bytes());
+}
+
+void LoadCubeFromFile(TCustomVantra& cube, const std::string& path, TUserBuffer* user) {
+  TBusyCursorScope cursor(TBusyCursor::crHourGlass);
+  TMemoryStream s(ReadContainerFile(path));
+  LoadCubeFromStream(cube, s, user);
+}
+
+}  // namespace qd

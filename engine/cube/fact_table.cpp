@@ -1,0 +1,93 @@
+#include "engine/cube/fact_table.h"
+
+#include <cstdlib>
+#include <limits>
+#include <new>
+
+#include <sys/mman.h>
+
+#include "engine/core/errors.h"
+#include "engine/core/format.h"
+
+namespace qd {
+namespace {
+
+// Large tables ask for huge pages: a build touches every page once, and 2 MB
+// pages take a fraction of the page faults of 4 KB ones.
+void AdviseHugePages(std::uint8_t* data, std::size_t bytes) {
+  constexpr std::uintptr_t kHuge = 2u << 20;
+  if (bytes < 2 * kHuge) return;
+  auto begin = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+}  // namespace
+
+TFactTable::TFactTable(int dimCount, int sumCount)
+    : FDimCount(dimCount), FSumCount(sumCount), FRecordSize(4 * dimCount + 8 * sumCount) {}
+
+TFactTable::~TFactTable() {
+  std::free(FData);
+}
+
+void TFactTable::GoTo(std::int32_t r) {
+  if (r >= 0 && r < FCount) {
+    FCurrent = r;
+    FEof = false;
+  } else {
+    FCurrent = r < 0 ? 0 : FCount;
+    FEof = true;
+  }
+}
+
+void TFactTable::Grow(std::int32_t minCapacity) {
+  if (minCapacity <= FCapacity) return;
+  // realloc lets large blocks grow in place (mremap) instead of copying, which
+  // keeps the peak memory of a build close to the final table size.
+  std::int64_t want = static_cast<std::int64_t>(FCapacity) + FCapacity / 2 + 1024;
+  if (want < minCapacity) want = minCapacity;
+  if (want > std::numeric_limits<std::int32_t>::max())
+    want = std::numeric_limits<std::int32_t>::max();
+  if (want < minCapacity) throw ECubeError(Format("Too many fact records (%d)", minCapacity));
+  std::size_t bytes = static_cast<std::size_t>(want) * static_cast<std::size_t>(FRecordSize);
+  if (bytes == 0) bytes = 1;
+  void* p = std::realloc(FData, bytes);
+  if (!p) throw std::bad_alloc();
+  FData = static_cast<std::uint8_t*>(p);
+  AdviseHugePages(FData, bytes);
+  FCapacity = static_cast<std::int32_t>(want);
+}
+
+std::int32_t TFactTable::Append() {
+  if (FCount == std::numeric_limits<std::int32_t>::max())
+    throw ECubeError(Format("Too many fact records (%d)", FCount));
+  if (FCount == FCapacity) Grow(FCount + 1);
+  std::memset(FData + Offset(FCount), 0, static_cast<std::size_t>(FRecordSize));
+  FCurrent = FCount++;
+  FEof = false;
+  return FCurrent;
+}
+
+void TFactTable::Truncate(std::int32_t r) {
+  if (r >= 0 && r < FCount) FCount = r;
+  FCurrent = FCount;
+  FEof = true;
+}
+
+void TFactTable::Reserve(std::int32_t n) {
+  Grow(n);
+}
+
+void TFactTable::Assign(const std::uint8_t* bytes, std::int32_t count) {
+  FCount = 0;
+  if (count > 0) {
+    Grow(count);
+    std::memcpy(FData, bytes, static_cast<std::size_t>(Offset(count)));
+    FCount = count;
+  }
+  FCurrent = 0;
+  FEof = FCount == 0;
+}
+
+}  // namespace qd

@@ -1,0 +1,293 @@
+#include "engine/io/lzss.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "engine/core/errors.h"
+#include "engine/core/format.h"
+#include "engine/core/messages.h"
+
+namespace qd {
+namespace {
+
+constexpr int kRingMask = kLzssRingSize - 1;
+// Farthest distance a match reaches back. The ring holds 4096 bytes, but the
+// coder keeps to the 4078 bytes an encoder with an 18-byte look-ahead sees,
+// so every stream stays within what any decoder of the format expects.
+constexpr std::size_t kMaxDistance = kLzssRingSize - kLzssMaxMatch;
+constexpr int kMaxHashBits = 15;
+constexpr int kLongKey = 6;
+constexpr int kLongDepth = 64;
+constexpr int kShortDepth = 8;
+
+// Large outputs are first touched page by page; asking for huge pages cuts the
+// page faults, which dominate decoding into fresh memory.
+void AdviseHugePages(void* data, std::size_t bytes) {
+  constexpr std::uintptr_t kHuge = 2u << 20;
+  if (bytes < 4 * kHuge) return;
+  auto begin = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+// The output with its pending flags byte.
+class TCodeWriter {
+ public:
+  explicit TCodeWriter(std::size_t inputSize) {
+    FOut.reserve(inputSize + inputSize / 8 + 16);
+    AdviseHugePages(FOut.data(), FOut.capacity());
+  }
+  void Literal(std::uint8_t b) {
+    Item(true);
+    FOut.push_back(b);
+  }
+  void Match(std::size_t position, int length) {
+    Item(false);
+    FOut.push_back(static_cast<std::uint8_t>(position & 0xFF));
+    FOut.push_back(static_cast<std::uint8_t>(((position >> 4) & 0xF0) | (length - kLzssMinMatch)));
+  }
+  std::vector<std::uint8_t> Take() { return std::move(FOut); }
+
+ private:
+  void Item(bool literal) {
+    if (FBit == 8) {
+      FFlagsAt = FOut.size();
+      FOut.push_back(0);
+      FBit = 0;
+    }
+    if (literal) FOut[FFlagsAt] |= static_cast<std::uint8_t>(1u << FBit);
+    ++FBit;
+  }
+  std::vector<std::uint8_t> FOut;
+  std::size_t FFlagsAt = 0;
+  int FBit = 8;
+};
+
+// Length of the common prefix of a and b, at most maxLen.
+inline int MatchLength(const std::uint8_t* a, const std::uint8_t* b, int maxLen) {
+  int len = 0;
+  while (len + 8 <= maxLen) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a + len, 8);
+    std::memcpy(&y, b + len, 8);
+    if (x != y) return len + (__builtin_ctzll(x ^ y) >> 3);
+    len += 8;
+  }
+  while (len < maxLen && a[len] == b[len]) ++len;
+  return len;
+}
+
+// Positions in the window whose next bytes hash alike, newest first. A link
+// that does not point further back ends the chain (its slot was reused).
+template <int Key, int Depth>
+class TChain {
+ public:
+  //! hashBits: log2 of the head table, smaller for short inputs.
+  explicit TChain(int hashBits)
+      : FShift(64 - hashBits), FHead(std::size_t{1} << hashBits, -1), FPrev(kLzssRingSize, -1) {}
+
+  void Insert(const std::uint8_t* in, std::size_t size, std::size_t p) {
+    if (p + Key > size) return;
+    std::uint32_t h = Hash(in + p, in + size);
+    FPrev[p & kRingMask] = FHead[h];
+    FHead[h] = static_cast<std::int32_t>(p);
+  }
+
+  // Improves bestLen/bestDist with the longest match found along the chain.
+  void Search(const std::uint8_t* in, std::size_t size, std::size_t o, int maxLen, int& bestLen,
+              std::size_t& bestDist) const {
+    if (maxLen < Key) return;
+    const std::uint8_t* cur = in + o;
+    std::int32_t c = FHead[Hash(cur, in + size)];
+    for (int depth = 0; c >= 0 && depth < Depth; ++depth) {
+      std::size_t dist = o - static_cast<std::size_t>(c);
+      if (dist > kMaxDistance) break;
+      const std::uint8_t* cand = in + c;
+      int probe = bestLen < maxLen ? bestLen : maxLen - 1;
+      if (cand[probe] == cur[probe]) {
+        int len = MatchLength(cand, cur, maxLen);
+        if (len > bestLen) {
+          bestLen = len;
+          bestDist = dist;
+          if (len == maxLen) return;
+        }
+      }
+      std::int32_t next = FPrev[c & kRingMask];
+      if (next >= c) break;
+      c = next;
+    }
+  }
+
+ private:
+  // Hash of the Key bytes at p; reads eight bytes at once where that many remain.
+  std::uint32_t Hash(const std::uint8_t* p, const std::uint8_t* end) const {
+    std::uint64_t v = 0;
+    if (end - p >= 8)
+      std::memcpy(&v, p, 8);
+    else
+      for (int k = 0; k < Key; ++k) v |= static_cast<std::uint64_t>(p[k]) << (8 * k);
+    v &= (1ull << (8 * Key)) - 1;
+    return static_cast<std::uint32_t>((v * 0x9E3779B97F4A7C15ull) >> FShift);
+  }
+
+  int FShift;
+  // Positions fit 32 bits: CompressBytes takes at most 2 GB.
+  std::vector<std::int32_t> FHead;
+  std::vector<std::int32_t> FPrev;
+};
+
+// Greedy longest-match encoder. Long matches are looked up by their first six
+// bytes, which keeps the chains short on data full of repeated small numbers;
+// a short chain keyed by three bytes finds the matches of three to five bytes.
+class TEncoder {
+ public:
+  explicit TEncoder(std::span<const std::uint8_t> data)
+      : FIn(data.data()), FSize(data.size()), FLong(HashBits(FSize)), FShort(HashBits(FSize)) {}
+
+  std::vector<std::uint8_t> Run() {
+    TCodeWriter out(FSize);
+    std::size_t o = 0;
+    while (o < FSize) {
+      int maxLen = static_cast<int>(std::min<std::size_t>(kLzssMaxMatch, FSize - o));
+      int bestLen = 0;
+      std::size_t bestDist = 0;
+      if (maxLen >= kLzssMinMatch) {
+        FLong.Search(FIn, FSize, o, maxLen, bestLen, bestDist);
+        if (bestLen < kLongKey) FShort.Search(FIn, FSize, o, maxLen, bestLen, bestDist);
+        ZeroPrefixMatch(o, maxLen, bestLen, bestDist);
+      }
+      if (bestLen >= kLzssMinMatch) {
+        std::size_t ringPos = (kLzssFirstPosition + o - bestDist) & kRingMask;
+        out.Match(ringPos, bestLen);
+      } else {
+        bestLen = 1;
+        out.Literal(FIn[o]);
+      }
+      for (int k = 0; k < bestLen; ++k, ++o) {
+        FLong.Insert(FIn, FSize, o);
+        FShort.Insert(FIn, FSize, o);
+      }
+    }
+    return out.Take();
+  }
+
+ private:
+  // Head tables grow with the input up to 32768 entries.
+  static int HashBits(std::size_t size) {
+    int bits = std::bit_width(size);
+    return std::clamp(bits, 8, kMaxHashBits);
+  }
+
+  // Near the start the zero-filled ring lies behind the data: a run of zero
+  // bytes matches it as long as the source stays inside the zeros.
+  void ZeroPrefixMatch(std::size_t o, int maxLen, int& bestLen, std::size_t& bestDist) const {
+    if (o >= kMaxDistance) return;
+    int limit = static_cast<int>(std::min<std::size_t>(maxLen, kMaxDistance - o));
+    int len = 0;
+    while (len < limit && FIn[o + len] == 0) ++len;
+    if (len > bestLen) {
+      bestLen = len;
+      bestDist = kMaxDistance;
+    }
+  }
+
+  const std::uint8_t* FIn;
+  std::size_t FSize;
+  TChain<kLongKey, kLongDepth> FLong;
+  TChain<kLzssMinMatch, kShortDepth> FShort;
+};
+
+// Bytes a code stream decodes to: one per literal, the length per match, a
+// match without its second byte at the end counting for nothing.
+std::size_t DecodedSize(std::span<const std::uint8_t> code) {
+  const std::uint8_t* in = code.data();
+  const std::size_t n = code.size();
+  std::size_t size = 0, i = 0;
+  while (i < n) {
+    unsigned flags = in[i++];
+    for (int bit = 0; bit < 8 && i < n; ++bit, flags >>= 1) {
+      if (flags & 1) {
+        ++size;
+        ++i;
+      } else {
+        if (i + 1 >= n) return size;
+        size += (in[i + 1] & 0x0Fu) + kLzssMinMatch;
+        i += 2;
+      }
+    }
+  }
+  return size;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> CompressBytes(std::span<const std::uint8_t> data) {
+  if (data.empty()) return {};
+  if (data.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+    throw EStreamError(Format(Msg(TMsg::SCompressTooLarge), data.size()));
+  return TEncoder(data).Run();
+}
+
+std::vector<std::uint8_t> DecompressBytes(std::span<const std::uint8_t> code) {
+  const std::uint8_t* in = code.data();
+  const std::size_t n = code.size();
+  const std::size_t size = DecodedSize(code);
+  // Room for a full 18-byte copy past the end, so that matches copy in one go.
+  std::vector<std::uint8_t> out;
+  out.reserve(size + kLzssMaxMatch);
+  AdviseHugePages(out.data(), out.capacity());
+  out.resize(size + kLzssMaxMatch);
+  std::uint8_t* dst = out.data();
+  std::size_t o = 0, i = 0;
+  while (i < n) {
+    unsigned flags = in[i++];
+    if (flags == 0xFF && n - i >= 8) {  // a group of eight literals
+      std::memcpy(dst + o, in + i, 8);
+      o += 8;
+      i += 8;
+      continue;
+    }
+    for (int bit = 0; bit < 8 && i < n; ++bit, flags >>= 1) {
+      if (flags & 1) {
+        dst[o++] = in[i++];
+        continue;
+      }
+      if (i + 1 >= n) break;  // the match is cut off
+      unsigned b0 = in[i], b1 = in[i + 1];
+      i += 2;
+      std::size_t pos = b0 | ((b1 & 0xF0u) << 4);
+      std::size_t len = (b1 & 0x0Fu) + kLzssMinMatch;
+      std::size_t ring = (kLzssFirstPosition + o) & kRingMask;
+      std::size_t dist = (ring - pos) & kRingMask;
+      if (dist == 0) dist = kLzssRingSize;
+      if (dist > o) {
+        // The source starts in the ring's initial zeros.
+        for (std::size_t k = 0; k < len; ++k) dst[o + k] = o + k < dist ? 0 : dst[o + k - dist];
+      } else if (dist >= static_cast<std::size_t>(kLzssMaxMatch)) {
+        std::memcpy(dst + o, dst + o - dist, kLzssMaxMatch);  // extra bytes get rewritten
+      } else {
+        for (std::size_t k = 0; k < len; ++k) dst[o + k] = dst[o + k - dist];
+      }
+      o += len;
+    }
+  }
+  out.resize(size);
+  return out;
+}
+
+void CompressStream(const TMemoryStream& source, const std::string& path) {
+  std::vector<std::uint8_t> code = CompressBytes(source.Bytes());
+  WriteFileBytes(path, code);
+}
+
+void DecompressStream(const std::string& path, TMemoryStream& target) {
+  std::vector<std::uint8_t> code = ReadFileBytes(path);
+  target = TMemoryStream(DecompressBytes(code));
+}
+
+}  // namespace qd

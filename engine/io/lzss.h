@@ -1,0 +1,38 @@
+// LZSS compression of whole files (local cube and grid files).
+//
+// The code stream has no header or trailer. It is read as groups of up to eight
+// items, each group preceded by a flags byte whose bit i (least significant
+// first) tells item i: 1 a literal byte, 0 a match of two bytes b0, b1 meaning
+// "copy (b1 & 0x0F) + 3 bytes from ring position b0 + ((b1 & 0xF0) << 4)".
+// The ring buffer has 4096 bytes, starts all zero, and the first byte goes to
+// position 4078; every output byte is stored at the write position, which then
+// advances modulo 4096. Decoding ends where the input ends, also inside a group.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/io/memory_stream.h"
+
+namespace qd {
+
+constexpr int kLzssRingSize = 4096;
+constexpr int kLzssMaxMatch = 18;
+constexpr int kLzssMinMatch = 3;
+constexpr int kLzssFirstPosition = kLzssRingSize - kLzssMaxMatch;  // 4078
+
+//! Encodes bytes (greedy longest match within the window, found by hash chains).
+//! Inputs beyond 2 GB raise EStreamError.
+std::vector<std::uint8_t> CompressBytes(std::span<const std::uint8_t> data);
+//! Decodes any valid code stream; an empty input gives an empty output. A match
+//! whose second byte is missing at the end of the input is dropped.
+std::vector<std::uint8_t> DecompressBytes(std::span<const std::uint8_t> code);
+
+//! Compresses the whole content of `source` into the file at `path`.
+void CompressStream(const TMemoryStream& source, const std::string& path);
+//! Replaces the content of `target` with the decoded file, position 0.
+void DecompressStream(const std::string& path, TMemoryStream& target);
+
+}  // namespace qd

@@ -1,0 +1,143 @@
+#include "engine/io/lzss.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include <unistd.h>
+
+#include "engine/core/errors.h"
+#include "engine/io/memory_stream.h"
+
+namespace qd {
+namespace {
+
+using TBytes = std::vector<std::uint8_t>;
+
+// The decoder exactly as the format describes it, byte by byte over a ring.
+TBytes ReferenceDecode(const TBytes& in) {
+  std::uint8_t ring[4096] = {};
+  unsigned r = 4078;
+  TBytes out;
+  std::size_t i = 0;
+  unsigned flags = 0;
+  for (;;) {
+    if (((flags >>= 1) & 256) == 0) {
+      if (i >= in.size()) break;
+      flags = in[i++] | 0xFF00;
+    }
+    if (flags & 1) {
+      if (i >= in.size()) break;
+      std::uint8_t c = in[i++];
+      out.push_back(c);
+      ring[r++] = c;
+      r &= 4095;
+    } else {
+      if (i + 1 >= in.size()) break;
+      unsigned pos = in[i] | ((in[i + 1] & 0xF0) << 4);
+      unsigned len = (in[i + 1] & 0x0F) + 3;
+      i += 2;
+      for (unsigned k = 0; k < len; ++k) {
+        std::uint8_t c = ring[(pos + k) & 4095];
+        out.push_back(c);
+        ring[r++] = c;
+        r &= 4095;
+      }
+    }
+  }
+  return out;
+}
+
+TBytes RandomBytes(std::size_t n, unsigned seed, unsigned alphabet = 256) {
+  std::mt19937 rng(seed);
+  TBytes out(n);
+  for (auto& b : out) b = static_cast<std::uint8_t>(rng() % alphabet);
+  return out;
+}
+
+void ExpectRoundTrip(const TBytes& data) {
+  TBytes code = CompressBytes(data);
+  ASSERT_EQ(DecompressBytes(code), data);
+  ASSERT_EQ(ReferenceDecode(code), data);
+}
+
+TEST(Lzss, RoundTripsRandomRepetitiveAndZeroDataOfSeveralMegabytes) {
+  const std::size_t n = 3 << 20;
+  TBytes random = RandomBytes(n, 1);
+  ExpectRoundTrip(random);
+  TBytes zeros(n, 0);
+  ExpectRoundTrip(zeros);
+  EXPECT_LT(CompressBytes(zeros).size(), n / 8);  // 18 bytes per 2 + 1/8
+  // Repetitive records with slowly changing fields, like a fact table.
+  TBytes records;
+  std::mt19937 rng(5);
+  for (std::uint32_t i = 0; records.size() < n; ++i) {
+    std::uint32_t fields[5] = {i % 7, i % 30, (i / 100) % 12,
+                               static_cast<std::uint32_t>(rng() % 500), 3};
+    auto* p = reinterpret_cast<const std::uint8_t*>(fields);
+    records.insert(records.end(), p, p + sizeof fields);
+  }
+  ExpectRoundTrip(records);
+  EXPECT_LT(CompressBytes(records).size(), records.size() / 2);
+  // Small alphabets and short inputs around the group and window sizes.
+  for (std::size_t size : {1u, 2u, 3u, 17u, 18u, 19u, 4077u, 4078u, 4079u, 4096u, 9000u})
+    for (unsigned alphabet : {1u, 2u, 4u, 256u}) ExpectRoundTrip(RandomBytes(size, size, alphabet));
+}
+
+TEST(Lzss, EmptyInEmptyOut) {
+  EXPECT_TRUE(CompressBytes({}).empty());
+  EXPECT_TRUE(DecompressBytes({}).empty());
+}
+
+TEST(Lzss, LeadingZerosMatchTheZeroFilledRing) {
+  TBytes data(18, 0);
+  data.push_back('x');
+  TBytes code = CompressBytes(data);
+  ASSERT_GE(code.size(), 3u);
+  EXPECT_EQ(code[0] & 1, 0);      // first item is a match …
+  EXPECT_EQ(code[2] & 0x0F, 15);  // … of length 18
+  EXPECT_EQ(DecompressBytes(code), data);
+}
+
+TEST(Lzss, DecodesHandMadeStreamsReachingIntoTheInitialWindow) {
+  // flags 0b0000'0101: literal 'A', a match, literal 'B', a match.
+  // First match: ring position 4070, length 10 — eight initial zeros, the 'A'
+  // just written at 4078, then the byte this very match wrote at 4079.
+  // Second match: position 100, never written, so still zero; length 7.
+  TBytes code = {0x05, 'A', 0xE6, 0xF7, 'B', 0x64, 0x04};
+  TBytes expected = {'A', 0, 0, 0, 0, 0, 0, 0, 0, 'A', 0, 'B', 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(ReferenceDecode(code), expected);
+  EXPECT_EQ(DecompressBytes(code), expected);
+}
+
+TEST(Lzss, AnyByteStringDecodesLikeTheReferenceAndTruncationGivesAPrefix) {
+  for (unsigned seed = 0; seed < 200; ++seed) {
+    TBytes code = RandomBytes(1 + seed * 37, seed);
+    TBytes decoded = DecompressBytes(code);
+    ASSERT_EQ(decoded, ReferenceDecode(code)) << "seed " << seed;
+    TBytes cut(code.begin(), code.begin() + code.size() / 2);
+    TBytes partial = DecompressBytes(cut);
+    ASSERT_LE(partial.size(), decoded.size());
+    ASSERT_TRUE(std::equal(partial.begin(), partial.end(), decoded.begin()));
+  }
+}
+
+TEST(Lzss, CompressesIntoAFileAndBack) {
+  auto path = std::filesystem::temp_directory_path() /
+              ("qd_lzss_test_" + std::to_string(::getpid()) + ".bin");
+  TMemoryStream source(RandomBytes(100000, 9, 16));
+  CompressStream(source, path.string());
+  TMemoryStream target;
+  target.Write("junk", 4);
+  DecompressStream(path.string(), target);
+  EXPECT_EQ(target.Position(), 0u);
+  EXPECT_TRUE(std::equal(target.Bytes().begin(), target.Bytes().end(), source.Bytes().begin(),
+                         source.Bytes().end()));
+  std::filesystem::remove(path);
+  EXPECT_THROW(DecompressStream(path.string(), target), EStreamError);
+}
+
+}  // namespace
+}  // namespace qd
