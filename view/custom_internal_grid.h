@@ -159,6 +159,10 @@ class TCustomInternalGrid : public QAbstractScrollArea {
   void UpdateScrollBars();
   void ScrollToCurrent();
   void MoveCurrentBy(int dx, int dy, bool shift);
+  //! Keyboard navigation; the first two return false for a key they do not handle.
+  bool ArrowKey(int key, bool shift, bool ctrl);
+  bool PageKey(int key, bool shift, bool ctrl);
+  void TabKey(bool back);
   int SizingBoundary(int x, int y) const;
   void AutoScroll();
   int Extent(const std::vector<int>& sizes, int def, int from, int to) const;

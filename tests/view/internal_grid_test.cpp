@@ -330,6 +330,42 @@ TEST(CellGrid, KeyboardMovesTheCurrentCellAndShiftExtendsTheSelection) {
   EXPECT_EQ(g.Current(), (TGridCoord{4, 4}));
 }
 
+TEST(CellGrid, ControlArrowsScrollAndPageKeysMoveByAScreenLessOne) {
+  TestApp();
+  TVantraGrid control;
+  TInternalGrid& g = control.InternalGrid();
+  control.resize(400, 300);
+  control.show();  // lays the grid out (offscreen)
+  g.SetColCount(40);
+  g.SetRowCount(40);
+  g.SetFixedCols(1);
+  g.SetFixedRows(1);
+  g.SetCurrent(1, 1);
+  const int rows = g.VisibleRowCount() - 1, cols = g.VisibleColCount() - 1;
+  ASSERT_GT(rows, 0);
+  ASSERT_GT(cols, 0);
+  Key(g, Qt::Key_Down, Qt::ControlModifier);
+  EXPECT_EQ(g.TopRow(), 2);
+  EXPECT_EQ(g.Current(), (TGridCoord{1, 1})) << "Ctrl+Down scrolls without moving";
+  Key(g, Qt::Key_Up, Qt::ControlModifier);
+  EXPECT_EQ(g.TopRow(), 1);
+  Key(g, Qt::Key_Right, Qt::ControlModifier);
+  EXPECT_EQ(g.LeftCol(), 1 + cols);
+  EXPECT_EQ(g.Current(), (TGridCoord{1 + cols, 1}));
+  Key(g, Qt::Key_Left, Qt::ControlModifier);
+  EXPECT_EQ(g.Current(), (TGridCoord{1, 1}));
+  Key(g, Qt::Key_PageDown);
+  EXPECT_EQ(g.Current(), (TGridCoord{1, 1 + rows}));
+  const int top = g.TopRow();
+  Key(g, Qt::Key_PageDown, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(g.Current().Y, top + rows) << "Ctrl+PageDown goes a screen below the top row";
+  EXPECT_EQ(g.Selection().top(), 1 + rows) << "Shift keeps the anchor";
+  Key(g, Qt::Key_PageUp, Qt::ControlModifier);
+  EXPECT_EQ(g.Current().Y, g.TopRow());
+  Key(g, Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(g.Current(), (TGridCoord{39, 39}));
+}
+
 }  // namespace
 }  // namespace qd::test
 
