@@ -72,11 +72,15 @@ const TBenchCube& Cube() {
   return cube;
 }
 
+// The scan the grid model runs for this layout.
 TBaseScan Scan(bool keepRecordCells) {
   const TBenchCube& b = Cube();
-  std::vector<TScanDim> dims;
-  for (int p = 0; p < kDims; ++p) dims.push_back({p, b.mult[p], b.digits[p]});
-  return ScanFacts(*b.facts, dims, {}, 1, keepRecordCells);
+  static const char* const kNames[kDims] = {"branch", "city", "year", "quarter"};
+  TScanRequest request;
+  for (int p = 0; p < kDims; ++p) request.Dims.push_back({p, b.mult[p], b.digits[p], kNames[p]});
+  request.Summaries = {0};
+  request.KeepRecordCells = keepRecordCells;
+  return ScanFacts(*b.facts, request);
 }
 
 // The totals of `mask` from the totals of the finer mask `source`: every

@@ -35,6 +35,13 @@ void AddTotalsCell(TSummaryArray& acc, std::int64_t key, const TTotals& t, std::
   }
 }
 
+// The dimension's name in the fact scan's error.
+std::string DimensionName(const TDimensionState& state) {
+  const TDimension* d = state.Dimension();
+  if (!d) return {};
+  return d->DisplayName.empty() ? d->BaseFieldName : d->DisplayName;
+}
+
 }  // namespace
 
 void TSummaryState::Reset() {
@@ -62,6 +69,7 @@ void TModelAggregation::DropActive() {
   FNodeCounts.clear();
   FCapacity = 1;
   FHasActive = false;
+  FBaseKeys.reset();
   FRecordCells = {};
   FRecordCellsValid = false;
   Helpers.Clear();
@@ -113,62 +121,73 @@ bool TModelAggregation::HasHierarchy() const {
   return false;
 }
 
-std::vector<const TDimensionState*> TModelAggregation::FilteredPages() const {
-  std::vector<const TDimensionState*> filteredPages;
-  for (int d : FGrid.PageDims())
-    if (FGrid.DimensionState(d).FilterActive) filteredPages.push_back(&FGrid.DimensionState(d));
-  return filteredPages;
-}
-
-bool TModelAggregation::RecordKey(const TFactTable& facts, std::int32_t r,
-                                  const std::vector<const TDimensionState*>& filteredPages,
-                                  std::uint64_t& key) const {
-  key = 0;
-  const int active = ActiveCount();
-  for (int p = 0; p < active; ++p) {
+TScanRequest TModelAggregation::ScanRequest() const {
+  TScanRequest request;
+  for (int p = 0; p < ActiveCount(); ++p) {
     const TDimensionState& s = State(p);
-    const std::int32_t m = facts.Member(r, s.DimIndex());
-    if (m < 0 || m >= s.Dimension()->MemberCount())
-      throw ECubeError(Format(Msg(TMsg::SGridBadFactMember), r, s.DimIndex(), m));
-    const int node = s.NodeOfMember(m);
+    TScanDim& dim = request.Dims.emplace_back();
+    dim.DimIndex = s.DimIndex();
+    dim.Multiplier = FMultipliers[static_cast<std::size_t>(p)];
+    dim.Name = DimensionName(s);
+    const int members = s.Dimension() ? s.Dimension()->MemberCount() : 0;
+    dim.MemberDigit.resize(static_cast<std::size_t>(std::max(0, members)));
     // Facts are aggregated at leaf members; parents get roll-ups.
-    if (node < 0 || s.HasChildren(node)) return false;
-    key += static_cast<std::uint64_t>(node) * FMultipliers[static_cast<std::size_t>(p)];
+    for (int m = 0; m < members; ++m) {
+      const int node = s.NodeOfMember(m);
+      dim.MemberDigit[static_cast<std::size_t>(m)] = node < 0 || s.HasChildren(node) ? -1 : node;
+    }
   }
-  for (const TDimensionState* s : filteredPages) {
-    const int node = s->NodeOfMember(facts.Member(r, s->DimIndex()));
-    if (node < 0 || !s->IsNodeVisible(node)) return false;
+  for (int d : FGrid.PageDims()) {
+    const TDimensionState& s = FGrid.DimensionState(d);
+    if (!s.FilterActive) continue;
+    TScanFilter& filter = request.Filters.emplace_back();
+    filter.DimIndex = d;
+    filter.Name = DimensionName(s);
+    const int members = s.Dimension() ? s.Dimension()->MemberCount() : 0;
+    filter.MemberAccepted.resize(static_cast<std::size_t>(std::max(0, members)));
+    for (int m = 0; m < members; ++m) {
+      const int node = s.NodeOfMember(m);
+      filter.MemberAccepted[static_cast<std::size_t>(m)] = node >= 0 && s.IsNodeVisible(node);
+    }
   }
-  return true;
+  for (const auto& state : FStates) request.Summaries.push_back(state->Index);
+  return request;
 }
 
-void TModelAggregation::ScanFacts(std::vector<TSummaryArray>& acc) {
-  const TFactTable* facts = FGrid.Cube()->FactTable();
-  if (!facts) return;
-  const int dimCount = FGrid.DimensionStateCount();
-  if (facts->DimCount() != dimCount || facts->SumCount() < static_cast<int>(acc.size()))
-    throw ECubeError(Format(Msg(TMsg::SGridBadFactMember), 0, facts->DimCount(), dimCount));
-  const auto filteredPages = FilteredPages();
-  for (std::int32_t r = 0; r < facts->RecordCount(); ++r) {
-    std::uint64_t key = 0;
-    if (!RecordKey(*facts, r, filteredPages, key)) continue;
-    for (std::size_t i = 0; i < acc.size(); ++i)
-      acc[i].Add(static_cast<std::int64_t>(key), facts->Value(r, static_cast<int>(i)));
+bool TModelAggregation::ShowsSecondPass() const {
+  for (const auto& state : FStates) {
+    const TSummaryInfo* info = state->Info;
+    if (!info || !info->Visible() || info->IsCalculated()) continue;
+    for (int f = static_cast<int>(TFunction::stMin); f < kFunctionCount; ++f)
+      if (info->Function(f).Visible()) return true;
   }
+  return false;
 }
 
 void TModelAggregation::Aggregate() {
   for (auto& s : FStates) s->Reset();
   Helpers.Clear();
   HelperSources.clear();
+  FBaseKeys.reset();
   FRecordCells = {};
   FRecordCellsValid = false;
   try {
-    std::vector<TSummaryArray> acc(FStates.size());
-    ScanFacts(acc);
-    auto keys = std::make_shared<TKeyList>();
+    TBaseScan scan;
+    if (const TFactTable* facts = FGrid.Cube()->FactTable()) {
+      const int dims = FGrid.DimensionStateCount(), sums = static_cast<int>(FStates.size());
+      if (facts->DimCount() != dims || facts->SumCount() < sums)
+        throw ECubeError(Format(Msg(TMsg::SFactTableMismatch), facts->DimCount(),
+                                facts->SumCount(), dims, sums));
+      TScanRequest request = ScanRequest();
+      request.KeepRecordCells = ShowsSecondPass();
+      scan = ScanFacts(*facts, request);
+      FRecordCells = std::move(scan.RecordCell);
+      FRecordCellsValid = request.KeepRecordCells;
+    }
+    const bool empty = scan.Keys->empty();
+    if (!empty) FBaseKeys = scan.Keys;
     for (std::size_t i = 0; i < FStates.size(); ++i)
-      FStates[i]->Base = acc[i].NodeCount() ? acc[i].ToTotals(keys) : std::make_unique<TTotals>();
+      FStates[i]->Base = empty ? std::make_unique<TTotals>() : std::move(scan.Totals[i]);
     for (auto& s : FStates) s->Aggregated = true;
     for (auto& s : FStates)
       if (!s->Ready) ComputeRollUps(*s);

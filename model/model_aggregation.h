@@ -13,6 +13,7 @@
 #include "engine/aggregate/aggregate.h"
 #include "engine/aggregate/aggregate_buffer.h"
 #include "engine/aggregate/aggregate_correlation.h"
+#include "engine/aggregate/aggregate_scan.h"
 #include "engine/aggregate/aggregate_two_pass.h"
 #include "model/dimension_state.h"
 
@@ -104,13 +105,12 @@ class TModelAggregation {
 
   TDimensionState& State(int activePos) const;
   bool HasHierarchy() const;
-  void ScanFacts(std::vector<TSummaryArray>& acc);
-  //! Filtered page dimensions the fact scan checks.
-  std::vector<const TDimensionState*> FilteredPages() const;
-  //! Full cell key of a fact record; false when the scan skips the record.
-  bool RecordKey(const TFactTable& facts, std::int32_t r,
-                 const std::vector<const TDimensionState*>& filteredPages,
-                 std::uint64_t& key) const;
+  //! The fact scan of the active layout: leaf members of the active
+  //! dimensions, visible members of the filtered pages.
+  TScanRequest ScanRequest() const;
+  //! True when a visible summary shows a function of the second pass, so
+  //! that the scan keeps every record's cell at once.
+  bool ShowsSecondPass() const;
   //! Calls `f` with the base key's member list and with each of its roll-up keys.
   template <class F>
   void ForEachRollUp(TMemberKey members, F&& f) const;
@@ -133,7 +133,9 @@ class TModelAggregation {
   std::uint64_t FCapacity = 1;
   bool FHasActive = false;
   std::vector<std::unique_ptr<TSummaryState>> FStates;
-  //! Per fact record, its position in the shared base key list (-1 skipped).
+  //! The base key list every summary's base totals share.
+  TKeyListPtr FBaseKeys;
+  //! Per fact record, its position in the base key list (-1 skipped).
   TBigVector<std::int32_t> FRecordCells;
   bool FRecordCellsValid = false;
 };

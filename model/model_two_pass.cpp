@@ -6,6 +6,7 @@
 
 #include "engine/aggregate/aggregate_two_pass.h"
 #include "engine/core/errors.h"
+#include "engine/core/messages.h"
 #include "model/function_defs.h"
 #include "model/grid_info.h"
 #include "model/model_aggregation.h"
@@ -20,33 +21,17 @@ enum TTwoPassTarget { tpBase = 0, tpRollUps = 1, tpMask = 2 };
 
 const TBigVector<std::int32_t>& TModelAggregation::RecordCells() {
   if (FRecordCellsValid) return FRecordCells;
+  // The first scan did not keep the records' cells: the same scan again,
+  // without totals, numbers the same cells.
   FRecordCells = {};
   const TFactTable* facts = FGrid.Cube() ? FGrid.Cube()->FactTable() : nullptr;
-  const TTotals* base = nullptr;
-  for (auto& s : FStates)
-    if (s->Base && s->Base->Size()) base = s->Base.get();
-  if (facts) {
-    const auto records = static_cast<std::size_t>(facts->RecordCount());
-    FRecordCells.assign(records, -1);
-    // When the key space is no larger than the record list, a table over it
-    // finds each record's cell without searching the key list.
-    TBigVector<std::int32_t> cellOfKey;
-    if (base && FCapacity <= std::max<std::uint64_t>(records, 1u << 16)) {
-      cellOfKey.assign(static_cast<std::size_t>(FCapacity), -1);
-      const TKeyList& keys = base->Keys();
-      for (std::size_t c = 0; c < keys.size(); ++c)
-        if (static_cast<std::uint64_t>(keys[c]) < FCapacity)
-          cellOfKey[static_cast<std::size_t>(keys[c])] = static_cast<std::int32_t>(c);
-    }
-    const auto filteredPages = FilteredPages();
-    for (std::int32_t r = 0; base && r < facts->RecordCount(); ++r) {
-      std::uint64_t key = 0;
-      if (!RecordKey(*facts, r, filteredPages, key)) continue;
-      FRecordCells[static_cast<std::size_t>(r)] =
-          key < cellOfKey.size()
-              ? cellOfKey[static_cast<std::size_t>(key)]
-              : static_cast<std::int32_t>(base->IndexOf(static_cast<std::int64_t>(key)));
-    }
+  if (facts && FBaseKeys) {
+    TScanRequest request = ScanRequest();
+    request.Summaries.clear();
+    request.KeepRecordCells = true;
+    TBaseScan scan = ScanFacts(*facts, request);
+    if (*scan.Keys != *FBaseKeys) throw EGenericError(Msg(TMsg::SInternalCalcError));
+    FRecordCells = std::move(scan.RecordCell);
   }
   FRecordCellsValid = true;
   return FRecordCells;

@@ -1,15 +1,14 @@
 // The fact scan into base totals: one pass over the fact records that computes
-// every record's full cell key and adds every summary's value under it. The
-// results equal adding record by record into one TSummaryArray per summary.
+// every record's full cell key once, adds the values of the asked summaries
+// under it and, when asked, keeps the record's cell for the second pass. The
+// totals equal adding record by record into one TSummaryArray per summary.
 #pragma once
 
 #include <cstdint>
-#include <memory>
-#include <span>
+#include <string>
 #include <vector>
 
-#include "engine/aggregate/aggregate.h"
-#include "engine/aggregate/aggregate_buffer.h"
+#include "engine/aggregate/aggregate_scan_cells.h"
 #include "engine/cube/fact_table.h"
 
 namespace qd {
@@ -19,33 +18,68 @@ struct TScanDim {
   int DimIndex = 0;
   std::uint64_t Multiplier = 1;
   //! Key digit (node index) of each cube member of the dimension; -1 skips
-  //! the record (a member without a node, or a parent member).
-  std::span<const std::int32_t> MemberDigit;
+  //! the record (a member without a node, or a parent member). A member
+  //! outside the list is a fault of the fact table.
+  std::vector<std::int32_t> MemberDigit;
+  //! The dimension's name in the error about a bad member.
+  std::string Name;
 };
 
 //! A filtered page dimension: records whose member is not accepted are skipped.
 struct TScanFilter {
   int DimIndex = 0;
-  //! 1 for the members whose node is visible.
-  std::span<const std::uint8_t> MemberAccepted;
+  //! 1 for the members whose node is visible, one entry per cube member.
+  std::vector<std::uint8_t> MemberAccepted;
+  std::string Name;
 };
 
-struct TBaseScan {
-  //! The full keys that received records, ascending.
-  TKeyListPtr Keys = std::make_shared<TKeyList>();
-  //! Per summary, sums and counts aligned with Keys.
-  std::vector<std::unique_ptr<TTotals>> Totals;
-  //! Per fact record, the position of its key in Keys; -1 when skipped.
-  //! Empty unless asked for.
-  TBigVector<std::int32_t> RecordCell;
-  //! First record with a member index outside its dimension, -1 when none;
-  //! the scan stops there and holds no totals.
-  std::int32_t BadRecord = -1;
-  int BadDimension = -1;
+struct TScanRequest {
+  std::vector<TScanDim> Dims;
+  std::vector<TScanFilter> Filters;
+  //! Summary indexes of the fact table to total, in the order of the result.
+  std::vector<int> Summaries;
+  bool KeepRecordCells = false;
 };
 
-//! Scans every record of `facts` for summaries 0 .. summaryCount - 1.
-TBaseScan ScanFacts(const TFactTable& facts, std::span<const TScanDim> dims,
-                    std::span<const TScanFilter> filters, int summaryCount, bool keepRecordCells);
+//! A scan prepared for one fact table: the key share of every member, the
+//! key bound and the record layout. Ranges of records may be scanned into
+//! separate accumulators and merged.
+class TFactScan {
+ public:
+  //! Raises the internal calculation error when the request names a
+  //! dimension or summary the fact table lacks.
+  TFactScan(const TFactTable& facts, const TScanRequest& request);
+
+  //! One more than the largest key a record can get.
+  std::uint64_t KeyBound() const { return FKeyBound; }
+  //! Starts an accumulator for `records` records of this scan.
+  void Start(TScanCells& cells, std::int64_t records) const;
+  //! Adds records [first, last) to `cells`; `slots`, when given, receives per
+  //! record of the range its slot, -1 when skipped. Raises ECubeError naming
+  //! the dimension at the first member outside its dimension.
+  void Scan(std::int32_t first, std::int32_t last, TScanCells& cells, std::int32_t* slots) const;
+  //! Every record in one range.
+  TBaseScan Run() const;
+
+ private:
+  [[noreturn]] void RaiseBadMember(std::int32_t record, const std::string& name,
+                                   std::int32_t member) const;
+
+  // A member column the key is made of: an active position, or a filter that
+  // adds 0 for accepted members.
+  struct TPosition {
+    int Offset;  // byte offset of the member in a record
+    std::string Name;
+    std::vector<std::uint64_t> Share;  // per member: digit × multiplier, or kSkip
+  };
+  const TFactTable& FFacts;
+  bool FKeepRecordCells;
+  std::vector<TPosition> FPositions;
+  std::vector<int> FValueOffsets;
+  std::uint64_t FKeyBound = 1;
+};
+
+//! The whole scan on the calling thread.
+TBaseScan ScanFacts(const TFactTable& facts, const TScanRequest& request);
 
 }  // namespace qd

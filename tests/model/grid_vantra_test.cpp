@@ -64,12 +64,39 @@ TEST(GridVantra, AFailedAggregationDeactivatesTheCubeAndPropagates) {
   try {
     grid.MoveDim(1, TDimGroup::dgCol, 0);
     FAIL() << "a corrupt fact record was aggregated";
-  } catch (const ECubeError&) {
+  } catch (const ECubeError& e) {
+    EXPECT_NE(std::string(e.what()).find("\"Year\""), std::string::npos) << e.what();
   }
   EXPECT_FALSE(cube.IsActive());
   EXPECT_FALSE(grid.IsActive());
   EXPECT_EQ(grid.UpdateCount(), 0);
   EXPECT_EQ(grid.RowLineCount(), 1);
+}
+
+// The second pass finds the records' cells with the same scan when the first
+// did not keep them (nothing of the second pass was shown), and raises the
+// same error for a member that went bad in between.
+TEST(GridVantra, TheSecondPassNamesTheDimensionOfABadMemberToo) {
+  TTestCube cube;
+  cube.AddDim("Region", {"N", "S"}, TDimGroup::dgRow);
+  cube.AddSummary("V");
+  cube.AddFact({0}, {1});
+  cube.AddFact({1}, {2});
+  cube.Activate();
+  TGridInfo grid;
+  grid.SetCube(&cube);
+  ASSERT_TRUE(grid.IsActive());
+  cube.Facts()->SetMember(1, 0, 5);
+  TSummaryInfo& info = grid.SummarySettings().Items(0);
+  info.Function(static_cast<int>(TFunction::stVariance)).SetVisible(true);
+  try {
+    grid.BeginUpdate();
+    grid.EndUpdate(10);
+    FAIL() << "the second pass took a corrupt fact record";
+  } catch (const ECubeError& e) {
+    EXPECT_NE(std::string(e.what()).find("\"Region\""), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(grid.UpdateCount(), 0);
 }
 
 }  // namespace

@@ -1,23 +1,24 @@
 // The fact scan against record-by-record additions into one accumulator per
-// summary.
+// summary, in dense and hashed cells, whole and in merged record ranges.
 #include "engine/aggregate/aggregate_scan.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
+#include "engine/core/errors.h"
+
 namespace qd {
 namespace {
 
 struct TScanCase {
   std::unique_ptr<TFactTable> facts;
-  std::vector<std::vector<std::int32_t>> digits;  // per active position
-  std::vector<std::uint64_t> multipliers;
-  std::vector<std::uint8_t> pageAccepted;
+  TScanRequest request;
 };
 
 // Dimensions 0..2 active (dimension 1 has parent members: digit -1), dimension
-// 3 a filtered page. `wide` makes the key space too large for a direct table.
+// 3 a filtered page; summaries 2 and 0 of three. `wide` makes the key space
+// too large for dense cells.
 TScanCase MakeCase(std::uint64_t seed, bool wide) {
   std::mt19937_64 rng(seed);
   TScanCase c;
@@ -30,81 +31,137 @@ TScanCase MakeCase(std::uint64_t seed, bool wide) {
     for (int s = 0; s < 3; ++s)
       c.facts->SetValue(r, s, static_cast<double>(rng() % 2001) / 7 - 100);
   }
+  const std::uint64_t multipliers[] = {wide ? std::uint64_t{1} << 40 : 50,
+                                       wide ? std::uint64_t{1} << 20 : 5, 1};
   for (int d = 0; d < 3; ++d) {
-    std::vector<std::int32_t> digit(members[d]);
-    for (int m = 0; m < members[d]; ++m) digit[m] = d == 1 && m % 4 == 0 ? -1 : members[d] - 1 - m;
-    c.digits.push_back(digit);
+    TScanDim& dim = c.request.Dims.emplace_back();
+    dim.DimIndex = d;
+    dim.Multiplier = multipliers[d];
+    dim.Name = "D" + std::to_string(d);
+    for (int m = 0; m < members[d]; ++m)
+      dim.MemberDigit.push_back(d == 1 && m % 4 == 0 ? -1 : members[d] - 1 - m);
   }
-  c.multipliers = wide ? std::vector<std::uint64_t>{std::uint64_t{1} << 40, 1 << 20, 1}
-                       : std::vector<std::uint64_t>{50, 5, 1};
-  c.pageAccepted = {1, 0, 1, 1, 0};
+  c.request.Filters.push_back({3, {1, 0, 1, 1, 0}, "Page"});
+  c.request.Summaries = {2, 0};
   return c;
 }
 
-TEST(FactScan, EqualsRecordByRecordAccumulationOnRandomFacts) {
-  for (bool wide : {false, true}) {
-    TScanCase c = MakeCase(wide ? 2 : 1, wide);
-    std::vector<TScanDim> dims;
-    for (int p = 0; p < 3; ++p) dims.push_back({p, c.multipliers[p], c.digits[p]});
-    TScanFilter filter{3, c.pageAccepted};
-    TBaseScan scan = ScanFacts(*c.facts, dims, {&filter, 1}, 3, true);
-    ASSERT_EQ(scan.BadRecord, -1);
+// Key of record r, -1 when the request skips it.
+std::int64_t NaiveKey(const TScanCase& c, std::int32_t r) {
+  std::int64_t key = 0;
+  bool skip = !c.request.Filters[0].MemberAccepted[c.facts->Member(r, 3)];
+  for (const TScanDim& d : c.request.Dims) {
+    const std::int32_t digit = d.MemberDigit[c.facts->Member(r, d.DimIndex)];
+    skip = skip || digit < 0;
+    key += static_cast<std::int64_t>(digit) * static_cast<std::int64_t>(d.Multiplier);
+  }
+  return skip ? -1 : key;
+}
 
-    std::vector<TSummaryArray> reference(3);
-    std::vector<std::int64_t> recordKey(c.facts->RecordCount(), -1);
-    for (std::int32_t r = 0; r < c.facts->RecordCount(); ++r) {
-      std::int64_t key = 0;
-      bool skip = !c.pageAccepted[c.facts->Member(r, 3)];
-      for (int p = 0; p < 3; ++p) {
-        std::int32_t digit = c.digits[p][c.facts->Member(r, p)];
-        if (digit < 0) skip = true;
-        key += static_cast<std::int64_t>(digit) * static_cast<std::int64_t>(c.multipliers[p]);
-      }
-      if (skip) continue;
-      recordKey[r] = key;
-      for (int s = 0; s < 3; ++s) reference[s].Add(key, c.facts->Value(r, s));
-    }
-    auto keys = std::make_shared<TKeyList>();
-    for (int s = 0; s < 3; ++s) {
-      auto want = reference[s].ToTotals(keys);
-      EXPECT_EQ(*scan.Keys, *keys);
-      EXPECT_EQ(scan.Totals[s]->Sums, want->Sums);  // same order of additions: exact
-      EXPECT_EQ(scan.Totals[s]->Counts, want->Counts);
-      EXPECT_EQ(scan.Totals[s]->Mins, want->Mins);
-      EXPECT_EQ(scan.Totals[s]->Maxs, want->Maxs);
-      EXPECT_EQ(&scan.Totals[s]->Keys(), scan.Keys.get());
-    }
-    for (std::int32_t r = 0; r < c.facts->RecordCount(); ++r) {
-      std::int32_t cell = scan.RecordCell[r];
-      if (recordKey[r] < 0) {
-        EXPECT_EQ(cell, -1);
-      } else {
-        ASSERT_GE(cell, 0);
-        EXPECT_EQ((*scan.Keys)[cell], recordKey[r]);
-      }
+void ExpectRecordCells(const TScanCase& c, const TBaseScan& scan) {
+  ASSERT_EQ(scan.RecordCell.size(), static_cast<std::size_t>(c.facts->RecordCount()));
+  for (std::int32_t r = 0; r < c.facts->RecordCount(); ++r) {
+    const std::int64_t key = NaiveKey(c, r);
+    const std::int32_t cell = scan.RecordCell[r];
+    if (key < 0) {
+      EXPECT_EQ(cell, -1) << r;
+    } else {
+      ASSERT_GE(cell, 0) << r;
+      EXPECT_EQ((*scan.Keys)[cell], key) << r;
     }
   }
 }
 
-TEST(FactScan, StopsAtAMemberOutsideItsDimension) {
-  TScanCase c = MakeCase(3, false);
-  c.facts->SetMember(17, 1, 9);
-  std::vector<TScanDim> dims;
-  for (int p = 0; p < 3; ++p) dims.push_back({p, c.multipliers[p], c.digits[p]});
-  TBaseScan scan = ScanFacts(*c.facts, dims, {}, 3, true);
-  EXPECT_EQ(scan.BadRecord, 17);
-  EXPECT_EQ(scan.BadDimension, 1);
-  EXPECT_TRUE(scan.Totals.empty());
+TEST(FactScan, EqualsRecordByRecordAccumulationInDenseAndHashedCells) {
+  for (bool wide : {false, true}) {
+    TScanCase c = MakeCase(wide ? 2 : 1, wide);
+    c.request.KeepRecordCells = true;
+    const TFactScan prepared(*c.facts, c.request);
+    TScanCells cells;
+    prepared.Start(cells, c.facts->RecordCount());
+    EXPECT_EQ(cells.Dense(), !wide);
+    const TBaseScan scan = prepared.Run();
 
-  c.facts->SetMember(17, 1, 0);
+    std::vector<TSummaryArray> reference(2);
+    for (std::int32_t r = 0; r < c.facts->RecordCount(); ++r) {
+      const std::int64_t key = NaiveKey(c, r);
+      if (key < 0) continue;
+      for (int i = 0; i < 2; ++i) reference[i].Add(key, c.facts->Value(r, c.request.Summaries[i]));
+    }
+    auto keys = std::make_shared<TKeyList>();
+    ASSERT_EQ(scan.Totals.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+      auto want = reference[i].ToTotals(keys);
+      EXPECT_EQ(*scan.Keys, *keys);
+      EXPECT_EQ(scan.Totals[i]->Sums, want->Sums);  // same order of additions: exact
+      EXPECT_EQ(scan.Totals[i]->Counts, want->Counts);
+      EXPECT_EQ(scan.Totals[i]->Mins, want->Mins);
+      EXPECT_EQ(scan.Totals[i]->Maxs, want->Maxs);
+      EXPECT_EQ(&scan.Totals[i]->Keys(), scan.Keys.get());
+    }
+    ExpectRecordCells(c, scan);
+  }
+}
+
+// Two accumulators over the two halves of the records, merged in order, hold
+// what one accumulator over all records holds; the second half's record slots
+// follow the merge.
+TEST(FactScan, RangesMergeIntoTheWholeScan) {
+  for (bool wide : {false, true}) {
+    TScanCase c = MakeCase(wide ? 4 : 3, wide);
+    const TBaseScan whole = ScanFacts(*c.facts, c.request);
+    const TFactScan prepared(*c.facts, c.request);
+    const std::int32_t n = c.facts->RecordCount(), half = n / 3;
+    TScanCells first, second;
+    prepared.Start(first, half);
+    prepared.Start(second, n - half);
+    TBigVector<std::int32_t> slots(static_cast<std::size_t>(n));
+    prepared.Scan(0, half, first, slots.data());
+    prepared.Scan(half, n, second, slots.data() + half);
+    const std::vector<std::int32_t> map = first.Merge(second);
+    for (std::int32_t r = half; r < n; ++r)
+      if (slots[r] >= 0) slots[r] = map[static_cast<std::size_t>(slots[r])];
+    const TBaseScan merged = first.Finish(&slots);
+
+    EXPECT_EQ(*merged.Keys, *whole.Keys);
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(merged.Totals[i]->Counts, whole.Totals[i]->Counts);
+      EXPECT_EQ(merged.Totals[i]->Mins, whole.Totals[i]->Mins);
+      EXPECT_EQ(merged.Totals[i]->Maxs, whole.Totals[i]->Maxs);
+      ASSERT_EQ(merged.Totals[i]->Size(), whole.Totals[i]->Size());
+      for (std::size_t k = 0; k < whole.Totals[i]->Size(); ++k)
+        EXPECT_NEAR(merged.Totals[i]->Sums[k], whole.Totals[i]->Sums[k], 1e-9) << k;
+    }
+    ExpectRecordCells(c, merged);
+  }
+}
+
+// The message names the dimension whose member is outside it, on an active
+// position and on a filter, also in a record an earlier position skips.
+TEST(FactScan, RaisesNamingTheDimensionOfAMemberOutsideIt) {
+  auto expectError = [](const TScanCase& c, const std::string& fragment) {
+    try {
+      ScanFacts(*c.facts, c.request);
+      ADD_FAILURE() << "no error";
+    } catch (const ECubeError& e) {
+      EXPECT_NE(std::string(e.what()).find(fragment), std::string::npos) << e.what();
+    }
+  };
+  TScanCase c = MakeCase(5, false);
+  c.facts->SetMember(17, 1, 9);
+  expectError(c, "\"D1\"");
+  c.facts->SetMember(17, 1, 1);
   c.facts->SetMember(20, 3, -1);
-  TScanFilter filter{3, c.pageAccepted};
-  scan = ScanFacts(*c.facts, dims, {&filter, 1}, 3, false);
-  EXPECT_EQ(scan.BadRecord, 20);
-  EXPECT_EQ(scan.BadDimension, 3);
+  expectError(c, "\"Page\"");
+  c.facts->SetMember(20, 3, 0);
+  c.facts->SetMember(30, 1, 0);  // a parent member: the record is skipped
+  c.facts->SetMember(30, 2, 4);
+  expectError(c, "\"D2\"");
+  c.facts->SetMember(30, 2, 0);
+  EXPECT_NO_THROW(ScanFacts(*c.facts, c.request));
 
   // No active dimension: everything lands in key 0.
-  scan = ScanFacts(*c.facts, {}, {}, 1, false);
+  const TBaseScan scan = ScanFacts(*c.facts, {{}, {}, {0}, false});
   ASSERT_EQ(scan.Keys->size(), 1u);
   EXPECT_EQ(scan.Totals[0]->Counts[0], c.facts->RecordCount());
 }

@@ -1,0 +1,94 @@
+// The cells the fact scan accumulates into: per cell key the record count and,
+// per summary, the sum, minimum and maximum of the values added under it.
+// While the key space is small the cells lie in one array indexed by the key
+// itself; otherwise they are numbered in order of first appearance behind an
+// open-addressing index. Like every accumulator it has four steps: Start, Add,
+// Merge (two accumulators over separate record ranges combine, in a fixed
+// order, into what one accumulator over both ranges would hold), Finish.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/aggregate/aggregate.h"
+#include "engine/aggregate/aggregate_buffer.h"
+
+namespace qd {
+
+//! The base totals of a scan: the keys that received records, ascending, and
+//! per summary its sums, counts, minimums and maximums aligned with them.
+struct TBaseScan {
+  TKeyListPtr Keys = std::make_shared<TKeyList>();
+  //! In the order of the summaries asked for; every one shares Keys.
+  std::vector<std::unique_ptr<TTotals>> Totals;
+  //! Per fact record, the position of its key in Keys, -1 when the record was
+  //! skipped. Empty unless asked for.
+  TBigVector<std::int32_t> RecordCell;
+};
+
+class TScanCells {
+ public:
+  //! Dense cells take at most this many bytes.
+  static constexpr std::uint64_t kDenseBytes = std::uint64_t{64} << 20;
+  //! Key spaces up to this size are always dense (within kDenseBytes).
+  static constexpr std::uint64_t kDenseKeys = std::uint64_t{1} << 16;
+
+  //! Empties the accumulator for keys below `keyBound` and `summaries` values
+  //! per record. Dense when the cells fit kDenseBytes and the key space is no
+  //! larger than kDenseKeys or four times the `records` to be added.
+  void Start(std::uint64_t keyBound, int summaries, std::int64_t records);
+  bool Dense() const { return FDense; }
+  int Summaries() const { return FSummaries; }
+
+  //! The slot of a key, created empty on first use (dense: the key itself).
+  std::int32_t Slot(std::uint64_t key) {
+    return FDense ? static_cast<std::int32_t>(key) : HashedSlot(key);
+  }
+  //! Adds one record, its values in summary order, to a slot.
+  void Add(std::int32_t slot, const double* values) {
+    double* c = &FCells[static_cast<std::size_t>(slot) * FStride];
+    if (c[0] == 0) {
+      c[0] = 1;
+      for (int s = 0; s < FSummaries; ++s, c += 3) c[1] = c[2] = c[3] = values[s];
+      return;
+    }
+    c[0] += 1;
+    for (int s = 0; s < FSummaries; ++s, c += 3) {
+      const double v = values[s];
+      c[1] += v;
+      if (v < c[2]) c[2] = v;
+      if (!(v <= c[3])) c[3] = v;
+    }
+  }
+
+  //! Adds the cells of `other` (started with the same bound and summaries) as
+  //! if its records came after this one's. Returns, per slot of `other`, its
+  //! slot here (-1 for slots without records).
+  std::vector<std::int32_t> Merge(const TScanCells& other);
+  //! The cells in ascending key order. `recordSlots`, when given, holds slots
+  //! of this accumulator (or -1) and is turned into cell positions.
+  TBaseScan Finish(TBigVector<std::int32_t>* recordSlots) const;
+
+ private:
+  std::int32_t HashedSlot(std::uint64_t key);
+  void GrowIndex();
+  //! Slots with records, in ascending key order.
+  std::vector<std::int32_t> OrderedSlots() const;
+  const double* Cell(std::int32_t slot) const {
+    return &FCells[static_cast<std::size_t>(slot) * FStride];
+  }
+  std::int32_t SlotCount() const;
+
+  bool FDense = true;
+  int FSummaries = 0;
+  std::size_t FStride = 1;  // count, then sum, min, max per summary
+  std::uint64_t FKeyBound = 0;
+  TBigVector<double> FCells;
+  // Hashed cells only: the key of each slot, and slot + 1 per index entry.
+  std::vector<std::uint64_t> FKeys;
+  std::vector<std::int32_t> FIndex;
+  std::uint64_t FIndexMask = 0;
+};
+
+}  // namespace qd
