@@ -27,11 +27,4 @@ class TGridFormulaContext : public IFormulaContext {
   TGridInfo& FGrid;
 };
 
-//! The Pearson coefficient of two summaries' sums over the base and roll-up
-//! cells that fall into the key's cell (the cells its totals are made of);
-//! nullopt at a hidden member, a full key or a key without data. Results are
-//! kept per mask in the aggregation's helpers.
-std::optional<double> CorrelationAt(TGridInfo& grid, TSummaryState& x, TSummaryState& y,
-                                    const TMemberKey& key);
-
 }  // namespace qd

@@ -71,7 +71,7 @@ std::unique_ptr<TvtMemoDataSet> TGridInfo::GetCellFacts(int row, int column) con
   const std::vector<std::int32_t> records = GetCellFactRecords(row, column);
   if (records.empty()) return nullptr;
   const TFactTable& facts = *FCube->FactTable();
-  const int summary = info.State->Index;
+  const int summary = info.State->Index();
 
   auto out = std::make_unique<TvtMemoDataSet>();
   out->AddFieldDef(info.FieldName, TFieldType::ftFloat, 0, info.DisplayName);
@@ -123,7 +123,7 @@ void TGridInfo::EditCellFacts(int row, int column) {
     records->SetRecNo(i + 1);
     const int fact = records->Records(i).Tag;
     if (fact < 0 || fact >= table->RecordCount()) continue;
-    if (records->Fields(0).AsFloat() != table->Value(fact, state->Index)) modified.push_back(i);
+    if (records->Fields(0).AsFloat() != table->Value(fact, state->Index())) modified.push_back(i);
   }
   std::unique_ptr<TvtMemoDataSet> changed = BuildKeyFieldDataSet(*keys, *records, &modified);
   if (!changed) return;
@@ -131,7 +131,7 @@ void TGridInfo::EditCellFacts(int row, int column) {
   if (OnEditFactTable) OnEditFactTable(FOwner, *changed, accept);
   if (!accept) return;
 
-  const int summary = state->Index;
+  const int summary = state->Index();
   RewriteFacts([&](TFactTable& facts) { WriteBackFactValues(facts, *changed, summary); });
 }
 
@@ -142,7 +142,7 @@ void TGridInfo::WriteCellFacts(int column, TvtMemoDataSet& details) {
   if (FSummarySettings.Items(s).IsCalculated() || !state || !details.Active() ||
       details.FieldCount() == 0)
     return;
-  const int summary = state->Index;
+  const int summary = state->Index();
   RewriteFacts([&](TFactTable& facts) {
     if (summary >= facts.SumCount()) return;
     for (details.First(); !details.Eof(); details.Next()) {

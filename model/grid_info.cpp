@@ -8,7 +8,6 @@ namespace qd {
 
 TGridInfo::TGridInfo(TGridListener* owner) : FOwner(owner) {
   FFunctionDefs.EnsureStandard();
-  FAggregation.CalcSender = owner;
 }
 
 TGridInfo::~TGridInfo() {
@@ -55,7 +54,7 @@ void TGridInfo::CubeChanged(int code) {
         break;
       case 4:
         FAggregation.DropActive();
-        for (auto& s : FAggregation.States()) s->Reset();
+        FAggregation.ResetSummaries();
         RebuildMemberTrees();
         break;
       default:
@@ -143,7 +142,7 @@ void TGridInfo::Rebuild(std::uint8_t kind) {
     case 8:
     case 11:
       // The active list is dropped when members or groups changed.
-      if (!FAggregation.FHasActive) FAggregation.UpdateActiveDimensions();
+      if (!FAggregation.HasActive()) FAggregation.UpdateActiveDimensions();
       BuildTrees(true);
       break;
     case 9:
@@ -169,7 +168,7 @@ void TGridInfo::ClearBuilt() {
   FDataColumns.clear();
   FColumnsPerLine = 0;
   FAggregation.DropActive();
-  FAggregation.States().clear();
+  FAggregation.ClearSummaries();
   for (auto& a : FAxes) a.clear();
   FStates.clear();
   for (int i = 0; i < FSummarySettings.Count(); ++i) FSummarySettings.Items(i).State = nullptr;
@@ -205,8 +204,7 @@ void TGridInfo::BuildDimensionStates() {
 }
 
 void TGridInfo::LinkSummaryStates() {
-  auto& states = FAggregation.States();
-  states.clear();
+  FAggregation.ClearSummaries();
   for (int i = 0; i < FSummarySettings.Count(); ++i) FSummarySettings.Items(i).State = nullptr;
   const TSummaries& sums = FCube->Summaries();
   for (int s = 0; s < static_cast<int>(sums.size()); ++s) {
@@ -222,12 +220,8 @@ void TGridInfo::LinkSummaryStates() {
       info->ApplyDefaultFormats();
       info->Id = nextId;
     }
-    auto state = std::make_unique<TSummaryState>();
-    state->Index = s;
-    state->Info = info;
-    info->State = state.get();
+    info->State = &FAggregation.AddSummary(info);
     info->DimensionMapIndex = summary.MapIndex;
-    states.push_back(std::move(state));
   }
   for (int i = FSummarySettings.Count() - 1; i >= 0; --i) {
     const TSummaryInfo& info = FSummarySettings.Items(i);

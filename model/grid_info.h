@@ -50,6 +50,8 @@ class TGridInfo : public TCubeListener {
   //! Binds another cube (registering with it); unless `loading`, posts change 9.
   void SetCube(TGridCube* cube, bool loading = false);
   TGridCube* Cube() const { return FCube; }
+  //! The grid control that receives every notification and sends every event.
+  TGridListener* Owner() const { return FOwner; }
   bool IsActive() const;
   //! Binds a cube component (nullptr unbinds); the model keeps the adapter.
   void SetVantra(TCustomVantra* cube, bool loading = false);
@@ -257,12 +259,13 @@ class TGridInfo : public TCubeListener {
   std::function<void(TGridListener* sender, int dimId, int valueIndex, bool expanded)>
       OnExpandDimValue;
   TDimensionState::TCompare OnCompareDimensionMembers;
+  //! Supplies the custom functions of the second pass (Sender: the owner grid).
+  TCalcAggregateFunctionEvent OnCalcAggregateFunction;
   //! Asked whether edited fact values may be written back (accept starts false).
   std::function<void(TGridListener* sender, TDataSet& modifiedRecords, bool& accept)>
       OnEditFactTable;
 
  private:
-  friend class TModelAggregation;
   void Post(std::uint8_t kind, TGridListener* only = nullptr);
   void Rebuild(std::uint8_t kind);
   void BuildDimensionStates();

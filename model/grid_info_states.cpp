@@ -254,7 +254,7 @@ void TGridInfo::ApplyState(const TPivotState& state) {
 
   BeginUpdate();
   auto finish = [this] {
-    for (auto& s : FAggregation.States()) s->Reset();
+    FAggregation.ResetSummaries();
     for (auto& st : FStates) st->UpdateFilterActive();
     FAggregation.DropActive();
   };

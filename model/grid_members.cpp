@@ -154,11 +154,7 @@ void TGridInfo::ApplyFilter(TDimensionState& state) {
     return;
   }
   BeginUpdate();
-  for (auto& s : FAggregation.States()) {
-    if (s->Ready) FAggregation.ComputeRollUps(*s);
-    s->MaskTotals.Clear();
-    s->FactData.reset();
-  }
+  FAggregation.VisibilityChanged();
   state.UpdateFilterActive();
   EndUpdate(1);
 }

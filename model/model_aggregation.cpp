@@ -45,12 +45,11 @@ std::string DimensionName(const TDimensionState& state) {
 }  // namespace
 
 void TSummaryState::Reset() {
-  MaskTotals.Clear();
-  Base.reset();
-  RollUps.reset();
-  FactData.reset();
-  Aggregated = false;
-  Ready = false;
+  FMaskTotals.Clear();
+  FBase.reset();
+  FRollUps.reset();
+  FFactData.reset();
+  FReady = false;
 }
 
 int TModelAggregation::ActivePosition(int dimIndex) const {
@@ -72,8 +71,31 @@ void TModelAggregation::DropActive() {
   FBaseKeys.reset();
   FRecordCells = {};
   FRecordCellsValid = false;
-  Helpers.Clear();
-  HelperSources.clear();
+  FHelpers.Clear();
+  FHelperSources.clear();
+}
+
+void TModelAggregation::ClearSummaries() {
+  FStates.clear();
+  FHelpers.Clear();
+  FHelperSources.clear();
+}
+
+TSummaryState& TModelAggregation::AddSummary(TSummaryInfo* info) {
+  FStates.push_back(std::make_unique<TSummaryState>(static_cast<int>(FStates.size()), info));
+  return *FStates.back();
+}
+
+void TModelAggregation::ResetSummaries() {
+  for (auto& s : FStates) s->Reset();
+}
+
+void TModelAggregation::VisibilityChanged() {
+  for (auto& s : FStates) {
+    if (s->FReady) ComputeRollUps(*s);
+    s->FMaskTotals.Clear();
+    s->FFactData.reset();
+  }
 }
 
 bool TModelAggregation::UpdateActiveDimensions() {
@@ -150,13 +172,13 @@ TScanRequest TModelAggregation::ScanRequest() const {
       filter.MemberAccepted[static_cast<std::size_t>(m)] = node >= 0 && s.IsNodeVisible(node);
     }
   }
-  for (const auto& state : FStates) request.Summaries.push_back(state->Index);
+  for (const auto& state : FStates) request.Summaries.push_back(state->FIndex);
   return request;
 }
 
 bool TModelAggregation::ShowsSecondPass() const {
   for (const auto& state : FStates) {
-    const TSummaryInfo* info = state->Info;
+    const TSummaryInfo* info = state->FInfo;
     if (!info || !info->Visible() || info->IsCalculated()) continue;
     for (int f = static_cast<int>(TFunction::stMin); f < kFunctionCount; ++f)
       if (info->Function(f).Visible()) return true;
@@ -166,8 +188,8 @@ bool TModelAggregation::ShowsSecondPass() const {
 
 void TModelAggregation::Aggregate() {
   for (auto& s : FStates) s->Reset();
-  Helpers.Clear();
-  HelperSources.clear();
+  FHelpers.Clear();
+  FHelperSources.clear();
   FBaseKeys.reset();
   FRecordCells = {};
   FRecordCellsValid = false;
@@ -187,10 +209,9 @@ void TModelAggregation::Aggregate() {
     const bool empty = scan.Keys->empty();
     if (!empty) FBaseKeys = scan.Keys;
     for (std::size_t i = 0; i < FStates.size(); ++i)
-      FStates[i]->Base = empty ? std::make_unique<TTotals>() : std::move(scan.Totals[i]);
-    for (auto& s : FStates) s->Aggregated = true;
+      FStates[i]->FBase = empty ? std::make_unique<TTotals>() : std::move(scan.Totals[i]);
     for (auto& s : FStates)
-      if (!s->Ready) ComputeRollUps(*s);
+      if (!s->FReady) ComputeRollUps(*s);
   } catch (...) {
     for (auto& s : FStates) s->Reset();
     if (FGrid.Cube()) FGrid.Cube()->Deactivate();
@@ -199,22 +220,22 @@ void TModelAggregation::Aggregate() {
 }
 
 void TModelAggregation::ComputeRollUps(TSummaryState& state) {
-  state.RollUps = std::make_unique<TTotals>();
-  if (!state.Base || !HasHierarchy()) {
-    state.Ready = true;
+  state.FRollUps = std::make_unique<TTotals>();
+  if (!state.FBase || !HasHierarchy()) {
+    state.FReady = true;
     return;
   }
   TSummaryArray acc;
-  const TKeyList& keys = state.Base->Keys();
+  const TKeyList& keys = state.FBase->Keys();
   for (std::size_t i = 0; i < keys.size(); ++i) {
     TMemberKey members = DecodeKey(keys[i]);
     if (!IsVisibleKey(members)) continue;
     ForEachRollUp(std::move(members), [&](const TMemberKey& m, bool isBase) {
-      if (!isBase) AddTotalsCell(acc, EncodeKey(m), *state.Base, i);
+      if (!isBase) AddTotalsCell(acc, EncodeKey(m), *state.FBase, i);
     });
   }
-  if (acc.NodeCount()) state.RollUps = acc.ToTotals(std::make_shared<TKeyList>());
-  state.Ready = true;
+  if (acc.NodeCount()) state.FRollUps = acc.ToTotals(std::make_shared<TKeyList>());
+  state.FReady = true;
 }
 
 std::int64_t TModelAggregation::EncodeKey(const TMemberKey& members) const {
@@ -252,9 +273,9 @@ bool TModelAggregation::IsVisibleKey(const TMemberKey& members) const {
 
 std::unique_ptr<TTotals> TModelAggregation::DeriveMask(TSummaryState& state, std::uint32_t mask) {
   const TTotals* source = nullptr;
-  for (std::size_t i = 0; i < state.MaskTotals.Count(); ++i) {
-    const std::uint32_t b = state.MaskTotals.Mask(i);
-    const TTotals* t = state.MaskTotals.Item(i);
+  for (std::size_t i = 0; i < state.FMaskTotals.Count(); ++i) {
+    const std::uint32_t b = state.FMaskTotals.Mask(i);
+    const TTotals* t = state.FMaskTotals.Item(i);
     if (b != mask && (b & ~mask) == 0 && (!source || t->Size() < source->Size())) source = t;
   }
   TSummaryArray acc;
@@ -276,34 +297,34 @@ std::unique_ptr<TTotals> TModelAggregation::DeriveMask(TSummaryState& state, std
   if (source) {
     addFrom(*source, false);
   } else {
-    if (state.RollUps) addFrom(*state.RollUps, false);
-    if (state.Base) addFrom(*state.Base, true);
+    if (state.FRollUps) addFrom(*state.FRollUps, false);
+    if (state.FBase) addFrom(*state.FBase, true);
   }
   if (!acc.NodeCount()) return std::make_unique<TTotals>(std::make_shared<TKeyList>());
   return acc.ToTotals(std::make_shared<TKeyList>());
 }
 
 const TTotals& TModelAggregation::GetMaskTotals(TSummaryState& state, std::uint32_t mask) {
-  if (TTotals* found = state.MaskTotals.Find(mask)) return *found;
-  return *state.MaskTotals.Add(mask, DeriveMask(state, mask));
+  if (TTotals* found = state.FMaskTotals.Find(mask)) return *found;
+  return *state.FMaskTotals.Add(mask, DeriveMask(state, mask));
 }
 
 std::optional<TTotals::TLookup> TModelAggregation::Lookup(TSummaryState& state,
                                                           const TMemberKey& members) {
-  if (!state.Ready || members.size() != FActive.size() || !IsVisibleKey(members))
+  if (!state.FReady || members.size() != FActive.size() || !IsVisibleKey(members))
     return std::nullopt;
   const std::uint32_t mask = KeyMask(members);
   const std::int64_t key = EncodeKey(members);
   if (mask != 0) return GetMaskTotals(state, mask).Lookup(key);
-  if (state.Base)
-    if (auto r = state.Base->Lookup(key)) return r;
-  if (state.RollUps) return state.RollUps->Lookup(key);
+  if (state.FBase)
+    if (auto r = state.FBase->Lookup(key)) return r;
+  if (state.FRollUps) return state.FRollUps->Lookup(key);
   return std::nullopt;
 }
 
 bool TModelAggregation::IsNonEmpty(const TMemberKey& members) {
   for (auto& s : FStates) {
-    if (!s->Ready) continue;
+    if (!s->FReady) continue;
     if (auto r = Lookup(*s, members); r && r->Count > 0) return true;
   }
   return false;
@@ -326,7 +347,7 @@ void TModelAggregation::PrepareTreeMasks(const std::vector<int>& rowDims,
   if (r0 && c0) masks.push_back(all & ~(r0 | c0));
   if (r0 && r1 && c0 && c1) masks.push_back(all & ~(r0 | r1 | c0 | c1));
   for (auto& s : FStates) {
-    if (!s->Ready || !s->Info || !s->Info->Visible()) continue;
+    if (!s->FReady || !s->FInfo || !s->FInfo->Visible()) continue;
     for (std::uint32_t m : masks)
       if (m != 0) GetMaskTotals(*s, m);
   }

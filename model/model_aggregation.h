@@ -28,49 +28,76 @@ using TMemberKey = std::vector<int>;
 
 constexpr std::size_t kMaxActiveDims = 32;
 
-//! The aggregation state of one cube summary.
+//! The aggregation state of one cube summary; only the aggregation reads and
+//! changes its totals.
 class TSummaryState {
  public:
+  TSummaryState(int index, TSummaryInfo* info) : FIndex(index), FInfo(info) {}
+
+  //! The summary's index in the cube and the fact table.
+  int Index() const { return FIndex; }
+  TSummaryInfo* Info() const { return FInfo; }
+  //! Aggregated, with roll-ups.
+  bool Ready() const { return FReady; }
+
+ private:
+  friend class TModelAggregation;
   //! Drops every total and the flags.
   void Reset();
 
-  int Index = 0;
-  TSummaryInfo* Info = nullptr;
+  int FIndex;
+  TSummaryInfo* FInfo;
   //! Totals per mask computed so far.
-  TTotalLines MaskTotals;
+  TTotalLines FMaskTotals;
   //! Full keys of leaf members, and keys holding at least one parent member.
-  std::unique_ptr<TTotals> Base, RollUps;
+  std::unique_ptr<TTotals> FBase, FRollUps;
   //! The record order of the second pass, value-ordered once a median was asked for.
-  std::unique_ptr<TDPFactData> FactData;
-  bool Aggregated = false;
-  //! Roll-ups done.
-  bool Ready = false;
+  std::unique_ptr<TDPFactData> FFactData;
+  bool FReady = false;
 };
 
 class TModelAggregation {
  public:
   explicit TModelAggregation(TGridInfo& grid) : FGrid(grid) {}
 
-  //! Recomputes the active list; when it changed, aggregates. Returns whether it changed.
+  // ---- Active dimensions and keys ----
+  //! Recomputes the active list; when it changed, scans the facts into base
+  //! totals and rolls them up (a failure deactivates the cube). Returns
+  //! whether it changed.
   bool UpdateActiveDimensions();
-  //! Fact scan, base totals and roll-ups; a failure deactivates the cube.
-  void Aggregate();
-  void ComputeRollUps(TSummaryState& state);
-
+  //! True while an active list is laid out (it may be empty).
+  bool HasActive() const { return FHasActive; }
+  //! Forgets the active list, so that the next full rebuild aggregates again
+  //! (after a page filter or the member trees changed).
+  void DropActive();
   int ActiveCount() const { return static_cast<int>(FActive.size()); }
   const std::vector<int>& ActiveDims() const { return FActive; }
   //! Active position of a dimension index, -1 when inactive.
   int ActivePosition(int dimIndex) const;
   std::uint64_t KeyCapacity() const { return FCapacity; }
-
   std::int64_t EncodeKey(const TMemberKey& members) const;
   TMemberKey DecodeKey(std::int64_t key) const;
   static std::uint32_t KeyMask(const TMemberKey& members);
   //! False when a given member is hidden.
   bool IsVisibleKey(const TMemberKey& members) const;
+  void CheckCapacity(const std::vector<int>& dimIndexes) const;
+  void CheckAddDimension(int dimIndex) const;
+  //! The fact scan of the active layout: leaf members of the active
+  //! dimensions, visible members of the filtered pages, every summary.
+  TScanRequest ScanRequest() const;
 
-  //! The summary's totals of a mask, computed and cached on first use.
-  const TTotals& GetMaskTotals(TSummaryState& state, std::uint32_t mask);
+  // ---- Summary states, in cube summary order ----
+  void ClearSummaries();
+  TSummaryState& AddSummary(TSummaryInfo* info);
+  int SummaryCount() const { return static_cast<int>(FStates.size()); }
+  TSummaryState& Summary(int i) const { return *FStates.at(static_cast<std::size_t>(i)); }
+  //! Drops every summary's totals, to be aggregated again.
+  void ResetSummaries();
+  //! After members of active dimensions were hidden or shown: roll-ups again,
+  //! per-mask totals and second-pass record orders dropped; base totals stay.
+  void VisibilityChanged();
+
+  // ---- Values ----
   std::optional<TTotals::TLookup> Lookup(TSummaryState& state, const TMemberKey& members);
   //! Value of a function at a member list; the second pass runs on first
   //! use (again in value order when a median is asked for). nullopt when the
@@ -79,35 +106,25 @@ class TModelAggregation {
   //! medians), so that it does not run twice.
   std::optional<double> FunctionValue(TSummaryState& state, const TMemberKey& members,
                                       TFunction function, bool valueOrder = false);
-  //! Supplies the custom functions; the grid's owner is the Sender.
-  TCalcAggregateFunctionEvent OnCalcAggregateFunction;
-  void* CalcSender = nullptr;
+  //! The Pearson coefficient of two summaries' sums over the base and roll-up
+  //! cells that fall into the key's cell (the cells its totals are made of);
+  //! nullopt at a hidden member, a full key or a key without data. Results are
+  //! kept per mask until the totals they came from change.
+  std::optional<double> Correlation(TSummaryState& x, TSummaryState& y, const TMemberKey& key);
   //! True when at least one ready summary has a count at the member list.
   bool IsNonEmpty(const TMemberKey& members);
   //! Computes the masks the label trees ask for.
   void PrepareTreeMasks(const std::vector<int>& rowDims, const std::vector<int>& colDims);
 
-  void CheckCapacity(const std::vector<int>& dimIndexes) const;
-  void CheckAddDimension(int dimIndex) const;
-
-  std::vector<std::unique_ptr<TSummaryState>>& States() { return FStates; }
-  //! Correlations of summary pairs for calculated summaries; cleared with the aggregation.
-  TSummaryHelpers Helpers;
-  //! The key list of the totals each helper's results of a mask were computed
-  //! from: results whose totals were rebuilt since (a member was hidden) are stale.
-  std::map<std::pair<const TSummaryHelper*, std::uint32_t>, std::weak_ptr<TKeyList>> HelperSources;
-  //! Forgets the active list, so that the next full rebuild aggregates again
-  //! (after a page filter or the member trees changed).
-  void DropActive();
-
  private:
-  friend class TGridInfo;
-
   TDimensionState& State(int activePos) const;
   bool HasHierarchy() const;
-  //! The fact scan of the active layout: leaf members of the active
-  //! dimensions, visible members of the filtered pages.
-  TScanRequest ScanRequest() const;
+  //! Fact scan, base totals and roll-ups; a failure deactivates the cube.
+  void Aggregate();
+  void ComputeRollUps(TSummaryState& state);
+  //! The summary's totals of a mask, computed and cached on first use.
+  const TTotals& GetMaskTotals(TSummaryState& state, std::uint32_t mask);
+  std::unique_ptr<TTotals> DeriveMask(TSummaryState& state, std::uint32_t mask);
   //! True when a visible summary shows a function of the second pass, so
   //! that the scan keeps every record's cell at once.
   bool ShowsSecondPass() const;
@@ -123,7 +140,9 @@ class TModelAggregation {
   TCellTargets TwoPassTargets(const TSummaryState& state, const TTotals& totals, int kind,
                               std::uint32_t mask) const;
   const TBigVector<std::int32_t>& RecordCells();
-  std::unique_ptr<TTotals> DeriveMask(TSummaryState& state, std::uint32_t mask);
+  //! The correlations of x and y for every cell of x's totals of a mask.
+  std::vector<double> MaskCorrelations(TSummaryState& x, TSummaryState& y, std::uint32_t mask,
+                                       const TTotals& tx);
 
   TGridInfo& FGrid;
   std::vector<int> FActive;
@@ -138,6 +157,11 @@ class TModelAggregation {
   //! Per fact record, its position in the base key list (-1 skipped).
   TBigVector<std::int32_t> FRecordCells;
   bool FRecordCellsValid = false;
+  //! Correlations of summary pairs for calculated summaries; cleared with the aggregation.
+  TSummaryHelpers FHelpers;
+  //! The key list of the totals each helper's results of a mask were computed
+  //! from: results whose totals were rebuilt since (a member was hidden) are stale.
+  std::map<std::pair<const TSummaryHelper*, std::uint32_t>, std::weak_ptr<TKeyList>> FHelperSources;
 };
 
 template <class F>

@@ -39,7 +39,7 @@ const TBigVector<std::int32_t>& TModelAggregation::RecordCells() {
 
 TCellTargets TModelAggregation::TwoPassTargets(const TSummaryState& state, const TTotals& totals,
                                                int kind, std::uint32_t mask) const {
-  const TTotals& base = *state.Base;
+  const TTotals& base = *state.FBase;
   const TKeyList& keys = base.Keys();
   TCellTargets targets;
   targets.Start.reserve(base.Size() + 1);
@@ -77,17 +77,17 @@ bool TModelAggregation::NeedsTwoPass(const TSummaryState& state, const TTotals& 
   if (!totals.TwoPassAhead) return false;
   // Totals that ran ahead keep their results when their own walk would have
   // had the same order: value order once any median was asked for.
-  const bool valueOrder = ordered || (state.FactData && state.FactData->ValueOrdered());
+  const bool valueOrder = ordered || (state.FFactData && state.FFactData->ValueOrdered());
   return totals.TwoPassOrdered != valueOrder;
 }
 
 void TModelAggregation::RunTwoPass(TSummaryState& state, TTotals& asked, int kind,
                                    std::uint32_t mask, bool ordered) {
   const TFactTable* facts = FGrid.Cube() ? FGrid.Cube()->FactTable() : nullptr;
-  if (!facts || !state.Base) return;
-  if (!state.FactData || (ordered && !state.FactData->ValueOrdered()))
-    state.FactData = std::make_unique<TDPFactData>(*facts, state.Index, ordered);
-  TDPFactData& data = *state.FactData;
+  if (!facts || !state.FBase) return;
+  if (!state.FFactData || (ordered && !state.FFactData->ValueOrdered()))
+    state.FFactData = std::make_unique<TDPFactData>(*facts, state.FIndex, ordered);
+  TDPFactData& data = *state.FFactData;
   if (data.Pending()) {
     const auto& recordCells = RecordCells();
     TBigVector<std::int32_t> cells(data.Size(), -1);
@@ -109,14 +109,14 @@ void TModelAggregation::RunTwoPass(TSummaryState& state, TTotals& asked, int kin
     lines.push_back(t);
     targets.push_back(TwoPassTargets(state, *t, tKind, tMask));
   };
-  add(state.Base.get(), tpBase, 0);
-  add(state.RollUps.get(), tpRollUps, 0);
-  for (std::size_t i = 0; i < state.MaskTotals.Count(); ++i)
-    add(state.MaskTotals.Item(i), tpMask, state.MaskTotals.Mask(i));
+  add(state.FBase.get(), tpBase, 0);
+  add(state.FRollUps.get(), tpRollUps, 0);
+  for (std::size_t i = 0; i < state.FMaskTotals.Count(); ++i)
+    add(state.FMaskTotals.Item(i), tpMask, state.FMaskTotals.Mask(i));
   TSecondPassOptions options;
   options.CustomCount = std::min(FGrid.FunctionDefs().CustomCount(), kCustomFunctionCount);
-  options.OnCalcAggregateFunction = OnCalcAggregateFunction;
-  options.Sender = CalcSender;
+  options.OnCalcAggregateFunction = FGrid.OnCalcAggregateFunction;
+  options.Sender = FGrid.Owner();
   try {
     RunSecondPass(lines, data, targets, options);
   } catch (const Exception&) {
@@ -132,7 +132,7 @@ void TModelAggregation::RunTwoPass(TSummaryState& state, TTotals& asked, int kin
 std::optional<double> TModelAggregation::FunctionValue(TSummaryState& state,
                                                        const TMemberKey& members,
                                                        TFunction function, bool valueOrder) {
-  if (!state.Ready || members.size() != FActive.size() || !IsVisibleKey(members))
+  if (!state.FReady || members.size() != FActive.size() || !IsVisibleKey(members))
     return std::nullopt;
   const std::uint32_t mask = KeyMask(members);
   const std::int64_t key = EncodeKey(members);
@@ -140,13 +140,13 @@ std::optional<double> TModelAggregation::FunctionValue(TSummaryState& state,
   int kind = tpMask;
   if (mask != 0) {
     GetMaskTotals(state, mask);
-    totals = state.MaskTotals.Find(mask);
-  } else if (state.Base && state.Base->IndexOf(key) >= 0) {
-    totals = state.Base.get();
+    totals = state.FMaskTotals.Find(mask);
+  } else if (state.FBase && state.FBase->IndexOf(key) >= 0) {
+    totals = state.FBase.get();
     kind = tpBase;
   } else {
     kind = tpRollUps;
-    totals = state.RollUps.get();
+    totals = state.FRollUps.get();
   }
   if (!totals) return std::nullopt;
   const std::ptrdiff_t at = totals->IndexOf(key);

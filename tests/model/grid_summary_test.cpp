@@ -153,8 +153,8 @@ TEST(GridSummaries, ModelLinksStatesAndFollowsCubeNotifications) {
   EXPECT_EQ(settings.Items(0).FieldName, "Ratio");
   EXPECT_EQ(settings.Items(0).State, nullptr);
   ASSERT_NE(settings.Items(1).State, nullptr);
-  EXPECT_EQ(settings.Items(1).State->Info, &settings.Items(1));
-  EXPECT_EQ(settings.Items(2).State->Index, 1);
+  EXPECT_EQ(settings.Items(1).State->Info(), &settings.Items(1));
+  EXPECT_EQ(settings.Items(2).State->Index(), 1);
 
   settings.Items(1).Function(0).SubFunction(0).FormatString = "0.0";
   cube.Sums()[0]->DisplayName = "Turnover";
@@ -165,11 +165,11 @@ TEST(GridSummaries, ModelLinksStatesAndFollowsCubeNotifications) {
   cube.Notify(3);  // loaded from a stream: one fresh item per cube summary
   ASSERT_EQ(settings.Count(), 2);
   EXPECT_EQ(settings.Items(0).Function(0).SubFunction(0).FormatString, "0.00");
-  EXPECT_EQ(settings.Items(1).State, grid.Aggregation().States()[1].get());
+  EXPECT_EQ(settings.Items(1).State, &grid.Aggregation().Summary(1));
 
   cube.Deactivate();
   EXPECT_EQ(settings.Items(0).State, nullptr);
-  EXPECT_TRUE(grid.Aggregation().States().empty());
+  EXPECT_EQ(grid.Aggregation().SummaryCount(), 0);
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ struct TRandomCube {
     grid.FunctionDefs().EnsureStandard();
     grid.FunctionDefs().Add();
     grid.FunctionDefs().Add();
-    grid.Aggregation().OnCalcAggregateFunction = CalcCustom;
+    grid.OnCalcAggregateFunction = CalcCustom;
     // Hide a leaf member here and there, on page and active dimensions alike.
     for (int d = 0; d < grid.DimensionStateCount(); ++d) {
       TDimensionState& s = grid.DimensionState(d);
@@ -135,7 +135,7 @@ struct TRandomCube {
 };
 
 void ExpectCell(TRandomCube& c, TSummaryState& state, const TMemberKey& key, TFunction f) {
-  const TReference ref = Reference(c.NaiveValues(key, state.Index));
+  const TReference ref = Reference(c.NaiveValues(key, state.Index()));
   const auto value = c.grid.Aggregation().FunctionValue(state, key, f);
   const auto cell = c.grid.Aggregation().Lookup(state, key);
   const int fi = static_cast<int>(f);
@@ -145,7 +145,7 @@ void ExpectCell(TRandomCube& c, TSummaryState& state, const TMemberKey& key, TFu
   const double expected = fi < 13 ? ref.Values[fi] : 0.0;
   EXPECT_NEAR(*value, expected, 1e-9 * std::max(1.0, std::fabs(expected)))
       << "function " << fi << " mask " << TModelAggregation::KeyMask(key) << " summary "
-      << state.Index << " count " << ref.Count;
+      << state.Index() << " count " << ref.Count;
 }
 
 TEST(GridTwoPass, EveryFunctionAtEveryMaskMatchesPlainLoops) {
@@ -159,9 +159,11 @@ TEST(GridTwoPass, EveryFunctionAtEveryMaskMatchesPlainLoops) {
     std::vector<int> order(kFunctionCount);
     for (int f = 0; f < kFunctionCount; ++f) order[static_cast<std::size_t>(f)] = f;
     std::shuffle(order.begin(), order.end(), c.rng);
-    for (auto& state : c.grid.Aggregation().States())
+    TModelAggregation& agg = c.grid.Aggregation();
+    for (int s = 0; s < agg.SummaryCount(); ++s)
       for (int f : order)
-        for (const TMemberKey& key : keys) ExpectCell(c, *state, key, static_cast<TFunction>(f));
+        for (const TMemberKey& key : keys)
+          ExpectCell(c, agg.Summary(s), key, static_cast<TFunction>(f));
     if (::testing::Test::HasFailure()) break;
   }
 }
@@ -180,24 +182,25 @@ TEST(GridTwoPass, AWalkSharedByTheMasksGivesEachCellItsOwnValues) {
     auto keys = c.AllKeys();
     std::shuffle(keys.begin(), keys.end(), c.rng);
     keys.resize(std::min<std::size_t>(keys.size(), 24));
-    for (auto& state : agg.States()) {
-      for (const TMemberKey& key : keys) agg.Lookup(*state, key);
+    for (int s = 0; s < agg.SummaryCount(); ++s) {
+      TSummaryState& state = agg.Summary(s);
+      for (const TMemberKey& key : keys) agg.Lookup(state, key);
       // One cell's request runs the pass for the cells of every other mask.
       for (const TMemberKey& key : keys)
-        if (agg.FunctionValue(*state, key, TFunction::stVariance)) break;
+        if (agg.FunctionValue(state, key, TFunction::stVariance)) break;
       for (const TMemberKey& key : keys) {
-        const auto cell = agg.Lookup(*state, key);
+        const auto cell = agg.Lookup(state, key);
         EXPECT_TRUE(!cell || cell->TwoPass) << "mask " << TModelAggregation::KeyMask(key);
       }
     }
     for (bool valueOrder : {false, true}) {
       for (const TMemberKey& key : keys) {
         TRandomCube alone(seed);
-        for (std::size_t s = 0; s < agg.States().size(); ++s) {
+        for (int s = 0; s < agg.SummaryCount(); ++s) {
           for (TFunction f : functions) {
-            const auto got = agg.FunctionValue(*agg.States()[s], key, f, valueOrder);
+            const auto got = agg.FunctionValue(agg.Summary(s), key, f, valueOrder);
             const auto own = alone.grid.Aggregation().FunctionValue(
-                *alone.grid.Aggregation().States()[s], key, f, valueOrder);
+                alone.grid.Aggregation().Summary(s), key, f, valueOrder);
             ASSERT_EQ(got.has_value(), own.has_value());
             if (got) {
               EXPECT_EQ(*got, *own)
@@ -224,13 +227,13 @@ TEST(GridTwoPass, ParentFactsStayOutAndTheOwnerComputesCustomFunctions) {
   grid.SetCube(&cube);
   grid.FunctionDefs().Add();
   std::vector<void*> senders;
-  grid.Aggregation().OnCalcAggregateFunction = [&](void* sender, TFunction, const auto& values,
+  grid.OnCalcAggregateFunction = [&](void* sender, TFunction, const auto& values,
                                                    bool&, double& value) {
     senders.push_back(sender);
     value = static_cast<double>(values.size());
   };
   TModelAggregation& agg = grid.Aggregation();
-  TSummaryState& state = *agg.States()[0];
+  TSummaryState& state = agg.Summary(0);
   auto at = [&](int node, TFunction f) { return agg.FunctionValue(state, {node}, f).value(); };
   // The total and the parent's roll-up see the four leaf facts, not the
   // fact booked on the parent itself.
