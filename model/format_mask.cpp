@@ -231,4 +231,98 @@ std::string FormatFloat(std::string_view mask, double value) {
   return TFormatMask(mask).Format(value);
 }
 
+namespace {
+
+// Characters a spreadsheet shows as they are outside quotes.
+bool PlainLiteral(char c) {
+  return c == '-' || c == '+' || c == '(' || c == ')' || c == ' ' || c == '/' || c == ':' ||
+         c == '$';
+}
+
+void AppendLiteral(std::string& out, const std::string& text) {
+  std::string quoted;
+  auto flush = [&] {
+    if (!quoted.empty()) out += "\"" + quoted + "\"";
+    quoted.clear();
+  };
+  for (char c : text) {
+    if (c == '"') {
+      flush();
+      out += "\\\"";
+    } else if (PlainLiteral(c)) {
+      flush();
+      out += c;
+    } else {
+      quoted += c;
+    }
+  }
+  flush();
+}
+
+}  // namespace
+
+std::string TFormatMask::SectionCode(const TSection& s) {
+  std::string out;
+  // With thousands separators the integer digits read "#,##0": at least four
+  // places, the separator before the last three.
+  const int intPlaces = s.Thousands ? std::max(s.IntDigits, 4) : s.IntDigits;
+  int intIndex = 0, placed = 0;
+  bool pointSeen = false;
+  auto place = [&](char ch) {
+    out += ch;
+    if (s.Thousands && ++placed == intPlaces - 3) out += ',';
+  };
+  auto integerDigit = [&](char ch) {
+    if (intIndex++ == 0)
+      for (int k = 0; k < intPlaces - s.IntDigits; ++k) place('#');
+    place(ch);
+  };
+  std::string literal;  // a run of literal tokens, quoted as one
+  for (const TToken& t : s.Tokens) {
+    if (t.Kind == TKind::Literal) {
+      literal += t.Text;
+      continue;
+    }
+    AppendLiteral(out, literal);
+    literal.clear();
+    switch (t.Kind) {
+      case TKind::Digit:
+        if (!pointSeen && intIndex < s.IntDigits)
+          integerDigit(t.Ch);
+        else
+          out += t.Ch;
+        break;
+      case TKind::Point:
+        if (s.IntDigits == 0)
+          for (int k = 0; k < intPlaces; ++k) place('#');
+        pointSeen = true;
+        out += '.';
+        break;
+      case TKind::Exponent:
+        out += t.Ch;
+        out += t.Plus ? '+' : '-';
+        out += std::string(static_cast<std::size_t>(t.Digits), '0');
+        break;
+      case TKind::Literal:
+        break;
+    }
+  }
+  AppendLiteral(out, literal);
+  return out;
+}
+
+std::string TFormatMask::SpreadsheetCode() const {
+  if (FSections.empty() || FSections[0].Empty) return "General";
+  const std::string first = SectionCode(FSections[0]);
+  if (FSections.size() == 1) return first;
+  std::string out = first + ";";
+  out += FSections[1].Empty ? "-" + first : SectionCode(FSections[1]);
+  if (FSections.size() >= 3) out += ";" + (FSections[2].Empty ? first : SectionCode(FSections[2]));
+  return out;
+}
+
+std::string SpreadsheetNumberFormat(std::string_view mask) {
+  return TFormatMask(mask).SpreadsheetCode();
+}
+
 }  // namespace qd

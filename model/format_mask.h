@@ -30,6 +30,11 @@ class TFormatMask {
 
   std::string Format(double value) const;
   const std::string& Mask() const { return FMask; }
+  //! The mask as a spreadsheet number-format code that shows values the same
+  //! way: literals quoted (so that "%" does not scale and letters are no date
+  //! codes), thousands separators as "#,##0", empty negative and zero sections
+  //! spelled out; "General" for an empty mask.
+  std::string SpreadsheetCode() const;
 
   struct TToken {
     enum class TKind { Digit, Point, Literal, Exponent } Kind = TKind::Literal;
@@ -51,11 +56,15 @@ class TFormatMask {
 
  private:
   std::string FormatWith(const TSection& s, double absValue, bool minus, bool& zero) const;
+  static std::string SectionCode(const TSection& s);
   std::string FMask;
   std::vector<TSection> FSections;
 };
 
 //! Formats value with mask; see TFormatMask.
 std::string FormatFloat(std::string_view mask, double value);
+
+//! TFormatMask(mask).SpreadsheetCode().
+std::string SpreadsheetNumberFormat(std::string_view mask);
 
 }  // namespace qd

@@ -137,3 +137,37 @@ TEST(FormatMask, MatchesCorrectRoundingOnRandomValues) {
 }
 
 }  // namespace qd
+
+namespace qd {
+
+// Spreadsheets get the masks as number-format codes: literals quoted (a bare
+// "%" would scale by 100, letters would be date codes), separators as #,##0.
+TEST(FormatMask, SpreadsheetCodesQuoteLiteralsAndSpellOutSections) {
+  EXPECT_EQ(SpreadsheetNumberFormat(""), "General");
+  EXPECT_EQ(SpreadsheetNumberFormat("0.00"), "0.00");
+  EXPECT_EQ(SpreadsheetNumberFormat("0.0\"%\""), "0.0\"%\"");
+  EXPECT_EQ(SpreadsheetNumberFormat("0.0%"), "0.0\"%\"");
+  EXPECT_EQ(SpreadsheetNumberFormat("#,##0"), "#,##0");
+  EXPECT_EQ(SpreadsheetNumberFormat("0,"), "#,##0");
+  EXPECT_EQ(SpreadsheetNumberFormat("#,##0.00元"), "#,##0.00\"元\"");
+  EXPECT_EQ(SpreadsheetNumberFormat("¥#,##0.00;(¥#,##0.00);-"),
+            "\"¥\"#,##0.00;(\"¥\"#,##0.00);-");
+  EXPECT_EQ(SpreadsheetNumberFormat("0.00;;"), "0.00;-0.00;0.00");
+  EXPECT_EQ(SpreadsheetNumberFormat("0.00E+00"), "0.00E+00");
+  EXPECT_EQ(SpreadsheetNumberFormat("say \"hi\""), "\"say\" \"hi\"");
+}
+
+// A code read back as a mask shows every value as the mask itself does.
+TEST(FormatMask, SpreadsheetCodesShowValuesAsTheirMasks) {
+  const char* masks[] = {"0",        "0.00",          "#,##0",     "#,##0.00;(#,##0.00);-",
+                         "0.0\"%\"", "0.00;;\"nil\"", "00.00￥",   "#.##",
+                         ",0.0",     "0.000E+00",     "'x'0.00'y'"};
+  const double values[] = {0, 0.004, -0.004, 1, -1, 2.675, 1234.5, -1234567.891, 98765432.1, 1e-7};
+  for (const char* mask : masks)
+    for (double v : values) {
+      const std::string code = SpreadsheetNumberFormat(mask);
+      EXPECT_EQ(FormatFloat(code, v), FormatFloat(mask, v)) << mask << " as " << code << ": " << v;
+    }
+}
+
+}  // namespace qd
