@@ -327,9 +327,7 @@ int CliExport(const std::vector<std::string>& args, std::ostream&) {
   if (ext == ".xls") {
     exporter = std::make_unique<TVantraGridExportToXLS>();
   } else if (ext == ".htm" || ext == ".html") {
-    auto html = std::make_unique<TVantraGridExportToHTML>();
-    html->Title = "Simple HTML export";
-    exporter = std::move(html);
+    exporter = std::make_unique<TVantraGridExportToHTML>();
   } else if (ext == ".xml") {
     auto xml = std::make_unique<TVantraGridExportToXML>();
     xml->Specification =
@@ -347,6 +345,8 @@ int CliExport(const std::vector<std::string>& args, std::ostream&) {
   auto p = LoadPivot(o, clock);
   exporter->SetGrid(&p->Grid);
   exporter->Name = "quarrydesk";
+  // Stored cubes are saved under their catalog caption.
+  exporter->CubeCaption = std::filesystem::path(o.File).stem().string();
   exporter->UseSnapshot(BuildGridExportStructure(p->Grid));
   clock.End("pivot");
   exporter->ExportToFile(o.To);

@@ -5,6 +5,8 @@
 #include <ostream>
 
 #include "engine/core/errors.h"
+#include "export/column_fit.h"
+#include "export/document_heading.h"
 #include "model/grid_info.h"
 
 namespace qd {
@@ -91,6 +93,8 @@ void TVantraGridExport::DoExport() {
   } freeSnapshot{FSnapshot};
   ComputeRange();
   ClipItemsToRange();
+  FHeading = DocumentHeading(*FGrid, CubeCaption);
+  FFittedWidths.clear();
   if (ExportedColCount() <= 0 || ExportedRowCount() <= 0) return;
   BeginExport();
   if (OnBeforeExportData) OnBeforeExportData(this);
@@ -133,7 +137,44 @@ const TExportFont& TVantraGridExport::CellFont(int col, int row) const {
 }
 
 int TVantraGridExport::ColumnWidth(int col) const {
-  return ColumnWidths ? ColumnWidths(col) : kDefaultExportColWidth;
+  if (ColumnWidths) return ColumnWidths(col);
+  if (FFittedWidths.empty()) FitColumnWidths();
+  return col >= 0 && col < static_cast<int>(FFittedWidths.size())
+             ? FFittedWidths[static_cast<std::size_t>(col)]
+             : kDefaultExportColWidth;
+}
+
+int TVantraGridExport::HeadingRows() const {
+  return FHeading.empty() ? 0 : static_cast<int>(FHeading.size()) + 1;
+}
+
+// Each exported column as wide as its widest single-column text; an item that
+// spans columns widens the last of them when they are too narrow together.
+void TVantraGridExport::FitColumnWidths() const {
+  const TGridExportStructure& s = *FSnapshot;
+  const int ppi = PixelsPerInch > 0 ? PixelsPerInch : 96;
+  const int margin = kCellTextMargin * ppi / 96, widest = kMaxFittedColWidth * ppi / 96;
+  FFittedWidths.assign(static_cast<std::size_t>(s.ColCount), kDefaultExportColWidth * ppi / 96);
+  auto exportedCol = [&](int c) { return c < s.FixedCols || (c >= FFirstCol && c <= FLastCol); };
+  auto exportedRow = [&](int r) { return r < s.FixedRows || (r >= FFirstRow && r <= FLastRow); };
+  for (int pass = 0; pass < 2; ++pass)
+    for (int r = 0; r < s.RowCount; ++r) {
+      if (!exportedRow(r)) continue;
+      for (int c = 0; c < s.ColCount; ++c) {
+        const TGridExportCell& cell = s.Cell(c, r);
+        if (cell.Kind == TExportCellKind::ekEmpty || !exportedCol(c) ||
+            (pass == 0) != (cell.ColSpan <= 1))
+          continue;
+        const std::string text = ExportCellText(*FGrid, cell);
+        if (text.empty()) continue;
+        const int need =
+            std::min(TextPixelWidth(text, CellFont(c, r), ppi) + margin, widest * cell.ColSpan);
+        int have = 0, last = c;
+        for (int x = c; x < c + std::max(cell.ColSpan, 1) && x < s.ColCount; ++x)
+          if (exportedCol(x)) have += FFittedWidths[static_cast<std::size_t>(last = x)];
+        if (have < need) FFittedWidths[static_cast<std::size_t>(last)] += need - have;
+      }
+    }
 }
 
 int TVantraGridExport::OutputCol(int col) const {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "export/export_options.h"
 #include "export/grid_export_structure.h"
@@ -63,9 +64,12 @@ class TVantraGridExport {
   TGridInfo* Grid() const { return FGrid; }
   //! Component name; the XML worksheet is named after it when no cube name is set.
   std::string Name;
+  //! The cube's caption as the catalog shows it: the first line of every
+  //! document (none when empty).
+  std::string CubeCaption;
 
-  //! What a view supplies: column widths in pixels (kDefaultExportColWidth each
-  //! when unset), its font and its screen resolution.
+  //! What a view supplies: column widths in pixels (unset: widths fitted to
+  //! the exported texts), its font and its screen resolution.
   std::function<int(int col)> ColumnWidths;
   TExportFont GridFont;
   int PixelsPerInch = 96;
@@ -126,7 +130,14 @@ class TVantraGridExport {
   bool IsDataCell(int col, int row) const { return col >= FixedCols() && row >= FixedRows(); }
   TColor CellColor(int col, int row) const;
   const TExportFont& CellFont(int col, int row) const;
+  //! Width in pixels of a grid column: the view's, else fitted to the column's
+  //! texts (at least kDefaultExportColWidth).
   int ColumnWidth(int col) const;
+  //! Lines that open the document: the caption and one per page dimension.
+  const std::vector<std::string>& HeadingLines() const { return FHeading; }
+  //! Rows the heading takes before the table in a sheet: its lines and one
+  //! empty row, 0 without lines.
+  int HeadingRows() const;
   //! Position of a grid cell in the exported table.
   int OutputCol(int col) const;
   int OutputRow(int row) const;
@@ -139,6 +150,7 @@ class TVantraGridExport {
  private:
   void ComputeRange();
   void ClipItemsToRange();
+  void FitColumnWidths() const;
 
   TGridInfo* FGrid = nullptr;
   std::ostream* FOutput = nullptr;
@@ -146,6 +158,8 @@ class TVantraGridExport {
   std::unique_ptr<TGridExportStructure> FSnapshot, FPrepared;
   int FFirstCol = 0, FFirstRow = 0, FLastCol = -1, FLastRow = -1;
   TVantraGridExportCellParams FCell;
+  std::vector<std::string> FHeading;
+  mutable std::vector<int> FFittedWidths;  //!< by grid column, filled when first asked
 };
 
 }  // namespace qd

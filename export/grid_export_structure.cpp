@@ -80,18 +80,25 @@ std::string ExportCellText(const TGridInfo& grid, const TGridExportCell& cell) {
       if (!cell.Caption || !cell.Caption->State || !cell.Caption->State->Dimension()) return {};
       return cell.Caption->State->Dimension()->DisplayName;
     case TExportCellKind::ekSummary:
-      return cell.SubLevel && cell.SubLevel->Summary ? cell.SubLevel->Summary->DisplayName
-                                                     : std::string();
-    case TExportCellKind::ekFunction: {
-      if (!cell.SubLevel) return {};
-      const int f = cell.SubLevel->FunctionIndex;
+    case TExportCellKind::ekFunction:
+    case TExportCellKind::ekSubFunction:
+      return cell.SubLevel ? SubLevelCaption(grid, *cell.SubLevel) : std::string();
+  }
+  return {};
+}
+
+std::string SubLevelCaption(const TGridInfo& grid, const TSubLevelNode& node) {
+  switch (node.Type) {
+    case TSubLevelNodeType::ltSummary:
+      return node.Summary ? node.Summary->DisplayName : std::string();
+    case TSubLevelNodeType::ltFunction: {
+      const int f = node.FunctionIndex;
       // The model offers its catalogue only through a non-const accessor; it is only read here.
       const TFunctionDefs& defs = const_cast<TGridInfo&>(grid).FunctionDefs();
       return f < defs.Count() ? defs.Items(f).DisplayName : FunctionDisplayName(f);
     }
-    case TExportCellKind::ekSubFunction:
-      return cell.SubLevel ? SubFunctionDisplayName(cell.SubLevel->SubFunctionIndex)
-                           : std::string();
+    case TSubLevelNodeType::ltSubFunction:
+      return SubFunctionDisplayName(node.SubFunctionIndex);
   }
   return {};
 }

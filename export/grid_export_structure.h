@@ -56,6 +56,10 @@ std::unique_ptr<TGridExportStructure> BuildGridExportStructure(TGridInfo& grid);
 //! a summary, function or sub-function name; empty for empty cells.
 std::string ExportCellText(const TGridInfo& grid, const TGridExportCell& cell);
 
+//! The caption of a data-column header: the summary's, the function's or the
+//! sub-function's display name.
+std::string SubLevelCaption(const TGridInfo& grid, const TSubLevelNode& node);
+
 }  // namespace qd
 
 namespace qd {

@@ -31,22 +31,22 @@ std::string HtmlCellText(const std::string& text) {
   for (char ch : text) {
     switch (ch) {
       case '&':
-        out += "&amp";
+        out += "&amp;";
         break;
       case '<':
-        out += "&lt";
+        out += "&lt;";
         break;
       case '>':
-        out += "&gt";
+        out += "&gt;";
         break;
       case '"':
-        out += "&quot";
+        out += "&quot;";
         break;
       default:
         out += ch;
     }
   }
-  return out.empty() ? "&nbsp" : out;
+  return out.empty() ? "&nbsp;" : out;
 }
 
 void TVantraGridExportToHTML::BeginExport() {
@@ -56,7 +56,8 @@ void TVantraGridExportToHTML::BeginExport() {
     // Texts are UTF-8; without this line browsers guess the encoding.
     WriteLine("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\"/>");
     // The title is text like the cells; markup characters in it are escaped.
-    if (!IsBlank(Title)) WriteLine("<TITLE>" + HtmlCellText(Title) + "</TITLE>");
+    const std::string& title = IsBlank(CubeCaption) ? Title : CubeCaption;
+    if (!IsBlank(title)) WriteLine("<TITLE>" + HtmlCellText(title) + "</TITLE>");
     WriteLine("<META NAME=\"Generator\" CONTENT=\"VantraGrid Export\"/>");
     WriteLine("</HEAD>");
     WriteLine("<BODY>");
@@ -64,6 +65,30 @@ void TVantraGridExportToHTML::BeginExport() {
   WriteLine("<TABLE  BORDER=" + Quoted(std::to_string(Border)) +
             "  CELLSPACING=" + Quoted(std::to_string(CellSpacing)) + "  CELLPADDING=" +
             Quoted(std::to_string(CellPadding)) + "  BGCOLOR=#" + ColorHex(BGColor) + ">");
+  WriteHeading();
+  WriteColumns();
+}
+
+// The heading as the table's caption, so that a table-only export keeps it:
+// the cube's caption in bold, each page line below it.
+void TVantraGridExportToHTML::WriteHeading() {
+  if (HeadingLines().empty()) return;
+  std::string text;
+  for (std::size_t i = 0; i < HeadingLines().size(); ++i) {
+    const std::string line = HtmlCellText(HeadingLines()[i]);
+    text += i == 0 && !CubeCaption.empty() ? "<B>" + line + "</B>" : "<BR>" + line;
+  }
+  if (text.rfind("<BR>", 0) == 0) text.erase(0, 4);
+  WriteLine("<CAPTION STYLE=\"text-align: left\">" + text + "</CAPTION>");
+}
+
+void TVantraGridExportToHTML::WriteColumns() {
+  WriteLine("<COLGROUP>");
+  auto column = [&](int col) { WriteLine("<COL WIDTH=" + Quoted(std::to_string(ColumnWidth(col))) + ">"); };
+  if (ExportOptions.PrintRowCaptions)
+    for (int c = 0; c < FixedCols(); ++c) column(c);
+  for (int c = FirstDataCol(); c <= LastDataCol(); ++c) column(c);
+  WriteLine("</COLGROUP>");
 }
 
 void TVantraGridExportToHTML::EndExport() {
@@ -90,6 +115,8 @@ void TVantraGridExportToHTML::ExportCell(int col, int row) {
   if (cell.RowSpan > 1) opening += " ROWSPAN=" + Quoted(std::to_string(cell.RowSpan));
   std::string attributes = "ALIGN=" + Quoted(AlignWord(p.Alignment));
   if (p.Color != BGColor) attributes += " BGCOLOR=#" + ColorHex(p.Color);
+  // Row headers keep their texts on one line instead of one character a line.
+  if (col < FixedCols() && row >= FixedRows()) attributes += " STYLE=\"white-space: nowrap\"";
   std::string beginTags, endTags;
   if (ExportOptions.UseFontStyles) {
     const TExportFont& f = p.Font;

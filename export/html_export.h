@@ -19,7 +19,8 @@ using TExportHTMLCellEvent = std::function<void(
 
 class TVantraGridExportToHTML : public TVantraGridExport {
  public:
-  //! Document title; written when not blank.
+  //! Document title, written when not blank; the cube's caption takes its
+  //! place when there is one.
   std::string Title;
   int Border = 1;
   int CellPadding = 1;
@@ -35,10 +36,14 @@ class TVantraGridExportToHTML : public TVantraGridExport {
   void EndExport() override;
   void ExportCell(int col, int row) override;
   void ExportRow(int row) override;
+
+ private:
+  void WriteHeading();
+  void WriteColumns();
 };
 
-//! & < > and the double quote as the document writes them ("&amp", "&lt",
-//! "&gt", "&quot"); an empty text becomes "&nbsp".
+//! & < > and the double quote as character references ("&amp;", "&lt;",
+//! "&gt;", "&quot;"); an empty text becomes "&nbsp;".
 std::string HtmlCellText(const std::string& text);
 
 }  // namespace qd

@@ -1,24 +1,13 @@
 #include "export/rtf_export.h"
 
+#include <algorithm>
 #include <cstdint>
+
+#include "engine/core/text_codec.h"
 
 namespace qd {
 
 namespace {
-
-// Decodes one UTF-8 sequence at text[i]; invalid bytes give U+FFFD.
-std::uint32_t NextCodePoint(const std::string& text, std::size_t& i) {
-  const auto b = static_cast<unsigned char>(text[i++]);
-  int more = b >= 0xF0 && b < 0xF8 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
-  if (b < 0x80) return b;
-  if (more < 0) return 0xFFFD;
-  std::uint32_t cp = b & (0x3F >> more);
-  for (; more > 0; --more) {
-    if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0xFFFD;
-    cp = (cp << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
-  }
-  return cp;
-}
 
 void PutUnicode(std::string& out, std::uint32_t unit) {
   out += "\\u" + std::to_string(static_cast<std::int16_t>(static_cast<std::uint16_t>(unit))) + "?";
@@ -60,6 +49,45 @@ int TVantraGridExportToRTF::FontNumber(const std::string& name) {
   return static_cast<int>(FFonts.size() - 1);
 }
 
+namespace {
+
+// A4 in twips, and the margin on every side.
+constexpr int kPaperShort = 11906, kPaperLong = 16838, kPageMargin = 720;
+
+}  // namespace
+
+int TVantraGridExportToRTF::Twips(int pixels) const {
+  return static_cast<int>(static_cast<long long>(pixels) * 1440 / FResolution * FScale);
+}
+
+// A table wider than the portrait page turns the page; one wider than the
+// landscape page is scaled down, widths and type alike, to fit its width.
+void TVantraGridExportToRTF::FitPage() {
+  long long width = 0;
+  if (ExportOptions.PrintRowCaptions)
+    for (int c = 0; c < FixedCols(); ++c) width += ColumnWidth(c);
+  for (int c = FirstDataCol(); c <= LastDataCol(); ++c) width += ColumnWidth(c);
+  const double twips = static_cast<double>(width) * 1440 / FResolution;
+  FScale = 1;
+  FLandscape = twips > kPaperShort - 2 * kPageMargin;
+  const int room = (FLandscape ? kPaperLong : kPaperShort) - 2 * kPageMargin;
+  if (twips > room) FScale = room / twips;
+}
+
+// Font size in half points, scaled with the table.
+int TVantraGridExportToRTF::HalfPoints(int points) const {
+  return std::max(8, static_cast<int>(points * 2 * FScale + 0.5));
+}
+
+void TVantraGridExportToRTF::WriteHeading() {
+  for (std::size_t i = 0; i < HeadingLines().size(); ++i) {
+    const bool caption = i == 0 && !CubeCaption.empty();
+    WriteLine(std::string(caption ? "{\\pard\\b\\fs28 " : "{\\pard\\fs20 ") +
+              RtfEscape(HeadingLines()[i]) + "\\par}");
+  }
+  if (!HeadingLines().empty()) WriteLine("{\\pard\\par}");
+}
+
 void TVantraGridExportToRTF::BeginExport() {
   FBody.str({});
   FColors.clear();
@@ -73,6 +101,8 @@ void TVantraGridExportToRTF::BeginExport() {
   FResolution = PixelsPerInch > 0 ? PixelsPerInch : 96;
   ColorNumber(clBlack);
   ColorNumber(clWhite);
+  FitPage();
+  WriteHeading();
 }
 
 void TVantraGridExportToRTF::DefineCell(int col, int row, int& x, int& span) {
@@ -102,8 +132,10 @@ void TVantraGridExportToRTF::DefineCell(int col, int row, int& x, int& span) {
         WriteLine("\\brdrcf0");
       }
     }
-    x += static_cast<int>(static_cast<long long>(width) * 1440 / FResolution);
-    WriteString("\\clshdng10000\\clcfpat" + std::to_string(ColorNumber(CellColor(col, row))));
+    x += Twips(width);
+    // The cell's background colour (a shading pattern colour would paint it
+    // black in word processors that draw the pattern).
+    WriteString("\\clcbpat" + std::to_string(ColorNumber(CellColor(col, row))));
     WriteLine("\\cellx" + std::to_string(x));
   }
   if (span > 0) --span;
@@ -141,9 +173,10 @@ void TVantraGridExportToRTF::ExportCell(int col, int row) {
   }
   WriteString(start);
   std::string words;
+  if (!ExportOptions.UseFontStyles) words = "\\fs" + std::to_string(HalfPoints(GridFont.Size));
   if (ExportOptions.UseFontStyles) {
     const TExportFont& f = p.Font;
-    words += "\\fs" + std::to_string(f.Size * 2);
+    words += "\\fs" + std::to_string(HalfPoints(f.Size));
     if (f.Bold) words += "\\b";
     if (f.Italic) words += "\\i";
     if (f.StrikeOut) words += "\\strike";
@@ -172,6 +205,12 @@ void TVantraGridExportToRTF::EndExport() {
   for (std::size_t i = 0; i < FFonts.size(); ++i)
     WriteString("\\f" + std::to_string(i) + "\\fnil " + RtfEscape(FFonts[i]) + ";");
   WriteLine("}");
+  const int paperW = FLandscape ? kPaperLong : kPaperShort;
+  const int paperH = FLandscape ? kPaperShort : kPaperLong;
+  const std::string margin = std::to_string(kPageMargin);
+  WriteLine("\\paperw" + std::to_string(paperW) + "\\paperh" + std::to_string(paperH) +
+            "\\margl" + margin + "\\margr" + margin + "\\margt" + margin + "\\margb" + margin +
+            (FLandscape ? "\\landscape" : ""));
   WriteString(FBody.str());
   FBody.str({});
 }

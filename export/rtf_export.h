@@ -1,6 +1,7 @@
 // The pivot grid as one RTF table: a table row per exported grid row, a cell
 // per grid cell or merged group of cells, column widths from the grid, cell
-// shading from the region colours, optional borders and fonts.
+// backgrounds from the region colours, optional borders and fonts; on an A4
+// page that turns to landscape, and scales the table down, when it is wider.
 #pragma once
 
 #include <sstream>
@@ -23,12 +24,18 @@ class TVantraGridExportToRTF : public TVantraGridExport {
   int ColorNumber(TColor color);
   int FontNumber(const std::string& name);
   void DefineCell(int col, int row, int& x, int& span);
+  void FitPage();
+  void WriteHeading();
+  int Twips(int pixels) const;
+  int HalfPoints(int points) const;
 
   std::ostringstream FBody;
   std::ostream* FSavedOutput = nullptr;
   std::vector<TColor> FColors;  //!< RGB values
   std::vector<std::string> FFonts;
   int FResolution = 96;
+  double FScale = 1;  //!< widths and type sizes, so that the table fits the page
+  bool FLandscape = false;
   //! By output column: rows still to come of a vertically merged item that
   //! starts there, and that item's column span.
   std::vector<int> FPendingRows, FPendingSpan;

@@ -1,11 +1,15 @@
 #include "export/xls_export.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
 #include "engine/core/text_codec.h"
+#include "export/column_fit.h"
+#include "model/format_mask.h"
 
 namespace qd {
 
@@ -13,8 +17,14 @@ namespace {
 
 // Record numbers of the sheet.
 constexpr std::uint16_t kBof = 0x0409, kCodePage = 0x0042, kFormat = 0x001E, kFont = 0x0031,
-                        kHeader = 0x0014, kFooter = 0x0015, kBlank = 0x0001, kNumber = 0x0003,
-                        kLabel = 0x0004, kMergedCells = 0x00E5, kProtect = 0x0012, kEof = 0x000A;
+                        kHeader = 0x0014, kFooter = 0x0015, kColInfo = 0x007D, kBlank = 0x0001,
+                        kNumber = 0x0003, kLabel = 0x0004, kMergedCells = 0x00E5,
+                        kProtect = 0x0012, kEof = 0x000A;
+// The standard number formats every sheet starts with: general, short date,
+// short time, short date, currency (the currency sign full-width, as code
+// page 936 has it).
+constexpr const char* kStandardFormats[] = {"General", "yyyy-m-d", "h:mm", "yyyy-m-d", "00.00￥"};
+constexpr std::size_t kStandardFormatCount = std::size(kStandardFormats);
 // The code page of the byte strings: GB18030's double-byte core.
 constexpr std::uint16_t kChineseCodePage = 936;
 // Rows and columns a sheet of this format holds.
@@ -44,14 +54,17 @@ std::size_t Gb18030CharLength(const std::string& bytes, std::size_t i) {
 
 std::string XlsByteString(const std::string& utf8) {
   const std::string bytes = Utf8ToAnsi(utf8);
-  std::size_t n = 0;
-  while (n < bytes.size()) {
-    const std::size_t len = Gb18030CharLength(bytes, n);
-    if (n + len > 255) break;
-    n += len;
+  // Four-byte GB18030 sequences are outside code page 936, the one the sheet
+  // declares; readers stop at them.
+  std::string text;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t len = std::min(Gb18030CharLength(bytes, i), bytes.size() - i);
+    const std::string ch = len == 4 ? std::string("?") : bytes.substr(i, len);
+    if (text.size() + ch.size() > 255) break;
+    text += ch;
+    i += len;
   }
-  n = std::min(n, bytes.size());
-  return static_cast<char>(n) + bytes.substr(0, n);
+  return static_cast<char>(text.size()) + text;
 }
 
 void TVantraGridExportToXLS::WriteRecord(std::uint16_t number, const std::string& data) {
@@ -70,15 +83,26 @@ int TVantraGridExportToXLS::AddFont(const TExportFont& font) {
   return static_cast<int>(FFonts.size() - 1);
 }
 
+int TVantraGridExportToXLS::AddFormat(const std::string& mask) {
+  if (mask.empty()) return 0;
+  const std::string code = SpreadsheetNumberFormat(mask);
+  for (std::size_t i = 0; i < FFormats.size(); ++i)
+    if (FFormats[i] == code) return static_cast<int>(kStandardFormatCount + i);
+  if (kStandardFormatCount + FFormats.size() >= kMaxFormats) return 0;
+  FFormats.push_back(code);
+  return static_cast<int>(kStandardFormatCount + FFormats.size() - 1);
+}
+
 void TVantraGridExportToXLS::BeginExport() {
   // Cells beyond the sheet's limits would be written at wrapped positions or
   // dropped by readers: refuse the export instead.
-  if (std::max(LastDataRow(), FixedRows() - 1) >= kMaxRows ||
+  if (std::max(LastDataRow(), FixedRows() - 1) + HeadingRows() >= kMaxRows ||
       std::max(LastDataCol(), FixedCols() - 1) >= kMaxCols)
     throw EGenericError(Format(Msg(TMsg::SXlsGridTooLarge), kMaxRows, kMaxCols));
   FCells.str({});
   FCells.clear();
   FFonts.clear();
+  FFormats.clear();
   FMerges.clear();
   FRealOutput = Output();
   SetOutput(&FCells);
@@ -89,6 +113,41 @@ void TVantraGridExportToXLS::BeginExport() {
   } else {
     AddFont(GridFont);
   }
+  WriteHeading();
+}
+
+// The heading lines as text cells down the first column, above the table.
+void TVantraGridExportToXLS::WriteHeading() {
+  for (std::size_t i = 0; i < HeadingLines().size(); ++i) {
+    std::string data;
+    PutWord(data, Word(static_cast<int>(i)));
+    PutWord(data, 0);
+    data += static_cast<char>(Protect ? 0x40 : 0x00);
+    data += static_cast<char>(0);
+    data += static_cast<char>(1);  // left aligned
+    WriteRecord(kLabel, data + XlsByteString(HeadingLines()[i]));
+  }
+}
+
+// One column-width record per exported column, in 1/256 of the width of a
+// digit of the sheet's font.
+void TVantraGridExportToXLS::WriteColumnWidths() {
+  const int ppi = PixelsPerInch > 0 ? PixelsPerInch : 96;
+  const TExportFont& font = FFonts.empty() ? GridFont : FFonts.front();
+  const double digit = std::max(1, TextPixelWidth("0", font, ppi));
+  auto write = [&](int col) {
+    std::string data;
+    PutWord(data, Word(col));
+    PutWord(data, Word(col));
+    PutWord(data, Word(std::min(65535, static_cast<int>(ColumnWidth(col) / digit * 256))));
+    PutWord(data, 0);
+    PutWord(data, 0);
+    PutWord(data, 0);
+    WriteRecord(kColInfo, data);
+  };
+  if (ExportOptions.PrintRowCaptions)
+    for (int c = 0; c < FixedCols(); ++c) write(c);
+  for (int c = FirstDataCol(); c <= LastDataCol(); ++c) write(c);
 }
 
 void TVantraGridExportToXLS::ExportData() {
@@ -102,22 +161,26 @@ void TVantraGridExportToXLS::ExportCell(int col, int row) {
   const TVantraGridExportCellParams& p = CurrentCell();
   const TGridExportCell& cell = SnapshotCell(col, row);
 
+  const int sheetRow = row + HeadingRows();
+  const bool number = p.Kind == TExportCellKind::ekData && !cell.Empty;
   std::string data;
-  PutWord(data, Word(row));
+  PutWord(data, Word(sheetRow));
   PutWord(data, Word(col));
   data += static_cast<char>(Protect ? 0x40 : 0x00);
   const int font = ExportOptions.UseFontStyles ? AddFont(p.Font) : 0;
-  data += static_cast<char>((font & 3) << 6);
-  std::uint8_t format = p.Alignment == TAlignment::taLeftJustify    ? 1
-                        : p.Alignment == TAlignment::taRightJustify ? 3
-                                                                    : 2;
-  if (p.Borders & bsLeft) format |= 0x08;
-  if (p.Borders & bsRight) format |= 0x10;
-  if (p.Borders & bsTop) format |= 0x20;
-  if (p.Borders & bsBottom) format |= 0x40;
-  data += static_cast<char>(format);
+  const int format = number ? AddFormat(p.FormatString) : 0;
+  data += static_cast<char>(((font & 3) << 6) | format);
+  std::uint8_t look = p.Alignment == TAlignment::taLeftJustify    ? 1
+                      : p.Alignment == TAlignment::taRightJustify ? 3
+                                                                  : 2;
+  if (p.Borders & bsLeft) look |= 0x08;
+  if (p.Borders & bsRight) look |= 0x10;
+  if (p.Borders & bsTop) look |= 0x20;
+  if (p.Borders & bsBottom) look |= 0x40;
+  data += static_cast<char>(look);
 
-  if (p.Kind == TExportCellKind::ekData) {
+  // A data cell without a value stays blank: 0 would read as a real zero.
+  if (number) {
     char bytes[8];
     std::memcpy(bytes, &p.Value, 8);
     data.append(bytes, 8);
@@ -128,8 +191,8 @@ void TVantraGridExportToXLS::ExportCell(int col, int row) {
     WriteRecord(kBlank, data);
   }
   if (cell.ColSpan > 1 || cell.RowSpan > 1)
-    FMerges.push_back(
-        {Word(row), Word(row + cell.RowSpan - 1), Word(col), Word(col + cell.ColSpan - 1)});
+    FMerges.push_back({Word(sheetRow), Word(sheetRow + cell.RowSpan - 1), Word(col),
+                       Word(col + cell.ColSpan - 1)});
 }
 
 void TVantraGridExportToXLS::EndExport() {
@@ -142,8 +205,8 @@ void TVantraGridExportToXLS::EndExport() {
   std::string codePage;
   PutWord(codePage, kChineseCodePage);
   WriteRecord(kCodePage, codePage);
-  for (const char* f : {"General", "yyyy-m-d", "h:mm", "yyyy-m-d", "00.00¥"})
-    WriteRecord(kFormat, XlsByteString(f));
+  for (const char* f : kStandardFormats) WriteRecord(kFormat, XlsByteString(f));
+  for (const std::string& f : FFormats) WriteRecord(kFormat, XlsByteString(f));
   for (const TExportFont& f : FFonts) {
     std::string data;
     PutWord(data, Word(f.Size * 20));
@@ -156,6 +219,7 @@ void TVantraGridExportToXLS::EndExport() {
   }
   if (!Header.empty()) WriteRecord(kHeader, XlsByteString(Header));
   if (!Footer.empty()) WriteRecord(kFooter, XlsByteString(Footer));
+  WriteColumnWidths();
   WriteString(FCells.str());
   for (std::size_t first = 0; first < FMerges.size(); first += kMergesPerRecord) {
     const std::size_t n = std::min(kMergesPerRecord, FMerges.size() - first);
@@ -173,6 +237,7 @@ void TVantraGridExportToXLS::EndExport() {
   WriteRecord(kEof, {});
   FCells.str({});
   FFonts.clear();
+  FFormats.clear();
   FMerges.clear();
 }
 

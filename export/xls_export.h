@@ -22,6 +22,8 @@ class TVantraGridExportToXLS : public TVantraGridExport {
 
   //! Fonts a cell can name: its attribute keeps the font number in two bits.
   static constexpr std::size_t kMaxFonts = 4;
+  //! Number formats a cell can name (six bits), the five standard ones included.
+  static constexpr std::size_t kMaxFormats = 64;
 
  protected:
   void BeginExport() override;
@@ -33,16 +35,22 @@ class TVantraGridExportToXLS : public TVantraGridExport {
   //! The entry of an equal font (name without regard to case, size, style),
   //! appended when missing; 0 once the list is full.
   int AddFont(const TExportFont& font);
+  //! The number of the format record of a data cell's mask; 0 ("General")
+  //! without a mask or once the formats are full.
+  int AddFormat(const std::string& mask);
   void WriteRecord(std::uint16_t number, const std::string& data);
+  void WriteHeading();
+  void WriteColumnWidths();
 
   std::ostringstream FCells;
   std::ostream* FRealOutput = nullptr;
   std::vector<TExportFont> FFonts;
+  std::vector<std::string> FFormats;  //!< spreadsheet codes after the standard five
   std::vector<std::array<std::uint16_t, 4>> FMerges;
 };
 
-//! Text as a one-byte length and at most 255 bytes of GB18030, cut at a
-//! character boundary.
+//! Text as a one-byte length and at most 255 bytes of code page 936, cut at a
+//! character boundary; characters the code page lacks become "?".
 std::string XlsByteString(const std::string& utf8);
 
 }  // namespace qd

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "engine/core/format.h"
+#include "export/document_heading.h"
 #include "export/xml_export.h"
 #include "model/grid_info.h"
 
@@ -143,13 +144,39 @@ void TVantraGridExportToXML::WriteSchema() {
   write(Schema());
 }
 
+namespace {
+
+// Names of the levels of one hierarchy: its name, then the name followed by
+// the level's number (region, region1, region2).
+void AddLevelNames(std::vector<std::string>& names, const std::string& name, int levels) {
+  for (int level = 0; level < levels; ++level)
+    names.push_back(level == 0 ? name : name + std::to_string(level));
+}
+
+// Levels of the data-column headers: summary, function, sub-function.
+int MeasureLevels(const TGridInfo& grid) {
+  if (grid.DataColumns().empty()) return 0;
+  int levels = 0;
+  for (const TSubLevelNode* n = grid.DataColumns().front(); n; n = n->Parent) ++levels;
+  return levels;
+}
+
+constexpr const char* kMeasures = "Measures";
+constexpr const char* kSlicerAxis = "SlicerAxis";
+
+}  // namespace
+
 std::vector<std::string> TVantraGridExportToXML::HierarchyNames(int axis) const {
   std::vector<std::string> names;
-  for (const TCaptionNode& c : Grid()->CaptionNodes(axis)) {
-    const std::string field = Grid()->GetDimName(c.DimIndex);
-    for (int level = 0; level < c.Width; ++level)
-      names.push_back(level == 0 ? field : field + std::to_string(level));
+  if (axis == 2) {
+    for (int d : Grid()->PageDims()) names.push_back(Grid()->GetDimName(d));
+    return names;
   }
+  for (const TCaptionNode& c : Grid()->CaptionNodes(axis))
+    AddLevelNames(names, Grid()->GetDimName(c.DimIndex), c.Width);
+  // The data-column headers are levels of the column axis: without them a
+  // reader would place a row's cells over too few column tuples.
+  if (axis == 1) AddLevelNames(names, kMeasures, MeasureLevels(*Grid()));
   return names;
 }
 
@@ -163,8 +190,9 @@ void TVantraGridExportToXML::WriteOlapInfo() {
     Close("CubeInfo");
   }
   Open("AxesInfo");
-  for (int axis : {1, 0}) {
-    Open("AxisInfo", {{"name", axis == 1 ? "Axis0" : "Axis1"}});
+  for (int axis : {1, 0, 2}) {
+    if (axis == 2 && Grid()->PageDims().empty()) continue;
+    Open("AxisInfo", {{"name", axis == 1 ? "Axis0" : axis == 0 ? "Axis1" : kSlicerAxis}});
     for (const std::string& h : HierarchyNames(axis)) {
       Open("HierarchyInfo", {{"name", h}});
       Content("UName", {{"name", "[" + h + "].[MEMBER_UNIQUE_NAME]"}}, "");
@@ -187,8 +215,9 @@ void TVantraGridExportToXML::WriteOlapInfo() {
 
 void TVantraGridExportToXML::WriteAxes() {
   Open("Axes");
-  for (int axis : {1, 0}) {
-    Open("Axis", {{"name", axis == 1 ? "Axis0" : "Axis1"}});
+  for (int axis : {1, 0, 2}) {
+    if (axis == 2 && Grid()->PageDims().empty()) continue;
+    Open("Axis", {{"name", axis == 1 ? "Axis0" : axis == 0 ? "Axis1" : kSlicerAxis}});
     Open("Tuples");
     WriteTuples(axis);
     Close("Tuples");
@@ -197,37 +226,70 @@ void TVantraGridExportToXML::WriteAxes() {
   Close("Axes");
 }
 
-void TVantraGridExportToXML::WriteTuples(int axis) {
-  const std::vector<std::string> names = HierarchyNames(axis);
-  auto h = [&](std::size_t level) { return level < names.size() ? names[level] : std::string(); };
-  std::vector<std::string> path;
-  std::function<void(const TLabelNodes&)> walk = [&](const TLabelNodes& list) {
-    for (const auto& n : list) {
-      path.push_back(Grid()->GetNodeCaption(*n));
-      if (!n->Children.empty()) {
-        walk(n->Children);
-        path.pop_back();
-        continue;
-      }
-      Open("Tuple");
-      const std::size_t d = path.size();
-      for (std::size_t a = 0; a < d; ++a) {
-        Open("Member", {{"Hierarchy", h(a)}});
-        std::string uname = "[" + h(a) + "].";
-        for (std::size_t i = 0; i < a; ++i) uname += "[" + path[i] + "].";
-        Content("UName", {}, uname + "[" + path[a] + "]");
-        Content("Caption", {}, path[a]);
-        std::string lname = "[" + h(a) + "]";
-        for (std::size_t b = a; b-- > 0;) lname += ".[" + h(b) + "]";
-        Content("LName", {}, lname);
-        Content("LNum", {}, std::to_string(d - a));
-        Close("Member");
-      }
-      Close("Tuple");
-      path.pop_back();
-    }
+// The members of one path of captions, outermost first, whose levels are
+// names[first], names[first + 1], ...
+void TVantraGridExportToXML::WriteMembers(const std::vector<std::string>& path,
+                                          const std::vector<std::string>& names,
+                                          std::size_t first) {
+  auto h = [&](std::size_t level) {
+    return first + level < names.size() ? names[first + level] : std::string();
   };
-  walk(Grid()->Tree(axis));
+  const std::size_t d = path.size();
+  for (std::size_t a = 0; a < d; ++a) {
+    Open("Member", {{"Hierarchy", h(a)}});
+    std::string uname = "[" + h(a) + "].";
+    for (std::size_t i = 0; i < a; ++i) uname += "[" + path[i] + "].";
+    Content("UName", {}, uname + "[" + path[a] + "]");
+    Content("Caption", {}, path[a]);
+    std::string lname = "[" + h(a) + "]";
+    for (std::size_t b = a; b-- > 0;) lname += ".[" + h(b) + "]";
+    Content("LName", {}, lname);
+    Content("LNum", {}, std::to_string(d - a));
+    Close("Member");
+  }
+}
+
+// One tuple per exported row line, per exported data column (its column
+// line's path, then its header path), or one slicer tuple of the page
+// dimensions' selections; tuple i belongs to the i-th cell of its axis.
+void TVantraGridExportToXML::WriteTuples(int axis) {
+  const TGridInfo& grid = *Grid();
+  const std::vector<std::string> names = HierarchyNames(axis);
+  if (axis == 2) {
+    Open("Tuple");
+    for (std::size_t i = 0; i < grid.PageDims().size(); ++i) {
+      const TDimensionState& state = grid.DimensionState(grid.PageDims()[i]);
+      WriteMembers({SelectedMembersText(state)}, names, i);
+    }
+    Close("Tuple");
+    return;
+  }
+  auto labelPath = [&](const TLabelNode* line) {
+    std::vector<std::string> path;
+    for (const TLabelNode* n = line; n; n = n->Parent) path.insert(path.begin(), grid.GetNodeCaption(*n));
+    return path;
+  };
+  if (axis == 0) {
+    if (grid.RowDims().empty()) return;
+    for (int r = FirstDataRow(); r <= LastDataRow(); ++r) {
+      Open("Tuple");
+      WriteMembers(labelPath(grid.GetRowLine(r - FixedRows())), names, 0);
+      Close("Tuple");
+    }
+    return;
+  }
+  const std::size_t labelLevels = names.size() - static_cast<std::size_t>(MeasureLevels(grid));
+  for (int c = FirstDataCol(); c <= LastDataCol(); ++c) {
+    const int j = c - FixedCols();
+    std::vector<std::string> measures;
+    if (j < static_cast<int>(grid.DataColumns().size()))
+      for (const TSubLevelNode* n = grid.DataColumns()[static_cast<std::size_t>(j)]; n; n = n->Parent)
+        measures.insert(measures.begin(), SubLevelCaption(grid, *n));
+    Open("Tuple");
+    WriteMembers(labelPath(grid.GetColumnLine(j)), names, 0);
+    WriteMembers(measures, names, labelLevels);
+    Close("Tuple");
+  }
 }
 
 void TVantraGridExportToXML::WriteAnalysisCell(int, int) {

@@ -3,6 +3,7 @@
 #include "engine/cube/dim_map.h"
 #include "engine/core/format.h"
 #include "engine/core/text_codec.h"
+#include "model/format_mask.h"
 
 namespace qd {
 
@@ -124,9 +125,11 @@ void TVantraGridExportToXML::ExportData() {
     return;
   }
   Open("Table", {{"ss:ExpandedColumnCount", std::to_string(ExportedColCount())},
-                 {"ss:ExpandedRowCount", std::to_string(ExportedRowCount())},
+                 {"ss:ExpandedRowCount", std::to_string(ExportedRowCount() + HeadingRows())},
                  {"x:FullColumns", "1"},
                  {"x:FullRows", "1"}});
+  WriteColumns();
+  WriteHeading();
   if (ExportOptions.PrintColCaptions)
     for (int r = 0; r < FixedRows(); ++r) ExportRow(r);
   for (int r = FirstDataRow(); r <= LastDataRow(); ++r) ExportRow(r);
@@ -153,6 +156,38 @@ void TVantraGridExportToXML::ExportCell(int col, int row) {
 }
 
 // ---- Spreadsheet ----
+
+// Column widths in points, so that readers show whole names and numbers.
+void TVantraGridExportToXML::WriteColumns() {
+  const int ppi = PixelsPerInch > 0 ? PixelsPerInch : 96;
+  auto column = [&](int col) {
+    Empty("Column", {{"ss:AutoFitWidth", "0"},
+                     {"ss:Width", FormatGeneral(ColumnWidth(col) * 72.0 / ppi, 6)}});
+  };
+  if (ExportOptions.PrintRowCaptions)
+    for (int c = 0; c < FixedCols(); ++c) column(c);
+  for (int c = FirstDataCol(); c <= LastDataCol(); ++c) column(c);
+}
+
+// The heading lines in the first column above the table, the caption in
+// bold, and an empty row before the table.
+void TVantraGridExportToXML::WriteHeading() {
+  if (HeadingLines().empty()) return;
+  TVantraGridExportToXMLStyle caption = FStyles.front();
+  caption.Bold = true;
+  caption.Alignment = TAlignment::taLeftJustify;
+  for (std::size_t i = 0; i < HeadingLines().size(); ++i) {
+    Open("Row");
+    const bool bold = i == 0 && !CubeCaption.empty();
+    Open("Cell", bold ? TAttrs{{"ss:StyleID", "s" + std::to_string(FindOrAddStyle(caption))}}
+                      : TAttrs{});
+    Content("Data", {{"ss:Type", "String"}}, HeadingLines()[i]);
+    Close("Cell");
+    Close("Row");
+  }
+  Open("Row");
+  Close("Row");
+}
 
 void TVantraGridExportToXML::BeginSpreadsheet() {
   Line(
@@ -264,7 +299,8 @@ void TVantraGridExportToXML::WriteStyle(int k) {
     Empty("Interior", {{"ss:Color", "#" + ColorHex(s.Color)}, {"ss:Pattern", "Solid"}});
   else if (k == 0)
     Line("<Interior/>");
-  if (!s.FormatString.empty()) Empty("NumberFormat", {{"ss:Format", s.FormatString}});
+  if (!s.FormatString.empty())
+    Empty("NumberFormat", {{"ss:Format", SpreadsheetNumberFormat(s.FormatString)}});
   Close("Style");
 }
 

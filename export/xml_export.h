@@ -63,13 +63,18 @@ class TVantraGridExportToXML : public TVantraGridExport {
   void WriteSchema();
   void WriteOlapInfo();
   void WriteAxes();
+  //! axis 0 rows, 1 columns, 2 the page dimensions (the slicer axis).
   void WriteTuples(int axis);
+  void WriteMembers(const std::vector<std::string>& path, const std::vector<std::string>& names,
+                    std::size_t first);
   std::vector<std::string> HierarchyNames(int axis) const;
   void WriteAnalysisCell(int col, int row);
   void EndAnalysis();
 
   // Spreadsheet dialect.
   void BeginSpreadsheet();
+  void WriteColumns();
+  void WriteHeading();
   void WriteSpreadsheetCell(int col, int row);
   void WriteStyle(int k);
   int FindOrAddStyle(const TVantraGridExportToXMLStyle& style);

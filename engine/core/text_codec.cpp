@@ -116,4 +116,21 @@ std::string DecodeTextFile(std::string_view bytes) {
   return AnsiToUtf8(bytes);
 }
 
+std::uint32_t NextCodePoint(std::string_view text, std::size_t& i) {
+  const auto b = static_cast<unsigned char>(text[i++]);
+  if (b < 0x80) return b;
+  int more = b >= 0xF0 && b < 0xF8 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
+  if (more < 0) return 0xFFFD;
+  const std::size_t start = i;
+  std::uint32_t cp = b & (0x3F >> more);
+  for (; more > 0; --more) {
+    if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+      i = start;
+      return 0xFFFD;
+    }
+    cp = (cp << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
+  }
+  return cp;
+}
+
 }  // namespace qd

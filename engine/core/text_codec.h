@@ -2,6 +2,7 @@
 // that stored formats hold wherever they keep "ANSI" text.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,10 @@ std::string Utf8ToAnsi(std::string_view utf8);
 
 //! GB18030 → UTF-8. Bytes that are not valid GB18030 become U+FFFD.
 std::string AnsiToUtf8(std::string_view ansi);
+
+//! The code point of the UTF-8 sequence at text[i], advancing i past it; an
+//! invalid or truncated sequence gives U+FFFD and advances past its first byte.
+std::uint32_t NextCodePoint(std::string_view text, std::size_t& i);
 
 //! True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);

@@ -60,7 +60,10 @@ class ExportWriters : public ExportGrid {
   void Bind(TVantraGridExport& exporter) {
     exporter.SetGrid(&grid);
     exporter.Name = "XMLExport";
+    exporter.CubeCaption = "销售分析";
   }
+  // The caption, the page line of Channel and an empty row.
+  static constexpr int kHeadingRows = 3;
 };
 
 TEST_F(ExportWriters, WholeDocumentsMatchTheirGoldenFiles) {
@@ -149,17 +152,46 @@ TEST_F(ExportWriters, XlsCarriesCodePageFontsMergesAndProtection) {
   }
   EXPECT_EQ(fonts, 1);  // the grid's font only, without font styles
   auto s = BuildGridExportStructure(grid);
-  EXPECT_EQ(numbers, (s->ColCount - s->FixedCols) * (s->RowCount - s->FixedRows));
-  EXPECT_GT(zeroNumbers, 0);  // cells without a value carry 0
+  int valued = 0;
+  for (const TGridExportCell& cell : s->Cells) valued += cell.Kind == TExportCellKind::ekData && !cell.Empty;
+  EXPECT_EQ(numbers, valued);  // cells without a value are blank, not 0
+  EXPECT_EQ(zeroNumbers, 0);
   EXPECT_GT(texts, 0);
-  // "Year" spans the three header columns: one merge entry, first row 0.
+  // "Year" spans the three header columns: one merge entry, below the heading.
   ASSERT_FALSE(merges.empty());
-  EXPECT_EQ(merges[0], (std::array<int, 4>{0, 0, 0, 2}));
+  EXPECT_EQ(merges[0], (std::array<int, 4>{kHeadingRows, kHeadingRows, 0, 2}));
   EXPECT_EQ(records[records.size() - 2].Number, 0x0012);
   EXPECT_EQ(records.back().Number, 0x000A);
 }
 
+// Numbers keep the masks of their sub-functions, the currency format is in
+// the declared code page, and every exported column gets its width.
+TEST_F(ExportWriters, XlsCellsNameTheirMaskAndColumnsTheirWidth) {
+  TVantraGridExportToXLS xls;
+  Bind(xls);
+  std::vector<std::string> formats;
+  int widths = 0, maskedNumbers = 0, numbers = 0;
+  for (const TRecord& r : XlsRecords(ExportText(xls))) {
+    if (r.Number == 0x001E) formats.push_back(r.Data.substr(1));
+    widths += r.Number == 0x007D;
+    if (r.Number == 0x0003) {
+      ++numbers;
+      const int format = static_cast<unsigned char>(r.Data[5]) & 0x3F;
+      ASSERT_LT(format, static_cast<int>(formats.size()));
+      maskedNumbers += formats[static_cast<std::size_t>(format)] == "0.00";
+    }
+  }
+  ASSERT_EQ(formats.size(), 6u);
+  EXPECT_EQ(formats[4], "00.00\xA3\xA4");  // full-width yen in code page 936
+  EXPECT_EQ(formats[5], "0.00");
+  EXPECT_EQ(maskedNumbers, numbers);
+  auto s = BuildGridExportStructure(grid);
+  EXPECT_EQ(widths, s->ColCount);
+}
+
 TEST_F(ExportWriters, XlsTextsAreGb18030AndCutWholeCharacters) {
+  // Characters outside code page 936 would stop a reader of the declared page.
+  EXPECT_EQ(XlsByteString("a¥😀南"), std::string("\x05" "a??\xC4\xCF", 6));
   EXPECT_EQ(XlsByteString("南方"), std::string("\x04\xC4\xCF\xB7\xBD", 5));
   std::string longText;
   for (int i = 0; i < 200; ++i) longText += "南";
@@ -174,8 +206,9 @@ TEST_F(ExportWriters, SpreadsheetIndexesTheCellAfterSkippedCoveredCells) {
   xml.Specification = TvtXMLSpecification::xmlSpreadsheet;
   const std::string doc = ExportText(xml);
   // Row 0: "Year" covers columns 1-3; the label 2024 follows at column 4.
-  EXPECT_NE(doc.find("<Cell ss:MergeAcross=\"2\" ss:StyleID=\"s1\">"), std::string::npos);
-  EXPECT_NE(doc.find("<Cell ss:MergeAcross=\"1\" ss:Index=\"4\" ss:StyleID=\"s1\">"),
+  // (Style s1 is the heading's caption.)
+  EXPECT_NE(doc.find("<Cell ss:MergeAcross=\"2\" ss:StyleID=\"s2\">"), std::string::npos);
+  EXPECT_NE(doc.find("<Cell ss:MergeAcross=\"1\" ss:Index=\"4\" ss:StyleID=\"s2\">"),
             std::string::npos)
       << doc;
   EXPECT_NE(doc.find("<Data ss:Type=\"Number\">20.5</Data>"), std::string::npos);
@@ -195,7 +228,7 @@ TEST_F(ExportWriters, EventsChangeTextsAndBordersOfOneCellOnly) {
   int withBorders = 0, without = 0;
   for (const TRecord& r : XlsRecords(ExportText(xls))) {
     if (r.Number != 0x0003) continue;
-    const bool first = DataWord(r.Data, 0) == 3 && DataWord(r.Data, 2) == 3;
+    const bool first = DataWord(r.Data, 0) == 3 + kHeadingRows && DataWord(r.Data, 2) == 3;
     const int bits = static_cast<unsigned char>(r.Data[6]) & 0x78;
     EXPECT_EQ(bits, first ? 0 : 0x78);
     (first ? without : withBorders)++;
@@ -216,7 +249,7 @@ TEST_F(ExportWriters, EventsChangeTextsAndBordersOfOneCellOnly) {
     color = clSilver;
   };
   const std::string page = ExportText(html);
-  EXPECT_NE(page.find(">a&ltb&ampc&quot</TD> "), std::string::npos);
+  EXPECT_NE(page.find(">a&lt;b&amp;c&quot;</TD> "), std::string::npos);
   EXPECT_NE(page.find("BGCOLOR=#C0C0C0"), std::string::npos);
 }
 
@@ -261,6 +294,34 @@ TEST_F(ExportWriters, RangesAndCaptionSwitchesSelectTheExportedCells) {
   const std::string first = ExportText(html);
   EXPECT_NE(first.find("<td ALIGN=\"LEFT\">2024</TD>"), std::string::npos) << first;
   EXPECT_EQ(first.find("2025"), std::string::npos);
+}
+
+// Shading patterns painted black in word processors: cells carry a
+// background colour. A table wider than the page turns it, and scales down
+// what still does not fit.
+TEST_F(ExportWriters, RtfPagesHoldTheirTable) {
+  TVantraGridExportToRTF rtf;
+  Bind(rtf);
+  const std::string narrow = ExportText(rtf);
+  EXPECT_EQ(narrow.find("\\clshdng"), std::string::npos);
+  EXPECT_NE(narrow.find("\\clcbpat1\\cellx"), std::string::npos);
+  EXPECT_NE(narrow.find("\\paperw11906\\paperh16838"), std::string::npos);
+  EXPECT_EQ(narrow.find("\\landscape"), std::string::npos);
+
+  auto rightEdge = [](const std::string& doc) {
+    int widest = 0;
+    for (auto i = doc.find("\\cellx"); i != std::string::npos; i = doc.find("\\cellx", i + 1))
+      widest = std::max(widest, std::stoi(doc.substr(i + 6)));
+    return widest;
+  };
+  for (const auto& [width, scaled] : {std::pair{110, false}, std::pair{400, true}}) {
+    rtf.ColumnWidths = [width](int) { return width; };
+    const std::string doc = ExportText(rtf);
+    EXPECT_NE(doc.find("\\paperw16838\\paperh11906"), std::string::npos) << width;
+    EXPECT_NE(doc.find("\\landscape"), std::string::npos);
+    EXPECT_LE(rightEdge(doc), 16838 - 2 * 720);
+    EXPECT_EQ(doc.find("\\sa12\\fs20 ") == std::string::npos, scaled) << "type shrinks with the table";
+  }
 }
 
 TEST_F(ExportWriters, NoGridOrNoActiveCubeWritesNothing) {
