@@ -53,7 +53,7 @@ const std::vector<TCliCommand>& CliCommands() {
        "build a cube from a connection string and a query and save it", CliImport},
       {"pivot", "pivot FILE [--rows A,B] [--summaries X]",
        "print the pivot of a cube file, grid-data file or CSV file as text", CliPivot},
-      {"export", "export FILE --to OUT.xls|.htm|.xml|.rtf",
+      {"export", "export FILE --to OUT.xls|.xlsx|.htm|.xml|.rtf",
        "write the pivot of a cube file or grid-data file as a document", CliExport},
       {"info", "info FILE", "list the dimensions, summaries and fact count of a cube file",
        CliCubeInfo},

@@ -11,6 +11,7 @@
 #include "engine/cube/cube_file.h"
 #include "engine/cube/dim_map.h"
 #include "engine/core/errors.h"
+#include "export/excel_export.h"
 #include "export/html_export.h"
 #include "export/rtf_export.h"
 #include "export/xls_export.h"
@@ -336,9 +337,11 @@ int CliExport(const std::vector<std::string>& args, std::ostream&) {
     exporter = std::move(xml);
   } else if (ext == ".rtf") {
     exporter = std::make_unique<TVantraGridExportToRTF>();
+  } else if (ext == ".xlsx") {
+    exporter = std::make_unique<TVantraGridExportToExcel>();
   } else {
     throw EGenericError(o.To +
-                        ": the document type is not one of .xls, .htm, "
+                        ": the document type is not one of .xls, .xlsx, .htm, "
                         ".html, .xml, .rtf");
   }
   TPhaseClock clock(o.Timing);

@@ -14,7 +14,7 @@ namespace qd {
 //! the value (%.17g, empty without a value).
 int CliPivotCube(const std::vector<std::string>& args, std::ostream& out);
 
-//! export FILE --to OUT.xls|.htm|.html|.xml|.rtf [--xmla] [layout options]
+//! export FILE --to OUT.xls|.xlsx|.htm|.html|.xml|.rtf [--xmla] [layout options]
 //! [--timing]: writes the pivot as a document (.xml is the spreadsheet dialect
 //! unless --xmla).
 int CliExport(const std::vector<std::string>& args, std::ostream& out);
