@@ -18,12 +18,6 @@
 namespace qd::test {
 namespace {
 
-std::string ExportText(TVantraGridExport& exporter) {
-  std::ostringstream out;
-  exporter.ExportToStream(out);
-  return out.str();
-}
-
 class ExportHeading : public ExportGrid {
  protected:
   void Hide(int dim, const std::string& caption) {

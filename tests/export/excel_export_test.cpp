@@ -20,9 +20,7 @@ class ExcelExport : public ExportGrid {
  protected:
   void SetUp() override {
     ExportGrid::SetUp();
-    ExpandAll();
-    grid.SetLowestSubLevelNode(TSubLevelNodeType::ltFunction);
-    grid.ProcessNotifications();
+    ExpandToFunctions();
     exporter.SetGrid(&grid);
     exporter.CubeCaption = "销售分析";
   }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "export/grid_export.h"
 #include "export/grid_export_structure.h"
 #include "tests/model/grid_test_cube.h"
 
@@ -29,6 +30,12 @@ class ExportGrid : public ::testing::Test {
   }
   void ExpandAll() {
     for (int d : {kRegion, kProduct, kYear}) grid.ExpandAll(grid.DimensionState(d));
+    grid.ProcessNotifications();
+  }
+  //! Every member expanded, the columns down to the functions.
+  void ExpandToFunctions() {
+    ExpandAll();
+    grid.SetLowestSubLevelNode(TSubLevelNodeType::ltFunction);
     grid.ProcessNotifications();
   }
 
@@ -64,6 +71,13 @@ inline std::string SnapshotPicture(const TGridInfo& grid, const TGridExportStruc
     }
     out << "\n";
   }
+  return out.str();
+}
+
+//! The document an exporter writes onto a stream.
+inline std::string ExportText(TVantraGridExport& exporter) {
+  std::ostringstream out;
+  exporter.ExportToStream(out);
   return out.str();
 }
 

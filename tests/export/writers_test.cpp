@@ -16,12 +16,6 @@
 namespace qd::test {
 namespace {
 
-std::string ExportText(TVantraGridExport& exporter) {
-  std::ostringstream out;
-  exporter.ExportToStream(out);
-  return out.str();
-}
-
 struct TRecord {
   std::uint16_t Number;
   std::string Data;
@@ -53,9 +47,7 @@ class ExportWriters : public ExportGrid {
  protected:
   void SetUp() override {
     ExportGrid::SetUp();
-    ExpandAll();
-    grid.SetLowestSubLevelNode(TSubLevelNodeType::ltFunction);
-    grid.ProcessNotifications();
+    ExpandToFunctions();
   }
   void Bind(TVantraGridExport& exporter) {
     exporter.SetGrid(&grid);
