@@ -130,7 +130,8 @@ void TXlsxSheet::Restyle(const TXlsxRect& rect,
       if (it == changed.end()) {
         TXlsxCellStyle style = FStyles[static_cast<std::size_t>(id)];
         change(style);
-        it = changed.emplace(id, StyleId(style)).first;
+        const bool same = style == FStyles[static_cast<std::size_t>(id)];
+        it = changed.emplace(id, same ? id : StyleId(style)).first;
       }
       id = it->second;
     }
@@ -142,13 +143,20 @@ int TXlsxSheet::FittedWidth(int col) const {
     if (col >= m.Col0 && col <= m.Col1 && m.Col0 != m.Col1)
       for (int r = m.Row0; r <= m.Row1 && r < FRows; ++r) merged[static_cast<std::size_t>(r)] = true;
   int width = 64;
+  std::unordered_map<std::string, TFormatMask> masks;
   for (int r = 0; r < FRows; ++r) {
     const TExcelVariant& v = FValues[Index(r, col)];
     if (std::holds_alternative<std::monostate>(v) || merged[static_cast<std::size_t>(r)]) continue;
     const TXlsxCellStyle& s = Style(r, col);
     std::string text;
     if (const double* number = std::get_if<double>(&v)) {
-      text = s.NumberFormat == "General" ? FormatGeneral(*number) : FormatFloat(s.NumberFormat, *number);
+      if (s.NumberFormat == "General") {
+        text = FormatGeneral(*number);
+      } else {
+        auto mask = masks.find(s.NumberFormat);
+        if (mask == masks.end()) mask = masks.emplace(s.NumberFormat, s.NumberFormat).first;
+        text = mask->second.Format(*number);
+      }
     } else {
       // A text runs on into an empty neighbour, as spreadsheets show it.
       if (col + 1 >= FCols || std::holds_alternative<std::monostate>(Value(r, col + 1))) continue;
