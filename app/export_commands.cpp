@@ -153,7 +153,7 @@ void ApplyLayout(TGridInfo& grid, const TPivotOptions& o) {
   for (int g = 0; g < 3; ++g)
     for (std::size_t i = 0; i < axes[g].size(); ++i)
       grid.MoveDim(axes[g][i], static_cast<TDimGroup>(g), static_cast<int>(i));
-  grid.EndUpdate(1);
+  grid.EndUpdate(TChangeKind::ckAxes);
 }
 
 void ApplySummaries(TGridInfo& grid, const TPivotOptions& o) {
@@ -203,7 +203,7 @@ void ApplySummaries(TGridInfo& grid, const TPivotOptions& o) {
     grid.SetLowestSubLevelNode(TSubLevelNodeType::ltSubFunction);
   else if (!o.Functions.empty())
     grid.SetLowestSubLevelNode(TSubLevelNodeType::ltFunction);
-  grid.EndUpdate(10);
+  grid.EndUpdate(TChangeKind::ckDataColumns);
 }
 
 void ApplyExpansion(TGridInfo& grid, const TPivotOptions& o) {
@@ -211,7 +211,7 @@ void ApplyExpansion(TGridInfo& grid, const TPivotOptions& o) {
     grid.BeginUpdate();
     for (int d = 0; d < grid.DimensionStateCount(); ++d)
       grid.SetTotalAppearance(grid.DimensionState(d), *o.Totals);
-    grid.EndUpdate(11);
+    grid.EndUpdate(TChangeKind::ckTotals);
   }
   if (!o.Expand) return;
   for (TDimGroup g : {TDimGroup::dgRow, TDimGroup::dgCol}) {

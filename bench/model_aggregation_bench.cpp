@@ -90,7 +90,7 @@ void ShowFunctions(TGridInfo& grid, const std::vector<TFunction>& functions) {
   for (int f = 0; f < kFunctionCount; ++f) info.Function(f).SetVisible(false);
   for (TFunction f : functions) info.Function(static_cast<int>(f)).SetVisible(true);
   grid.BeginUpdate();
-  grid.EndUpdate(10);
+  grid.EndUpdate(TChangeKind::ckDataColumns);
 }
 
 // Reads every cell of the columns showing `function`; returns the cells read.

@@ -168,7 +168,7 @@ void TGridInfo::RewriteFacts(const std::function<void(TFactTable&)>& write) {
     }
     throw;
   }
-  EndUpdate(8);
+  EndUpdate(TChangeKind::ckMembers);
 }
 
 }  // namespace qd

@@ -41,11 +41,11 @@ class TGridCube {
   //! The fact table for writing edited values back; nullptr when it cannot be written.
   virtual TFactTable* WritableFactTable() { return nullptr; }
 
-  //! Appends the model to the cube's models and notifies it with code 2 at once.
+  //! Appends the model to the cube's models and notifies it with ccActiveChanged at once.
   virtual void RegisterGridModel(TGridInfo* model) = 0;
   //! Forgets the model; no notification.
   virtual void UnregisterGridModel(TGridInfo* model) = 0;
-  //! Discards the built cube after a failed aggregation (notifies code 2).
+  //! Discards the built cube after a failed aggregation (notifies ccActiveChanged).
   virtual void Deactivate() = 0;
 
   int DimensionCount() const { return static_cast<int>(Dimensions().size()); }

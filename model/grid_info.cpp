@@ -23,13 +23,13 @@ void TGridInfo::SetCube(TGridCube* cube, bool loading) {
   if (FCube) FCube->UnregisterGridModel(this);
   FCube = cube;
   if (FCube) {
-    FCube->RegisterGridModel(this);  // notifies code 2 at once
+    FCube->RegisterGridModel(this);  // notifies ccActiveChanged at once
   } else {
     BeginUpdate();
     ClearBuilt();
-    EndUpdate(0);
+    EndUpdate(TChangeKind::ckCube);
   }
-  if (!loading) Post(9);
+  if (!loading) Post(TChangeKind::ckCubeBound);
 }
 
 void TGridInfo::SetVantra(TCustomVantra* cube, bool loading) {
@@ -43,21 +43,22 @@ bool TGridInfo::IsActive() const {
   return FCube && FCube->IsActive();
 }
 
-void TGridInfo::CubeChanged(int code) {
+void TGridInfo::CubeChanged(TCubeChange code) {
   if (!FCube) return;
   BeginUpdate();
   try {
     switch (code) {
-      case 3:
+      case TCubeChange::ccLoaded:
         FSummarySettings.RebuildFromSummaries(FCube->Summaries());
         BuildDimensionStates();
         break;
-      case 4:
+      case TCubeChange::ccFactsRefreshed:
         FAggregation.DropActive();
         FAggregation.ResetSummaries();
         RebuildMemberTrees();
         break;
-      default:
+      case TCubeChange::ccMapEdited:
+      case TCubeChange::ccActiveChanged:
         FSummarySettings.SyncWithDimensionMap(FCube->MapSummaries());
         BuildDimensionStates();
         break;
@@ -66,14 +67,14 @@ void TGridInfo::CubeChanged(int code) {
     FUpdateCount = std::max(0, FUpdateCount - 1);
     throw;
   }
-  EndUpdate(0);
+  EndUpdate(TChangeKind::ckCube);
 }
 
 void TGridInfo::AddListener(TGridListener* listener) {
   if (!listener || std::find(FListeners.begin(), FListeners.end(), listener) != FListeners.end())
     return;
   FListeners.push_back(listener);
-  Post(0, listener);
+  Post(TChangeKind::ckCube, listener);
 }
 
 void TGridInfo::RemoveListener(TGridListener* listener) {
@@ -85,7 +86,7 @@ void TGridInfo::BeginUpdate() {
   if (++FUpdateCount == 1 && OnBusyChanged) OnBusyChanged(true);
 }
 
-void TGridInfo::EndUpdate(std::uint8_t kind) {
+void TGridInfo::EndUpdate(TChangeKind kind) {
   if (FUpdateCount > 1) {
     --FUpdateCount;
     return;
@@ -102,7 +103,7 @@ void TGridInfo::EndUpdate(std::uint8_t kind) {
   Post(kind);
 }
 
-void TGridInfo::Post(std::uint8_t kind, TGridListener* only) {
+void TGridInfo::Post(TChangeKind kind, TGridListener* only) {
   if (FDestroying) return;
   FPosted.push_back({kind, only});
   if (OnPosted) OnPosted();
@@ -127,33 +128,29 @@ int TGridInfo::ProcessNotifications() {
   return delivered;
 }
 
-void TGridInfo::Rebuild(std::uint8_t kind) {
-  switch (kind) {
-    case 2:
-      Relayout();
+void TGridInfo::Rebuild(TChangeKind kind) {
+  switch (ModelRebuildFor(kind)) {
+    case TModelRebuild::mrFull:
+      FAggregation.UpdateActiveDimensions();
+      BuildTrees(true);
       break;
-    case 3:
-    case 4:
-    case 5:
-    case 7:
-      SortTrees();
-      Relayout();
-      break;
-    case 8:
-    case 11:
+    case TModelRebuild::mrTrees:
       // The active list is dropped when members or groups changed.
       if (!FAggregation.HasActive()) FAggregation.UpdateActiveDimensions();
       BuildTrees(true);
       break;
-    case 9:
+    case TModelRebuild::mrResort:
+      SortTrees();
+      Relayout();
       break;
-    case 10:
+    case TModelRebuild::mrRelayout:
+      Relayout();
+      break;
+    case TModelRebuild::mrValues:
       BuildDataColumns();
       ComputeValues();
       break;
-    default:
-      FAggregation.UpdateActiveDimensions();
-      BuildTrees(true);
+    case TModelRebuild::mrNone:
       break;
   }
 }
@@ -287,7 +284,7 @@ void TGridInfo::MoveDim(int dimIndex, TDimGroup group, int position) {
     }
     state.Group = group;
   }
-  EndUpdate(1);
+  EndUpdate(TChangeKind::ckAxes);
   if (AfterMoveDim) AfterMoveDim(FOwner, dimIndex, group, position);
 }
 
@@ -302,21 +299,21 @@ void TGridInfo::SetTotalAppearance(TDimensionState& state, TTotalAppearance valu
   if (state.TotalAppearance == value) return;
   BeginUpdate();
   state.TotalAppearance = value;
-  EndUpdate(11);
+  EndUpdate(TChangeKind::ckTotals);
 }
 
 void TGridInfo::SetLowestSubLevelNode(TSubLevelNodeType value) {
   if (FLowestSubLevel == value) return;
   BeginUpdate();
   FLowestSubLevel = value;
-  EndUpdate(10);
+  EndUpdate(TChangeKind::ckDataColumns);
 }
 
 void TGridInfo::SetWordWrap(bool value) {
   if (FWordWrap == value) return;
   BeginUpdate();
   FWordWrap = value;
-  EndUpdate(2);
+  EndUpdate(TChangeKind::ckWordWrap);
 }
 
 // ---- Reads ----

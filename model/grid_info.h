@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "model/cell_values.h"
+#include "model/change_kind.h"
 #include "model/dimension_state.h"
 #include "model/function_defs.h"
 #include "model/grid_cube.h"
@@ -34,7 +35,7 @@ struct TUserBuffer;
 class TGridListener {
  public:
   virtual ~TGridListener() = default;
-  virtual void GridInfoChanged(TGridInfo& model, std::uint8_t kind) = 0;
+  virtual void GridInfoChanged(TGridInfo& model, TChangeKind kind) = 0;
 };
 
 class TGridInfo : public TCubeListener {
@@ -47,7 +48,7 @@ class TGridInfo : public TCubeListener {
   TGridInfo& operator=(const TGridInfo&) = delete;
 
   // ---- Binding and notification ----
-  //! Binds another cube (registering with it); unless `loading`, posts change 9.
+  //! Binds another cube (registering with it); unless `loading`, posts ckCubeBound.
   void SetCube(TGridCube* cube, bool loading = false);
   TGridCube* Cube() const { return FCube; }
   //! The grid control that receives every notification and sends every event.
@@ -55,14 +56,14 @@ class TGridInfo : public TCubeListener {
   bool IsActive() const;
   //! Binds a cube component (nullptr unbinds); the model keeps the adapter.
   void SetVantra(TCustomVantra* cube, bool loading = false);
-  //! Called by the cube: 1 map edited, 2 (de)activated, 3 loaded, 4 facts refreshed.
-  void CubeChanged(int code) override;
-  //! Registers a listener and posts change 0 to it.
+  //! Called by the cube; rebuilds what the code says and ends with ckCube.
+  void CubeChanged(TCubeChange code) override;
+  //! Registers a listener and posts ckCube to it.
   void AddListener(TGridListener* listener);
   void RemoveListener(TGridListener* listener);
   void BeginUpdate();
-  //! The outermost call rebuilds for the change kind and posts it.
-  void EndUpdate(std::uint8_t kind);
+  //! The outermost call rebuilds for the change kind (kModelRebuilds) and posts it.
+  void EndUpdate(TChangeKind kind);
   int UpdateCount() const { return FUpdateCount; }
   //! Delivers the posted notifications in arrival order; returns how many.
   int ProcessNotifications();
@@ -183,10 +184,10 @@ class TGridInfo : public TCubeListener {
 
   // ---- Member order, filters and groups (member_order.cpp, grid_members.cpp) ----
   //! Stores the sort type and recomputes the state's order; with `apply` the
-  //! grid re-sorts (change 4 on rows, 5 on columns).
+  //! grid re-sorts (ckRowOrder on rows, ckColOrder on columns).
   void SetSortType(TDimensionState& state, TDimSortType type, bool apply);
   //! Stores the caption attribute; with `relabel` recaptions the members and
-  //! re-sorts the grid (change 3).
+  //! re-sorts the grid (ckLabels).
   void SetAttribute(TDimensionState& state, const std::string& name, bool relabel);
   //! Hide the members of the later (or of all other) siblings of a label with
   //! their subtrees, then ApplyFilter. A Total stands for its parent.
@@ -199,15 +200,15 @@ class TGridInfo : public TCubeListener {
   //! Moves the members of the later siblings into the group, rebuilding once.
   void GroupFollowingMembers(TLabelNode& node, int axis, int group);
   //! Re-aggregates and rebuilds the trees after members, groups or filters of
-  //! the state changed (change 8).
+  //! the state changed (ckMembers).
   void ApplyDimensionState(TDimensionState& state);
   //! Rebuild after a visibility change: a page dimension re-aggregates,
-  //! others recompute roll-ups and drop cached totals (change 1).
+  //! others recompute roll-ups and drop cached totals (ckAxes).
   void ApplyFilter(TDimensionState& state);
 
   // ---- Value sort of the rows (value_sort.cpp) ----
   const TValueSortData& ValueSortData() const { return FValueSort; }
-  //! Stores the data and re-sorts the rows (change 4).
+  //! Stores the data and re-sorts the rows (ckRowOrder).
   void SetValueSort(const TValueSortData& data);
   //! A click on a data column's header: the same column advances the state
   //! 0 → 1 → 2 → 0, another column starts ascending; then re-sorts.
@@ -246,7 +247,7 @@ class TGridInfo : public TCubeListener {
   void EditCellFacts(int row, int column);
   //! Writes the values of a cell-details dataset (first field) back into the
   //! fact records in the records' tags for the column's summary and
-  //! re-aggregates (change 8); in-place editing ends here. Nothing for a
+  //! re-aggregates (ckMembers); in-place editing ends here. Nothing for a
   //! calculated summary.
   void WriteCellFacts(int column, TvtMemoDataSet& details);
   //! The window EditCellFacts shows; nothing is edited while none is set.
@@ -266,8 +267,8 @@ class TGridInfo : public TCubeListener {
       OnEditFactTable;
 
  private:
-  void Post(std::uint8_t kind, TGridListener* only = nullptr);
-  void Rebuild(std::uint8_t kind);
+  void Post(TChangeKind kind, TGridListener* only = nullptr);
+  void Rebuild(TChangeKind kind);
   void BuildDimensionStates();
   void ClearBuilt();
   void LinkSummaryStates();
@@ -305,7 +306,7 @@ class TGridInfo : public TCubeListener {
   std::unique_ptr<TVantraGridCube> FVantraCube;
   std::vector<TGridListener*> FListeners;
   struct TPosted {
-    std::uint8_t Kind;
+    TChangeKind Kind;
     TGridListener* Only;
   };
   std::deque<TPosted> FPosted;

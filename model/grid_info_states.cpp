@@ -284,11 +284,11 @@ void TGridInfo::ApplyState(const TPivotState& state) {
     FPendingExpansion[1] = state.ColExpansion;
   } catch (...) {
     finish();
-    EndUpdate(6);
+    EndUpdate(TChangeKind::ckStateApplied);
     throw;
   }
   finish();
-  EndUpdate(6);
+  EndUpdate(TChangeKind::ckStateApplied);
 }
 
 void TGridInfo::SavePivotState(const std::string& name) {

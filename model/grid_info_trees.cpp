@@ -145,7 +145,7 @@ void TGridInfo::ExpandNode(TLabelNode& node, int axis, bool intoHierarchy) {
   if (node.IsExpanded() || !(intoHierarchy ? node.HierarchyButton : node.NextDimButton)) return;
   BeginUpdate();
   ExpandInto(node, axis, intoHierarchy);
-  EndUpdate(3);
+  EndUpdate(TChangeKind::ckLabels);
   if (OnExpandDimValue) OnExpandDimValue(FOwner, node.DimIndex, node.Member, true);
 }
 
@@ -153,7 +153,7 @@ void TGridInfo::CollapseNode(TLabelNode& node, int axis) {
   if (!node.IsExpanded() || !node.HasButton()) return;
   BeginUpdate();
   Collapse(node, axis);
-  EndUpdate(3);
+  EndUpdate(TChangeKind::ckLabels);
   if (OnExpandDimValue) OnExpandDimValue(FOwner, node.DimIndex, node.Member, false);
 }
 
@@ -180,7 +180,7 @@ void TGridInfo::ExpandAll(TDimensionState& state) {
   };
   BeginUpdate();
   walk(FTrees[axis]);
-  EndUpdate(7);
+  EndUpdate(TChangeKind::ckDimExpansion);
 }
 
 void TGridInfo::CollapseAll(TDimensionState& state) {
@@ -198,7 +198,7 @@ void TGridInfo::CollapseAll(TDimensionState& state) {
   };
   BeginUpdate();
   walk(FTrees[axis]);
-  EndUpdate(7);
+  EndUpdate(TChangeKind::ckDimExpansion);
 }
 
 TOpenDimNodes TGridInfo::SaveExpansion(const TLabelNodes& list) const {

@@ -46,14 +46,14 @@ void TGridInfo::SetSortType(TDimensionState& state, TDimSortType type, bool appl
   state.SortMembers(OnCompareDimensionMembers);
   if (!apply || (state.Group != TDimGroup::dgRow && state.Group != TDimGroup::dgCol)) return;
   BeginUpdate();
-  EndUpdate(state.Group == TDimGroup::dgRow ? 4 : 5);
+  EndUpdate(state.Group == TDimGroup::dgRow ? TChangeKind::ckRowOrder : TChangeKind::ckColOrder);
 }
 
 void TGridInfo::SetAttribute(TDimensionState& state, const std::string& name, bool relabel) {
   state.SetAttribute(name, relabel);
   if (!relabel) return;
   BeginUpdate();
-  EndUpdate(3);
+  EndUpdate(TChangeKind::ckLabels);
 }
 
 void TGridInfo::HideFollowingMembers(TLabelNode& node, int axis) {
@@ -145,7 +145,7 @@ void TGridInfo::ApplyDimensionState(TDimensionState& state) {
   // Members, groups and node counts may have changed: the keys are laid out
   // again and the facts aggregated anew by the rebuild.
   FAggregation.DropActive();
-  EndUpdate(8);
+  EndUpdate(TChangeKind::ckMembers);
 }
 
 void TGridInfo::ApplyFilter(TDimensionState& state) {
@@ -156,7 +156,7 @@ void TGridInfo::ApplyFilter(TDimensionState& state) {
   BeginUpdate();
   FAggregation.VisibilityChanged();
   state.UpdateFilterActive();
-  EndUpdate(1);
+  EndUpdate(TChangeKind::ckAxes);
 }
 
 }  // namespace qd

@@ -52,7 +52,7 @@ int TGridInfo::FindValueSortColumn() const {
 void TGridInfo::SetValueSort(const TValueSortData& data) {
   BeginUpdate();
   FValueSort = data;
-  EndUpdate(4);
+  EndUpdate(TChangeKind::ckRowOrder);
 }
 
 void TGridInfo::ToggleValueSort(int dataColumn) {

@@ -10,6 +10,7 @@
 #include "view/message_guard.h"
 #include "view/text_lines.h"
 #include "view/vantra_grid.h"
+#include "view/view_reactions.h"
 
 namespace qd {
 
@@ -137,26 +138,15 @@ void TInternalGrid::RebuildLayout(bool keepView) {
   InvalidateGrid();
 }
 
-void TInternalGrid::ModelChanged(std::uint8_t kind) {
-  switch (kind) {
-    case 2:
-    case 3:
-      RebuildLayout(true);
-      break;
-    case 4:
-    case 5:
-      InvalidateGrid();
-      break;
-    case 0:
-    case 1:
-    case 6:
-    case 7:
-    case 8:
-    case 10:
-    case 11:
+void TInternalGrid::ModelChanged(TChangeKind kind) {
+  switch (ViewReactionTo(kind).Layout) {
+    case TLayoutReaction::lrRebuild:
       RebuildLayout();
       break;
-    default:
+    case TLayoutReaction::lrRebuildKeep:
+      RebuildLayout(true);
+      break;
+    case TLayoutReaction::lrNone:
       break;
   }
 }

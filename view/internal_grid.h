@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "export/grid_layout.h"
+#include "model/change_kind.h"
 #include "view/custom_internal_grid.h"
 #include "view/visual_settings.h"
 
@@ -32,8 +33,8 @@ class TInternalGrid : public TCustomInternalGrid {
   //! Rebuilds the layout from the model (empties it while the model is not
   //! active); with `keepView` the view keeps its place when headers change size.
   void RebuildLayout(bool keepView = false);
-  //! A model change notification.
-  void ModelChanged(std::uint8_t kind);
+  //! A model change notification: reacts as kViewReactions says.
+  void ModelChanged(TChangeKind kind);
   //! The bound cube changed; nullptr empties the layout at once.
   void CubeChanged(bool bound);
 

@@ -12,6 +12,7 @@
 #include "view/internal_grid.h"
 #include "view/message_guard.h"
 #include "view/pivot_panels.h"
+#include "view/view_reactions.h"
 
 namespace qd {
 
@@ -94,10 +95,9 @@ void TCustomVantraGrid::ProcessModelNotifications() {
   Guard([this] { FModel->ProcessNotifications(); });
 }
 
-void TCustomVantraGrid::GridInfoChanged(TGridInfo&, std::uint8_t kind) {
+void TCustomVantraGrid::GridInfoChanged(TGridInfo&, TChangeKind kind) {
   FGrid->ModelChanged(kind);
-  if (kind == 0 || kind == 1 || kind == 6 || kind == 7 || kind == 8 || !FModel->IsActive())
-    RefreshPivotAreas();
+  if (ViewReactionTo(kind).RefreshAreas || !FModel->IsActive()) RefreshPivotAreas();
 }
 
 void TCustomVantraGrid::RefreshPivotAreas() {

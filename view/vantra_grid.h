@@ -131,7 +131,7 @@ class TCustomVantraGrid : public QWidget, public TGridListener {
   void ApplyToolButtons();
   void ApplyToggleButton();
 
-  void GridInfoChanged(TGridInfo& model, std::uint8_t kind) override;
+  void GridInfoChanged(TGridInfo& model, TChangeKind kind) override;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

@@ -266,7 +266,7 @@ void AbandonCubeLoad(TCustomVantra& cube) {
 void FinishCubeLoad(TCustomVantra& cube) {
   cube.SetActiveFlag(true);
   cube.DoAfterOpen();
-  cube.NotifyGridModels(ccLoaded);
+  cube.NotifyGridModels(TCubeChange::ccLoaded);
 }
 
 void LoadCubeFromStream(TCustomVantra& cube, TMemoryStream& stream, TUserBuffer* user) {

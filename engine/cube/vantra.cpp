@@ -60,7 +60,7 @@ void TCustomVantra::SetDataSet(TDataSet* ds) {
   WatchDataSet(ds);
   FDataSet = ds;
   SetActive(false);
-  NotifyGridModels(ccActiveChanged);
+  NotifyGridModels(TCubeChange::ccActiveChanged);
 }
 
 const std::string& TCustomVantra::KeyFieldTypesForStore() {
@@ -134,7 +134,7 @@ void TCustomVantra::Activate() {
   FActive = true;
   FBuiltFromData = true;
   DoAfterOpen();
-  NotifyGridModels(ccActiveChanged);
+  NotifyGridModels(TCubeChange::ccActiveChanged);
 }
 
 void TCustomVantra::Deactivate() {
@@ -142,7 +142,7 @@ void TCustomVantra::Deactivate() {
   FActive = false;
   FBuilt.DiscardLists();
   if (!FDestroying && AfterClose) AfterClose(*this);
-  NotifyGridModels(ccActiveChanged);
+  NotifyGridModels(TCubeChange::ccActiveChanged);
 }
 
 void TCustomVantra::DoBeforeOpen() {
@@ -282,14 +282,14 @@ void TCustomVantra::UpdateKeyFieldTypes() {
 void TCustomVantra::RegisterGridModel(TCubeListener* model) {
   if (!model) return;
   FModels.push_back(model);
-  model->CubeChanged(ccActiveChanged);
+  model->CubeChanged(TCubeChange::ccActiveChanged);
 }
 
 void TCustomVantra::UnregisterGridModel(TCubeListener* model) {
   std::erase(FModels, model);
 }
 
-void TCustomVantra::NotifyGridModels(int code) {
+void TCustomVantra::NotifyGridModels(TCubeChange code) {
   if (FDestroying) return;
   std::vector<TCubeListener*> models = FModels;  // a model may unregister while told
   for (TCubeListener* m : models)
@@ -330,7 +330,7 @@ void TCustomVantra::RefreshFactTable() {
     TBusyCursorScope cursor(TBusyCursor::crHourGlass);
     AppendFacts(MakeSource(nullptr), FBuilt);
   }
-  NotifyGridModels(ccFactsRefreshed);
+  NotifyGridModels(TCubeChange::ccFactsRefreshed);
 }
 
 }  // namespace qd

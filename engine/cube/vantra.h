@@ -3,6 +3,7 @@
 // registered grid models are told of every change.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -13,8 +14,8 @@
 
 namespace qd {
 
-//! Codes passed to TCubeListener::CubeChanged.
-enum TCubeChange : int {
+//! What a cube tells its models through TCubeListener::CubeChanged.
+enum class TCubeChange : std::uint8_t {
   ccMapEdited = 1,       //!< the dimension map was edited
   ccActiveChanged = 2,   //!< (de)activated, dataset changed, or the model just registered
   ccLoaded = 3,          //!< loaded from a stream
@@ -25,7 +26,7 @@ enum TCubeChange : int {
 class TCubeListener {
  public:
   virtual ~TCubeListener() = default;
-  virtual void CubeChanged(int code) = 0;
+  virtual void CubeChanged(TCubeChange code) = 0;
 };
 
 struct TSourceField {
@@ -77,7 +78,7 @@ class TCustomVantra : public TDataSetWatcher {
   std::string Name;  //!< component name
 
   TDataSet* DataSet() const { return FDataSet; }
-  //! Watches the new dataset, deactivates and notifies models with code 2.
+  //! Watches the new dataset, deactivates and notifies models with ccActiveChanged.
   void SetDataSet(TDataSet* ds);
   TDimSums& DimensionMap() { return FMap; }
   const TDimSums& DimensionMap() const { return FMap; }
@@ -121,11 +122,11 @@ class TCustomVantra : public TDataSetWatcher {
   void UpdateKeyFieldTypes();
 
   // ---- Grid models ----
-  //! Appends the model (twice registered, twice told) and tells it code 2 at once.
+  //! Appends the model (twice registered, twice told) and tells it ccActiveChanged at once.
   void RegisterGridModel(TCubeListener* model);
   //! Removes every registration of the model (call it before the model dies).
   void UnregisterGridModel(TCubeListener* model);
-  void NotifyGridModels(int code);
+  void NotifyGridModels(TCubeChange code);
 
   // ---- The built cube (empty while inactive) ----
   const TDimensions& Dimensions() const;
@@ -141,7 +142,7 @@ class TCustomVantra : public TDataSetWatcher {
   std::string DimensionFieldName(int d) const;
   std::string DimensionDisplayName(int d) const;
 
-  //! Appends the records of the re-run fact dataset; models get code 4. Nothing
+  //! Appends the records of the re-run fact dataset; models get ccFactsRefreshed. Nothing
   //! while inactive; a cube loaded from a stream cannot be refreshed (ECubeError).
   void RefreshFactTable();
 

@@ -3,11 +3,18 @@
 
 #include <exception>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "engine/data/memory_table.h"
 #include "engine/cube/vantra.h"
+
+namespace qd {
+inline void PrintTo(TCubeChange code, std::ostream* os) {
+  *os << static_cast<int>(code);
+}
+}  // namespace qd
 
 namespace qd::test {
 
@@ -69,10 +76,12 @@ inline std::vector<std::string> Captions(const TDimension& d) {
   return v;
 }
 
+using enum TCubeChange;
+
 //! Records every CubeChanged code.
 struct TCodeLog : TCubeListener {
-  std::vector<int> Codes;
-  void CubeChanged(int code) override { Codes.push_back(code); }
+  std::vector<TCubeChange> Codes;
+  void CubeChanged(TCubeChange code) override { Codes.push_back(code); }
 };
 
 //! The message of the error that activating the cube raises; "no error" when none.

@@ -91,7 +91,7 @@ TEST_F(ExportGrid, DataCellsCarryFormatAlignmentAndMissingValues) {
   amount.Function(0).SubFunction(0).FormatString = std::string(60, '0');
   amount.Function(0).SubFunction(0).Alignment = TAlignment::taCenter;
   grid.BeginUpdate();
-  grid.EndUpdate(5);
+  grid.EndUpdate(ckColOrder);
   auto s = BuildGridExportStructure(grid);
   ASSERT_TRUE(s);
   const TGridExportCell& cell = s->Cell(s->FixedCols, s->FixedRows);

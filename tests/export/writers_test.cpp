@@ -247,7 +247,7 @@ TEST_F(ExportWriters, EventsChangeTextsAndBordersOfOneCellOnly) {
 
 TEST_F(ExportWriters, MarkupCharactersAreEscapedInXmlAndRtf) {
   cube.Dims()[kRegion]->TextKeys[0] = "a<b&c \"q\" \\{x}";
-  cube.Notify(4);
+  cube.Notify(TCubeChange::ccFactsRefreshed);
   grid.ProcessNotifications();
   TVantraGridExportToXML xml;
   Bind(xml);

@@ -42,7 +42,7 @@ class CalculatedSummaries : public ::testing::Test {
   }
   void Relayout() {
     grid.BeginUpdate();
-    grid.EndUpdate(10);
+    grid.EndUpdate(ckDataColumns);
   }
   // The value of data column entry `entry` of column line `line`.
   TCellValue At(int row, int line, int entry = 0) const {

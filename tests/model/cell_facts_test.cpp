@@ -124,7 +124,7 @@ TEST_F(CellFacts, AcceptedEditsAreWrittenBackAndReaggregated) {
   EXPECT_EQ(grid.GetCellValue(0, 0).Value, 80);
   EXPECT_EQ(grid.GetCellValue(2, 2).Value, 105);
   grid.ProcessNotifications();
-  EXPECT_EQ(owner.Kinds, (std::vector<int>{8}));
+  EXPECT_EQ(owner.Kinds, (std::vector<TChangeKind>{ckMembers}));
 }
 
 TEST_F(CellFacts, RefusedOrCancelledEditsChangeNothing) {
@@ -160,7 +160,7 @@ TEST_F(CellFacts, InPlaceEditsWriteTheDetailsValuesBack) {
   EXPECT_EQ(cube.Facts()->Value(3, 0), 7);
   EXPECT_EQ(grid.GetCellValue(0, 0).Value, 8.5);
   grid.ProcessNotifications();
-  EXPECT_EQ(owner.Kinds, (std::vector<int>{8}));
+  EXPECT_EQ(owner.Kinds, (std::vector<TChangeKind>{ckMembers}));
 }
 
 // Random cubes with hierarchies and hidden members on every axis: the records
@@ -202,7 +202,7 @@ TEST(CellFactRecords, MatchAScanDrivenByTheLabelPaths) {
     }
     grid.Aggregation().DropActive();
     grid.BeginUpdate();
-    grid.EndUpdate(1);
+    grid.EndUpdate(ckAxes);
     for (int axis = 0; axis < 2; ++axis)
       for (int d : grid.AxisDims(static_cast<TDimGroup>(axis)))
         grid.ExpandAll(grid.DimensionState(d));

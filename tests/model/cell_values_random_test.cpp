@@ -79,7 +79,7 @@ struct TRandomValues {
         info.Function(f).SubFunction(sf).Visible = true;
     grid.Aggregation().DropActive();
     grid.BeginUpdate();
-    grid.EndUpdate(1);
+    grid.EndUpdate(ckAxes);
     for (int axis = 0; axis < 2; ++axis)
       for (int d : grid.AxisDims(static_cast<TDimGroup>(axis)))
         if (Pick(0, 1)) grid.ExpandAll(grid.DimensionState(d));

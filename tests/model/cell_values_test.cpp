@@ -20,7 +20,7 @@ void ShowAllSubFunctions(TGridInfo& grid, int summary = 0) {
   for (int sf = 0; sf < kSubFunctionCount; ++sf)
     grid.SummarySettings().Items(summary).Function(0).SubFunction(sf).Visible = true;
   grid.BeginUpdate();
-  grid.EndUpdate(10);
+  grid.EndUpdate(ckDataColumns);
 }
 
 std::optional<double> Cell(const TGridInfo& grid, int row, int columnLine, int subFunction) {
@@ -115,7 +115,7 @@ TEST_F(SubFunctions, PercentagesUseTheCellsOwnFunction) {
   v.Function(2).SubFunction(sfValue).Visible = true;  // Average
   v.Function(2).SubFunction(sfPercentByRow).Visible = true;
   grid.BeginUpdate();
-  grid.EndUpdate(10);
+  grid.EndUpdate(ckDataColumns);
   const int n = grid.DataColumnsPerLine();
   ASSERT_EQ(n, kAll + 2);
   // A/Y1 is 5 against A's average 21 / 4.

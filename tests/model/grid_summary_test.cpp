@@ -158,11 +158,11 @@ TEST(GridSummaries, ModelLinksStatesAndFollowsCubeNotifications) {
 
   settings.Items(1).Function(0).SubFunction(0).FormatString = "0.0";
   cube.Sums()[0]->DisplayName = "Turnover";
-  cube.Notify(1);
+  cube.Notify(TCubeChange::ccMapEdited);
   EXPECT_EQ(settings.FindByFieldName("Amount")->DisplayName, "Turnover");
   EXPECT_EQ(settings.FindByFieldName("Amount")->Function(0).SubFunction(0).FormatString, "0.0");
 
-  cube.Notify(3);  // loaded from a stream: one fresh item per cube summary
+  cube.Notify(TCubeChange::ccLoaded);  // loaded from a stream: one fresh item per cube summary
   ASSERT_EQ(settings.Count(), 2);
   EXPECT_EQ(settings.Items(0).Function(0).SubFunction(0).FormatString, "0.00");
   EXPECT_EQ(settings.Items(1).State, &grid.Aggregation().Summary(1));

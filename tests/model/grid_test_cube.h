@@ -15,7 +15,15 @@
 #include "model/grid_cube.h"
 #include "model/grid_info.h"
 
+namespace qd {
+inline void PrintTo(TChangeKind kind, std::ostream* os) {
+  *os << static_cast<int>(kind);
+}
+}  // namespace qd
+
 namespace qd::test {
+
+using enum TChangeKind;
 
 class TTestCube : public TGridCube {
  public:
@@ -62,9 +70,9 @@ class TTestCube : public TGridCube {
         FFacts->SetValue(r, static_cast<int>(s), f.Values[s]);
     }
     FActive = true;
-    Notify(2);
+    Notify(TCubeChange::ccActiveChanged);
   }
-  void Notify(int code) {
+  void Notify(TCubeChange code) {
     const auto models = FModels;
     for (TGridInfo* m : models) m->CubeChanged(code);
   }
@@ -80,12 +88,12 @@ class TTestCube : public TGridCube {
   }
   void RegisterGridModel(TGridInfo* model) override {
     FModels.push_back(model);
-    model->CubeChanged(2);
+    model->CubeChanged(TCubeChange::ccActiveChanged);
   }
   void UnregisterGridModel(TGridInfo* model) override { std::erase(FModels, model); }
   void Deactivate() override {
     FActive = false;
-    Notify(2);
+    Notify(TCubeChange::ccActiveChanged);
   }
 
   TDimensions& Dims() { return FDims; }
@@ -108,8 +116,8 @@ class TTestCube : public TGridCube {
 //! Records the notifications delivered to it.
 class TRecorder : public TGridListener {
  public:
-  void GridInfoChanged(TGridInfo&, std::uint8_t kind) override { Kinds.push_back(kind); }
-  std::vector<int> Kinds;
+  void GridInfoChanged(TGridInfo&, TChangeKind kind) override { Kinds.push_back(kind); }
+  std::vector<TChangeKind> Kinds;
 };
 
 //! True when `node` is `target` or lies below it in the member tree.

@@ -101,7 +101,7 @@ TEST_F(GridTree, ExpandingOneWayDropsTheOtherButtonAndCollapseRestoresBoth) {
   ExpectGolden("fruit_into_region", DumpGrid(grid));
   EXPECT_EQ(events, (std::vector<std::pair<int, bool>>{{100, true}, {100, false}, {100, true}}));
   grid.ProcessNotifications();
-  EXPECT_EQ(owner.Kinds, (std::vector<int>{1, 3, 3, 3}));
+  EXPECT_EQ(owner.Kinds, (std::vector<TChangeKind>{ckAxes, ckLabels, ckLabels, ckLabels}));
 }
 
 TEST_F(GridTree, CollapseAllAndExpandAllOnlyTouchTheirDimension) {
@@ -144,7 +144,7 @@ TEST_F(GridTree, FactRefreshKeepsLayoutAndExpansion) {
   for (int d : {0, 1, 2, 3}) cube.Facts()->SetMember(r, d, d == 1 ? 2 : 0);
   cube.Facts()->SetValue(r, 0, 4);
   cube.Facts()->SetValue(r, 1, 1);
-  cube.Notify(4);
+  cube.Notify(TCubeChange::ccFactsRefreshed);
   EXPECT_TRUE(RowNode(0).ExpandedIntoNext);
   ExpectGolden("after_refresh", DumpGrid(grid));
 }
@@ -229,7 +229,7 @@ TEST_F(GridTree, DataColumnsFollowTheLowestSubLevel) {
   EXPECT_EQ(grid.DataColumnCount(), 12);
   ExpectGolden("sub_functions", DumpGrid(grid));
   grid.ProcessNotifications();
-  EXPECT_EQ(owner.Kinds, (std::vector<int>{10, 10, 10}));
+  EXPECT_EQ(owner.Kinds, (std::vector<TChangeKind>{ckDataColumns, ckDataColumns, ckDataColumns}));
 }
 
 TEST_F(GridTree, AxesWithoutDimensionsGiveOneLineAndColumnTotals) {
@@ -264,19 +264,19 @@ TEST_F(GridTree, NotificationsArePostedAfterTheOutermostUpdateInArrivalOrder) {
   grid.AddListener(&chart);
   grid.BeginUpdate();
   grid.BeginUpdate();
-  grid.EndUpdate(3);
+  grid.EndUpdate(ckLabels);
   EXPECT_EQ(grid.PendingNotifications(), 1u) << "only the listener's welcome so far";
-  grid.EndUpdate(2);
+  grid.EndUpdate(ckWordWrap);
   grid.SetWordWrap(true);
   grid.SetWordWrap(true);  // unchanged: no update
   EXPECT_TRUE(chart.Kinds.empty()) << "nothing is delivered before the host drains the queue";
   EXPECT_EQ(grid.ProcessNotifications(), 3);
-  EXPECT_EQ(chart.Kinds, (std::vector<int>{0, 2, 2}));
-  EXPECT_EQ(owner.Kinds, (std::vector<int>{2, 2}));
+  EXPECT_EQ(chart.Kinds, (std::vector<TChangeKind>{ckCube, ckWordWrap, ckWordWrap}));
+  EXPECT_EQ(owner.Kinds, (std::vector<TChangeKind>{ckWordWrap, ckWordWrap}));
   grid.RemoveListener(&chart);
   grid.SetCube(nullptr);
   grid.ProcessNotifications();
-  EXPECT_EQ(owner.Kinds, (std::vector<int>{2, 2, 0, 9}));
+  EXPECT_EQ(owner.Kinds, (std::vector<TChangeKind>{ckWordWrap, ckWordWrap, ckCube, ckCubeBound}));
   EXPECT_EQ(chart.Kinds.size(), 3u);
   EXPECT_FALSE(grid.IsActive());
   EXPECT_EQ(grid.RowLineCount(), 1);
@@ -291,7 +291,7 @@ TEST_F(GridTree, HiddenMembersLoseTheirLinesAndLeaveEveryTotal) {
   for (int d : {kRegion, kChannel}) State(d).UpdateFilterActive();
   grid.Aggregation().DropActive();
   grid.BeginUpdate();
-  grid.EndUpdate(1);
+  grid.EndUpdate(ckAxes);
   ExpectGolden("hidden_members", DumpGrid(grid));
   EXPECT_EQ(grid.RowLineCount(), 2);  // North, Total
 }

@@ -94,7 +94,7 @@ struct TRandomCube {
     }
     grid.Aggregation().DropActive();
     grid.BeginUpdate();
-    grid.EndUpdate(1);
+    grid.EndUpdate(ckAxes);
   }
   int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
 

@@ -35,7 +35,7 @@ TEST(GridVantra, FollowsTheCubeThroughActivationMapEditsAndClose) {
     ExpectGolden("vantra_sales", DumpGrid(grid));
 
     cube.DimensionMap().FindSummary("Amount")->DisplayName = "Turnover";
-    cube.NotifyGridModels(1);
+    cube.NotifyGridModels(TCubeChange::ccMapEdited);
     EXPECT_EQ(grid.SummarySettings().Items(0).DisplayName, "Turnover");
 
     cube.SetActive(false);
@@ -43,7 +43,7 @@ TEST(GridVantra, FollowsTheCubeThroughActivationMapEditsAndClose) {
     EXPECT_EQ(grid.RowLineCount(), 1);
     EXPECT_TRUE(grid.RowDims().empty());
     grid.ProcessNotifications();
-    EXPECT_EQ(owner.Kinds, (std::vector<int>{0, 9, 0, 0, 0}));
+    EXPECT_EQ(owner.Kinds, (std::vector<TChangeKind>{ckCube, ckCubeBound, ckCube, ckCube, ckCube}));
   }
   cube.SetActive(true);  // the destroyed model let go of the cube
 }
@@ -91,7 +91,7 @@ TEST(GridVantra, TheSecondPassNamesTheDimensionOfABadMemberToo) {
   info.Function(static_cast<int>(TFunction::stVariance)).SetVisible(true);
   try {
     grid.BeginUpdate();
-    grid.EndUpdate(10);
+    grid.EndUpdate(ckDataColumns);
     FAIL() << "the second pass took a corrupt fact record";
   } catch (const ECubeError& e) {
     EXPECT_NE(std::string(e.what()).find("\"Region\""), std::string::npos) << e.what();

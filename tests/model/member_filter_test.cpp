@@ -88,7 +88,7 @@ TEST_F(MemberFilter, MovingASecondLevelMemberCopiesItsPathIntoTheGroup) {
   EXPECT_EQ(s.Members[0]->Children.size(), 1u);  // Fruit keeps Apple
   EXPECT_TRUE(s.IsInGroup(s.NodeOfMember(2)));
   EXPECT_EQ(grid.ProcessNotifications(), 1);
-  EXPECT_EQ(owner.Kinds, (std::vector<int>{8}));
+  EXPECT_EQ(owner.Kinds, (std::vector<TChangeKind>{ckMembers}));
   // Moving Apple too removes Fruit from the member tree; the group reuses its
   // copy of Fruit.
   grid.MoveMemberToGroup(Row("Apple", &Row("Fruit")), 0);
@@ -176,7 +176,7 @@ TEST_F(MemberFilter, SortTypeChangesReSortTheAxisTheyLieOn) {
   grid.SetSortType(State(kYear), TDimSortType::dsNameAsc, false);
   EXPECT_EQ(State(kYear).SortType, TDimSortType::dsNameAsc);
   grid.ProcessNotifications();
-  EXPECT_EQ(owner.Kinds, (std::vector<int>{4, 5}));
+  EXPECT_EQ(owner.Kinds, (std::vector<TChangeKind>{ckRowOrder, ckColOrder}));
 }
 
 TEST_F(MemberFilter, HidingRowMembersRemovesTheirRowsAndLowersTotals) {
@@ -200,7 +200,7 @@ TEST_F(MemberFilter, HidingRowMembersRemovesTheirRowsAndLowersTotals) {
   grid.HideFollowingMembers(Row("Veg"), 0);
   EXPECT_EQ(owner.Kinds.size(), 0u);
   grid.ProcessNotifications();
-  EXPECT_EQ(owner.Kinds, (std::vector<int>{1, 1, 1}));
+  EXPECT_EQ(owner.Kinds, (std::vector<TChangeKind>{ckAxes, ckAxes, ckAxes}));
   State(kProduct).ShowAllMembers();
   grid.ApplyFilter(State(kProduct));
   EXPECT_FALSE(State(kProduct).FilterActive);
@@ -215,7 +215,7 @@ TEST_F(MemberFilter, HidingPageMembersRemovesTheirFactsEverywhere) {
   EXPECT_EQ(RowPaths(grid), (std::vector<std::string>{"Fruit", "Veg", "Total"}));
   EXPECT_EQ(RowTotal(grid, 1), 80);
   grid.ProcessNotifications();
-  EXPECT_EQ(owner.Kinds, (std::vector<int>{8}));
+  EXPECT_EQ(owner.Kinds, (std::vector<TChangeKind>{ckMembers}));
   // Moving the filtered dimension to rows keeps the member hidden.
   grid.MoveDim(kRegion, dgRow, 0);
   EXPECT_EQ(GrandTotal(grid), 110);

@@ -73,7 +73,7 @@ TEST_F(MemberOrder, CaptionComparisonIsATotalOrderSearchesCanUse) {
 TEST_F(MemberOrder, DatabaseOrderUsesTheSortKeys) {
   Build({"x", "y", "z"});
   cube.Dims()[0]->DatabaseOrder = {2, 0, 1};
-  cube.Notify(4);  // member trees rebuilt with the new keys
+  cube.Notify(TCubeChange::ccFactsRefreshed);  // member trees rebuilt with the new keys
   grid.SetSortType(City(), TDimSortType::dsNameDesc, true);
   grid.SetSortType(City(), TDimSortType::dsDatabase, true);
   EXPECT_EQ(RowCaptions(grid), (std::vector<std::string>{"y", "z", "x", "Total"}));

@@ -189,7 +189,7 @@ TEST(PivotStateApply, ALayoutComesBackAsCaptured) {
   grid.SummarySettings().Items(0).Function(2).SubFunction(3).Alignment = TAlignment::taCenter;
   grid.SummarySettings().Renumber();
   grid.BeginUpdate();
-  grid.EndUpdate(0);
+  grid.EndUpdate(ckCube);
   const std::string before = DumpGrid(grid);
   const TPivotState saved = grid.CaptureState();
   EXPECT_EQ(saved.RowDims, (std::vector<std::string>{"Region", "Kind"}));
@@ -213,7 +213,7 @@ TEST(PivotStateApply, ALayoutComesBackAsCaptured) {
   grid.AddListener(&listener);
   grid.ApplyState(Parse<TPivotState>(Bytes(saved)));
   grid.ProcessNotifications();
-  EXPECT_EQ(listener.Kinds, (std::vector<int>{0, 6}));
+  EXPECT_EQ(listener.Kinds, (std::vector<TChangeKind>{ckCube, ckStateApplied}));
   EXPECT_EQ(DumpGrid(grid), before);
   ExpectSame(grid.CaptureState(), saved);
   EXPECT_EQ(grid.SummarySettings().Items(0).Function(2).SubFunction(3).Alignment,

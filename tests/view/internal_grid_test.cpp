@@ -77,7 +77,7 @@ TEST_F(ViewGrid, RebuildKeepingTheViewShiftsItByTheChangeOfHeaderRows) {
   Grid().SetTopRow(Grid().FixedRows() + 1);
   const int before = Grid().TopRow() - Grid().FixedRows();
   Model().SetLowestSubLevelNode(TSubLevelNodeType::ltSummary);  // two caption rows fewer
-  Grid().ModelChanged(2);                                       // a kind that keeps the view
+  Grid().ModelChanged(TChangeKind::ckWordWrap);                 // a kind that keeps the view
   EXPECT_EQ(Grid().FixedRows(), 2);
   EXPECT_EQ(Grid().TopRow() - Grid().FixedRows(), before);
 }

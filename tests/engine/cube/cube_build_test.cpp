@@ -227,7 +227,7 @@ TEST(CubeBuild, RefreshAppendsWithoutNewPlainMembers) {
   EXPECT_EQ(Stored(s.Cube, 0).back(), 1);
   EXPECT_EQ(Stored(s.Cube, 1).back(), 2);
   EXPECT_EQ(s.Cube.Dimensions()[0]->MemberCount(), 3);
-  EXPECT_EQ(log.Codes, (std::vector<int>{2, 4}));
+  EXPECT_EQ(log.Codes, (std::vector<TCubeChange>{ccActiveChanged, ccFactsRefreshed}));
 
   s.Cube.SetActive(false);
   s.Cube.Options().SetLookupHasntTheValue(TLookupHasntTheValue::lvException);

@@ -67,7 +67,7 @@ TEST(CubeFile, RoundTripKeepsDimensionsSummariesAndFacts) {
   loaded.RegisterGridModel(&log);
   Load(loaded, Save(saved.Cube));
   ASSERT_TRUE(loaded.Active());
-  EXPECT_EQ(log.Codes, (std::vector<int>{ccActiveChanged, ccLoaded}));
+  EXPECT_EQ(log.Codes, (std::vector<TCubeChange>{ccActiveChanged, ccLoaded}));
   ASSERT_EQ(loaded.DimensionCount(), 2);
   ASSERT_EQ(loaded.SummaryCount(), 1);
   for (int i = 0; i < 2; ++i) {
@@ -211,7 +211,7 @@ TEST(CubeFile, LoadingIntoAnActiveCubeClosesItFirst) {
   Load(saved.Cube, Save(saved.Cube));
   EXPECT_EQ(events,
             (std::vector<std::string>{"BeforeClose", "AfterClose", "BeforeOpen", "AfterOpen"}));
-  EXPECT_EQ(codes.Codes, (std::vector<int>{ccActiveChanged, ccLoaded}));
+  EXPECT_EQ(codes.Codes, (std::vector<TCubeChange>{ccActiveChanged, ccLoaded}));
   EXPECT_TRUE(saved.Cube.Active());
   saved.Cube.UnregisterGridModel(&codes);
 }

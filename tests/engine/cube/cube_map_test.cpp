@@ -220,15 +220,16 @@ TEST(CubeMap, EventsAndModelCodesFollowTheLifecycle) {
   DefineMap(cube, {"A"}, {"C"});
   cube.SetActive(true);
   cube.RefreshFactTable();
-  cube.NotifyGridModels(ccMapEdited);
+  cube.NotifyGridModels(TCubeChange::ccMapEdited);
   cube.SetActive(false);
-  EXPECT_EQ(log.Codes, (std::vector<int>{2, 2, 2, 4, 1, 2}));
+  EXPECT_EQ(log.Codes, (std::vector<TCubeChange>{ccActiveChanged, ccActiveChanged, ccActiveChanged,
+                                                 ccFactsRefreshed, ccMapEdited, ccActiveChanged}));
   EXPECT_EQ(events,
             (std::vector<std::string>{"BeforeOpen", "AfterOpen", "BeforeClose", "AfterClose"}));
   EXPECT_EQ(cube.FactTable(), nullptr);
   EXPECT_EQ(cube.DimensionCount(), 0);
   cube.UnregisterGridModel(&log);
-  cube.NotifyGridModels(ccMapEdited);
+  cube.NotifyGridModels(TCubeChange::ccMapEdited);
   EXPECT_EQ(log.Codes.size(), 6u);
 }
 
@@ -272,7 +273,8 @@ TEST(CubeMap, DestroyedDatasetsAreForgotten) {
     facts.reset();
     EXPECT_EQ(cube.DataSet(), nullptr);
     EXPECT_FALSE(cube.Active());
-    EXPECT_EQ(log.Codes, (std::vector<int>{2, 2, 2}));
+    EXPECT_EQ(log.Codes,
+              (std::vector<TCubeChange>{ccActiveChanged, ccActiveChanged, ccActiveChanged}));
   }
   auto late = ThreeFields();
   {

@@ -1,0 +1,58 @@
+// What the pivot grid control and its internal grid redo for each change kind
+// the model posts. The model's own work for a kind is kModelRebuilds.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "model/change_kind.h"
+
+namespace qd {
+
+//! The internal grid's work for a change kind.
+enum class TLayoutReaction : std::uint8_t {
+  lrNone,         //!< nothing
+  lrRebuild,      //!< rebuild the layout from the model
+  lrRebuildKeep,  //!< rebuild it, keeping the view's place when the headers change size
+};
+
+struct TViewReaction {
+  TLayoutReaction Layout = TLayoutReaction::lrNone;
+  //! The control refills its pivot areas from the model's axes.
+  bool RefreshAreas = false;
+};
+
+// Whatever the model rebuilds, it makes its label, caption and sub-level nodes
+// anew, and the grid's layout points into them: so every kind the model
+// rebuilds for is a layout rebuild here, never a mere repaint.
+inline constexpr std::array<TKindReaction<TViewReaction>, kChangeKindCount> kViewReactions{{
+    {TChangeKind::ckCube, {TLayoutReaction::lrRebuild, true}},
+    {TChangeKind::ckAxes, {TLayoutReaction::lrRebuild, true}},
+    {TChangeKind::ckWordWrap, {TLayoutReaction::lrRebuildKeep, false}},
+    {TChangeKind::ckLabels, {TLayoutReaction::lrRebuildKeep, false}},
+    {TChangeKind::ckRowOrder, {TLayoutReaction::lrRebuildKeep, false}},
+    {TChangeKind::ckColOrder, {TLayoutReaction::lrRebuildKeep, false}},
+    {TChangeKind::ckStateApplied, {TLayoutReaction::lrRebuild, true}},
+    {TChangeKind::ckDimExpansion, {TLayoutReaction::lrRebuild, true}},
+    {TChangeKind::ckMembers, {TLayoutReaction::lrRebuild, true}},
+    {TChangeKind::ckCubeBound, {TLayoutReaction::lrNone, false}},
+    {TChangeKind::ckDataColumns, {TLayoutReaction::lrRebuild, false}},
+    {TChangeKind::ckTotals, {TLayoutReaction::lrRebuild, false}},
+}};
+static_assert(ListsEveryKindInOrder(kViewReactions));
+static_assert(
+    [] {
+      for (const auto& row : kViewReactions)
+        if (ModelRebuildFor(row.Kind) != TModelRebuild::mrNone &&
+            row.Reaction.Layout == TLayoutReaction::lrNone)
+          return false;
+      return true;
+    }(),
+    "a kind the model rebuilds for must rebuild the grid's layout");
+
+//! The views' reaction to a kind; a number no kind has changes nothing.
+constexpr TViewReaction ViewReactionTo(TChangeKind kind) {
+  return ReactionTo(kViewReactions, kind, TViewReaction{});
+}
+
+}  // namespace qd
