@@ -1,6 +1,9 @@
 #include "engine/core/messages.h"
 
 #include <array>
+#include <cerrno>
+
+#include "engine/core/format.h"
 
 namespace qd {
 namespace {
@@ -33,5 +36,22 @@ const std::array<std::string, std::size(kEntries)>& Table() {
 const std::string& Msg(TMsg id) { return Table().at(static_cast<std::size_t>(id)); }
 
 const char* MsgName(TMsg id) { return kEntries[static_cast<std::size_t>(id)].Name; }
+
+std::string SystemErrorText(int errorNumber) {
+  switch (errorNumber) {
+    case ENOENT: return Msg(TMsg::SSysNoEntry);
+    case EACCES:
+    case EPERM: return Msg(TMsg::SSysAccess);
+    case EISDIR: return Msg(TMsg::SSysIsDirectory);
+    case ENOTDIR: return Msg(TMsg::SSysNotDirectory);
+    case ENOSPC:
+    case EDQUOT: return Msg(TMsg::SSysNoSpace);
+    case EROFS: return Msg(TMsg::SSysReadOnly);
+    case EMFILE:
+    case ENFILE: return Msg(TMsg::SSysTooManyFiles);
+    case ENAMETOOLONG: return Msg(TMsg::SSysNameTooLong);
+    default: return Format(Msg(TMsg::SSysOther), errorNumber);
+  }
+}
 
 }  // namespace qd

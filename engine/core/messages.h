@@ -19,4 +19,8 @@ const std::string& Msg(TMsg id);
 //! The identifier's name, for diagnostics ("SArrayIndexError").
 const char* MsgName(TMsg id);
 
+//! Why a file operation failed, from its errno value, in the program's
+//! language ("没有访问权限"); "系统错误 N" for the rarer values.
+std::string SystemErrorText(int errorNumber);
+
 }  // namespace qd

@@ -10,6 +10,7 @@
 
 #include "engine/cube/cube_file_blocks.h"
 #include "engine/core/errors.h"
+#include "engine/core/format.h"
 #include "engine/io/lzss.h"
 #include "engine/core/messages.h"
 #include "engine/core/progress.h"
@@ -320,7 +321,7 @@ void WriteContainerFile(const std::string& path, std::span<const std::uint8_t> c
   std::filesystem::rename(temp, target, ec);
   if (ec) {
     std::remove(temp.c_str());
-    throw EStreamError(ec.message() + ": " + path);
+    throw EStreamError(Format(Msg(TMsg::SStreamFileError), path, SystemErrorText(ec.value())));
   }
 }
 

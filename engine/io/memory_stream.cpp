@@ -18,7 +18,7 @@ struct TFileCloser {
 using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
 
 [[noreturn]] void RaiseFileError(const std::string& path) {
-  throw EStreamError(Format(Msg(TMsg::SStreamFileError), path, std::strerror(errno)));
+  throw EStreamError(Format(Msg(TMsg::SStreamFileError), path, SystemErrorText(errno)));
 }
 
 }  // namespace
