@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/ini_file.h"
+#include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
 #include "engine/core/text_codec.h"
@@ -84,6 +85,11 @@ TAutoSaveResult AutoSaveCube(const std::optional<std::string>& argument,
     bool built = false;
     try {
       built = generator.BuildCube(name);
+    } catch (const EUserCanceledError&) {
+      // The user stopped the whole run, not just this cube.
+      log.CubeNotBuilt(name);
+      log.Save();
+      throw;
     } catch (const std::exception&) {
       built = false;
     }

@@ -67,7 +67,9 @@ enum class TAutoSaveResult : std::uint8_t {
 
 //! Runs the generation over `cubeNames` (table order; empty names are skipped).
 //! `argument` is the first command-line argument, nullopt when there is none.
-//! A log that cannot be written ends the run with its EGenericError.
+//! A log that cannot be written ends the run with its EGenericError; a build
+//! cancelled by the user (EUserCanceledError) is logged as not built and ends
+//! the run with that error.
 TAutoSaveResult AutoSaveCube(const std::optional<std::string>& argument,
                              const std::vector<std::string>& cubeNames, TCubeGenerator& generator,
                              TAutoSaveLog::TClock clock = {});

@@ -1,30 +1,44 @@
 #include "app/cli.h"
 
+#include <algorithm>
 #include <exception>
 #include <ostream>
 
+#include "app/cli_args.h"
+#include "app/cli_interrupt.h"
 #include "app/cube_file_commands.h"
 #include "app/definition_commands.h"
 #include "app/export_commands.h"
 #include "app/generate_commands.h"
-#include "app/grid_commands.h"
 #include "engine/core/errors.h"
-#include "engine/core/messages.h"
+#include "engine/core/format.h"
 
 namespace qd {
 namespace {
 
+constexpr const char* kProgram = "quarrydesk-cli";
+
 void PrintHelp(std::ostream& out) {
-  out << "quarrydesk-cli — command-line tools of Quarrydesk, the OLAP workbench\n\n"
-         "Usage: quarrydesk-cli COMMAND [ARGS...]\n"
-         "       quarrydesk-cli --help | --version\n\n"
-         "Commands:\n";
+  out << Msg(TMsg::SCliTitle) << "\n\n"
+      << Msg(TMsg::SCliUsageLine) << kProgram << " COMMAND [ARGS...]\n"
+      << "      " << kProgram << " COMMAND --help | --help | --version\n\n"
+      << Msg(TMsg::SCliCommandsHeading) << '\n';
   for (const TCliCommand& c : CliCommands()) {
     std::string usage = c.Usage;
     out << "  " << usage;
     for (std::size_t i = usage.size(); i < 40; ++i) out << ' ';
-    out << ' ' << c.Summary << '\n';
+    out << ' ' << Msg(c.Summary) << '\n';
   }
+  out << '\n' << Msg(TMsg::SCliHelpFooter) << '\n';
+}
+
+void PrintCommandHelp(const TCliCommand& c, std::ostream& out) {
+  out << Msg(TMsg::SCliUsageLine) << kProgram << ' ' << c.Usage << '\n'
+      << Msg(c.Summary) << "\n\n"
+      << Msg(TMsg::SCliOptionsHeading) << '\n';
+  for (TMsg lines : c.Options) out << Msg(lines) << '\n';
+  out << Msg(TMsg::SCliHelpOption) << '\n';
+  for (TMsg note : c.Notes) out << '\n' << Msg(note) << '\n';
 }
 
 // Errors are one line: newlines inside a message become spaces.
@@ -34,32 +48,74 @@ std::string OneLine(std::string s) {
   return s;
 }
 
+const TCliCommand* FindCommand(const std::string& name) {
+  for (const TCliCommand& c : CliCommands())
+    if (name == c.Name) return &c;
+  return nullptr;
+}
+
+int UnknownCommand(const std::string& name, std::ostream& err) {
+  std::vector<std::string> names;
+  for (const TCliCommand& c : CliCommands()) names.emplace_back(c.Name);
+  std::string message = Format(Msg(TMsg::SCliUnknownCommand), name);
+  if (std::optional<std::string> hint = ClosestName(name, names))
+    message += Format(Msg(TMsg::SCliDidYouMean), *hint);
+  err << kProgram << ": " << OneLine(message) << Msg(TMsg::SCliSeeMainHelp) << '\n';
+  return kCliExitUsage;
+}
+
+int RunCommand(const TCliCommand& c, const std::vector<std::string>& args, std::ostream& out,
+               std::ostream& err) {
+  const std::string prefix = std::string(kProgram) + ' ' + c.Name + ": ";
+  TCliInterruptScope interrupt;
+  try {
+    const int rc = c.Run(args, out);
+    if (!CliInterrupted()) return rc;
+    out.flush();
+    err << prefix << Msg(TMsg::SUserCanceled) << '\n';
+    return kCliExitInterrupted;
+  } catch (const ECliUsageError& e) {
+    out.flush();
+    err << prefix << OneLine(e.what()) << Format(Msg(TMsg::SCliSeeHelp), c.Name) << '\n';
+    return kCliExitUsage;
+  } catch (const std::exception& e) {
+    out.flush();
+    // A cancelled build reaches here as whatever error the engine wraps it in.
+    if (CliInterrupted()) {
+      err << prefix << Msg(TMsg::SUserCanceled) << '\n';
+      return kCliExitInterrupted;
+    }
+    err << prefix << OneLine(e.what()) << '\n';
+    return kCliExitFailed;
+  }
+}
+
 }  // namespace
 
 const std::vector<TCliCommand>& CliCommands() {
   static const std::vector<TCliCommand> commands = {
-      {"version", "version", "print the program version",
-       [](const std::vector<std::string>&, std::ostream& out) {
+      {"version", "version", TMsg::SCliVersionSummary, {}, {},
+       [](const std::vector<std::string>& args, std::ostream& out) {
+         TCliArgs parsed(args, {});
          out << Msg(TMsg::SProductName) << ' ' << Msg(TMsg::SProductVersion) << '\n';
          return 0;
        }},
-      {"encrypt", "encrypt DEF.cfd",
-       "pack a cube definition with its connection and query into DEF.cfdm", CliEncrypt},
-      {"generate", "generate FOLDER", "build every built-in cube and save it into FOLDER",
-       CliGenerate},
-      {"build", "build DEF.cfd|DEF.cfdm [-o OUT.vtc]",
-       "build a cube from a definition file and save it", CliBuild},
-      {"import", "import --connection STR --query SQL ...",
-       "build a cube from a connection string and a query and save it", CliImport},
-      {"pivot", "pivot FILE [--rows A,B] [--summaries X]",
-       "print the pivot of a cube file, grid-data file or CSV file as text", CliPivot},
-      {"export", "export FILE --to OUT.xls|.xlsx|.htm|.xml|.rtf",
-       "write the pivot of a cube file or grid-data file as a document", CliExport},
-      {"info", "info FILE", "list the dimensions, summaries and fact count of a cube file",
-       CliCubeInfo},
-      {"members", "members FILE DIM", "list the members of a dimension of a cube file",
+      {"encrypt", "encrypt DEF.cfd", TMsg::SCliEncryptSummary, {}, {}, CliEncrypt},
+      {"generate", "generate FOLDER [--quiet] [--timing]", TMsg::SCliGenerateSummary,
+       {TMsg::SCliGenerateOptions}, {}, CliGenerate},
+      {"build", "build DEF.cfd|DEF.cfdm [-o OUT.vtc]", TMsg::SCliBuildSummary,
+       {TMsg::SCliBuildOptions}, {}, CliBuild},
+      {"import", "import --connection STR --query SQL ... -o OUT.vtc", TMsg::SCliImportSummary,
+       {TMsg::SCliImportOptions}, {}, CliImport},
+      {"pivot", "pivot FILE [--rows A,B] [--summaries X] [--format F]", TMsg::SCliPivotSummary,
+       {TMsg::SCliPivotOptions, TMsg::SCliLayoutOptions}, {TMsg::SCliCsvInputNote}, CliPivot},
+      {"export", "export FILE --to OUT.xls|.xlsx|.htm|.xml|.rtf|.csv|.json", TMsg::SCliExportSummary,
+       {TMsg::SCliExportOptions, TMsg::SCliLayoutOptions}, {TMsg::SCliCsvInputNote}, CliExport},
+      {"info", "info FILE", TMsg::SCliInfoSummary, {TMsg::SCliCubeFileOptions}, {}, CliCubeInfo},
+      {"members", "members FILE DIM", TMsg::SCliMembersSummary, {TMsg::SCliCubeFileOptions}, {},
        CliCubeMembers},
-      {"facts", "facts FILE", "print the fact records of a cube file", CliCubeFacts},
+      {"facts", "facts FILE [--format text|csv|json]", TMsg::SCliFactsSummary,
+       {TMsg::SCliFactsOptions}, {}, CliCubeFacts},
   };
   return commands;
 }
@@ -80,27 +136,35 @@ std::vector<std::string> SplitCommaList(const std::string& text) {
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-    PrintHelp(out);
-    return args.empty() ? 2 : 0;
+  if (args.empty()) {
+    PrintHelp(err);
+    return kCliExitUsage;
   }
-  if (args[0] == "--version") {
+  const std::string& first = args[0];
+  if (first == "--help" || first == "-h" || (first == "help" && args.size() == 1)) {
+    PrintHelp(out);
+    return 0;
+  }
+  if (first == "--version") {
     out << Msg(TMsg::SProductName) << ' ' << Msg(TMsg::SProductVersion) << '\n';
     return 0;
   }
-  for (const TCliCommand& c : CliCommands()) {
-    if (args[0] != c.Name) continue;
-    std::vector<std::string> rest(args.begin() + 1, args.end());
-    try {
-      return c.Run(rest, out);
-    } catch (const std::exception& e) {
-      out.flush();
-      err << "quarrydesk-cli " << c.Name << ": " << OneLine(e.what()) << '\n';
-      return 1;
-    }
+  if (first == "help") {
+    const TCliCommand* c = FindCommand(args[1]);
+    if (!c) return UnknownCommand(args[1], err);
+    PrintCommandHelp(*c, out);
+    return 0;
   }
-  err << "quarrydesk-cli: unknown command '" << OneLine(args[0]) << "' (see --help)\n";
-  return 2;
+  const TCliCommand* c = FindCommand(first);
+  if (!c) return UnknownCommand(first, err);
+  std::vector<std::string> rest(args.begin() + 1, args.end());
+  // "--help" anywhere before "--" asks for the command's usage.
+  const auto end = std::find(rest.begin(), rest.end(), "--");
+  if (std::find(rest.begin(), end, "--help") != end || std::find(rest.begin(), end, "-h") != end) {
+    PrintCommandHelp(*c, out);
+    return 0;
+  }
+  return RunCommand(*c, rest, out, err);
 }
 
 }  // namespace qd

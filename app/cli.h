@@ -1,5 +1,10 @@
 // quarrydesk-cli: subcommands share one calling shape so the entry point only
-// dispatches; each command prints its contract output on stdout.
+// dispatches; each command prints its contract output on stdout. One command
+// table drives the help, each command's --help and the dispatch.
+//
+// Exit status: 0 success; 1 the work failed (data, file, database); 2 usage
+// (unknown option, missing or malformed argument, unknown name); 130 cancelled
+// with Ctrl+C.
 #pragma once
 
 #include <functional>
@@ -7,14 +12,25 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/messages.h"
+
 namespace qd {
+
+inline constexpr int kCliExitFailed = 1;
+inline constexpr int kCliExitUsage = 2;
+inline constexpr int kCliExitInterrupted = 130;
 
 struct TCliCommand {
   const char* Name;
-  const char* Usage;    //!< "info FILE"
-  const char* Summary;  //!< one line for --help
+  const char* Usage;  //!< "info FILE"
+  TMsg Summary;       //!< one line for the help
+  //! Option lines of the command's --help, in order.
+  std::vector<TMsg> Options;
+  //! Paragraphs after the options.
+  std::vector<TMsg> Notes;
   //! Runs with the arguments after the command name; returns the exit status.
-  //! Errors are thrown (qd::Exception or std::exception) and reported by the caller.
+  //! Errors are thrown (qd::Exception or std::exception) and reported by the
+  //! caller; ECliUsageError is a usage error.
   std::function<int(const std::vector<std::string>& args, std::ostream& out)> Run;
 };
 

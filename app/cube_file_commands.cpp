@@ -1,20 +1,23 @@
 #include "app/cube_file_commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ostream>
 
-#include "engine/cube/cube_file.h"
+#include "app/cli_args.h"
+#include "app/cli_output.h"
 #include "engine/core/errors.h"
+#include "engine/core/format.h"
+#include "engine/cube/cube_file.h"
 
 namespace qd {
 namespace {
 
-void LoadStored(TVantra& cube, const std::vector<std::string>& args, std::size_t argCount,
-                const char* usage) {
-  if (args.size() != argCount) throw EGenericError(std::string("usage: quarrydesk-cli ") + usage);
+void LoadStored(TVantra& cube, const std::string& file, TPhaseClock& clock) {
   cube.Options().ShowProgressBar = false;
-  LoadCubeFromFile(cube, args[0]);
-  if (!cube.Active()) throw EGenericError(args[0] + ": no cube in the file");
+  LoadCubeFromFile(cube, file);
+  if (!cube.Active()) throw EGenericError(Format(Msg(TMsg::SCliNoCubeInFile), file));
+  clock.End("load");
 }
 
 // %.17g: enough digits to read the same double back.
@@ -24,11 +27,60 @@ std::string ExactNumber(double v) {
   return buf;
 }
 
+const TDimension& FindCubeDimension(const TVantra& cube, const std::string& name) {
+  std::vector<std::string> names;
+  for (const auto& d : cube.Dimensions()) {
+    if (SameText(d->BaseFieldName, name) || SameText(d->DisplayName, name)) return *d;
+    for (const std::string* n : {&d->DisplayName, &d->BaseFieldName})
+      if (std::find(names.begin(), names.end(), *n) == names.end()) names.push_back(*n);
+  }
+  RaiseUnknownName(Format(Msg(TMsg::SCliNoDimension), name), name, names);
+}
+
+// Every fact record: member captions, then values.
+void WriteFacts(const TVantra& cube, const std::string& format, std::ostream& out) {
+  const int dims = cube.DimensionCount(), sums = cube.SummaryCount();
+  std::vector<std::string> keys;
+  for (const auto& d : cube.Dimensions()) keys.push_back(d->DisplayName);
+  for (const auto& s : cube.Summaries()) keys.push_back(s->DisplayName);
+  // Captions are looked up once per member, not once per record.
+  std::vector<std::vector<std::string>> captions(static_cast<std::size_t>(dims));
+  for (int d = 0; d < dims; ++d) {
+    const TDimension& dim = *cube.Dimensions()[static_cast<std::size_t>(d)];
+    for (int m = 0; m < dim.MemberCount(); ++m)
+      captions[static_cast<std::size_t>(d)].push_back(dim.Caption(m));
+  }
+  auto caption = [&](int d, std::int32_t m) -> const std::string& {
+    return captions[static_cast<std::size_t>(d)][static_cast<std::size_t>(m)];
+  };
+  const TFactTable& f = *cube.FactTable();
+  if (format != "text") {
+    TRecordWriter writer(
+        out, format == "csv" ? TRecordWriter::TFormat::Csv : TRecordWriter::TFormat::Json, keys);
+    for (std::int32_t r = 0; r < f.RecordCount(); ++r) {
+      for (int d = 0; d < dims; ++d) writer.Text(caption(d, f.Member(r, d)));
+      for (int s = 0; s < sums; ++s) writer.Number(f.Value(r, s));
+      writer.EndRecord();
+    }
+    writer.Finish();
+    return;
+  }
+  for (std::size_t k = 0; k < keys.size(); ++k) out << (k ? "\t" : "") << keys[k];
+  out << '\n';
+  for (std::int32_t r = 0; r < f.RecordCount(); ++r) {
+    for (int d = 0; d < dims; ++d) out << (d ? "\t" : "") << caption(d, f.Member(r, d));
+    for (int s = 0; s < sums; ++s) out << (dims + s ? "\t" : "") << ExactNumber(f.Value(r, s));
+    out << '\n';
+  }
+}
+
 }  // namespace
 
 int CliCubeInfo(const std::vector<std::string>& args, std::ostream& out) {
+  const TCliArgs parsed(args, {kTimingOption}, {"FILE"}, 1);
+  TPhaseClock clock(parsed.Has("--timing"));
   TVantra cube;
-  LoadStored(cube, args, 1, "info FILE");
+  LoadStored(cube, parsed.Positional(0), clock);
   out << "dimensions: " << cube.DimensionCount() << '\n';
   for (int i = 0; i < cube.DimensionCount(); ++i) {
     const TDimension& d = *cube.Dimensions()[static_cast<std::size_t>(i)];
@@ -42,55 +94,37 @@ int CliCubeInfo(const std::vector<std::string>& args, std::ostream& out) {
   }
   const TFactTable* f = cube.FactTable();
   out << "facts: " << (f ? f->RecordCount() : 0) << '\n';
+  clock.End("output");
   return 0;
 }
 
 int CliCubeMembers(const std::vector<std::string>& args, std::ostream& out) {
+  const TCliArgs parsed(args, {kTimingOption}, {"FILE", "DIM"}, 2);
+  TPhaseClock clock(parsed.Has("--timing"));
   TVantra cube;
-  LoadStored(cube, args, 2, "members FILE DIM");
-  const TDimension* dim = nullptr;
-  for (const auto& d : cube.Dimensions())
-    if (SameText(d->BaseFieldName, args[1]) || SameText(d->DisplayName, args[1])) {
-      dim = d.get();
-      break;
-    }
-  if (!dim) throw EGenericError("no dimension named '" + args[1] + "'");
-  for (int m = 0; m < dim->MemberCount(); ++m) {
-    const std::int32_t parent = static_cast<std::size_t>(m) < dim->Parents.size()
-                                    ? dim->Parents[static_cast<std::size_t>(m)]
+  LoadStored(cube, parsed.Positional(0), clock);
+  const TDimension& dim = FindCubeDimension(cube, parsed.Positional(1));
+  for (int m = 0; m < dim.MemberCount(); ++m) {
+    const std::int32_t parent = static_cast<std::size_t>(m) < dim.Parents.size()
+                                    ? dim.Parents[static_cast<std::size_t>(m)]
                                     : -1;
-    out << m << '\t' << dim->Caption(m) << '\t' << parent << '\n';
+    out << m << '\t' << dim.Caption(m) << '\t' << parent << '\n';
   }
+  clock.End("output");
   return 0;
 }
 
 int CliCubeFacts(const std::vector<std::string>& args, std::ostream& out) {
+  const TCliArgs parsed(
+      args, {kTimingOption, {"--format", true}, {"--output", true, false, "-o"}}, {"FILE"}, 1);
+  const std::string format = parsed.Choice("--format", {"text", "csv", "json"}, "text");
+  TPhaseClock clock(parsed.Has("--timing"));
   TVantra cube;
-  LoadStored(cube, args, 1, "facts FILE");
-  const int dims = cube.DimensionCount(), sums = cube.SummaryCount();
-  bool first = true;
-  auto sep = [&] {
-    if (!first) out << '\t';
-    first = false;
-  };
-  for (const auto& d : cube.Dimensions()) sep(), out << d->DisplayName;
-  for (const auto& s : cube.Summaries()) sep(), out << s->DisplayName;
-  out << '\n';
-  // Captions are looked up once per member, not once per record.
-  std::vector<std::vector<std::string>> captions(static_cast<std::size_t>(dims));
-  for (int d = 0; d < dims; ++d) {
-    const TDimension& dim = *cube.Dimensions()[static_cast<std::size_t>(d)];
-    for (int m = 0; m < dim.MemberCount(); ++m)
-      captions[static_cast<std::size_t>(d)].push_back(dim.Caption(m));
-  }
-  const TFactTable& f = *cube.FactTable();
-  for (std::int32_t r = 0; r < f.RecordCount(); ++r) {
-    first = true;
-    for (int d = 0; d < dims; ++d)
-      sep(), out << captions[static_cast<std::size_t>(d)][static_cast<std::size_t>(f.Member(r, d))];
-    for (int s = 0; s < sums; ++s) sep(), out << ExactNumber(f.Value(r, s));
-    out << '\n';
-  }
+  LoadStored(cube, parsed.Positional(0), clock);
+  TCliOutput output(parsed.Value("--output").value_or("-"), out);
+  WriteFacts(cube, format, output.Stream());
+  output.Commit();
+  clock.End("output");
   return 0;
 }
 

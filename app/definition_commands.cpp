@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "app/cfdm_file.h"
+#include "app/cli_args.h"
 #include "app/cube_definition.h"
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
@@ -12,8 +13,8 @@
 namespace qd {
 
 int CliEncrypt(const std::vector<std::string>& args, std::ostream& out) {
-  if (args.size() != 1) throw EGenericError("usage: quarrydesk-cli encrypt DEF.cfd");
-  std::string name = std::filesystem::absolute(args[0]).lexically_normal().string();
+  const TCliArgs parsed(args, {}, {"DEF.cfd"}, 1);
+  std::string name = std::filesystem::absolute(parsed.Positional(0)).lexically_normal().string();
   if (!std::filesystem::is_regular_file(name))
     throw EGenericError(Format(Msg(TMsg::SAppFileReadError), name));
   std::string cfdm = CryptCFD(name, ProgramFolder());

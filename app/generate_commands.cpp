@@ -9,11 +9,15 @@
 #include <ostream>
 
 #include "app/cli.h"
+#include "app/cli_args.h"
+#include "app/cli_interrupt.h"
+#include "app/cli_output.h"
 #include "app/cube_definition.h"
 #include "app/data_module.h"
 #include "app/ini_file.h"
 #include "app/make_cfd.h"
 #include "app/realtime_cube.h"
+#include "app/terminal_progress.h"
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
@@ -45,6 +49,9 @@ class TCountingGenerator : public TCubeGenerator {
       throw;
     }
     if (!built) ++Failed;
+    // A cancelled build comes back as a failed one; Cancel ends the whole run.
+    if (!built && ((Progress && Progress->CancelRequested()) || CliInterrupted()))
+      throw EUserCanceledError(Msg(TMsg::SUserCanceled));
     return built;
   }
   void SaveCube(const std::string& fileName) override {
@@ -56,36 +63,12 @@ class TCountingGenerator : public TCubeGenerator {
     }
   }
   int Failed = 0;
+  //! The builds' progress, whose Cancel ends the run.
+  const TProgressSink* Progress = nullptr;
 
  private:
   TCubeGenerator& FInner;
 };
-
-// "--name value" options and plain arguments.
-struct TArgs {
-  std::map<std::string, std::string> Options;
-  std::vector<std::string> Plain;
-  bool Timing = false;
-};
-
-TArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std::string>& valued,
-                const char* usage) {
-  TArgs parsed;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--timing") {
-      parsed.Timing = true;
-    } else if (std::find(valued.begin(), valued.end(), a) != valued.end()) {
-      if (i + 1 >= args.size() || parsed.Options.count(a)) throw EGenericError(usage);
-      parsed.Options[a] = args[++i];
-    } else if (a.starts_with("-")) {
-      throw EGenericError(usage);
-    } else {
-      parsed.Plain.push_back(a);
-    }
-  }
-  return parsed;
-}
 
 // "Field;display name" as in definition files.
 std::pair<std::string, std::optional<std::string>> FieldSpec(const std::string& text) {
@@ -96,84 +79,109 @@ std::pair<std::string, std::optional<std::string>> FieldSpec(const std::string& 
   return {items[0], display};
 }
 
+// A field of the import's query; a name it does not return is a usage error.
 std::string FieldOrFail(const std::vector<std::string>& fields, const std::string& name) {
   std::optional<std::string> field = FindPlainField(fields, name);
-  if (!field) throw ECubeError(Format(Msg(TMsg::SImportFieldNotReturned), name));
+  if (!field) RaiseUnknownName(Format(Msg(TMsg::SCliNoQueryField), name), name, fields);
   return *field;
+}
+
+// The cube file named by -o/--output: written in full or not at all.
+void SaveOutput(TVantraCubeTarget& target, const std::string& file, std::ostream& out) {
+  TCliOutput output(file, out);
+  output.WriteFile([&](const std::string& path) { target.SaveToFile(path); });
+  output.Commit();
+}
+
+const TCliOption kOutputOption{"--output", true, false, "-o"};
+
+std::string OutputFile(const TCliArgs& parsed) {
+  std::optional<std::string> file = parsed.Value("--output");
+  if (file && (file->empty() || *file == "-")) throw ECliUsageError(Msg(TMsg::SCliCubeToStdout));
+  return file.value_or("");
 }
 
 }  // namespace
 
 TAutoSaveResult GenerateBuiltinCubes(TDataModule1& dm, const std::string& argument, int& failed,
-                                     TAutoSaveLog::TClock clock) {
+                                     TAutoSaveLog::TClock clock, TProgressSink* progress) {
   TBuiltinCubeGenerator builtins(dm);
+  builtins.Progress = progress;
   TCountingGenerator counting(builtins);
+  counting.Progress = progress;
   TAutoSaveResult result = AutoSaveCube(argument, dm.CatalogNames(), counting, std::move(clock));
   failed = counting.Failed;
   return result;
 }
 
 int CliGenerate(const std::vector<std::string>& args, std::ostream& out) {
-  if (args.size() != 1) throw EGenericError("usage: quarrydesk-cli generate FOLDER");
-  std::optional<std::string> folder = AutoSaveOutputFolder(args[0]);
+  const TCliArgs parsed(args, {kTimingOption, kQuietOption}, {"FOLDER"}, 1);
+  const std::string argument = parsed.Positional(0);
+  std::optional<std::string> folder = AutoSaveOutputFolder(argument);
   if (!folder || !std::filesystem::is_directory(*folder))
-    throw EGenericError(Format(Msg(TMsg::SAppFolderMissing), TrimBlanks(args[0])));
+    throw EGenericError(Format(Msg(TMsg::SAppFolderMissing), TrimBlanks(argument)));
+  TClockPoint start = std::chrono::steady_clock::now();
   TDataModule1 dm;
   dm.DataModuleCreate();
   ApplyCubeConnectionIni(dm.ADOConnection, ProgramFolder());
+  TTerminalProgress progress(parsed.Has("--quiet"));
   int failed = 0;
-  GenerateBuiltinCubes(dm, args[0], failed);
+  // Cube files and the log are replaced whole; Ctrl+C stops between them.
+  TCliDeferInterrupt defer;
+  GenerateBuiltinCubes(dm, argument, failed, {}, &progress);
   std::optional<std::string> log = ReadWholeFile(*folder + std::string(AutoSaveLogName));
   if (log)
     for (char c : AnsiToUtf8(*log))
       if (c != '\r') out << c;
+  if (parsed.Has("--timing"))
+    std::cerr << std::fixed << std::setprecision(3) << "total: " << SecondsSince(start) << '\n';
   return failed == 0 ? 0 : 1;
 }
 
 int RunBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& timing) {
-  const char* usage = "usage: quarrydesk-cli build DEF.cfd|DEF.cfdm [-o OUT.vtc] [--timing]";
-  TArgs parsed = ParseArgs(args, {"-o"}, usage);
-  if (parsed.Plain.size() != 1) throw EGenericError(usage);
-  std::string name = std::filesystem::absolute(parsed.Plain[0]).lexically_normal().string();
+  const TCliArgs parsed(args, {kOutputOption, kTimingOption, kQuietOption}, {"DEF.cfd"}, 1);
+  const std::string output = OutputFile(parsed);
+  std::string name = std::filesystem::absolute(parsed.Positional(0)).lexically_normal().string();
   if (!std::filesystem::is_regular_file(name))
     throw EGenericError(Format(Msg(TMsg::SAppFileReadError), name));
 
   TStandaloneCube cube;
+  TTerminalProgress progress(parsed.Has("--quiet"));
+  cube.Cube.ProgressSink = &progress;
+  cube.Cube.Options().ShowProgressBar = true;
   TClockPoint start = std::chrono::steady_clock::now();
   BuildDefinitionFile(name, ProgramFolder(), cube.Target);
-  auto output = parsed.Options.find("-o");
-  if (output != parsed.Options.end()) cube.Target.SaveToFile(output->second);
+  if (!output.empty()) SaveOutput(cube.Target, output, out);
   double total = SecondsSince(start);
   out << Msg(TMsg::SCfdCubeBuilt) << '\n';
-  if (output != parsed.Options.end())
-    out << Msg(TMsg::SCfdCryptOutputName) << output->second << '\n';
-  if (parsed.Timing)
+  if (!output.empty()) out << Msg(TMsg::SCfdCryptOutputName) << output << '\n';
+  if (parsed.Has("--timing"))
     PrintTiming(timing, total - cube.Target.SaveSeconds(), cube.Target.SaveSeconds());
   return 0;
 }
 
 int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& timing) {
-  const char* usage =
-      "usage: quarrydesk-cli import --connection STR --query SQL --rows F1,F2 --cols F3 "
-      "--page F4 --summaries F5,F6 [--key F7] -o OUT.vtc [--timing]";
-  TArgs parsed = ParseArgs(
-      args, {"--connection", "--query", "--rows", "--cols", "--page", "--summaries", "--key", "-o"},
-      usage);
-  auto& opt = parsed.Options;
-  if (!parsed.Plain.empty() || !opt.count("--connection") || !opt.count("--query") ||
-      !opt.count("-o"))
-    throw EGenericError(usage);
+  const TCliArgs parsed(args, {{"--connection", true}, {"--query", true}, {"--rows", true},
+                               {"--cols", true}, {"--page", true}, {"--summaries", true},
+                               {"--key", true}, kOutputOption, kTimingOption, kQuietOption});
+  for (const char* required : {"--connection", "--query", "--output"})
+    if (!parsed.Has(required)) RaiseUsage(TMsg::SCliMissingArgument, required);
+  const std::string output = OutputFile(parsed);
+  auto opt = [&](const char* name) { return parsed.Value(name).value_or(""); };
 
   TStandaloneCube cube;
+  TTerminalProgress progress(parsed.Has("--quiet"));
+  cube.Cube.ProgressSink = &progress;
+  cube.Cube.Options().ShowProgressBar = true;
   TClockPoint start = std::chrono::steady_clock::now();
-  cube.Target.OpenConnection(opt["--connection"]);
-  cube.Target.SetFactQuery(opt["--query"]);
+  cube.Target.OpenConnection(opt("--connection"));
+  cube.Target.SetFactQuery(opt("--query"));
   std::vector<std::string> fields = cube.Target.RefillDimensionMap();
   const std::pair<const char*, TCfdGroup> groups[] = {
       {"--rows", TCfdGroup::Row}, {"--cols", TCfdGroup::Col}, {"--page", TCfdGroup::Page}};
   for (const auto& [option, group] : groups) {
     int number = 0;
-    for (const std::string& spec : SplitCommaList(opt[option])) {
+    for (const std::string& spec : SplitCommaList(opt(option))) {
       auto [field, display] = FieldSpec(spec);
       TCfdDimension entry;
       entry.Group = group;
@@ -183,19 +191,19 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
       cube.Target.PlaceDimension(FieldOrFail(fields, field), entry);
     }
   }
-  for (const std::string& spec : SplitCommaList(opt["--summaries"])) {
+  for (const std::string& spec : SplitCommaList(opt("--summaries"))) {
     auto [field, display] = FieldSpec(spec);
     cube.Target.MarkSummary(FieldOrFail(fields, field), display);
   }
   std::vector<std::string> keys;
-  for (const std::string& k : SplitCommaList(opt["--key"]))
+  for (const std::string& k : SplitCommaList(opt("--key")))
     keys.push_back(FieldOrFail(fields, TrimBlanks(k)));
   if (!keys.empty()) cube.Target.SetKeyFields(keys);
   cube.Target.Activate();
   double read = SecondsSince(start);
-  cube.Target.SaveToFile(opt["-o"]);
-  out << Msg(TMsg::SCfdCubeBuilt) << '\n' << Msg(TMsg::SCfdCryptOutputName) << opt["-o"] << '\n';
-  if (parsed.Timing) PrintTiming(timing, read, cube.Target.SaveSeconds());
+  SaveOutput(cube.Target, output, out);
+  out << Msg(TMsg::SCfdCubeBuilt) << '\n' << Msg(TMsg::SCfdCryptOutputName) << output << '\n';
+  if (parsed.Has("--timing")) PrintTiming(timing, read, cube.Target.SaveSeconds());
   return 0;
 }
 

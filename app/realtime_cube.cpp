@@ -95,11 +95,14 @@ bool TBuiltinCubeGenerator::BuildCube(const std::string& name) {
   if (!FCurrent) return true;
   if (FCurrent->Active()) return true;
   try {
-    FCurrent->Options().ShowProgressBar = false;
+    FCurrent->Options().ShowProgressBar = Progress != nullptr;
+    FCurrent->ProgressSink = Progress;
     FCurrent->SetActive(true);
   } catch (const std::exception&) {
+    FCurrent->ProgressSink = nullptr;
     return false;
   }
+  FCurrent->ProgressSink = nullptr;
   return FCurrent->Active();
 }
 

@@ -65,6 +65,8 @@ class TBuiltinCubeGenerator : public TCubeGenerator {
   bool BuildCube(const std::string& name) override;
   //! Throws when no cube is built.
   void SaveCube(const std::string& fileName) override;
+  //! Where the builds report their progress (and take Cancel); none shows nothing.
+  TProgressSink* Progress = nullptr;
 
  private:
   TDataModule1& FDm;

@@ -42,6 +42,25 @@ TEST(CubeFileCommands, InfoMembersAndFactsPrintTheStoredCube) {
             "C\t20\t-4\n");
 }
 
+TEST(CubeFileCommands, FactsAsCsvAndJson) {
+  std::string out, err;
+  ASSERT_EQ(Cli({"facts", kCube, "--format", "csv"}, out, err), 0) << err;
+  EXPECT_EQ(out,
+            "城市,Year,Amount\r\n"
+            "北京,30,1.5\r\n"
+            "A,10,0.10000000000000001\r\n"
+            "北京,30,2.5\r\n"
+            "C,20,-4\r\n");
+  ASSERT_EQ(Cli({"facts", kCube, "--format", "json", "--timing"}, out, err), 0) << err;
+  EXPECT_EQ(out,
+            "[\n"
+            "{\"城市\":\"北京\",\"Year\":\"30\",\"Amount\":1.5},\n"
+            "{\"城市\":\"A\",\"Year\":\"10\",\"Amount\":0.10000000000000001},\n"
+            "{\"城市\":\"北京\",\"Year\":\"30\",\"Amount\":2.5},\n"
+            "{\"城市\":\"C\",\"Year\":\"20\",\"Amount\":-4}\n"
+            "]\n");
+}
+
 TEST(CubeFileCommands, GridDataFilesShowTheCubeTheyCarry) {
   const std::string grid = std::string(QD_TEST_DATA_DIR) + "/grid_file/sales.vtg";
   std::string out, err;
@@ -60,7 +79,7 @@ TEST(CubeFileCommands, GridDataFilesShowTheCubeTheyCarry) {
             "City\tYear\tAmount\n北京\t2024\t1.5\n");
   // A grid-state file holds no cube.
   EXPECT_NE(Cli({"info", std::string(QD_TEST_DATA_DIR) + "/grid_file/sales.vts"}, out, err), 0);
-  EXPECT_NE(err.find("no cube in the file"), std::string::npos) << err;
+  EXPECT_NE(err.find("文件中没有Cube"), std::string::npos) << err;
 }
 
 TEST(CubeFileCommands, FailuresExitNonZeroWithOneLine) {

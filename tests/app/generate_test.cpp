@@ -17,6 +17,8 @@
 #include "app/realtime_cube.h"
 #include "engine/cube/cube_file.h"
 #include "engine/core/errors.h"
+#include "engine/core/messages.h"
+#include "engine/core/progress.h"
 #include "engine/core/text_codec.h"
 #include "temp_folder.h"
 
@@ -88,9 +90,31 @@ TEST_F(Generate, AMissingFolderWritesNoLogAndFailsOnTheCommandLine) {
   EXPECT_EQ(GenerateBuiltinCubes(dm, out.Path("missing"), failed), TAutoSaveResult::MissingFolder);
   EXPECT_FALSE(std::filesystem::exists(out.Path("missing")));
   std::ostringstream o, e;
-  EXPECT_EQ(RunCli({"generate", out.Path("missing")}, o, e), 1);
+  EXPECT_EQ(RunCli({"generate", out.Path("missing"), "--timing", "--quiet"}, o, e), 1);
   EXPECT_EQ(e.str(), "quarrydesk-cli generate: 文件夹“" + out.Path("missing") + "”不存在！\n");
   EXPECT_TRUE(std::filesystem::is_empty(out.Folder()));
+}
+
+// Cancel in the progress of a build ends the whole run: that cube is logged
+// as not built and no later cube is tried.
+TEST_F(Generate, CancelDuringABuildEndsTheRun) {
+  class TCancelSecond : public TProgressSink {
+   protected:
+    void ProcessInput() override {
+      if (Caption() == Msg(TMsg::SReadingFactTable) && ++FBuildsSeen == 1) RequestCancel();
+    }
+    int FBuildsSeen = 0;
+  } progress;
+  testing::TTempFolder out;
+  TDataModule1 dm;
+  dm.DataModuleCreate();
+  int failed = 0;
+  EXPECT_THROW(GenerateBuiltinCubes(dm, out.Folder(), failed, [] { return "T0"; }, &progress),
+               EUserCanceledError);
+  const std::vector<std::string> lines = LogLines(out.Path("CubeAutoSave.log"));
+  ASSERT_FALSE(lines.empty());
+  EXPECT_TRUE(lines.back().ends_with("，生成失败！")) << lines.back();
+  EXPECT_LT(lines.size(), 2u * dm.CatalogNames().size());
 }
 
 // A database without the fact tables: every cube fails, the log says so and
@@ -230,12 +254,15 @@ TEST_F(Generate, ImportBuildsFromAQueryWithDisplayNamesAndTiming) {
             q.Fields(0).AsString() + "|" + std::to_string(q.Fields(1).AsFloat()));
 
   std::ostringstream o, e;
-  EXPECT_EQ(RunCli({"import", "--connection", conn, "--query", sql, "--rows", "nowhere", "-o",
+  // A field the query does not return is a usage error with a hint.
+  EXPECT_EQ(RunCli({"import", "--connection", conn, "--query", sql, "--rows", "pol_cod", "-o",
                     a.Path("j.vtc")},
                    o, e),
-            1);
-  EXPECT_NE(e.str().find("查询结果中没有字段“nowhere”"), std::string::npos) << e.str();
-  EXPECT_EQ(RunCli({"import", "--query", sql, "-o", a.Path("j.vtc")}, o, e), 1);
+            2);
+  EXPECT_NE(e.str().find("查询结果中没有字段“pol_cod”，您是不是要找“pol_code”？"),
+            std::string::npos)
+      << e.str();
+  EXPECT_EQ(RunCli({"import", "--query", sql, "-o", a.Path("j.vtc")}, o, e), 2);
   EXPECT_FALSE(std::filesystem::exists(a.Path("j.vtc")));
 }
 

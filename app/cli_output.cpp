@@ -1,0 +1,219 @@
+#include "app/cli_output.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <ostream>
+
+#include "app/cli_interrupt.h"
+#include "engine/core/errors.h"
+#include "engine/core/format.h"
+#include "engine/core/messages.h"
+#include "engine/core/text_codec.h"
+
+namespace qd {
+namespace {
+
+[[noreturn]] void RaiseWriteError(const std::string& path, int errorNumber) {
+  throw EGenericError(Format(Msg(TMsg::SAppFileWriteError), path) +
+                      SystemErrorText(errorNumber));
+}
+
+std::string ExactNumber(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.17g", v);
+  return buf;
+}
+
+void WriteCsvField(std::ostream& out, std::string_view v) {
+  if (v.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out << v;
+    return;
+  }
+  out << '"';
+  for (char c : v) {
+    if (c == '"') out << '"';
+    out << c;
+  }
+  out << '"';
+}
+
+// A JSON string; bytes that are no valid UTF-8 become U+FFFD.
+void WriteJsonString(std::ostream& out, std::string_view v) {
+  std::string checked;
+  if (!IsValidUtf8(v)) {
+    for (unsigned char c : v)
+      if (c < 0x80)
+        checked += static_cast<char>(c);
+      else
+        checked += "\xEF\xBF\xBD";
+    v = checked;
+  }
+  out << '"';
+  for (char c : v) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out << '\\' << c;
+    } else if (u < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", u);
+      out << buf;
+    } else {
+      out << c;
+    }
+  }
+  out << '"';
+}
+
+}  // namespace
+
+TCliOutput::TCliOutput(const std::string& target, std::ostream& standardOutput)
+    : FTarget(target), FStandardOutput(standardOutput) {
+  if (target.empty() || target == "-") return;
+  const std::filesystem::path path(target);
+  if (std::filesystem::is_directory(path)) RaiseWriteError(target, EISDIR);
+  FTemp = (path.parent_path() / ("." + path.filename().string() + ".part" +
+                                 std::to_string(static_cast<long>(::getpid()))))
+              .string();
+  const int fd = ::open(FTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    const int error = errno;
+    FTemp.clear();
+    RaiseWriteError(target, error);
+  }
+  ::close(fd);
+  SetCliCleanupFile(FTemp);
+}
+
+TCliOutput::~TCliOutput() {
+  if (!FCommitted) Discard();
+}
+
+void TCliOutput::Discard() {
+  if (FTemp.empty()) return;
+  if (FFile.is_open()) FFile.close();
+  std::remove(FTemp.c_str());
+  SetCliCleanupFile({});
+}
+
+std::ostream& TCliOutput::Stream() {
+  if (IsStandardOutput()) return FStandardOutput;
+  if (!FFile.is_open()) {
+    FFile.open(FTemp, std::ios::binary | std::ios::trunc);
+    if (!FFile) RaiseWriteError(FTarget, errno);
+  }
+  return FFile;
+}
+
+void TCliOutput::WriteFile(const std::function<void(const std::string& path)>& write) {
+  TCliDeferInterrupt defer;
+  write(FTemp);
+}
+
+void TCliOutput::Commit() {
+  if (IsStandardOutput()) {
+    FStandardOutput.flush();
+    FCommitted = true;
+    return;
+  }
+  if (FFile.is_open()) {
+    FFile.close();
+    if (!FFile) RaiseWriteError(FTarget, errno ? errno : EIO);
+  }
+  if (CliInterrupted()) {
+    Discard();
+    throw EUserCanceledError(Msg(TMsg::SUserCanceled));
+  }
+  std::error_code ec;
+  std::filesystem::rename(FTemp, FTarget, ec);
+  if (ec) RaiseWriteError(FTarget, ec.value());
+  SetCliCleanupFile({});
+  FCommitted = true;
+}
+
+TRecordWriter::TRecordWriter(std::ostream& out, TFormat format, std::vector<std::string> keys)
+    : FOut(out), FFormat(format), FKeys(std::move(keys)) {
+  if (FFormat == TFormat::Json) {
+    FOut << "[\n";
+    return;
+  }
+  for (std::size_t i = 0; i < FKeys.size(); ++i) {
+    if (i) FOut << ',';
+    WriteCsvField(FOut, FKeys[i]);
+  }
+  FOut << "\r\n";
+}
+
+void TRecordWriter::Separate() {
+  if (FFormat == TFormat::Csv) {
+    if (FField) FOut << ',';
+  } else {
+    FOut << (FField ? "," : FFirstRecord ? "{" : ",\n{");
+    WriteJsonString(FOut, FField < FKeys.size() ? FKeys[FField] : std::string());
+    FOut << ':';
+  }
+  ++FField;
+}
+
+void TRecordWriter::Text(std::string_view value) {
+  Separate();
+  if (FFormat == TFormat::Csv)
+    WriteCsvField(FOut, value);
+  else
+    WriteJsonString(FOut, value);
+}
+
+void TRecordWriter::Number(std::optional<double> value) {
+  Separate();
+  if (FFormat == TFormat::Csv) {
+    if (value) FOut << ExactNumber(*value);
+  } else {
+    FOut << (value && std::isfinite(*value) ? ExactNumber(*value) : std::string("null"));
+  }
+}
+
+void TRecordWriter::EndRecord() {
+  FOut << (FFormat == TFormat::Csv ? "\r\n" : "}");
+  FField = 0;
+  FFirstRecord = false;
+}
+
+void TRecordWriter::Finish() {
+  if (FFormat == TFormat::Json) FOut << (FFirstRecord ? "]\n" : "\n]\n");
+}
+
+namespace {
+
+double Now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+TPhaseClock::TPhaseClock(bool enabled) : FEnabled(enabled), FStart(Now()) {}
+
+void TPhaseClock::End(const char* phase) {
+  const double now = Now();
+  if (FEnabled) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%s: %.6f\n", phase, now - FStart);
+    std::cerr << line << std::flush;
+  }
+  FStart = now;
+}
+
+std::string FormatOfExtension(const std::string& path) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  if (!ext.empty()) ext.erase(0, 1);
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return ext;
+}
+
+}  // namespace qd
