@@ -118,10 +118,10 @@ int CliCubeFacts(const std::vector<std::string>& args, std::ostream& out) {
   const TCliArgs parsed(
       args, {kTimingOption, {"--format", true}, {"--output", true, false, "-o"}}, {"FILE"}, 1);
   const std::string format = parsed.Choice("--format", {"text", "csv", "json"}, "text");
+  TCliOutput output(parsed.Value("--output").value_or("-"), out);
   TPhaseClock clock(parsed.Has("--timing"));
   TVantra cube;
   LoadStored(cube, parsed.Positional(0), clock);
-  TCliOutput output(parsed.Value("--output").value_or("-"), out);
   WriteFacts(cube, format, output.Stream());
   output.Commit();
   clock.End("output");

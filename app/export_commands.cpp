@@ -203,10 +203,11 @@ int CliPivot(const std::vector<std::string>& args, std::ostream& out) {
                         {"FILE"}, 1);
   const TPivotOptions o = ReadPivotOptions(parsed);
   const std::string format = parsed.Choice("--format", {"grid", "cells", "csv", "json"}, "grid");
+  // A target that cannot be written fails before the work.
+  TCliOutput output(parsed.Value("--output").value_or("-"), out);
   TPhaseClock clock(o.Timing);
   TTerminalProgress progress(o.Quiet);
   auto p = LoadPivot(o, clock, progress);
-  TCliOutput output(parsed.Value("--output").value_or("-"), out);
   progress.Erase();
   WritePivot(p->Grid, format, output.Stream(), clock);
   output.Commit();
@@ -224,10 +225,10 @@ int CliExport(const std::vector<std::string>& args, std::ostream& out) {
   if (!to || to->empty()) RaiseUsage(TMsg::SCliMissingArgument, "--to OUT");
   const TDocumentType& type = ExportType(parsed, *to);
   const TPivotOptions o = ReadPivotOptions(parsed);
+  TCliOutput output(*to, out);
   TPhaseClock clock(o.Timing);
   TTerminalProgress progress(o.Quiet);
   auto p = LoadPivot(o, clock, progress);
-  TCliOutput output(*to, out);
   progress.SetCaption(Msg(TMsg::SCliWriting));
   if (type.Format == std::string("csv") || type.Format == std::string("json")) {
     progress.Erase();

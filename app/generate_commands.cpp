@@ -6,6 +6,7 @@
 #include <iomanip>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <ostream>
 
 #include "app/cli.h"
@@ -86,19 +87,26 @@ std::string FieldOrFail(const std::vector<std::string>& fields, const std::strin
   return *field;
 }
 
-// The cube file named by -o/--output: written in full or not at all.
-void SaveOutput(TVantraCubeTarget& target, const std::string& file, std::ostream& out) {
-  TCliOutput output(file, out);
-  output.WriteFile([&](const std::string& path) { target.SaveToFile(path); });
-  output.Commit();
-}
-
 const TCliOption kOutputOption{"--output", true, false, "-o"};
 
-std::string OutputFile(const TCliArgs& parsed) {
+// The cube file named by -o/--output, opened before the build so that a
+// target that cannot be written fails first; none without the option.
+std::unique_ptr<TCliOutput> CubeOutput(const std::optional<std::string>& file,
+                                       std::ostream& out) {
+  return file ? std::make_unique<TCliOutput>(*file, out) : nullptr;
+}
+
+// The -o/--output value, which cannot be standard output.
+std::optional<std::string> CubeFileName(const TCliArgs& parsed) {
   std::optional<std::string> file = parsed.Value("--output");
   if (file && (file->empty() || *file == "-")) throw ECliUsageError(Msg(TMsg::SCliCubeToStdout));
-  return file.value_or("");
+  return file;
+}
+
+// Writes the cube in full or not at all.
+void SaveOutput(TVantraCubeTarget& target, TCliOutput& output) {
+  output.WriteFile([&](const std::string& path) { target.SaveToFile(path); });
+  output.Commit();
 }
 
 }  // namespace
@@ -140,10 +148,11 @@ int CliGenerate(const std::vector<std::string>& args, std::ostream& out) {
 
 int RunBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& timing) {
   const TCliArgs parsed(args, {kOutputOption, kTimingOption, kQuietOption}, {"DEF.cfd"}, 1);
-  const std::string output = OutputFile(parsed);
+  const std::optional<std::string> file = CubeFileName(parsed);
   std::string name = std::filesystem::absolute(parsed.Positional(0)).lexically_normal().string();
   if (!std::filesystem::is_regular_file(name))
     throw EGenericError(Format(Msg(TMsg::SAppFileReadError), name));
+  std::unique_ptr<TCliOutput> output = CubeOutput(file, out);
 
   TStandaloneCube cube;
   TTerminalProgress progress(parsed.Has("--quiet"));
@@ -151,10 +160,10 @@ int RunBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
   cube.Cube.Options().ShowProgressBar = true;
   TClockPoint start = std::chrono::steady_clock::now();
   BuildDefinitionFile(name, ProgramFolder(), cube.Target);
-  if (!output.empty()) SaveOutput(cube.Target, output, out);
+  if (output) SaveOutput(cube.Target, *output);
   double total = SecondsSince(start);
   out << Msg(TMsg::SCfdCubeBuilt) << '\n';
-  if (!output.empty()) out << Msg(TMsg::SCfdCryptOutputName) << output << '\n';
+  if (output) out << Msg(TMsg::SCfdCryptOutputName) << *file << '\n';
   if (parsed.Has("--timing"))
     PrintTiming(timing, total - cube.Target.SaveSeconds(), cube.Target.SaveSeconds());
   return 0;
@@ -166,7 +175,8 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
                                {"--key", true}, kOutputOption, kTimingOption, kQuietOption});
   for (const char* required : {"--connection", "--query", "--output"})
     if (!parsed.Has(required)) RaiseUsage(TMsg::SCliMissingArgument, required);
-  const std::string output = OutputFile(parsed);
+  const std::optional<std::string> file = CubeFileName(parsed);
+  std::unique_ptr<TCliOutput> output = CubeOutput(file, out);
   auto opt = [&](const char* name) { return parsed.Value(name).value_or(""); };
 
   TStandaloneCube cube;
@@ -201,8 +211,9 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
   if (!keys.empty()) cube.Target.SetKeyFields(keys);
   cube.Target.Activate();
   double read = SecondsSince(start);
-  SaveOutput(cube.Target, output, out);
-  out << Msg(TMsg::SCfdCubeBuilt) << '\n' << Msg(TMsg::SCfdCryptOutputName) << output << '\n';
+  SaveOutput(cube.Target, *output);
+  out << Msg(TMsg::SCfdCubeBuilt) << '\n'
+      << Msg(TMsg::SCfdCryptOutputName) << *file << '\n';
   if (parsed.Has("--timing")) PrintTiming(timing, read, cube.Target.SaveSeconds());
   return 0;
 }
