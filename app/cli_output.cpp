@@ -24,12 +24,6 @@ namespace {
                       SystemErrorText(errorNumber));
 }
 
-std::string ExactNumber(double v) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.17g", v);
-  return buf;
-}
-
 void WriteCsvField(std::ostream& out, std::string_view v) {
   if (v.find_first_of(",\"\r\n") == std::string_view::npos) {
     out << v;
@@ -206,6 +200,12 @@ void TPhaseClock::End(const char* phase) {
     std::cerr << line << std::flush;
   }
   FStart = now;
+}
+
+std::string ExactNumber(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.17g", v);
+  return buf;
 }
 
 std::string FormatOfExtension(const std::string& path) {

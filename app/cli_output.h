@@ -83,6 +83,9 @@ class TPhaseClock {
   double FStart;
 };
 
+//! %.17g: enough digits to read the same double back.
+std::string ExactNumber(double v);
+
 //! The format named by a file's extension ("csv" for "a.CSV"), empty when none.
 std::string FormatOfExtension(const std::string& path);
 

@@ -20,13 +20,6 @@ void LoadStored(TVantra& cube, const std::string& file, TPhaseClock& clock) {
   clock.End("load");
 }
 
-// %.17g: enough digits to read the same double back.
-std::string ExactNumber(double v) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.17g", v);
-  return buf;
-}
-
 const TDimension& FindCubeDimension(const TVantra& cube, const std::string& name) {
   std::vector<std::string> names;
   for (const auto& d : cube.Dimensions()) {

@@ -63,12 +63,6 @@ std::vector<std::string> DimensionTexts(const TGridInfo& grid, const TLabelNode*
   return texts;
 }
 
-std::string ExactNumber(double v) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.17g", v);
-  return buf;
-}
-
 // Summary, function and sub-function names of a data column.
 std::vector<std::string> ColumnNames(TGridInfo& grid, int column) {
   int s = 0, f = 0, sf = 0;

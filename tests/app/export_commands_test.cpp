@@ -361,7 +361,7 @@ TEST_F(DemoPremiums, RowFiltersLeaveOtherMembersOutOfTheTotals) {
              sums);
 }
 
-TEST_F(DemoPremiums, ExportedDocumentsCountOnlyTheFilteredMembers) {
+TEST_F(DemoPremiums, ExportedDocumentsCountAndNameOnlyTheFilteredMembers) {
   std::string out, err;
   ASSERT_EQ(Cli({"export", Dir->Path("premiums.vtc"), "--rows", "channel", "--cols", "",
                  "--filter", "险种分类=分红险", "--to", "-", "--format", "csv"},
@@ -371,6 +371,13 @@ TEST_F(DemoPremiums, ExportedDocumentsCountOnlyTheFilteredMembers) {
   const std::string total = out.substr(out.rfind("Total,"));
   EXPECT_NEAR(std::stod(total.substr(total.rfind(',') + 1)),
               SqlByChannel("p.class_name = '分红险'").at("Total"), 1e-3);
+  // The documents name the page filter.
+  ASSERT_EQ(Cli({"export", Dir->Path("premiums.vtc"), "--rows", "channel", "--filter",
+                 "险种分类=分红险,万能险", "--to", "-", "--format", "html"},
+                out, err),
+            0)
+      << err;
+  EXPECT_NE(out.find("<BR>险种分类：分红险、万能险<BR>"), std::string::npos) << out.substr(0, 600);
 }
 
 }  // namespace
