@@ -52,13 +52,23 @@ void TFactScan::Start(TScanCells& cells, std::int64_t records) const {
   cells.Start(FKeyBound, static_cast<int>(FValueOffsets.size()), records);
 }
 
-void TFactScan::RaiseBadMember(std::int32_t record, const std::string& name,
-                               std::int32_t member) const {
-  throw ECubeError(Format(Msg(TMsg::SBadFactMember), record, name, member));
+void TFactScan::RaiseBadMember(std::int32_t record, std::size_t position,
+                               std::uint32_t member) const {
+  throw ECubeError(Format(Msg(TMsg::SBadFactMember), record, FPositions[position].Name,
+                          static_cast<std::int32_t>(member)));
 }
 
 void TFactScan::Scan(std::int32_t first, std::int32_t last, TScanCells& cells,
                      std::int32_t* slots) const {
+  // The hot loop reads flat copies of the positions.
+  struct TFlat {
+    int Offset;
+    std::uint32_t Members;
+    const std::uint64_t* Share;
+  };
+  std::vector<TFlat> positions;
+  for (const TPosition& p : FPositions)
+    positions.push_back({p.Offset, static_cast<std::uint32_t>(p.Share.size()), p.Share.data()});
   const std::size_t summaries = FValueOffsets.size();
   std::vector<double> values(summaries);
   for (std::int32_t r = first; r < last; ++r) {
@@ -66,11 +76,11 @@ void TFactScan::Scan(std::int32_t first, std::int32_t last, TScanCells& cells,
     std::uint64_t key = 0;
     bool skip = false;
     // Every member is checked, also in records that an earlier one skips.
-    for (const TPosition& p : FPositions) {
-      std::int32_t m;
+    for (const TFlat& p : positions) {
+      std::uint32_t m;
       std::memcpy(&m, record + p.Offset, 4);
-      if (m < 0 || static_cast<std::size_t>(m) >= p.Share.size()) RaiseBadMember(r, p.Name, m);
-      const std::uint64_t share = p.Share[static_cast<std::size_t>(m)];
+      if (m >= p.Members) RaiseBadMember(r, static_cast<std::size_t>(&p - positions.data()), m);
+      const std::uint64_t share = p.Share[m];
       skip |= share == kSkip;
       key += share;
     }

@@ -62,8 +62,8 @@ class TFactScan {
   TBaseScan Run() const;
 
  private:
-  [[noreturn]] void RaiseBadMember(std::int32_t record, const std::string& name,
-                                   std::int32_t member) const;
+  [[noreturn]] void RaiseBadMember(std::int32_t record, std::size_t position,
+                                   std::uint32_t member) const;
 
   // A member column the key is made of: an active position, or a filter that
   // adds 0 for accepted members.
