@@ -36,20 +36,21 @@ std::string Caption(const TDimensionState& state, const TDimension& dim, std::in
 
 }  // namespace
 
-std::vector<std::int32_t> TGridInfo::GetCellFactRecords(int row, int column) const {
+std::vector<std::int32_t> TCellFacts::Records(int row, int column) const {
   std::vector<std::int32_t> out;
   int s = 0, f = 0, sf = 0;
-  if (!IsActive() || row < 0 || row >= RowLineCount() || !GetColumnSubLevel(column, s, f, sf))
+  if (!FGrid.IsActive() || row < 0 || row >= FGrid.RowLineCount() ||
+      !FGrid.GetColumnSubLevel(column, s, f, sf))
     return out;
-  const TFactTable* facts = FCube->FactTable();
-  if (!facts || facts->DimCount() != DimensionStateCount()) return out;
-  const TMemberKey key = GetCellKey(row, column);
+  const TFactTable* facts = FGrid.Cube()->FactTable();
+  if (!facts || facts->DimCount() != FGrid.DimensionStateCount()) return out;
+  const TMemberKey key = FGrid.GetCellKey(row, column);
   std::vector<TDimCheck> checks;
-  for (int d = 0; d < DimensionStateCount(); ++d) {
-    const TDimensionState& state = DimensionState(d);
+  for (int d = 0; d < FGrid.DimensionStateCount(); ++d) {
+    const TDimensionState& state = FGrid.DimensionState(d);
     int member = -1;
     if (state.Group == TDimGroup::dgRow || state.Group == TDimGroup::dgCol) {
-      const int p = FAggregation.ActivePosition(d);
+      const int p = FGrid.Aggregation().ActivePosition(d);
       if (p >= 0 && static_cast<std::size_t>(p) < key.size())
         member = key[static_cast<std::size_t>(p)];
     }
@@ -63,26 +64,27 @@ std::vector<std::int32_t> TGridInfo::GetCellFactRecords(int row, int column) con
   return out;
 }
 
-std::unique_ptr<TvtMemoDataSet> TGridInfo::GetCellFacts(int row, int column) const {
+std::unique_ptr<TvtMemoDataSet> TCellFacts::DataSet(int row, int column) const {
   int s = 0, f = 0, sf = 0;
-  if (!IsActive() || !GetColumnSubLevel(column, s, f, sf)) return nullptr;
-  const TSummaryInfo& info = FSummarySettings.Items(s);
+  if (!FGrid.IsActive() || !FGrid.GetColumnSubLevel(column, s, f, sf)) return nullptr;
+  const TSummaryInfo& info = FGrid.SummarySettings().Items(s);
   if (info.IsCalculated() || !info.State) return nullptr;
-  const std::vector<std::int32_t> records = GetCellFactRecords(row, column);
+  const std::vector<std::int32_t> records = Records(row, column);
   if (records.empty()) return nullptr;
-  const TFactTable& facts = *FCube->FactTable();
+  const TFactTable& facts = *FGrid.Cube()->FactTable();
   const int summary = info.State->Index();
 
   auto out = std::make_unique<TvtMemoDataSet>();
   out->AddFieldDef(info.FieldName, TFieldType::ftFloat, 0, info.DisplayName);
   // One text field per dimension that shows members of its own.
   std::vector<int> dims;
-  for (int d = 0; d < DimensionStateCount(); ++d) {
-    const TDimension* dim = DimensionState(d).Dimension();
+  for (int d = 0; d < FGrid.DimensionStateCount(); ++d) {
+    const TDimensionState& state = FGrid.DimensionState(d);
+    const TDimension* dim = state.Dimension();
     if (!dim || dim->Composite || dim->EnableTransformation) continue;
     int size = 1;
     for (std::int32_t r : records)
-      size = std::max(size, StoredTextSize(Caption(DimensionState(d), *dim, facts.Member(r, d))));
+      size = std::max(size, StoredTextSize(Caption(state, *dim, facts.Member(r, d))));
     out->AddFieldDef(dim->BaseFieldName, TFieldType::ftString, size, dim->DisplayName);
     dims.push_back(d);
   }
@@ -92,9 +94,9 @@ std::unique_ptr<TvtMemoDataSet> TGridInfo::GetCellFacts(int row, int column) con
     out->Append();
     out->Fields(0).SetValue(facts.Value(r, summary));
     for (std::size_t i = 0; i < dims.size(); ++i) {
-      const int d = dims[i];
+      const TDimensionState& state = FGrid.DimensionState(dims[i]);
       out->Fields(static_cast<int>(i) + 1)
-          .SetValue(Caption(DimensionState(d), *DimensionState(d).Dimension(), facts.Member(r, d)));
+          .SetValue(Caption(state, *state.Dimension(), facts.Member(r, dims[i])));
     }
     out->Post();
     out->CurrentRecord()->Tag = r;
@@ -104,18 +106,19 @@ std::unique_ptr<TvtMemoDataSet> TGridInfo::GetCellFacts(int row, int column) con
   return out;
 }
 
-void TGridInfo::EditCellFacts(int row, int column) {
+void TCellFacts::Edit(int row, int column) {
   int s = 0, f = 0, sf = 0;
-  if (!IsActive() || !GetColumnSubLevel(column, s, f, sf)) return;
-  TSummaryState* state = FSummarySettings.Items(s).State;
-  if (FSummarySettings.Items(s).IsCalculated() || !state) return;
-  std::unique_ptr<TvtMemoDataSet> records = GetCellFacts(row, column);
-  if (!records || records->Count() == 0 || !FactTableEditor) return;
-  if (!FactTableEditor->Execute(*records)) return;
+  if (!FGrid.IsActive() || !FGrid.GetColumnSubLevel(column, s, f, sf)) return;
+  const TSummaryInfo& info = FGrid.SummarySettings().Items(s);
+  const TSummaryState* state = info.State;
+  if (info.IsCalculated() || !state) return;
+  std::unique_ptr<TvtMemoDataSet> records = DataSet(row, column);
+  if (!records || records->Count() == 0 || !FGrid.FactTableEditor) return;
+  if (!FGrid.FactTableEditor->Execute(*records)) return;
 
   // The records whose value now differs from the fact table's.
-  TFactTable* table = FCube->WritableFactTable();
-  TKeySet* keys = FCube->KeySet();
+  TFactTable* table = FGrid.Cube()->WritableFactTable();
+  TKeySet* keys = FGrid.Cube()->KeySet();
   if (!table || !keys) return;
   if (records->State() != TDataSetState::dsBrowse) records->Post();
   std::vector<int> modified;
@@ -128,22 +131,20 @@ void TGridInfo::EditCellFacts(int row, int column) {
   std::unique_ptr<TvtMemoDataSet> changed = BuildKeyFieldDataSet(*keys, *records, &modified);
   if (!changed) return;
   bool accept = false;
-  if (OnEditFactTable) OnEditFactTable(FOwner, *changed, accept);
+  if (FGrid.OnEditFactTable) FGrid.OnEditFactTable(FGrid.Owner(), *changed, accept);
   if (!accept) return;
 
   const int summary = state->Index();
-  RewriteFacts([&](TFactTable& facts) { WriteBackFactValues(facts, *changed, summary); });
+  Rewrite([&](TFactTable& facts) { WriteBackFactValues(facts, *changed, summary); });
 }
 
-void TGridInfo::WriteCellFacts(int column, TvtMemoDataSet& details) {
+void TCellFacts::Write(int column, TvtMemoDataSet& details) {
   int s = 0, f = 0, sf = 0;
-  if (!IsActive() || !GetColumnSubLevel(column, s, f, sf)) return;
-  const TSummaryState* state = FSummarySettings.Items(s).State;
-  if (FSummarySettings.Items(s).IsCalculated() || !state || !details.Active() ||
-      details.FieldCount() == 0)
-    return;
-  const int summary = state->Index();
-  RewriteFacts([&](TFactTable& facts) {
+  if (!FGrid.IsActive() || !FGrid.GetColumnSubLevel(column, s, f, sf)) return;
+  const TSummaryInfo& info = FGrid.SummarySettings().Items(s);
+  if (info.IsCalculated() || !info.State || !details.Active() || details.FieldCount() == 0) return;
+  const int summary = info.State->Index();
+  Rewrite([&](TFactTable& facts) {
     if (summary >= facts.SumCount()) return;
     for (details.First(); !details.Eof(); details.Next()) {
       const TvtRecord* record = details.CurrentRecord();
@@ -153,22 +154,23 @@ void TGridInfo::WriteCellFacts(int column, TvtMemoDataSet& details) {
   });
 }
 
-void TGridInfo::RewriteFacts(const std::function<void(TFactTable&)>& write) {
-  TFactTable* table = FCube->WritableFactTable();
+std::unique_ptr<TvtMemoDataSet> TGridInfo::GetCellFacts(int row, int column) const {
+  return FCellFacts.DataSet(row, column);
+}
+
+void TCellFacts::Rewrite(const std::function<void(TFactTable&)>& write) {
+  TFactTable* table = FGrid.Cube()->WritableFactTable();
   if (!table) return;
-  BeginUpdate();
+  FGrid.BeginUpdate();
   try {
     write(*table);
-    FAggregation.DropActive();
-    FAggregation.UpdateActiveDimensions();
+    FGrid.Aggregation().DropActive();
+    FGrid.Aggregation().UpdateActiveDimensions();
   } catch (...) {
-    if (--FUpdateCount <= 0) {
-      FUpdateCount = 0;
-      if (OnBusyChanged) OnBusyChanged(false);
-    }
+    FGrid.CancelUpdate();
     throw;
   }
-  EndUpdate(TChangeKind::ckMembers);
+  FGrid.EndUpdate(TChangeKind::ckMembers);
 }
 
 }  // namespace qd

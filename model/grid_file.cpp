@@ -36,8 +36,8 @@ void TGridInfo::SaveToFile(const std::string& path, int parts, std::span<const s
   if (parts & gfCube)
     if (const TCustomVantra* cube = BoundVantra(FCube))
       WriteObjectInPlace(w, kTagCube, [&] { WriteCubeStream(*cube, w); });
-  if ((parts & gfPivotStates) && FPivotStates.Count() > 0)
-    WriteObjectInPlace(w, kTagPivotStates, [&] { FPivotStates.Write(w); });
+  if ((parts & gfPivotStates) && PivotStates().Count() > 0)
+    WriteObjectInPlace(w, kTagPivotStates, [&] { PivotStates().Write(w); });
   if (parts & gfCurrentState) {
     const TPivotState current = CaptureState();
     WriteObjectInPlace(w, kTagCurrentState, [&] { current.Write(w); });
@@ -76,8 +76,7 @@ void TGridInfo::LoadFromContainer(std::span<const std::uint8_t> container, TUser
           requireCube();
           TPivotStates states;
           ReadObjectInPlace(r, [&] { states.Read(r); });
-          FPivotStates = std::move(states);
-          PivotStateName.clear();
+          FStateStore.Replace(std::move(states));
           return true;
         }
         case kTagCurrentState: {
@@ -96,7 +95,7 @@ void TGridInfo::LoadFromContainer(std::span<const std::uint8_t> container, TUser
   } catch (...) {
     if (cubeRead) {
       AbandonCubeLoad(*cube);
-      FPivotStates.Clear();
+      PivotStates().Clear();
     }
     throw;
   }

@@ -103,6 +103,10 @@ void TGridInfo::EndUpdate(TChangeKind kind) {
   Post(kind);
 }
 
+void TGridInfo::CancelUpdate() {
+  if (FUpdateCount > 0 && --FUpdateCount == 0 && OnBusyChanged) OnBusyChanged(false);
+}
+
 void TGridInfo::Post(TChangeKind kind, TGridListener* only) {
   if (FDestroying) return;
   FPosted.push_back({kind, only});
@@ -158,9 +162,7 @@ void TGridInfo::Rebuild(TChangeKind kind) {
 // ---- Dimension states ----
 
 void TGridInfo::ClearBuilt() {
-  for (auto& t : FTrees) t.clear();
-  for (auto& l : FLines) l.clear();
-  for (auto& c : FCaptions) c.clear();
+  FTrees.Clear();
   FSubLevels.clear();
   FDataColumns.clear();
   FColumnsPerLine = 0;
@@ -174,13 +176,9 @@ void TGridInfo::ClearBuilt() {
 void TGridInfo::BuildDimensionStates() {
   // The trees go with the old states; their expansion is replayed by the
   // rebuild that follows, as long as the cube stays active.
-  for (int a = 0; a < 2; ++a)
-    FPendingExpansion[a] = IsActive() ? SaveExpansion(FTrees[a]) : TOpenDimNodes();
+  FTrees.KeepExpansionPending();
   ClearBuilt();
-  if (!IsActive()) {
-    FPivotStates.Clear();
-    PivotStateName.clear();
-  }
+  if (!IsActive()) FStateStore.Clear();
   if (!IsActive() || FCube->DimensionCount() == 0 || FCube->SummaryCount() == 0) return;
   const TDimensions& dims = FCube->Dimensions();
   for (int d = 0; d < static_cast<int>(dims.size()); ++d) {
@@ -314,74 +312,6 @@ void TGridInfo::SetWordWrap(bool value) {
   BeginUpdate();
   FWordWrap = value;
   EndUpdate(TChangeKind::ckWordWrap);
-}
-
-// ---- Reads ----
-
-std::string TGridInfo::GetNodeCaption(const TLabelNode& node) const {
-  if (node.IsTotal() || !node.State) return Msg(TMsg::SGridTotalCaption);
-  return node.State->Node(node.Member).Caption;
-}
-
-bool TGridInfo::IsInGroup(const TLabelNode& node) const {
-  return !node.IsTotal() && node.State && node.State->IsInGroup(node.Member);
-}
-
-bool TGridInfo::GetAttributeValues(const TLabelNode& node, std::vector<std::string>& names,
-                                   std::vector<std::string>& values) const {
-  names.clear();
-  values.clear();
-  if (node.IsTotal() || !node.State || !node.State->Dimension()) return false;
-  const TDimension& d = *node.State->Dimension();
-  if (d.Attributes.Count() < 2) return false;
-  const int member = node.State->CubeMember(node.Member);
-  for (int a = 0; a < d.Attributes.Count(); ++a) {
-    names.push_back(d.Attributes.Name(a));
-    const auto& v = d.Attributes.Values(a);
-    if (member >= 0 && static_cast<std::size_t>(member) < v.size())
-      values.push_back(v[static_cast<std::size_t>(member)]);
-    else
-      values.push_back(Msg(TMsg::SGridUnknownAttributeValue));
-  }
-  return true;
-}
-
-int TGridInfo::HeaderWidth(int axis) const {
-  int width = 0;
-  for (const auto& c : FCaptions[axis]) width += c.Width;
-  return width;
-}
-
-TLabelNode* TGridInfo::GetRowLine(int row) const {
-  if (row < 0 || static_cast<std::size_t>(row) >= FLines[0].size()) return nullptr;
-  return FLines[0][static_cast<std::size_t>(row)];
-}
-
-TLabelNode* TGridInfo::GetColumnLine(int column) const {
-  if (column < 0 || static_cast<std::size_t>(column) >= FDataColumns.size()) return nullptr;
-  return FDataColumns[static_cast<std::size_t>(column)]->ColumnLine;
-}
-
-bool TGridInfo::GetColumnSubLevel(int column, int& summary, int& function, int& subFunction) const {
-  if (column < 0 || static_cast<std::size_t>(column) >= FDataColumns.size()) return false;
-  const TSubLevelNode& n = *FDataColumns[static_cast<std::size_t>(column)];
-  summary = n.SummaryIndex;
-  function = n.Type == TSubLevelNodeType::ltSummary ? FDefaultFunction : n.FunctionIndex;
-  subFunction =
-      n.Type == TSubLevelNodeType::ltSubFunction ? n.SubFunctionIndex : FDefaultSubFunction;
-  return true;
-}
-
-TMemberKey TGridInfo::GetNodesKey(const TLabelNode* rowNode, const TLabelNode* columnNode) const {
-  if (!IsActive()) return {};
-  TMemberKey key(static_cast<std::size_t>(FAggregation.ActiveCount()), -1);
-  FillKey(rowNode, key);
-  FillKey(columnNode, key);
-  return key;
-}
-
-TMemberKey TGridInfo::GetCellKey(int row, int column) const {
-  return GetNodesKey(GetRowLine(row), GetColumnLine(column));
 }
 
 }  // namespace qd

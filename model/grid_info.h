@@ -1,6 +1,8 @@
-// The model behind one pivot grid: the axes, the label trees of rows and
-// columns with their expansion, the data columns, and the change notifications
-// the views follow. Views and exporters read it; they never touch the cube.
+// The model behind one pivot grid: the axes, the dimension and summary states,
+// the data columns and values, and the change notifications the views follow.
+// It owns its parts (the aggregation, the label trees, the pivot-state store,
+// the value sort and the cell facts) and brackets their changes with its
+// updates. Views and exporters read it; they never touch the cube.
 #pragma once
 
 #include <cstdint>
@@ -12,14 +14,17 @@
 #include <string>
 #include <vector>
 
+#include "model/cell_facts.h"
 #include "model/cell_values.h"
 #include "model/change_kind.h"
 #include "model/dimension_state.h"
 #include "model/function_defs.h"
 #include "model/grid_cube.h"
 #include "model/label_node.h"
+#include "model/label_trees.h"
 #include "model/model_aggregation.h"
 #include "model/pivot_state.h"
+#include "model/pivot_state_store.h"
 #include "model/summary_settings.h"
 #include "model/value_sort.h"
 
@@ -28,7 +33,7 @@ namespace qd {
 class TGridInfo;
 class TDataSet;
 class TvtMemoDataSet;
-class IFactTableEditor;
+class TGridFormulaContext;
 struct TUserBuffer;
 
 //! Receives the model's posted change notifications (the owner grid, charts).
@@ -64,6 +69,9 @@ class TGridInfo : public TCubeListener {
   void BeginUpdate();
   //! The outermost call rebuilds for the change kind (kModelRebuilds) and posts it.
   void EndUpdate(TChangeKind kind);
+  //! Ends an update whose change failed: nothing is rebuilt or posted; the
+  //! outermost one reports the end of the busy state.
+  void CancelUpdate();
   int UpdateCount() const { return FUpdateCount; }
   //! Delivers the posted notifications in arrival order; returns how many.
   int ProcessNotifications();
@@ -83,8 +91,6 @@ class TGridInfo : public TCubeListener {
   void SetWordWrap(bool value);
   int DefaultFunction() const { return FDefaultFunction; }
   int DefaultSubFunction() const { return FDefaultSubFunction; }
-  //! Name of the current pivot state, empty when none.
-  std::string PivotStateName;
 
   // ---- Axes and dimensions ----
   int DimensionStateCount() const { return static_cast<int>(FStates.size()); }
@@ -106,13 +112,14 @@ class TGridInfo : public TCubeListener {
     FAggregation.CheckCapacity(dimIndexes);
   }
   void SetTotalAppearance(TDimensionState& state, TTotalAppearance value);
+  //! Cell keys, the active dimensions and the aggregated values.
   TModelAggregation& Aggregation() { return FAggregation; }
   const TModelAggregation& Aggregation() const { return FAggregation; }
 
   // ---- Label trees (axis 0 rows, 1 columns) ----
-  const TLabelNodes& RowTree() const { return FTrees[0]; }
-  const TLabelNodes& ColTree() const { return FTrees[1]; }
-  const TLabelNodes& Tree(int axis) const { return FTrees[axis]; }
+  const TLabelNodes& RowTree() const { return FTrees.Tree(0); }
+  const TLabelNodes& ColTree() const { return FTrees.Tree(1); }
+  const TLabelNodes& Tree(int axis) const { return FTrees.Tree(axis); }
   void ExpandNode(TLabelNode& node, int axis, bool intoHierarchy);
   void CollapseNode(TLabelNode& node, int axis);
   void ExpandAll(TDimensionState& state);
@@ -120,7 +127,10 @@ class TGridInfo : public TCubeListener {
   //! Node whose rectangle holds the point, and the button there (the
   //! next-dimension button is tested first).
   TLabelNode* FindLabelNode(const TLabelNodes& tree, int x, int y,
-                            TGridButton** button = nullptr) const;
+                            TGridButton** button = nullptr) const {
+    if (button) *button = nullptr;
+    return TLabelTrees::FindNode(tree, x, y, button);
+  }
   const TCaptionNode* FindCaptionNode(const std::vector<TCaptionNode>& nodes, int x, int y) const;
   TSubLevelNode* FindSubLevelNode(const TSubLevelNodes& nodes, int x, int y) const;
   std::string GetNodeCaption(const TLabelNode& node) const;
@@ -134,12 +144,12 @@ class TGridInfo : public TCubeListener {
                           std::vector<std::string>& values) const;
 
   // ---- Sizes and lookup for the views ----
-  int RowLineCount() const { return std::max<int>(1, static_cast<int>(FLines[0].size())); }
-  int ColLineCount() const { return std::max<int>(1, static_cast<int>(FLines[1].size())); }
+  int RowLineCount() const { return std::max<int>(1, static_cast<int>(FTrees.Lines(0).size())); }
+  int ColLineCount() const { return std::max<int>(1, static_cast<int>(FTrees.Lines(1).size())); }
   int DataColumnCount() const { return std::max<int>(1, static_cast<int>(FDataColumns.size())); }
-  int RowHeaderWidth() const { return HeaderWidth(0); }
-  int ColHeaderHeight() const { return HeaderWidth(1); }
-  const std::vector<TCaptionNode>& CaptionNodes(int axis) const { return FCaptions[axis]; }
+  int RowHeaderWidth() const { return FTrees.HeaderWidth(0); }
+  int ColHeaderHeight() const { return FTrees.HeaderWidth(1); }
+  const std::vector<TCaptionNode>& CaptionNodes(int axis) const { return FTrees.Captions(axis); }
   const TSubLevelNodes& SubLevelNodes() const { return FSubLevels; }
   //! Lowest sub-level nodes, one per data column.
   const std::vector<TSubLevelNode*>& DataColumns() const { return FDataColumns; }
@@ -153,19 +163,15 @@ class TGridInfo : public TCubeListener {
   TMemberKey GetCellKey(int row, int column) const;
   TMemberKey GetNodesKey(const TLabelNode* rowNode, const TLabelNode* columnNode) const;
 
-  // ---- Pivot states (grid_info_states.cpp) ----
-  TPivotStates& PivotStates() { return FPivotStates; }
-  const TPivotStates& PivotStates() const { return FPivotStates; }
-  const std::string& CurrentPivotState() const { return PivotStateName; }
-  int PivotStateIndex(const std::string& name) const { return FPivotStates.IndexOf(name); }
-  //! Stores the current layout under the name (an existing entry of that name,
-  //! in any letter case, keeps its spelling), makes it current, fires the event.
-  void SavePivotState(const std::string& name);
-  //! Removes the named state; clears the current name when it was current.
-  void DeletePivotState(const std::string& name);
-  //! Applies the named state unless it is current; an empty name only clears
-  //! the current name.
-  void RestorePivotState(const std::string& name);
+  // ---- Pivot states (pivot_state_store.h; grid_info_states.cpp) ----
+  TPivotStates& PivotStates() { return FStateStore.States(); }
+  const TPivotStates& PivotStates() const { return FStateStore.States(); }
+  //! Name of the current pivot state, empty when none.
+  const std::string& CurrentPivotState() const { return FStateStore.Current(); }
+  int PivotStateIndex(const std::string& name) const { return FStateStore.IndexOf(name); }
+  void SavePivotState(const std::string& name) { FStateStore.Save(name); }
+  void DeletePivotState(const std::string& name) { FStateStore.Delete(name); }
+  void RestorePivotState(const std::string& name) { FStateStore.Restore(name); }
   TPivotState CaptureState() const;
   //! Lays the grid out as saved: names and members the cube no longer has are
   //! skipped, dimensions on neither rows nor columns go to the page axis.
@@ -206,19 +212,18 @@ class TGridInfo : public TCubeListener {
   //! others recompute roll-ups and drop cached totals (ckAxes).
   void ApplyFilter(TDimensionState& state);
 
-  // ---- Value sort of the rows (value_sort.cpp) ----
-  const TValueSortData& ValueSortData() const { return FValueSort; }
+  // ---- Value sort of the rows (value_sort.h) ----
+  const TValueSortData& ValueSortData() const { return FValueSort.Data(); }
   //! Stores the data and re-sorts the rows (ckRowOrder).
   void SetValueSort(const TValueSortData& data);
   //! A click on a data column's header: the same column advances the state
   //! 0 → 1 → 2 → 0, another column starts ascending; then re-sorts.
   void ToggleValueSort(int dataColumn);
-  //! Stores the path of a column line (nullptr: no column line).
-  void SetValueSortColumn(const TLabelNode* columnLine);
-  bool MatchesValueSortColumn(const TLabelNode* columnLine) const;
-  //! The data column of the stored path, summary, function and sub-function,
-  //! or -1.
-  int FindValueSortColumn() const;
+  void SetValueSortColumn(const TLabelNode* columnLine) { FValueSort.SetColumn(columnLine); }
+  bool MatchesValueSortColumn(const TLabelNode* columnLine) const {
+    return FValueSort.MatchesColumn(columnLine);
+  }
+  int FindValueSortColumn() const { return FValueSort.FindColumn(); }
 
   // ---- Cell values (grid_info_values.cpp) ----
   //! Recomputes the value matrices of every visible summary, function and
@@ -235,21 +240,15 @@ class TGridInfo : public TCubeListener {
   void BuildColoredCells(int row, int column);
   const TColoredCells& ColoredCells() const { return FColoredCells; }
 
-  // ---- Fact records of a cell (cell_facts.cpp) ----
-  //! The fact records the cell is made of, in table order.
-  std::vector<std::int32_t> GetCellFactRecords(int row, int column) const;
-  //! The cell's fact records as a dataset (value, then one caption per
-  //! dimension); nullptr for a calculated summary, a cell outside the grid or
-  //! a cell without records.
+  // ---- Fact records of a cell (cell_facts.h) ----
+  std::vector<std::int32_t> GetCellFactRecords(int row, int column) const {
+    return FCellFacts.Records(row, column);
+  }
   std::unique_ptr<TvtMemoDataSet> GetCellFacts(int row, int column) const;
-  //! Shows the cell's records in the fact-table editor and writes accepted
-  //! changes into the fact table.
-  void EditCellFacts(int row, int column);
-  //! Writes the values of a cell-details dataset (first field) back into the
-  //! fact records in the records' tags for the column's summary and
-  //! re-aggregates (ckMembers); in-place editing ends here. Nothing for a
-  //! calculated summary.
-  void WriteCellFacts(int column, TvtMemoDataSet& details);
+  void EditCellFacts(int row, int column) { FCellFacts.Edit(row, column); }
+  //! Writes a cell-details dataset back and re-aggregates (ckMembers); in-place
+  //! editing ends here. Nothing for a calculated summary.
+  void WriteCellFacts(int column, TvtMemoDataSet& details) { FCellFacts.Write(column, details); }
   //! The window EditCellFacts shows; nothing is edited while none is set.
   IFactTableEditor* FactTableEditor = nullptr;
 
@@ -273,33 +272,22 @@ class TGridInfo : public TCubeListener {
   void ClearBuilt();
   void LinkSummaryStates();
   void RebuildMemberTrees();
-  int HeaderWidth(int axis) const;
-  // Label trees (grid_info_trees.cpp).
+  //! The label trees again, re-sorted and laid out.
   void BuildTrees(bool keepExpansion);
-  void BuildTree(int axis);
-  void AddDimChildren(TLabelNodes& list, TLabelNode* parent, int axis, int dimIndex,
-                      TMemberKey& key);
-  void GiveButtons(TLabelNode& node, int axis) const;
-  void ExpandInto(TLabelNode& node, int axis, bool intoHierarchy);
-  void Collapse(TLabelNode& node, int axis);
-  void FillKey(const TLabelNode* node, TMemberKey& key) const;
+  //! Both trees in member order, the rows by value when a value sort is set.
   void SortTrees();
+  //! Lines and header columns, data columns, values.
   void Relayout();
+  // Data columns and values (grid_info_values.cpp).
   void BuildDataColumns();
-  TOpenDimNodes SaveExpansion(const TLabelNodes& list) const;
-  void ReplayExpansion(TLabelNodes& list, const TOpenDimNodes& saved, int axis);
-  int NextDimOnAxis(int axis, int dimIndex) const;
-  // Members (grid_members.cpp, value_sort.cpp).
+  void FindDefaultSubLevels();
+  struct TLineKeys;
+  void ComputeSummaryValues(int summary, const TLineKeys& lines, TGridFormulaContext& context);
+  // Members (grid_members.cpp).
   TLabelNode* StandIn(TLabelNode& node) const;
-  TLabelNodes& SiblingsOf(TLabelNode& node, int axis);
   using TNodeIdentities = std::vector<std::pair<const TDimMember*, int>>;
   static TNodeIdentities NodeIdentities(const TDimensionState& state);
   void RebuildAfterGrouping(TDimensionState& state, const TNodeIdentities& before);
-  std::vector<int> ColumnPath(const TLabelNode* columnLine) const;
-  void SortRowsByValue();
-  // Fact editing (cell_facts.cpp): runs `write` on the fact table inside an
-  // update, then aggregates again.
-  void RewriteFacts(const std::function<void(TFactTable&)>& write);
 
   TGridListener* FOwner;
   TGridCube* FCube = nullptr;
@@ -313,7 +301,7 @@ class TGridInfo : public TCubeListener {
   int FUpdateCount = 0;
   bool FDestroying = false;
 
-  TPivotStates FPivotStates;
+  TPivotStateStore FStateStore{*this};
   TSummarySettings FSummarySettings{this};
   TFunctionDefs FFunctionDefs;
   TSubLevelNodeType FLowestSubLevel = TSubLevelNodeType::ltSubFunction;
@@ -324,17 +312,14 @@ class TGridInfo : public TCubeListener {
   std::vector<std::unique_ptr<TDimensionState>> FStates;
   TModelAggregation FAggregation{*this};
 
-  TLabelNodes FTrees[2];
-  //! Expansion kept while the dimension states are rebuilt under an active cube.
-  TOpenDimNodes FPendingExpansion[2];
-  std::vector<TLabelNode*> FLines[2];
-  std::vector<TCaptionNode> FCaptions[2];
+  TLabelTrees FTrees{*this};
   TSubLevelNodes FSubLevels;
   std::vector<TSubLevelNode*> FDataColumns;
   int FColumnsPerLine = 0;
   TGridSummaryArray FSummaryArray;
   TColoredCells FColoredCells;
-  TValueSortData FValueSort;
+  TValueSorter FValueSort{*this};
+  TCellFacts FCellFacts{*this};
 };
 
 }  // namespace qd

@@ -1,4 +1,4 @@
-// Capturing and applying pivot states, and the model's named states.
+// Capturing the grid's layout as a pivot state and laying a pivot state out.
 #include <algorithm>
 #include <functional>
 #include <unordered_map>
@@ -226,8 +226,8 @@ TPivotState TGridInfo::CaptureState() const {
     ds.Members = SaveMembers(*st);
   }
   s.Summaries = SaveSummaries(FSummarySettings);
-  s.RowExpansion = SaveExpansion(FTrees[0]);
-  s.ColExpansion = SaveExpansion(FTrees[1]);
+  s.RowExpansion = FTrees.SaveExpansion(0);
+  s.ColExpansion = FTrees.SaveExpansion(1);
   return s;
 }
 
@@ -273,15 +273,9 @@ void TGridInfo::ApplyState(const TPivotState& state) {
     }
     if (!state.Summaries.Items.empty()) ApplySummaries(FSummarySettings, state.Summaries);
     // The trees are rebuilt from scratch and take the saved expansion.
-    for (int a = 0; a < 2; ++a) {
-      FLines[a].clear();
-      FCaptions[a].clear();
-      FTrees[a].clear();
-    }
+    FTrees.Restart(state.RowExpansion, state.ColExpansion);
     FDataColumns.clear();
     FSubLevels.clear();
-    FPendingExpansion[0] = state.RowExpansion;
-    FPendingExpansion[1] = state.ColExpansion;
   } catch (...) {
     finish();
     EndUpdate(TChangeKind::ckStateApplied);
@@ -289,39 +283,6 @@ void TGridInfo::ApplyState(const TPivotState& state) {
   }
   finish();
   EndUpdate(TChangeKind::ckStateApplied);
-}
-
-void TGridInfo::SavePivotState(const std::string& name) {
-  int i = FPivotStates.IndexOf(name);
-  if (i >= 0) {
-    PivotStateName = FPivotStates.Name(i);
-    FPivotStates.State(i) = CaptureState();
-  } else {
-    i = FPivotStates.Add(name, CaptureState());
-    PivotStateName = name;
-  }
-  if (OnPivotStateSaved) OnPivotStateSaved(this, FPivotStates.Name(i));
-}
-
-void TGridInfo::DeletePivotState(const std::string& name) {
-  const int i = FPivotStates.IndexOf(name);
-  if (i < 0) return;
-  const std::string removed = FPivotStates.Name(i);
-  FPivotStates.Delete(i);
-  if (SameText(PivotStateName, name)) PivotStateName.clear();
-  if (OnPivotStateDeleted) OnPivotStateDeleted(this, removed);
-}
-
-void TGridInfo::RestorePivotState(const std::string& name) {
-  if (!PivotStateName.empty() && SameText(name, PivotStateName)) return;
-  if (name.empty()) {
-    PivotStateName.clear();
-    return;
-  }
-  const int i = FPivotStates.IndexOf(name);
-  if (i < 0) return;
-  PivotStateName = FPivotStates.Name(i);
-  ApplyState(FPivotStates.State(i));
 }
 
 }  // namespace qd

@@ -1,6 +1,7 @@
-// The values of the grid model's data cells: the matrices of every visible
-// summary, function and sub-function, the lookup of one cell, its text, and the
-// comparable cells of the colour hint.
+// The data columns of the grid model and the values of its cells: the
+// sub-level nodes under every column line, the matrices of every visible
+// summary, function and sub-function, the lookup of one cell, its text, and
+// the comparable cells of the colour hint.
 #include <algorithm>
 
 #include "model/calc_summary.h"
@@ -20,80 +21,170 @@ void Combine(const TMemberKey& row, const TMemberKey& column, TMemberKey& out) {
     if (column[p] >= 0) out[p] = column[p];
 }
 
+// The functions a summary's data columns can show: with a coarser lowest
+// level the columns read the default function.
+std::vector<int> ShownFunctions(const TSummaryInfo& info, TSubLevelNodeType lowest,
+                                int defaultFunction, int functionCount) {
+  std::vector<int> functions;
+  if (lowest == TSubLevelNodeType::ltSummary) {
+    functions.push_back(info.IsCalculated() ? 0 : defaultFunction);
+  } else {
+    for (int f = 0; f < (info.IsCalculated() ? 1 : functionCount); ++f)
+      if (info.Function(f).Visible()) functions.push_back(f);
+  }
+  return functions;
+}
+
+std::vector<int> ShownSubFunctions(const TFunctionInfo& function, TSubLevelNodeType lowest,
+                                   int defaultSubFunction) {
+  if (lowest != TSubLevelNodeType::ltSubFunction) return {defaultSubFunction};
+  std::vector<int> subFunctions;
+  for (int sf = 0; sf < kSubFunctionCount; ++sf)
+    if (function.SubFunction(sf).Visible) subFunctions.push_back(sf);
+  return subFunctions;
+}
+
 }  // namespace
+
+//! The keys and sibling groups of the lines, shared by every summary's values.
+struct TGridInfo::TLineKeys {
+  std::vector<TMemberKey> Rows, Columns;
+  std::vector<int> RowGroups, ColumnGroups;
+};
+
+// ---- Data columns ----
+
+void TGridInfo::FindDefaultSubLevels() {
+  const int functionCount = std::min(FFunctionDefs.Count(), kFunctionCount);
+  FDefaultFunction = 0;
+  FDefaultSubFunction = 0;
+  bool subFound = false;
+  for (int s = 0; s < FSummarySettings.Count(); ++s) {
+    const TSummaryInfo& info = FSummarySettings.Items(s);
+    if (!info.Visible()) continue;
+    bool functionFound = false;
+    for (int f = 0; f < (info.IsCalculated() ? 1 : functionCount); ++f) {
+      if (!info.Function(f).Visible()) continue;
+      if (!functionFound) FDefaultFunction = f;
+      functionFound = true;
+      for (int sf = 0; sf < kSubFunctionCount && !subFound; ++sf)
+        if (info.Function(f).SubFunction(sf).Visible) {
+          FDefaultSubFunction = sf;
+          subFound = true;
+        }
+    }
+  }
+}
+
+void TGridInfo::BuildDataColumns() {
+  FSubLevels.clear();
+  FDataColumns.clear();
+  FColumnsPerLine = 0;
+  if (!IsActive()) return;
+  const int functionCount = std::min(FFunctionDefs.Count(), kFunctionCount);
+  FindDefaultSubLevels();
+  std::vector<TLabelNode*> lines = FTrees.Lines(1);
+  if (lines.empty()) lines.push_back(nullptr);
+  auto make = [&](TSubLevelNodes& list, TSubLevelNode* parent, TLabelNode* line,
+                  TSubLevelNodeType type, int s) -> TSubLevelNode& {
+    auto node = std::make_unique<TSubLevelNode>();
+    node->Parent = parent;
+    node->ColumnLine = line;
+    node->Type = type;
+    node->SummaryIndex = s;
+    node->Summary = &FSummarySettings.Items(s);
+    if (parent) {
+      node->FunctionIndex = parent->FunctionIndex;
+      node->SubFunctionIndex = parent->SubFunctionIndex;
+    }
+    list.push_back(std::move(node));
+    if (type == FLowestSubLevel) FDataColumns.push_back(list.back().get());
+    return *list.back();
+  };
+  for (TLabelNode* line : lines) {
+    for (int s = 0; s < FSummarySettings.Count(); ++s) {
+      TSummaryInfo& info = FSummarySettings.Items(s);
+      if (!info.Visible()) continue;
+      TSubLevelNode& sn = make(FSubLevels, nullptr, line, TSubLevelNodeType::ltSummary, s);
+      if (FLowestSubLevel == TSubLevelNodeType::ltSummary) continue;
+      for (int f = 0; f < (info.IsCalculated() ? 1 : functionCount); ++f) {
+        if (!info.Function(f).Visible()) continue;
+        TSubLevelNode& fn = make(sn.Children, &sn, line, TSubLevelNodeType::ltFunction, s);
+        fn.FunctionIndex = static_cast<std::uint8_t>(f);
+        if (FLowestSubLevel == TSubLevelNodeType::ltFunction) continue;
+        for (int sf = 0; sf < kSubFunctionCount; ++sf) {
+          if (!info.Function(f).SubFunction(sf).Visible) continue;
+          TSubLevelNode& sfn = make(fn.Children, &fn, line, TSubLevelNodeType::ltSubFunction, s);
+          sfn.FunctionIndex = static_cast<std::uint8_t>(f);
+          sfn.SubFunctionIndex = static_cast<std::uint8_t>(sf);
+        }
+      }
+    }
+  }
+  FColumnsPerLine = static_cast<int>(FDataColumns.size() / lines.size());
+}
+
+// ---- Values ----
 
 void TGridInfo::ComputeValues() {
   FSummaryArray.Clear();
   FColoredCells = {};
   if (!IsActive()) return;
-  const int rows = RowLineCount(), columns = ColLineCount();
-  std::vector<TMemberKey> rowKeys(static_cast<std::size_t>(rows)),
-      columnKeys(static_cast<std::size_t>(columns));
-  for (int r = 0; r < rows; ++r)
-    rowKeys[static_cast<std::size_t>(r)] = GetNodesKey(GetRowLine(r), nullptr);
-  for (int c = 0; c < columns; ++c)
-    columnKeys[static_cast<std::size_t>(c)] =
-        GetNodesKey(nullptr, FLines[1].empty() ? nullptr : FLines[1][static_cast<std::size_t>(c)]);
-  const std::vector<int> rowGroups = SiblingGroups(FLines[0]);
-  const std::vector<int> columnGroups = SiblingGroups(FLines[1]);
-  const int functionCount = std::min(FFunctionDefs.Count(), kFunctionCount);
+  TLineKeys lines;
+  const auto& rowLines = FTrees.Lines(0);
+  const auto& columnLines = FTrees.Lines(1);
+  for (int r = 0; r < RowLineCount(); ++r)
+    lines.Rows.push_back(GetNodesKey(GetRowLine(r), nullptr));
+  for (int c = 0; c < ColLineCount(); ++c)
+    lines.Columns.push_back(GetNodesKey(
+        nullptr, columnLines.empty() ? nullptr : columnLines[static_cast<std::size_t>(c)]));
+  lines.RowGroups = SiblingGroups(rowLines);
+  lines.ColumnGroups = SiblingGroups(columnLines);
   TGridFormulaContext context(*this);
-  TMemberKey key;
+  for (int s = 0; s < FSummarySettings.Count(); ++s)
+    if (FSummarySettings.Items(s).Visible()) ComputeSummaryValues(s, lines, context);
+}
 
-  for (int s = 0; s < FSummarySettings.Count(); ++s) {
-    TSummaryInfo& info = FSummarySettings.Items(s);
-    if (!info.Visible()) continue;
-    TGridSummary& summary = FSummaryArray.Add(s);
-    // A calculated summary is parsed once for the whole layout.
-    std::shared_ptr<TFormulaParser> parser;
-    if (info.IsCalculated()) {
-      parser = std::make_shared<TFormulaParser>(info.Formula(), context, s);
-      info.ParsedFormula = parser;
-    }
-    auto valueAt = [&](const TMemberKey& k, int f) -> TCellValue {
-      if (!parser) return info.GetValue(k, f);
-      const auto v = Evaluate(*parser, context, k);
-      return v ? TCellValue{*v, true} : TCellValue{};
-    };
-    // The functions and sub-functions the data columns can show: with a
-    // coarser lowest level the columns read the default function and
-    // sub-function.
-    std::vector<int> functions;
-    if (FLowestSubLevel == TSubLevelNodeType::ltSummary) {
-      functions.push_back(info.IsCalculated() ? 0 : FDefaultFunction);
-    } else {
-      for (int f = 0; f < (info.IsCalculated() ? 1 : functionCount); ++f)
-        if (info.Function(f).Visible()) functions.push_back(f);
-    }
-    for (int f : functions) {
-      auto base = std::make_unique<TFuncData>(columns, rows);
-      for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < columns; ++c) {
-          Combine(rowKeys[static_cast<std::size_t>(r)], columnKeys[static_cast<std::size_t>(c)],
-                  key);
-          base->At(c, r) = valueAt(key, f);
-        }
-      TGridFunction& function = summary.Functions.Add(f, std::move(base));
-      std::vector<int> subFunctions;
-      if (FLowestSubLevel == TSubLevelNodeType::ltSubFunction) {
-        for (int sf = 0; sf < kSubFunctionCount; ++sf)
-          if (info.Function(f).SubFunction(sf).Visible) subFunctions.push_back(sf);
-      } else {
-        subFunctions.push_back(FDefaultSubFunction);
+void TGridInfo::ComputeSummaryValues(int s, const TLineKeys& lines,
+                                     TGridFormulaContext& context) {
+  TSummaryInfo& info = FSummarySettings.Items(s);
+  TGridSummary& summary = FSummaryArray.Add(s);
+  // A calculated summary is parsed once for the whole layout.
+  std::shared_ptr<TFormulaParser> parser;
+  if (info.IsCalculated()) {
+    parser = std::make_shared<TFormulaParser>(info.Formula(), context, s);
+    info.ParsedFormula = parser;
+  }
+  auto valueAt = [&](const TMemberKey& k, int f) -> TCellValue {
+    if (!parser) return info.GetValue(k, f);
+    const auto v = Evaluate(*parser, context, k);
+    return v ? TCellValue{*v, true} : TCellValue{};
+  };
+  const int rows = static_cast<int>(lines.Rows.size());
+  const int columns = static_cast<int>(lines.Columns.size());
+  const int functionCount = std::min(FFunctionDefs.Count(), kFunctionCount);
+  TMemberKey key;
+  for (int f : ShownFunctions(info, FLowestSubLevel, FDefaultFunction, functionCount)) {
+    auto base = std::make_unique<TFuncData>(columns, rows);
+    for (int r = 0; r < rows; ++r)
+      for (int c = 0; c < columns; ++c) {
+        Combine(lines.Rows[static_cast<std::size_t>(r)],
+                lines.Columns[static_cast<std::size_t>(c)], key);
+        base->At(c, r) = valueAt(key, f);
       }
-      TPercentTotals totals;
-      for (int sf : subFunctions) {
-        if (sf == sfValue) {
-          function.SubFunctions.Add(sf, nullptr);
-          continue;
-        }
-        if (sf == sfPercentByRow && totals.Rows.empty())
-          for (const TMemberKey& k : rowKeys) totals.Rows.push_back(valueAt(k, f));
-        if (sf == sfPercentByCol && totals.Columns.empty())
-          for (const TMemberKey& k : columnKeys) totals.Columns.push_back(valueAt(k, f));
-        function.SubFunctions.Add(
-            sf, ComputeSubFunction(sf, *function.Data, columnGroups, rowGroups, totals));
+    TGridFunction& function = summary.Functions.Add(f, std::move(base));
+    TPercentTotals totals;
+    for (int sf : ShownSubFunctions(info.Function(f), FLowestSubLevel, FDefaultSubFunction)) {
+      if (sf == sfValue) {
+        function.SubFunctions.Add(sf, nullptr);
+        continue;
       }
+      if (sf == sfPercentByRow && totals.Rows.empty())
+        for (const TMemberKey& k : lines.Rows) totals.Rows.push_back(valueAt(k, f));
+      if (sf == sfPercentByCol && totals.Columns.empty())
+        for (const TMemberKey& k : lines.Columns) totals.Columns.push_back(valueAt(k, f));
+      function.SubFunctions.Add(sf, ComputeSubFunction(sf, *function.Data, lines.ColumnGroups,
+                                                       lines.RowGroups, totals));
     }
   }
 }
@@ -145,8 +236,8 @@ void TGridInfo::BuildColoredCells(int row, int column) {
   std::vector<TColoredCell> cells;
   if (IsByRowSubFunction(sf)) {
     // Along the row: the sibling column lines of the cell's column line.
-    if (FLines[1].empty()) return;
-    const std::vector<int> groups = SiblingGroups(FLines[1]);
+    if (FTrees.Lines(1).empty()) return;
+    const std::vector<int> groups = SiblingGroups(FTrees.Lines(1));
     const int g = groups[static_cast<std::size_t>(line)];
     if (g < 0) return;
     for (int c = 0; c < static_cast<int>(groups.size()); ++c)
@@ -154,8 +245,8 @@ void TGridInfo::BuildColoredCells(int row, int column) {
         cells.push_back({c * n + entry, row});
   } else {
     // Down the column: the sibling row lines of the cell's row line.
-    if (FLines[0].empty()) return;
-    const std::vector<int> groups = SiblingGroups(FLines[0]);
+    if (FTrees.Lines(0).empty()) return;
+    const std::vector<int> groups = SiblingGroups(FTrees.Lines(0));
     const int g = groups[static_cast<std::size_t>(row)];
     if (g < 0) return;
     for (int r = 0; r < static_cast<int>(groups.size()); ++r)

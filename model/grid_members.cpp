@@ -36,11 +36,6 @@ TLabelNode* TGridInfo::StandIn(TLabelNode& node) const {
   return n && n->State && !n->IsTotal() ? n : nullptr;
 }
 
-TLabelNodes& TGridInfo::SiblingsOf(TLabelNode& node, int axis) {
-  if (node.HeaderColumn != 0 && node.Parent) return node.Parent->Children;
-  return FTrees[axis == 1 ? 1 : 0];
-}
-
 void TGridInfo::SetSortType(TDimensionState& state, TDimSortType type, bool apply) {
   state.SortType = type;
   state.SortMembers(OnCompareDimensionMembers);
@@ -60,7 +55,7 @@ void TGridInfo::HideFollowingMembers(TLabelNode& node, int axis) {
   TLabelNode* n = StandIn(node);
   if (!n) return;
   TDimensionState& state = *n->State;
-  for (TLabelNode* s : OtherSiblings(SiblingsOf(*n, axis), *n, true))
+  for (TLabelNode* s : OtherSiblings(FTrees.SiblingsOf(*n, axis), *n, true))
     TDimensionState::HideSubtree(s->State->Node(s->Member));
   ApplyFilter(state);
 }
@@ -69,7 +64,7 @@ void TGridInfo::HideOtherMembers(TLabelNode& node, int axis) {
   TLabelNode* n = StandIn(node);
   if (!n) return;
   TDimensionState& state = *n->State;
-  for (TLabelNode* s : OtherSiblings(SiblingsOf(*n, axis), *n, false))
+  for (TLabelNode* s : OtherSiblings(FTrees.SiblingsOf(*n, axis), *n, false))
     TDimensionState::HideSubtree(s->State->Node(s->Member));
   ApplyFilter(state);
 }
@@ -96,7 +91,7 @@ void TGridInfo::GroupFollowingMembers(TLabelNode& node, int axis, int group) {
   if (group < 0 || group >= state.GroupCount()) return;
   const TNodeIdentities before = NodeIdentities(state);
   bool moved = false;
-  for (TLabelNode* s : OtherSiblings(SiblingsOf(*n, axis), *n, true)) {
+  for (TLabelNode* s : OtherSiblings(FTrees.SiblingsOf(*n, axis), *n, true)) {
     if (s->State != &state || state.IsInGroup(s->Member)) continue;
     moved = state.MoveToGroup(state.Node(s->Member), group) || moved;
   }
@@ -126,16 +121,7 @@ void TGridInfo::RebuildAfterGrouping(TDimensionState& state, const TNodeIdentiti
   }
   // The labels keep pointing at their members, so that the rebuild keeps
   // their expansion.
-  std::function<void(TLabelNodes&)> remap = [&](TLabelNodes& list) {
-    for (auto& n : list) {
-      if (n->State == &state && n->Member >= 0)
-        n->Member = static_cast<std::size_t>(n->Member) < map.size()
-                        ? map[static_cast<std::size_t>(n->Member)]
-                        : kLostNode;
-      remap(n->Children);
-    }
-  };
-  for (auto& tree : FTrees) remap(tree);
+  FTrees.RemapMembers(state, map, kLostNode);
   ApplyDimensionState(state);
 }
 

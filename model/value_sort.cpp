@@ -1,7 +1,10 @@
 // The value sort of the row tree: finding the sorted data column by its
 // column line's path, and ordering every sibling list of rows by the values of
 // that column.
+#include "model/value_sort.h"
+
 #include <algorithm>
+#include <functional>
 
 #include "model/grid_info.h"
 #include "model/member_order.h"
@@ -16,11 +19,22 @@ std::vector<int> Trimmed(std::vector<int> path) {
   return path;
 }
 
+// Without a value first; equal values keep their order; descending reverses
+// the whole comparison.
+bool ValueBefore(const TCellValue& a, const TCellValue& b, bool descending) {
+  int c = 0;
+  if (a.HasValue != b.HasValue)
+    c = a.HasValue ? 1 : -1;
+  else if (a.HasValue && a.Value != b.Value)
+    c = a.Value < b.Value ? -1 : 1;
+  return descending ? c > 0 : c < 0;
+}
+
 }  // namespace
 
-std::vector<int> TGridInfo::ColumnPath(const TLabelNode* columnLine) const {
+std::vector<int> TValueSorter::ColumnPath(const TLabelNode* columnLine) const {
   if (!columnLine) return {};
-  std::vector<int> path(static_cast<std::size_t>(ColHeaderHeight()), kNoPathMember);
+  std::vector<int> path(static_cast<std::size_t>(FGrid.ColHeaderHeight()), kNoPathMember);
   for (const TLabelNode* n = columnLine; n; n = n->Parent) {
     const auto column = static_cast<std::size_t>(std::max(0, n->HeaderColumn));
     if (column >= path.size()) path.resize(column + 1, kNoPathMember);
@@ -29,57 +43,43 @@ std::vector<int> TGridInfo::ColumnPath(const TLabelNode* columnLine) const {
   return path;
 }
 
-void TGridInfo::SetValueSortColumn(const TLabelNode* columnLine) {
-  FValueSort.ColumnPath = ColumnPath(columnLine);
+bool TValueSorter::MatchesColumn(const TLabelNode* columnLine) const {
+  return Trimmed(ColumnPath(columnLine)) == Trimmed(FData.ColumnPath);
 }
 
-bool TGridInfo::MatchesValueSortColumn(const TLabelNode* columnLine) const {
-  return Trimmed(ColumnPath(columnLine)) == Trimmed(FValueSort.ColumnPath);
-}
-
-int TGridInfo::FindValueSortColumn() const {
-  const std::vector<int> stored = Trimmed(FValueSort.ColumnPath);
-  for (std::size_t c = 0; c < FDataColumns.size(); ++c) {
+int TValueSorter::FindColumn() const {
+  const std::vector<int> stored = Trimmed(FData.ColumnPath);
+  const auto& columns = FGrid.DataColumns();
+  for (std::size_t c = 0; c < columns.size(); ++c) {
     int s = 0, f = 0, sf = 0;
-    if (!GetColumnSubLevel(static_cast<int>(c), s, f, sf)) continue;
-    if (s != FValueSort.SummaryIndex || f != FValueSort.Function || sf != FValueSort.SubFunction)
-      continue;
-    if (Trimmed(ColumnPath(FDataColumns[c]->ColumnLine)) == stored) return static_cast<int>(c);
+    if (!FGrid.GetColumnSubLevel(static_cast<int>(c), s, f, sf)) continue;
+    if (s != FData.SummaryIndex || f != FData.Function || sf != FData.SubFunction) continue;
+    if (Trimmed(ColumnPath(columns[c]->ColumnLine)) == stored) return static_cast<int>(c);
   }
   return -1;
 }
 
-void TGridInfo::SetValueSort(const TValueSortData& data) {
-  BeginUpdate();
-  FValueSort = data;
-  EndUpdate(TChangeKind::ckRowOrder);
-}
-
-void TGridInfo::ToggleValueSort(int dataColumn) {
+std::optional<TValueSortData> TValueSorter::Toggled(int dataColumn) const {
   int s = 0, f = 0, sf = 0;
-  if (!GetColumnSubLevel(dataColumn, s, f, sf)) return;
+  if (!FGrid.GetColumnSubLevel(dataColumn, s, f, sf)) return std::nullopt;
   TValueSortData data;
-  data.ColumnPath = ColumnPath(GetColumnLine(dataColumn));
+  data.ColumnPath = ColumnPath(FGrid.GetColumnLine(dataColumn));
   data.SummaryIndex = s;
   data.Function = static_cast<std::uint8_t>(f);
   data.SubFunction = static_cast<std::uint8_t>(sf);
   data.State = 0;
-  const TValueSortData& old = FValueSort;
-  if (old.SummaryIndex == s && old.Function == f && old.SubFunction == sf &&
-      Trimmed(old.ColumnPath) == Trimmed(data.ColumnPath))
-    data.State = static_cast<std::uint8_t>((old.State + 1) % 3);
-  SetValueSort(data);
+  if (FData.SummaryIndex == s && FData.Function == f && FData.SubFunction == sf &&
+      Trimmed(FData.ColumnPath) == Trimmed(data.ColumnPath))
+    data.State = static_cast<std::uint8_t>((FData.State + 1) % 3);
+  return data;
 }
 
-void TGridInfo::SortRowsByValue() {
-  // Every row line learns its line index; the sibling lists are then ordered
-  // by the values of those lines.
-  Relayout();
-  const int column = FindValueSortColumn();
+void TValueSorter::SortRows(TLabelNodes& rows) const {
+  const int column = FindColumn();
   if (column < 0) return;
-  TLabelNode* columnLine = GetColumnLine(column);
+  TLabelNode* columnLine = FGrid.GetColumnLine(column);
   int summary = 0, function = 0, subFunction = 0;
-  GetColumnSubLevel(column, summary, function, subFunction);
+  FGrid.GetColumnSubLevel(column, summary, function, subFunction);
   auto valueOf = [&](const TLabelNode& n) -> TCellValue {
     const TLabelNode* line = &n;
     if (!n.Children.empty()) {
@@ -88,13 +88,14 @@ void TGridInfo::SortRowsByValue() {
       line = first ? n.Children.front().get() : n.Children.back().get();
       if (!line->IsTotal()) {
         // No Total child (totals are invisible): the node's own aggregate.
-        return FSummarySettings.Items(summary).GetValue(GetNodesKey(&n, columnLine), function);
+        return FGrid.SummarySettings().Items(summary).GetValue(FGrid.GetNodesKey(&n, columnLine),
+                                                               function);
       }
     }
     if (line->LineIndex < 0) return {};
-    return GetCellValue(line->LineIndex, column);
+    return FGrid.GetCellValue(line->LineIndex, column);
   };
-  const bool descending = FValueSort.State == 1;
+  const bool descending = FData.State == 1;
   std::function<void(TLabelNodes&)> sortList = [&](TLabelNodes& list) {
     for (auto& n : list) sortList(n->Children);  // children before parents
     if (list.size() < 2) return;
@@ -106,22 +107,14 @@ void TGridInfo::SortRowsByValue() {
     StableSortBy(order, [&](std::size_t a, std::size_t b) {
       const bool ta = list[a]->IsTotal(), tb = list[b]->IsTotal();
       if (ta || tb) return ta != tb && (totalFirst ? ta : tb);
-      const TCellValue& va = values[a];
-      const TCellValue& vb = values[b];
-      // Without a value first; descending reverses the whole comparison.
-      int c = 0;
-      if (va.HasValue != vb.HasValue)
-        c = va.HasValue ? 1 : -1;
-      else if (va.HasValue && va.Value != vb.Value)
-        c = va.Value < vb.Value ? -1 : 1;
-      return descending ? c > 0 : c < 0;
+      return ValueBefore(values[a], values[b], descending);
     });
     TLabelNodes sorted;
     sorted.reserve(list.size());
     for (std::size_t i : order) sorted.push_back(std::move(list[i]));
     list = std::move(sorted);
   };
-  sortList(FTrees[0]);
+  sortList(rows);
 }
 
 }  // namespace qd

@@ -105,7 +105,7 @@ class TCustomVantraGrid : public QWidget, public TGridListener {
   void LoadGridFile(const std::string& fileName) { FModel->LoadFromFile(fileName); }
   void SaveGridFile(const std::string& fileName, int parts) { FModel->SaveToFile(fileName, parts); }
   //! The name of the current pivot state, empty when none.
-  const std::string& PivotStateName() const { return FModel->PivotStateName; }
+  const std::string& PivotStateName() const { return FModel->CurrentPivotState(); }
   //! Grid cell to data cell: negative for header cells.
   TGridCoord GridCellToDataCell(int col, int row) const;
   //! Delivers the model's queued notifications now (normally a queued call does).

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/core/errors.h"
 #include "engine/data/memo_dataset.h"
 #include "grid_test_cube.h"
 #include "model/cell_facts.h"
@@ -161,6 +162,20 @@ TEST_F(CellFacts, InPlaceEditsWriteTheDetailsValuesBack) {
   EXPECT_EQ(grid.GetCellValue(0, 0).Value, 8.5);
   grid.ProcessNotifications();
   EXPECT_EQ(owner.Kinds, (std::vector<TChangeKind>{ckMembers}));
+}
+
+// A write whose aggregation fails (a member went bad behind the model's back)
+// propagates the error and ends the update and the busy state.
+TEST_F(CellFacts, AWriteThatCannotBeAggregatedEndsTheUpdate) {
+  std::vector<bool> busy;
+  grid.OnBusyChanged = [&](bool b) { busy.push_back(b); };
+  auto details = grid.GetCellFacts(0, 0);
+  ASSERT_NE(details, nullptr);
+  cube.Facts()->SetMember(1, 1, 7);
+  EXPECT_THROW(grid.WriteCellFacts(0, *details), ECubeError);
+  EXPECT_EQ(grid.UpdateCount(), 0);
+  EXPECT_EQ(busy, (std::vector<bool>{true, false}));
+  EXPECT_FALSE(cube.IsActive());
 }
 
 // Random cubes with hierarchies and hidden members on every axis: the records
