@@ -65,7 +65,7 @@ void TAutoSaveLog::Save() const {
 }
 
 std::optional<std::string> AutoSaveOutputFolder(std::string_view argument) {
-  std::string folder = TrimBlanks(argument);
+  std::string folder(Trim(argument, kSpaceAndControls));
   if (folder.empty()) return std::nullopt;
   if (folder.back() != '/') folder += '/';
   return folder;

@@ -97,7 +97,8 @@ std::string SaveCFDMToCFD(const std::string& cfdmName, std::string_view programF
   std::optional<std::string> cipher = ReadWholeFile(cfdmName);
   if (!cipher) throw EGenericError(Format(Msg(TMsg::SAppFileReadError), cfdmName));
   // A line break added in transfer is no part of the ciphertext.
-  std::string plain = DecodeTextFile(UnEncryptString(TrimBlanks(*cipher), CfdApplicationKey));
+  std::string plain = DecodeTextFile(
+      UnEncryptString(std::string(Trim(*cipher, kSpaceAndControls)), CfdApplicationKey));
   std::vector<std::string> lines = SplitLines(plain);
 
   std::string result;

@@ -11,6 +11,7 @@
 #include "app/export_commands.h"
 #include "app/generate_commands.h"
 #include "engine/core/errors.h"
+#include "engine/core/text_helpers.h"
 #include "engine/core/format.h"
 
 namespace qd {
@@ -121,18 +122,7 @@ const std::vector<TCliCommand>& CliCommands() {
 }
 
 std::vector<std::string> SplitCommaList(const std::string& text) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find(',', start);
-    if (end == std::string::npos) end = text.size();
-    const std::string item = text.substr(start, end - start);
-    const auto first = item.find_first_not_of(' ');
-    if (first != std::string::npos)
-      out.push_back(item.substr(first, item.find_last_not_of(' ') - first + 1));
-    start = end + 1;
-  }
-  return out;
+  return SplitNames(text, TEmptyName::enSkip, ',');
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

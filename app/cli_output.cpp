@@ -15,6 +15,7 @@
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
 #include "engine/core/text_codec.h"
+#include "engine/core/text_helpers.h"
 
 namespace qd {
 namespace {
@@ -209,10 +210,8 @@ std::string ExactNumber(double v) {
 }
 
 std::string FormatOfExtension(const std::string& path) {
-  std::string ext = std::filesystem::path(path).extension().string();
+  std::string ext = Lower(std::filesystem::path(path).extension().string());
   if (!ext.empty()) ext.erase(0, 1);
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return ext;
 }
 

@@ -8,6 +8,7 @@
 #include "app/cli_output.h"
 #include "app/terminal_progress.h"
 #include "engine/core/format.h"
+#include "engine/core/text_helpers.h"
 #include "engine/cube/cube_file.h"
 #include "engine/cube/dim_map.h"
 
@@ -19,12 +20,6 @@ namespace {
 const std::vector<std::string> kSubFunctionNames = {"value",   "rowrank", "colrank",
                                                     "rowpct",  "colpct",  "rowprev",
                                                     "colprev", "rowcum",  "colcum"};
-
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
 
 void AddUnique(std::vector<std::string>& list, const std::string& name) {
   if (!name.empty() && std::find(list.begin(), list.end(), name) == list.end())
@@ -199,16 +194,11 @@ std::vector<TCliOption> PivotOptionSpec() {
 TMemberFilter ParseMemberFilter(const std::string& text) {
   const std::size_t eq = text.find('=');
   TMemberFilter f;
-  if (eq != std::string::npos) f.Dimension = text.substr(0, eq);
-  const auto blank = f.Dimension.find_first_not_of(' ');
-  f.Dimension = blank == std::string::npos
-                    ? std::string()
-                    : f.Dimension.substr(blank, f.Dimension.find_last_not_of(' ') - blank + 1);
+  if (eq != std::string::npos) f.Dimension = Trim(std::string_view(text).substr(0, eq), " ");
   std::string member;
   auto add = [&] {
-    const auto first = member.find_first_not_of(' ');
-    if (first != std::string::npos)
-      f.Members.push_back(member.substr(first, member.find_last_not_of(' ') - first + 1));
+    if (const std::string_view name = Trim(member, " "); !name.empty())
+      f.Members.emplace_back(name);
     member.clear();
   };
   for (std::size_t i = eq + 1; eq != std::string::npos && i < text.size(); ++i) {

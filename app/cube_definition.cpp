@@ -43,7 +43,7 @@ std::string FolderOf(std::string_view fileName, std::string_view fallbackFolder)
 
 bool splitString(std::string_view text, std::string_view separator,
                  std::vector<std::string>& items) {
-  std::string rest = TrimBlanks(text);
+  std::string rest(Trim(text, kSpaceAndControls));
   if (rest.empty()) return false;
   items.clear();
   std::string sep = SameText(separator, "TAB") ? std::string("\t") : std::string(separator);
@@ -118,7 +118,7 @@ TCubeDefinition ReadCubeDefinition(const TIniFile& ini, std::string_view folder)
   }
   std::vector<std::string> keys;
   if (splitString(ini.ReadString("Cube", "DgKeyField"), ";", keys))
-    for (const std::string& k : keys) def.KeyFields.push_back(TrimBlanks(k));
+    for (const std::string& k : keys) def.KeyFields.emplace_back(Trim(k, kSpaceAndControls));
 
   def.OutputFile = ResolveDefinitionFileName(ini.ReadString("Other", "OutPutFile"), folder);
   return def;

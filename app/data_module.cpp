@@ -9,11 +9,12 @@
 #include "app/builtin_cubes.h"
 #include "db/builtin_fact_queries.h"
 #include "db/demo_database.h"
-#include "engine/cube/dim_map.h"
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
 #include "engine/core/text_codec.h"
+#include "engine/core/text_helpers.h"
+#include "engine/cube/dim_map.h"
 
 namespace qd {
 namespace {
@@ -137,8 +138,7 @@ bool ApplyCubeConnectionIni(TDbConnection& connection, const std::string& progra
   if (!in) throw EGenericError(Format(Msg(TMsg::SAppFileReadError), file.string()));
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::string text = DecodeTextFile(bytes);
-  if (text.find_first_not_of(" \t\r\n\f\v") != std::string::npos)
-    connection.SetConnectionString(text);
+  if (!IsBlank(text, kWhiteSpace)) connection.SetConnectionString(text);
   connection.Open();
   return true;
 }

@@ -23,6 +23,7 @@
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
 #include "engine/core/text_codec.h"
+#include "engine/core/text_helpers.h"
 
 namespace qd {
 namespace {
@@ -74,7 +75,8 @@ class TCountingGenerator : public TCubeGenerator {
 // "Field;display name" as in definition files.
 std::pair<std::string, std::optional<std::string>> FieldSpec(const std::string& text) {
   std::vector<std::string> items;
-  if (!splitString(text, ";", items)) return {TrimBlanks(text), std::nullopt};
+  if (!splitString(text, ";", items))
+    return {std::string(Trim(text, kSpaceAndControls)), std::nullopt};
   std::optional<std::string> display;
   if (items.size() >= 2) display = items[1];
   return {items[0], display};
@@ -127,7 +129,7 @@ int CliGenerate(const std::vector<std::string>& args, std::ostream& out) {
   const std::string argument = parsed.Positional(0);
   std::optional<std::string> folder = AutoSaveOutputFolder(argument);
   if (!folder || !std::filesystem::is_directory(*folder))
-    throw EGenericError(Format(Msg(TMsg::SAppFolderMissing), TrimBlanks(argument)));
+    throw EGenericError(Format(Msg(TMsg::SAppFolderMissing), Trim(argument, kSpaceAndControls)));
   TClockPoint start = std::chrono::steady_clock::now();
   TDataModule1 dm;
   dm.DataModuleCreate();
@@ -207,7 +209,7 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
   }
   std::vector<std::string> keys;
   for (const std::string& k : SplitCommaList(opt("--key")))
-    keys.push_back(FieldOrFail(fields, TrimBlanks(k)));
+    keys.push_back(FieldOrFail(fields, std::string(Trim(k, kSpaceAndControls))));
   if (!keys.empty()) cube.Target.SetKeyFields(keys);
   cube.Target.Activate();
   double read = SecondsSince(start);

@@ -13,31 +13,24 @@ namespace {
 
 // The section name of a "[name]" line, or nullopt for any other line.
 std::optional<std::string> SectionName(std::string_view line) {
-  std::string t = TrimBlanks(line);
+  std::string_view t = Trim(line, kSpaceAndControls);
   if (t.empty() || t.front() != '[') return std::nullopt;
-  std::size_t close = t.find(']');
+  const std::size_t close = t.find(']');
   std::string_view name =
-      std::string_view(t).substr(1, close == std::string::npos ? std::string::npos : close - 1);
-  return TrimBlanks(name);
+      t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+  return std::string(Trim(name, kSpaceAndControls));
 }
 
 // The key of a "key=value" line (comments and other lines give nullopt).
 std::optional<std::string> KeyName(std::string_view line) {
-  std::string t = TrimBlanks(line);
+  std::string_view t = Trim(line, kSpaceAndControls);
   if (t.empty() || t.front() == ';' || t.front() == '[') return std::nullopt;
   std::size_t eq = line.find('=');
   if (eq == std::string_view::npos) return std::nullopt;
-  return TrimBlanks(line.substr(0, eq));
+  return std::string(Trim(line.substr(0, eq), kSpaceAndControls));
 }
 
 }  // namespace
-
-std::string TrimBlanks(std::string_view text) {
-  std::size_t b = 0, e = text.size();
-  while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
-  return std::string(text.substr(b, e - b));
-}
 
 std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
@@ -104,7 +97,7 @@ std::optional<std::string> TIniFile::Find(std::string_view section, std::string_
   std::optional<TLocation> at = Locate(section, key);
   if (!at || !at->KeyLine) return std::nullopt;
   const std::string& line = FLines[*at->KeyLine];
-  return TrimBlanks(std::string_view(line).substr(line.find('=') + 1));
+  return std::string(Trim(std::string_view(line).substr(line.find('=') + 1), kSpaceAndControls));
 }
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
@@ -124,7 +117,7 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
   } else {
     // After the last non-blank line of the section, before trailing blank lines.
     std::size_t pos = at->EndLine;
-    while (pos > at->SectionLine + 1 && TrimBlanks(FLines[pos - 1]).empty()) --pos;
+    while (pos > at->SectionLine + 1 && IsBlank(FLines[pos - 1], kSpaceAndControls)) --pos;
     FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(pos), line);
   }
 }

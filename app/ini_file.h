@@ -4,12 +4,12 @@
 // comment). Files are decoded as UTF-8 when valid, otherwise as GB18030.
 #pragma once
 
-#include "engine/cube/dim_map.h"  // SameText
-
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "engine/core/text_helpers.h"
 
 namespace qd {
 
@@ -61,8 +61,5 @@ std::optional<std::string> ReadWholeFile(const std::string& fileName);
 
 //! Writes bytes to a file, replacing it; throws EGenericError on failure.
 void WriteFileBytes(const std::string& fileName, std::string_view bytes);
-
-//! Blanks (spaces, tabs, line breaks) removed from both ends.
-std::string TrimBlanks(std::string_view text);
 
 }  // namespace qd

@@ -48,7 +48,7 @@ std::optional<std::string> FindPlainField(const std::vector<std::string>& fields
                                           std::string_view name) {
   for (const std::string& f : fields)
     if (SameText(f, name)) return f;
-  std::string trimmed = TrimBlanks(name);
+  std::string trimmed(Trim(name, kSpaceAndControls));
   for (const std::string& f : fields)
     if (SameText(f, trimmed)) return f;
   return std::nullopt;

@@ -7,20 +7,14 @@
 #include "db/db_error.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
+#include "engine/core/text_helpers.h"
 
 namespace qd {
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return r;
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
+// Keys and values of a connection string are trimmed of any white space.
+std::string_view TrimSpace(std::string_view s) {
+  return Trim(s, kWhiteSpace);
 }
 
 bool IsPairEnd(char c) {
@@ -44,7 +38,7 @@ std::string ReadEnclosed(std::string_view text, std::size_t& i, std::string_view
     }
     value += text[i];
   }
-  throw EDbError(Format(Msg(TMsg::SDbBadConnectionPair), Trim(whole)));
+  throw EDbError(Format(Msg(TMsg::SDbBadConnectionPair), TrimSpace(whole)));
 }
 
 int ToSeconds(const std::optional<std::string>& text, int fallback) {
@@ -57,7 +51,7 @@ int ToSeconds(const std::optional<std::string>& text, int fallback) {
 
 // "host,port", "host:port" or "tcp:host,port" split into host and port.
 void SplitHostPort(std::string hostText, std::string& host, std::string& port) {
-  if (Lower(hostText).rfind("tcp:", 0) == 0) hostText.erase(0, 4);
+  if (StartsWithNoCase(hostText, "tcp:")) hostText.erase(0, 4);
   std::size_t p = hostText.find_last_of(",:");
   // A lone IPv6 address keeps its colons.
   if (p != std::string::npos && hostText.find(':') != hostText.rfind(':')) p = hostText.find(',');
@@ -65,8 +59,8 @@ void SplitHostPort(std::string hostText, std::string& host, std::string& port) {
     host = hostText;
     port.clear();
   } else {
-    host = std::string(Trim(std::string_view(hostText).substr(0, p)));
-    port = std::string(Trim(std::string_view(hostText).substr(p + 1)));
+    host = std::string(TrimSpace(std::string_view(hostText).substr(0, p)));
+    port = std::string(TrimSpace(std::string_view(hostText).substr(p + 1)));
   }
 }
 
@@ -77,8 +71,8 @@ bool IsSqlServerProvider(const std::string& p) {
 
 std::string DataSource(const TConnectionString& cs) {
   auto ds = cs.GetAny({"Data Source", "Server", "Address", "Addr", "Network Address", "Host"});
-  if (!ds || Trim(*ds).empty()) throw EDbError(Msg(TMsg::SDbNoDataSource));
-  return std::string(Trim(*ds));
+  if (!ds || TrimSpace(*ds).empty()) throw EDbError(Msg(TMsg::SDbNoDataSource));
+  return std::string(TrimSpace(*ds));
 }
 
 TConnectionTarget SqlServerTarget(const TConnectionString& cs, TConnectionTarget t) {
@@ -141,7 +135,7 @@ TConnectionString TConnectionString::Parse(std::string_view text) {
       }
       key += text[i++];
     }
-    std::string_view keyView = Trim(key);
+    std::string_view keyView = TrimSpace(key);
     if (i >= text.size() || text[i] != '=') {
       if (!keyView.empty()) throw EDbError(Format(Msg(TMsg::SDbBadConnectionPair), keyView));
       ++i;  // empty segment
@@ -156,14 +150,15 @@ TConnectionString TConnectionString::Parse(std::string_view text) {
       while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
       if (i < text.size() && !IsPairEnd(text[i]))
         throw EDbError(
-            Format(Msg(TMsg::SDbBadConnectionPair), Trim(text.substr(start, i - start + 1))));
+            Format(Msg(TMsg::SDbBadConnectionPair), TrimSpace(text.substr(start, i - start + 1))));
     } else {
       std::size_t vs = i;
       while (i < text.size() && !IsPairEnd(text[i])) ++i;
-      value = std::string(Trim(text.substr(vs, i - vs)));
+      value = std::string(TrimSpace(text.substr(vs, i - vs)));
     }
     if (keyView.empty())
-      throw EDbError(Format(Msg(TMsg::SDbBadConnectionPair), Trim(text.substr(start, i - start))));
+      throw EDbError(
+          Format(Msg(TMsg::SDbBadConnectionPair), TrimSpace(text.substr(start, i - start))));
     cs.Set(std::string(keyView), value);
     if (i < text.size()) ++i;  // separator
   }
@@ -171,9 +166,8 @@ TConnectionString TConnectionString::Parse(std::string_view text) {
 }
 
 std::optional<std::string> TConnectionString::Get(std::string_view key) const {
-  std::string k = Lower(key);
   for (const auto& [name, value] : FPairs)
-    if (Lower(name) == k) return value;
+    if (SameText(name, key)) return value;
   return std::nullopt;
 }
 
@@ -185,9 +179,8 @@ std::optional<std::string> TConnectionString::GetAny(
 }
 
 void TConnectionString::Set(const std::string& key, const std::string& value) {
-  std::string k = Lower(key);
   for (auto& [name, v] : FPairs)
-    if (Lower(name) == k) {
+    if (SameText(name, key)) {
       v = value;
       return;
     }
@@ -195,8 +188,7 @@ void TConnectionString::Set(const std::string& key, const std::string& value) {
 }
 
 void TConnectionString::Remove(std::string_view key) {
-  std::string k = Lower(key);
-  std::erase_if(FPairs, [&](const auto& p) { return Lower(p.first) == k; });
+  std::erase_if(FPairs, [&](const auto& p) { return SameText(p.first, key); });
 }
 
 std::string OdbcConnectionText(const std::vector<std::pair<std::string, std::string>>& pairs) {
@@ -223,14 +215,14 @@ std::string OdbcConnectionText(const std::vector<std::pair<std::string, std::str
 }
 
 TConnectionTarget ResolveConnectionString(std::string_view text) {
-  if (Trim(text).empty()) throw EDbError(Msg(TMsg::SDbEmptyConnectionString));
+  if (TrimSpace(text).empty()) throw EDbError(Msg(TMsg::SDbEmptyConnectionString));
   TConnectionString cs = TConnectionString::Parse(text);
   TConnectionTarget t;
   t.ConnectTimeout = ToSeconds(cs.GetAny({"Connect Timeout", "Connection Timeout", "Timeout"}), 15);
-  if (auto mode = cs.Get("Mode")) t.ReadOnly = Lower(Trim(*mode)) == "read";
+  if (auto mode = cs.Get("Mode")) t.ReadOnly = Lower(TrimSpace(*mode)) == "read";
 
   auto provider = cs.Get("Provider");
-  std::string p = provider ? Lower(Trim(*provider)) : std::string();
+  std::string p = provider ? Lower(TrimSpace(*provider)) : std::string();
   if (p.empty() || p == "msdasql" || p.rfind("msdasql.", 0) == 0) {
     if (!cs.GetAny({"Driver", "DSN", "FileDSN"})) throw EDbError(Msg(TMsg::SDbNoProvider));
     TConnectionString odbc = cs;
@@ -243,12 +235,12 @@ TConnectionTarget ResolveConnectionString(std::string_view text) {
   if (p == "postgresql" || p == "pgsql" || p == "postgres") return PostgresTarget(cs, t);
   if (p == "sqlite" || p == "sqlite3" || p == "csv") {
     auto ds = cs.GetAny({"Data Source", "Database", "DataSource"});
-    if (!ds || Trim(*ds).empty()) throw EDbError(Msg(TMsg::SDbNoDataSource));
+    if (!ds || TrimSpace(*ds).empty()) throw EDbError(Msg(TMsg::SDbNoDataSource));
     t.Provider = p == "csv" ? TDbProvider::dpCSV : TDbProvider::dpSQLite;
-    t.Path = std::string(Trim(*ds));
+    t.Path = std::string(TrimSpace(*ds));
     return t;
   }
-  throw EDbError(Format(Msg(TMsg::SDbUnknownProvider), Trim(*provider)));
+  throw EDbError(Format(Msg(TMsg::SDbUnknownProvider), TrimSpace(*provider)));
 }
 
 }  // namespace qd

@@ -1,7 +1,6 @@
 // CSV files: a header row names the columns; column types are inferred from
 // every value of the file before the first record is handed out.
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
 #include "engine/core/text_codec.h"
+#include "engine/core/text_helpers.h"
 
 namespace qd {
 namespace {
@@ -144,9 +144,7 @@ struct TColumnShape {
       Date = Date && isDate && v.size() <= 10;
     }
     if (Bool) {
-      std::string l(v);
-      for (char& c : l) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      Bool = l == "true" || l == "false";
+      Bool = SameText(v, "true") || SameText(v, "false");
     }
   }
 
@@ -276,20 +274,14 @@ class TCsvCursor final : public TDbCursor {
 // The file a query names: the text itself, or the name after FROM in a
 // "SELECT * FROM name" query; quotes, brackets and a missing ".csv" are allowed.
 std::string QueryFileName(std::string_view sql) {
-  std::string s(sql);
-  while (!s.empty() && (std::isspace(static_cast<unsigned char>(s.back())) || s.back() == ';'))
-    s.pop_back();
-  std::size_t b = s.find_first_not_of(" \t\r\n");
-  s = b == std::string::npos ? "" : s.substr(b);
-  std::string lower = s;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (lower.rfind("select", 0) == 0) {
+  // White space and semicolons may end the query.
+  std::string s(Trim(TrimRight(sql, " \t\r\n\f\v;")));
+  const std::string lower = Lower(s);
+  if (lower.starts_with("select")) {
     std::size_t from = lower.find(" from ");
     if (from == std::string::npos) from = lower.find("\nfrom ");
     if (from == std::string::npos) return {};
-    s = s.substr(from + 6);
-    b = s.find_first_not_of(" \t\r\n");
-    s = b == std::string::npos ? "" : s.substr(b);
+    s = std::string(Trim(std::string_view(s).substr(from + 6)));
     if (!s.empty() && (s[0] == '"' || s[0] == '[' || s[0] == '`' || s[0] == '\'')) {
       char close = s[0] == '[' ? ']' : s[0];
       std::size_t e = s.find(close, 1);

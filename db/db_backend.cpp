@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "engine/core/format.h"
+#include "engine/core/text_helpers.h"
 
 namespace qd {
 
@@ -26,11 +27,9 @@ std::unique_ptr<TDbBackend> OpenBackend(const TConnectionTarget& target) {
 namespace dbtext {
 namespace {
 
+// Spaces and tabs around a value, and the carriage return a CRLF line leaves.
 std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-    s.remove_suffix(1);
-  return s;
+  return TrimRight(Trim(s, " \t"), " \t\r");
 }
 
 }  // namespace
@@ -64,7 +63,7 @@ double ToDateTime(std::string_view text) {
 bool ToBool(std::string_view text) {
   text = TrimBlanks(text);
   if (text.empty()) return false;
-  char c = static_cast<char>(std::tolower(static_cast<unsigned char>(text.front())));
+  const char c = LowerChar(text.front());
   if (c == 't' || c == 'y') return true;
   if (c == 'f' || c == 'n') return false;
   return ToFloat(text) != 0;
@@ -133,7 +132,7 @@ bool IsRowQuery(std::string_view sql) {
   }
   std::string word;
   while (i < sql.size() && std::isalpha(static_cast<unsigned char>(sql[i])))
-    word += static_cast<char>(std::tolower(static_cast<unsigned char>(sql[i++])));
+    word += LowerChar(sql[i++]);
   return word == "select" || word == "with" || word == "values" || word == "table";
 }
 

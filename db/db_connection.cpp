@@ -3,6 +3,7 @@
 #include "db/db_error.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
+#include "engine/core/text_helpers.h"
 
 namespace qd {
 
@@ -69,8 +70,7 @@ void TDbQuery::SetSQL(std::string sql) {
 
 std::unique_ptr<TDbCursor> TDbQuery::OpenCursor() {
   if (!FConnection) throw EDbError(Format(Msg(TMsg::SDbNoConnection), Name));
-  if (FSql.find_first_not_of(" \t\r\n") == std::string::npos)
-    throw EDbError(Format(Msg(TMsg::SDbNoSqlText), Name));
+  if (IsBlank(FSql)) throw EDbError(Format(Msg(TMsg::SDbNoSqlText), Name));
   return FConnection->Backend().OpenCursor(FSql, CommandTimeout);
 }
 

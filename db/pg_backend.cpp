@@ -8,16 +8,16 @@
 #include "db/db_error.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
+#include "engine/core/text_helpers.h"
 
 namespace qd {
 namespace {
 
 constexpr int kFetchRows = 20000;
 
+// libpq's messages end with a line break.
 std::string TrimMessage(const char* text) {
-  std::string s = text ? text : "";
-  while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
-  return s;
+  return std::string(TrimRight(text ? text : "", " \n"));
 }
 
 std::string ResultMessage(PGconn* conn, const PGresult* res) {

@@ -9,23 +9,18 @@
 #include "db/db_error.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
+#include "engine/core/text_helpers.h"
 
 namespace qd {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string Upper(const char* s) {
-  std::string r = s ? s : "";
-  for (char& c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return r;
-}
-
 // The field type of a declared column type, by SQLite's own affinity rules
 // refined for the types users write.
 TFieldType DeclaredType(const char* decl) {
   using enum TFieldType;
-  std::string d = Upper(decl);
+  const std::string d = Upper(decl ? decl : "");
   auto has = [&](const char* s) { return d.find(s) != std::string::npos; };
   if (d.empty()) return ftUnknown;
   if (has("BIGINT") || has("INT8") || has("LONG")) return ftLargeint;

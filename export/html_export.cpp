@@ -1,15 +1,13 @@
 #include "export/html_export.h"
 
+#include "engine/core/text_helpers.h"
+
 namespace qd {
 
 namespace {
 
 std::string Quoted(const std::string& v) {
   return "\"" + v + "\"";
-}
-
-bool IsBlank(const std::string& text) {
-  return text.find_first_not_of(" \t") == std::string::npos;
 }
 
 const char* AlignWord(TAlignment a) {
@@ -56,8 +54,8 @@ void TVantraGridExportToHTML::BeginExport() {
     // Texts are UTF-8; without this line browsers guess the encoding.
     WriteLine("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\"/>");
     // The title is text like the cells; markup characters in it are escaped.
-    const std::string& title = IsBlank(CubeCaption) ? Title : CubeCaption;
-    if (!IsBlank(title)) WriteLine("<TITLE>" + HtmlCellText(title) + "</TITLE>");
+    const std::string& title = IsBlank(CubeCaption, " \t") ? Title : CubeCaption;
+    if (!IsBlank(title, " \t")) WriteLine("<TITLE>" + HtmlCellText(title) + "</TITLE>");
     WriteLine("<META NAME=\"Generator\" CONTENT=\"VantraGrid Export\"/>");
     WriteLine("</HEAD>");
     WriteLine("<BODY>");

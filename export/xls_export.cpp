@@ -1,9 +1,9 @@
 #include "export/xls_export.h"
 
 #include <algorithm>
-#include <cstring>
 #include <iterator>
 
+#include "engine/core/bytes.h"
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
@@ -34,8 +34,7 @@ constexpr int kMaxRows = 65536, kMaxCols = 256;
 constexpr std::size_t kMergesPerRecord = 1027;
 
 void PutWord(std::string& out, std::uint16_t v) {
-  out += static_cast<char>(v & 0xFF);
-  out += static_cast<char>(v >> 8);
+  AppendBytes(out, v);
 }
 
 std::uint16_t Word(int v) {
@@ -181,9 +180,7 @@ void TVantraGridExportToXLS::ExportCell(int col, int row) {
 
   // A data cell without a value stays blank: 0 would read as a real zero.
   if (number) {
-    char bytes[8];
-    std::memcpy(bytes, &p.Value, 8);
-    data.append(bytes, 8);
+    AppendBytes(data, p.Value);
     WriteRecord(kNumber, data);
   } else if (!p.Text.empty()) {
     WriteRecord(kLabel, data + XlsByteString(p.Text));

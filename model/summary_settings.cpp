@@ -3,19 +3,9 @@
 #include <algorithm>
 
 #include "engine/core/messages.h"
+#include "engine/core/text_helpers.h"
 
 namespace qd {
-
-namespace {
-
-std::string Trimmed(const std::string& s) {
-  const auto first = s.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  const auto last = s.find_last_not_of(" \t\r\n");
-  return s.substr(first, last - first + 1);
-}
-
-}  // namespace
 
 const std::string& SubFunctionDisplayName(int subFunction) {
   static constexpr TMsg kNames[kSubFunctionCount] = {
@@ -39,7 +29,7 @@ void TFunctionInfo::SetVisible(bool value) {
 }
 
 void TSummaryInfo::SetFormula(const std::string& value) {
-  std::string t = Trimmed(value);
+  std::string t(Trim(value));
   if (t != FFormula) FFormula = std::move(t);
 }
 

@@ -2,16 +2,11 @@
 
 #include <cstddef>
 
+#include "engine/core/text_helpers.h"
+
 namespace qd {
 
 namespace {
-
-std::string Trim(const std::string& s) {
-  const auto b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return {};
-  const auto e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
 
 // Byte lengths of the UTF-8 prefixes that end on a character boundary.
 std::vector<std::size_t> CharEnds(const std::string& s) {
@@ -40,7 +35,7 @@ std::size_t LongestPrefix(const std::string& s, Fits fits) {
 
 std::string SplitLine(const std::string& text, int width, const TTextWidth& measure,
                       std::string& remainder) {
-  const std::string t = Trim(text);
+  const std::string t(Trim(text));
   if (measure(t) <= width) {
     remainder.clear();
     return t;
@@ -50,8 +45,8 @@ std::string SplitLine(const std::string& text, int width, const TTextWidth& meas
   if (const auto space = prefix.rfind(' '); space != std::string::npos && space > 0)
     cut = space + 1;
   if (cut == 0) cut = CharEnds(t).front();  // always make progress
-  remainder = Trim(t.substr(cut));
-  return Trim(t.substr(0, cut));
+  remainder = Trim(std::string_view(t).substr(cut));
+  return std::string(Trim(std::string_view(t).substr(0, cut)));
 }
 
 std::vector<std::string> WrapWords(const std::string& text, int width, const TTextWidth& measure) {

@@ -9,6 +9,7 @@
 
 #include "engine/core/errors.h"
 #include "engine/core/messages.h"
+#include "engine/core/text_helpers.h"
 
 namespace qd {
 namespace {
@@ -45,17 +46,6 @@ class TCollator {
   UCollator* FCollator = nullptr;
 };
 
-int CompareBytesNoCase(std::string_view a, std::string_view b) {
-  std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x += 32;
-    if (y >= 'A' && y <= 'Z') y += 32;
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
 int Collate(std::string_view a, std::string_view b) {
   thread_local TCollator collator;
   if (collator.Get() != nullptr) {
@@ -64,7 +54,7 @@ int Collate(std::string_view a, std::string_view b) {
                                           b.data(), static_cast<int32_t>(b.size()), &status);
     if (U_SUCCESS(status)) return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
   }
-  return CompareBytesNoCase(a, b);
+  return CompareNoCase(a, b);
 }
 
 // The collation order of the single ASCII characters, taken from the collator

@@ -49,7 +49,7 @@ void CreateObjects(const TDimSums& map, TBuiltCube& out) {
   for (int i = 0; i < map.Count(); ++i) {
     const TDimSum& item = map[i];
     // A composite without a readable part has nothing to build members from.
-    if (item.Composite && ReadNameList(item.ComposedFields, true).empty()) continue;
+    if (item.Composite && SplitNames(item.ComposedFields, TEmptyName::enStop).empty()) continue;
     if (item.DimSumType == TDimSumType::dsDimension) {
       out.Dimensions.push_back(MakeDimension(item, i));
     } else if (item.DimSumType == TDimSumType::dsSummary) {
@@ -83,7 +83,7 @@ class TFactReader {
     for (const auto& s : cube.Summaries) FSums.push_back(&FDataSet.FieldByName(s->BaseFieldName));
     if (!append) {
       cube.KeySet.Clear();
-      std::vector<std::string> names = ReadNameList(src.KeyFields, true);
+      std::vector<std::string> names = SplitNames(src.KeyFields, TEmptyName::enStop);
       for (std::size_t i = 0; i < names.size(); ++i) {
         // A missing type character counts as a text column, like a blank.
         auto code =

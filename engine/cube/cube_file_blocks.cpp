@@ -1,5 +1,6 @@
 #include "engine/cube/cube_file_blocks.h"
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>

@@ -4,12 +4,12 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <limits>
 
-#include "engine/cube/dimension.h"
+#include "engine/core/bytes.h"
 #include "engine/core/errors.h"
 #include "engine/core/messages.h"
+#include "engine/cube/dimension.h"
 #include "engine/io/tagged_stream.h"
 
 namespace qd::cube_blocks {
@@ -27,8 +27,8 @@ void WriteObjectInPlace(TTagWriter& w, TTag tag, F&& block) {
   const std::uint8_t code = static_cast<std::uint8_t>(TValueCode::vcObject);
   w.WriteBytes(&code, 1);
   const std::size_t sizePos = s.Position();
-  const std::uint32_t zero = 0;
-  w.WriteBytes(&zero, 4);
+  std::uint8_t sizeBytes[4] = {};
+  w.WriteBytes(sizeBytes, 4);
   block();
   const std::size_t end = s.Position();
   const std::size_t size = end - sizePos - 4;
@@ -38,9 +38,9 @@ void WriteObjectInPlace(TTagWriter& w, TTag tag, F&& block) {
   }
   if (size > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
     throw EStreamError(Msg(TMsg::SInvalidPropertyValue));
-  const std::uint32_t size32 = static_cast<std::uint32_t>(size);
+  Store(sizeBytes, static_cast<std::uint32_t>(size));
   s.Seek(sizePos);
-  s.Write(&size32, 4);
+  s.Write(sizeBytes, 4);
   s.Seek(end);
 }
 
@@ -50,9 +50,7 @@ template <typename F>
 void ReadObjectInPlace(TTagReader& r, F&& read) {
   const auto head = r.ReadBytes(1);
   if (head[0] != static_cast<std::uint8_t>(TValueCode::vcObject)) RaiseBadValue();
-  const auto sizeBytes = r.ReadBytes(4);
-  std::uint32_t size;
-  std::memcpy(&size, sizeBytes.data(), 4);
+  const std::uint32_t size = Load<std::uint32_t>(r.ReadBytes(4).data());
   r.Require(size);
   const std::size_t end = r.Position() + size;
   read();

@@ -7,17 +7,6 @@
 namespace qd {
 namespace {
 
-unsigned char Fold(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
-}
-
-std::string_view Trim(std::string_view s) {
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
 // Every property, for whole-map copies (editors work on copies).
 void CopyAll(TDimSum& to, const TDimSum& from) {
   to.Assign(from);
@@ -57,41 +46,6 @@ const std::string& TotalAppearanceText(TTotalAppearance t) {
     default:
       return Msg(TMsg::STotalLast);
   }
-}
-
-std::vector<std::string> ReadNameList(std::string_view text, bool stopAtEmpty) {
-  std::vector<std::string> names;
-  std::size_t pos = 0;
-  while (pos <= text.size()) {
-    std::size_t semi = text.find(';', pos);
-    std::size_t end = semi == std::string_view::npos ? text.size() : semi;
-    std::string_view item = Trim(text.substr(pos, end - pos));
-    if (item.empty()) {
-      if (stopAtEmpty) break;
-    } else {
-      names.emplace_back(item);
-    }
-    if (semi == std::string_view::npos) break;
-    pos = semi + 1;
-  }
-  return names;
-}
-
-std::string JoinNameList(const std::vector<std::string>& names) {
-  std::string s;
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (i) s += "; ";
-    s += names[i];
-  }
-  return s;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Fold(static_cast<unsigned char>(a[i])) != Fold(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
 }
 
 // ---- TDimCollectionItem / TDimCollection ----
@@ -152,7 +106,7 @@ void TDimSum::SetDefaultAttribute(const std::string& name) {
   FDefaultAttribute = name;
   // An empty name is no attribute: it would only add an empty list item.
   if (name.empty()) return;
-  std::vector<std::string> attrs = ReadNameList(Attributes, false);
+  std::vector<std::string> attrs = SplitNames(Attributes);
   if (std::find(attrs.begin(), attrs.end(), name) != attrs.end()) return;
   Attributes = Attributes.empty() ? name : name + "; " + Attributes;
 }

@@ -9,8 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/data/dataset.h"
 #include "engine/arrays/string_array.h"
+#include "engine/core/text_helpers.h"  // SameText and the name lists
+#include "engine/data/dataset.h"
 
 namespace qd {
 
@@ -29,18 +30,6 @@ enum class TLookupHasntTheValue : std::uint8_t { lvIgnoreSumValue = 0, lvExcepti
 //! Captions of the sort types and total appearances shown by editors and grids.
 const std::string& DimSortTypeText(TDimSortType t);
 const std::string& TotalAppearanceText(TTotalAppearance t);
-
-// ---- Name lists: "A; B; C" ----
-
-//! Items separated by ";", each trimmed of blanks. With stopAtEmpty reading ends
-//! at the first empty item; otherwise empty items are skipped.
-std::vector<std::string> ReadNameList(std::string_view text, bool stopAtEmpty);
-//! Items joined with "; ".
-std::string JoinNameList(const std::vector<std::string>& names);
-
-//! Names (fields, attributes, map items): ASCII letters compared without regard
-//! to case, other bytes exactly, as the datasets find their fields.
-bool SameText(std::string_view a, std::string_view b);
 
 //! Member texts are ordered and identified by CompareText (string_array.h), the
 //! collation of every sorted text list, so that stored sorted lists stay searchable.

@@ -1,6 +1,7 @@
 #include "engine/cube/fact_table.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <new>
 

@@ -1,15 +1,16 @@
 // The fact table of a built cube: one fixed-size record per fact, held in one
 // contiguous byte block so that it can be written and read as a whole.
 //
-// Record layout (D dimensions, S summaries), little-endian as the host writes it:
+// Record layout (D dimensions, S summaries), little-endian:
 //   bytes [0, 4·D)          D signed 32-bit member indexes, in dimension-index order
 //   bytes [4·D, 4·D + 8·S)  S IEEE doubles, in summary-index order
 // A record is not aligned to 8 bytes when D is odd; the accessors below read
-// through memcpy, which the compiler turns into plain unaligned loads.
+// through Load and Store, which the compiler turns into plain unaligned moves.
 #pragma once
 
 #include <cstdint>
-#include <cstring>
+
+#include "engine/core/bytes.h"
 
 namespace qd {
 
@@ -34,23 +35,11 @@ class TFactTable {
   const std::uint8_t* Record(std::int32_t r) const { return FData + Offset(r); }
   std::uint8_t* MutableRecord(std::int32_t r) { return FData + Offset(r); }
   //! Member index of dimension d in record r.
-  std::int32_t Member(std::int32_t r, int d) const {
-    std::int32_t m;
-    std::memcpy(&m, Record(r) + 4 * d, 4);
-    return m;
-  }
+  std::int32_t Member(std::int32_t r, int d) const { return Load<std::int32_t>(Record(r) + 4 * d); }
   //! Value of summary s in record r.
-  double Value(std::int32_t r, int s) const {
-    double v;
-    std::memcpy(&v, Record(r) + ValueOffset(s), 8);
-    return v;
-  }
-  void SetMember(std::int32_t r, int d, std::int32_t m) {
-    std::memcpy(MutableRecord(r) + 4 * d, &m, 4);
-  }
-  void SetValue(std::int32_t r, int s, double v) {
-    std::memcpy(MutableRecord(r) + ValueOffset(s), &v, 8);
-  }
+  double Value(std::int32_t r, int s) const { return Load<double>(Record(r) + ValueOffset(s)); }
+  void SetMember(std::int32_t r, int d, std::int32_t m) { Store(MutableRecord(r) + 4 * d, m); }
+  void SetValue(std::int32_t r, int s, double v) { Store(MutableRecord(r) + ValueOffset(s), v); }
 
   // ---- Cursor ----
   //! Goes to record 0; Eof() when the table is empty.

@@ -1,26 +1,11 @@
 #include "engine/cube/key_set.h"
 
 #include <cmath>
-#include <cstring>
 
+#include "engine/core/bytes.h"
 #include "engine/core/format.h"
 
 namespace qd {
-namespace {
-
-template <typename T>
-T Load(const std::uint8_t* p) {
-  T v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-template <typename T>
-void Store(std::uint8_t* p, T v) {
-  std::memcpy(p, &v, sizeof v);
-}
-
-}  // namespace
 
 TKeyTypeCode KeyTypeCodeOf(TFieldType t) {
   using enum TFieldType;

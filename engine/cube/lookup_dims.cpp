@@ -108,7 +108,7 @@ void ReadLookupTable(TDimension& dim, const TDimSum& item, TProgressSink& progre
   dim.Attributes.Clear();
   dim.Parents.clear();
   std::vector<std::string> names;
-  for (const std::string& n : ReadNameList(item.Attributes, false))
+  for (const std::string& n : SplitNames(item.Attributes))
     if (std::none_of(names.begin(), names.end(),
                      [&](const std::string& x) { return SameText(x, n); }))
       names.push_back(n);

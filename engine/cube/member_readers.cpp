@@ -217,7 +217,7 @@ class TLookupReader : public TMemberReader {
 class TCompositeReader : public TMemberReader {
  public:
   TCompositeReader(const TReaderContext& c) : FDim(*c.Dim) {
-    for (const std::string& name : ReadNameList(FDim.ComposedFields, true)) {
+    for (const std::string& name : SplitNames(FDim.ComposedFields, TEmptyName::enStop)) {
       FParts.push_back(&c.DataSet->FieldByName(name));
       const TLookupField* lf = nullptr;
       if (c.LookupFields)

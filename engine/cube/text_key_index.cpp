@@ -1,5 +1,7 @@
 #include "engine/cube/text_key_index.h"
 
+#include "engine/core/text_helpers.h"
+
 namespace qd {
 namespace {
 
@@ -12,28 +14,19 @@ bool IsPlainAscii(std::string_view s) {
   return true;
 }
 
-inline unsigned char Fold(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-}
-
 }  // namespace
 
 std::uint64_t TFlatTextMap::Hash(std::string_view s) const {
   std::uint64_t h = 0xcbf29ce484222325ull;
   if (FFolded)
-    for (unsigned char c : s) h = (h ^ Fold(c)) * 0x100000001b3ull;
+    for (char c : s) h = (h ^ static_cast<unsigned char>(LowerChar(c))) * 0x100000001b3ull;
   else
     for (unsigned char c : s) h = (h ^ c) * 0x100000001b3ull;
   return h ^ (h >> 32);
 }
 
 bool TFlatTextMap::Equal(std::string_view a, std::string_view b) const {
-  if (a.size() != b.size()) return false;
-  if (!FFolded) return a == b;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Fold(static_cast<unsigned char>(a[i])) != Fold(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
+  return FFolded ? SameText(a, b) : a == b;
 }
 
 std::int32_t TFlatTextMap::Find(std::string_view s) const {

@@ -201,11 +201,11 @@ bool TCustomVantra::RefreshDimensionMap() {
   }
   for (int i = 0; i < FMap.Count(); ++i) {
     TDimSum& item = FMap[i];
-    if (!item.Composite || ReadNameList(item.ComposedFields, false).empty()) continue;
+    if (!item.Composite || SplitNames(item.ComposedFields).empty()) continue;
     std::vector<std::string> kept;
-    for (const std::string& part : ReadNameList(item.ComposedFields, true))
+    for (const std::string& part : SplitNames(item.ComposedFields, TEmptyName::enStop))
       if (FMap.FindPlain(part)) kept.push_back(part);
-    item.ComposedFields = JoinNameList(kept);
+    item.ComposedFields = JoinNames(kept);
     item.BaseFieldName = item.ComposedFields;
     // The part definitions follow the surviving part names.
     TDimCollection& parts = item.DimCollection();
@@ -264,13 +264,13 @@ TDimCollectionItem* TCustomVantra::AddCompositePart(TDimSum& item, const std::st
 }
 
 void TCustomVantra::SetKeyFields(const std::vector<std::string>& names) {
-  KeyFields = JoinNameList(names);
+  KeyFields = JoinNames(names);
   UpdateKeyFieldTypes();
 }
 
 void TCustomVantra::UpdateKeyFieldTypes() {
   std::string types;
-  for (const std::string& name : ReadNameList(KeyFields, true)) {
+  for (const std::string& name : SplitNames(KeyFields, TEmptyName::enStop)) {
     const TDimSum* item = FMap.FindPlain(name);
     types += item ? static_cast<char>(item->BaseFieldType) : ' ';
   }

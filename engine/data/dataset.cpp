@@ -8,6 +8,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
+#include "engine/core/text_helpers.h"
 
 namespace qd {
 namespace {
@@ -20,19 +21,6 @@ const char* const kFieldTypeNames[kFieldTypeCount] = {
     "ftWideString", "ftLargeint", "ftADT",        "ftArray",    "ftReference", "ftDataSet",
     "ftOraBlob",   "ftOraClob",   "ftVariant",    "ftInterface", "ftIDispatch", "ftGuid",
     "ftTimeStamp", "ftFMTBcd"};
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = a[i], y = b[i];
-    if (x < 0x80 && y < 0x80) {
-      if (std::tolower(x) != std::tolower(y)) return false;
-    } else if (x != y) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // Days from 1970-01-01 for a proleptic Gregorian date (H. Hinnant's algorithm).
 std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
@@ -175,7 +163,7 @@ bool TField::AsBoolean() const {
   if (auto* i = std::get_if<std::int64_t>(&v)) return *i != 0;
   if (auto* d = std::get_if<double>(&v)) return *d != 0;
   if (auto* s = std::get_if<std::string>(&v))
-    return EqualsNoCase(*s, "true") || EqualsNoCase(*s, "yes") || *s == "1";
+    return SameText(*s, "true") || SameText(*s, "yes") || *s == "1";
   return false;
 }
 
@@ -306,7 +294,7 @@ TField& TDataSet::Fields(int i) const {
 
 TField* TDataSet::FindField(std::string_view name) const {
   for (const auto& f : FFields)
-    if (EqualsNoCase(f->FieldName(), name)) return f.get();
+    if (SameText(f->FieldName(), name)) return f.get();
   return nullptr;
 }
 

@@ -4,8 +4,10 @@
 #include <cstring>
 #include <limits>
 
+#include "engine/core/bytes.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
+#include "engine/core/text_helpers.h"
 
 namespace qd {
 namespace {
@@ -33,18 +35,6 @@ std::u32string Decode(std::string_view s) {
   return out;
 }
 
-// Simple lower-case mapping: ASCII, Latin-1, Greek, Cyrillic and the full-width
-// Latin letters that Chinese text uses.
-char32_t Lower(char32_t c) {
-  if (c >= 'A' && c <= 'Z') return c + 32;
-  if (c < 0x80) return c;
-  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
-      (c >= 0x410 && c <= 0x42F) || (c >= 0xFF21 && c <= 0xFF3A))
-    return c + 0x20;
-  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
-  return c;
-}
-
 bool TextMatches(std::string_view fieldText, std::string_view value, TLocateOptions options) {
   std::u32string a = Decode(fieldText), b = Decode(value);
   if (options.Contains(TLocateOption::loPartialKey)) {
@@ -54,7 +44,7 @@ bool TextMatches(std::string_view fieldText, std::string_view value, TLocateOpti
   if (a.size() != b.size()) return false;
   bool fold = options.Contains(TLocateOption::loCaseInsensitive);
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (fold ? Lower(a[i]) != Lower(b[i]) : a[i] != b[i]) return false;
+    if (fold ? LowerUnicode(a[i]) != LowerUnicode(b[i]) : a[i] != b[i]) return false;
   }
   return true;
 }
@@ -83,21 +73,6 @@ bool SameValue(const TVariant& a, const TVariant& b) {
   };
   double x, y;
   return num(a, x) && num(b, y) && x == y;
-}
-
-std::vector<std::string> SplitNames(std::string_view names) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  while (start <= names.size()) {
-    std::size_t end = names.find(';', start);
-    if (end == std::string_view::npos) end = names.size();
-    std::string_view item = names.substr(start, end - start);
-    while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
-    while (!item.empty() && item.back() == ' ') item.remove_suffix(1);
-    if (!item.empty()) out.emplace_back(item);
-    start = end + 1;
-  }
-  return out;
 }
 
 }  // namespace
@@ -334,25 +309,20 @@ TBookmark TvtMemoDataSet::GetBookmark() const {
   const TvtRecord* r = CurrentRecord();
   if (!r) return {};
   TBookmark b(4, '\0');
-  std::int32_t id = r->FID;
-  std::memcpy(b.data(), &id, 4);
+  Store<std::int32_t>(b.data(), r->FID);
   return b;
 }
 
 bool TvtMemoDataSet::BookmarkValid(const TBookmark& bookmark) const {
   if (!Active() || bookmark.size() != 4) return false;
-  std::int32_t id;
-  std::memcpy(&id, bookmark.data(), 4);
-  return FindByID(id) >= 0;
+  return FindByID(Load<std::int32_t>(bookmark.data())) >= 0;
 }
 
 void TvtMemoDataSet::GotoBookmark(const TBookmark& bookmark) {
   CheckOpen();
   CheckBrowseMode();
   if (!BookmarkValid(bookmark)) throw EGenericError(Msg(TMsg::SMemoRecordNotFound));
-  std::int32_t id;
-  std::memcpy(&id, bookmark.data(), 4);
-  int index = FindByID(id);
+  int index = FindByID(Load<std::int32_t>(bookmark.data()));
   if (Accepts(index)) ScrollTo(index);
 }
 

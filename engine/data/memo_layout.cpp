@@ -6,10 +6,12 @@
 #include <cstring>
 #include <limits>
 
+#include "engine/core/bytes.h"
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
 #include "engine/core/text_codec.h"
+#include "engine/core/text_helpers.h"
 
 namespace qd {
 namespace {
@@ -18,24 +20,8 @@ using enum TFieldType;
 
 constexpr int kDefaultTextSize = 20;
 
-template <typename T>
-T Load(const std::uint8_t* p) {
-  T v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-template <typename T>
-void Store(std::uint8_t* p, T v) {
-  std::memcpy(p, &v, sizeof v);
-}
-
-std::string Trimmed(const std::string& s) {
-  std::size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  std::size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
-}
+// Numbers and switches given as text may carry spaces and tabs around them.
+constexpr std::string_view kValueBlanks = " \t";
 
 std::string TextOf(const TVariant& v) {
   if (auto* s = std::get_if<std::string>(&v)) return *s;
@@ -56,7 +42,7 @@ std::int64_t IntegerOf(const TVariant& v, const std::string& name) {
     if (!std::isfinite(*d) || std::fabs(*d) >= 9.2e18) InvalidValue(v, name);
     return std::llround(*d);
   }
-  std::string s = Trimmed(std::get<std::string>(v));
+  const std::string s(Trim(std::get<std::string>(v), kValueBlanks));
   char* end = nullptr;
   errno = 0;
   long long n = std::strtoll(s.c_str(), &end, 10);
@@ -68,7 +54,7 @@ double FloatOf(const TVariant& v, TFieldType type, const std::string& name) {
   if (auto* d = std::get_if<double>(&v)) return *d;
   if (auto* i = std::get_if<std::int64_t>(&v)) return static_cast<double>(*i);
   if (auto* b = std::get_if<bool>(&v)) return *b ? 1 : 0;
-  std::string s = Trimmed(std::get<std::string>(v));
+  const std::string s(Trim(std::get<std::string>(v), kValueBlanks));
   double dt;
   if (IsDateTimeFieldType(type) && TextToDateTime(s, dt)) return dt;
   char* end = nullptr;
@@ -81,8 +67,7 @@ bool BooleanOf(const TVariant& v, const std::string& name) {
   if (auto* b = std::get_if<bool>(&v)) return *b;
   if (auto* i = std::get_if<std::int64_t>(&v)) return *i != 0;
   if (auto* d = std::get_if<double>(&v)) return *d != 0;
-  std::string s = Trimmed(std::get<std::string>(v));
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string s = Lower(Trim(std::get<std::string>(v), kValueBlanks));
   if (s == "true" || s == "1" || s == "yes") return true;
   if (s == "false" || s == "0" || s == "no") return false;
   InvalidValue(v, name);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 
+#include "engine/core/bytes.h"
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
@@ -72,9 +73,8 @@ class TCodeWriter {
 inline int MatchLength(const std::uint8_t* a, const std::uint8_t* b, int maxLen) {
   int len = 0;
   while (len + 8 <= maxLen) {
-    std::uint64_t x, y;
-    std::memcpy(&x, a + len, 8);
-    std::memcpy(&y, b + len, 8);
+    // Little-endian, so the lowest differing bit lies in the first differing byte.
+    const auto x = Load<std::uint64_t>(a + len), y = Load<std::uint64_t>(b + len);
     if (x != y) return len + (__builtin_ctzll(x ^ y) >> 3);
     len += 8;
   }
@@ -128,7 +128,7 @@ class TChain {
   std::uint32_t Hash(const std::uint8_t* p, const std::uint8_t* end) const {
     std::uint64_t v = 0;
     if (end - p >= 8)
-      std::memcpy(&v, p, 8);
+      v = Load<std::uint64_t>(p);
     else
       for (int k = 0; k < Key; ++k) v |= static_cast<std::uint64_t>(p[k]) << (8 * k);
     v &= (1ull << (8 * Key)) - 1;

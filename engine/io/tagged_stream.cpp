@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 
+#include "engine/core/bytes.h"
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
@@ -25,17 +26,13 @@ bool FitsInt32(std::int64_t v) {
 template <typename T>
 void PutLE(TMemoryStream& s, T v) {
   std::uint8_t b[sizeof(T)];
-  auto u = static_cast<std::make_unsigned_t<T>>(v);
-  for (std::size_t i = 0; i < sizeof(T); ++i) b[i] = static_cast<std::uint8_t>(u >> (8 * i));
+  Store(b, v);
   s.Write(b, sizeof b);
 }
 
 template <typename T>
 T GetLE(std::span<const std::uint8_t> b) {
-  std::make_unsigned_t<T> u = 0;
-  for (std::size_t i = 0; i < sizeof(T); ++i)
-    u |= static_cast<std::make_unsigned_t<T>>(b[i]) << (8 * i);
-  return static_cast<T>(u);
+  return Load<T>(b.data());
 }
 
 // Payload bytes of the value codes with a fixed payload; -1 marks codes whose

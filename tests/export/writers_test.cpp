@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/core/bytes.h"
 #include "engine/core/errors.h"
 #include "export/html_export.h"
 #include "export/rtf_export.h"
@@ -24,10 +25,7 @@ struct TRecord {
 std::vector<TRecord> XlsRecords(const std::string& bytes) {
   std::vector<TRecord> out;
   std::size_t i = 0;
-  auto word = [&](std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                      static_cast<unsigned char>(bytes[at + 1]) << 8);
-  };
+  auto word = [&](std::size_t at) { return Load<std::uint16_t>(bytes.data() + at); };
   while (i + 4 <= bytes.size()) {
     const std::uint16_t number = word(i), length = word(i + 2);
     EXPECT_LE(i + 4 + length, bytes.size());
@@ -39,8 +37,7 @@ std::vector<TRecord> XlsRecords(const std::string& bytes) {
 }
 
 std::uint16_t DataWord(const std::string& d, std::size_t at) {
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(d[at]) |
-                                    static_cast<unsigned char>(d[at + 1]) << 8);
+  return Load<std::uint16_t>(d.data() + at);
 }
 
 class ExportWriters : public ExportGrid {
@@ -128,8 +125,7 @@ TEST_F(ExportWriters, XlsCarriesCodePageFontsMergesAndProtection) {
       EXPECT_EQ(static_cast<unsigned char>(r.Data[4]), 0x40);  // locked
     }
     if (r.Number == 0x0003) {
-      double v;
-      std::memcpy(&v, r.Data.data() + 7, 8);
+      const double v = Load<double>(r.Data.data() + 7);
       ++numbers;
       zeroNumbers += v == 0;
     }

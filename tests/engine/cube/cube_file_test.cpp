@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "cube_test_util.h"
+#include "engine/core/bytes.h"
 #include "engine/core/errors.h"
 #include "engine/io/lzss.h"
 
@@ -170,7 +171,7 @@ std::vector<std::uint8_t> WithVersion(std::vector<std::uint8_t> bytes, std::int1
   const std::uint8_t pattern[] = {0x05, 0x05, 5, 0x95, 0x01};  // 0x505, int16 405
   auto it = std::search(bytes.begin(), bytes.end(), std::begin(pattern), std::end(pattern));
   EXPECT_NE(it, bytes.end());
-  std::memcpy(&*(it + 3), &version, 2);
+  Store(&*(it + 3), version);
   return bytes;
 }
 

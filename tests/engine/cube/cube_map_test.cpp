@@ -29,13 +29,6 @@ std::unique_ptr<TMemoryTable> ThreeFields() {
 
 }  // namespace
 
-TEST(CubeMap, NameListsStopOrSkipAtEmptyItems) {
-  EXPECT_EQ(ReadNameList(" A ; ;B", true), (std::vector<std::string>{"A"}));
-  EXPECT_EQ(ReadNameList(" A ; ;B;", false), (std::vector<std::string>{"A", "B"}));
-  EXPECT_EQ(JoinNameList({"A", "B"}), "A; B");
-  EXPECT_TRUE(ReadNameList("", true).empty());
-}
-
 TEST(CubeMap, DefaultAttributeGoesInFrontOfTheAttributes) {
   TDimSum item;
   item.Attributes = "Code; City";
