@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "engine/core/text_helpers.h"
 #include "model/grid_info.h"
 
 namespace qd {
@@ -21,7 +22,7 @@ std::string Row(const std::string& label, const std::vector<std::string>& cells)
   std::string out = label;
   for (const auto& c : cells) out += " | " + c;
   // Trailing blanks of empty cells are trimmed so that golden files stay clean.
-  while (!out.empty() && out.back() == ' ') out.pop_back();
+  out.resize(TrimRight(out, " ").size());
   return out + "\n";
 }
 

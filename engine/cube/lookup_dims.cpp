@@ -77,9 +77,73 @@ void FillLookupDimension(TDimension& dim, std::vector<TLookupRow>& rows,
   }
 }
 
+// The item's attribute names, each once (names compared without regard to case).
+std::vector<std::string> DistinctAttributeNames(const TDimSum& item) {
+  std::vector<std::string> names;
+  for (const std::string& n : SplitNames(item.Attributes))
+    if (std::none_of(names.begin(), names.end(),
+                     [&](const std::string& x) { return SameText(x, n); }))
+      names.push_back(n);
+  return names;
+}
+
+// The lookup dataset's fields that a dimension reads.
+struct TLookupColumns {
+  TField* Id = nullptr;
+  TField* Parent = nullptr;  // none without a hierarchy
+  std::vector<TField*> Attrs;
+};
+
+// Reads the dataset to its end: one row for each key seen for the first time,
+// in dataset order.
+std::vector<TLookupRow> ReadLookupRows(TDataSet& ds, const TLookupColumns& columns, bool textKey,
+                                       TProgressSink& progress) {
+  std::vector<TLookupRow> rows;
+  TTextKeyIndex seenText;
+  std::unordered_map<std::int32_t, std::size_t> seenInt;
+  for (std::int32_t rowNo = 0; !ds.Eof(); ds.Next(), ++rowNo) {
+    TLookupRow row;
+    bool fresh;
+    if (textKey) {
+      row.TextKey = columns.Id->AsString();
+      fresh = seenText.Find(row.TextKey) < 0;
+      if (fresh) seenText.Add(row.TextKey, static_cast<std::int32_t>(rows.size()));
+    } else {
+      row.IntKey = columns.Id->AsInteger();
+      fresh = seenInt.emplace(row.IntKey, rows.size()).second;
+    }
+    if (fresh) {
+      for (TField* f : columns.Attrs) row.Attrs.push_back(f->AsString());
+      if (columns.Parent) {
+        if (textKey)
+          row.ParentText = columns.Parent->AsString();
+        else
+          row.ParentInt = columns.Parent->AsInteger();
+      }
+      row.RowNo = rowNo;
+      rows.push_back(std::move(row));
+    }
+    progress.Tick();
+  }
+  return rows;
+}
+
+// Positions of the rows in key order (texts by the sorted-list collation).
+std::vector<std::size_t> KeyOrder(const std::vector<TLookupRow>& rows, bool textKey) {
+  std::vector<std::size_t> order(rows.size());
+  std::iota(order.begin(), order.end(), 0);
+  if (textKey)
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+      return CompareText(rows[a].TextKey, rows[b].TextKey) < 0;
+    });
+  else
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return rows[a].IntKey < rows[b].IntKey; });
+  return order;
+}
+
 bool TextToInt(std::string_view s, std::int32_t& v) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  s = Trim(s, " ");
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);
   auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
   return ec == std::errc() && p == s.data() + s.size() && !s.empty();
@@ -101,19 +165,15 @@ void ReadLookupTable(TDimension& dim, const TDimSum& item, TProgressSink& progre
   if (!ds) return;
   TOpenStateGuard guard(*ds);
   OpenLookup(*ds, guard);
-  TField& idField = LookupField(*ds, item.ID_Field, ds->Name);
-  TField* parentField = item.ParentID_Field.empty() ? nullptr : ds->FindField(item.ParentID_Field);
-  const bool hierarchy = parentField != nullptr;
+  TLookupColumns columns;
+  columns.Id = &LookupField(*ds, item.ID_Field, ds->Name);
+  columns.Parent = item.ParentID_Field.empty() ? nullptr : ds->FindField(item.ParentID_Field);
+  const bool hierarchy = columns.Parent != nullptr;
 
   dim.Attributes.Clear();
   dim.Parents.clear();
-  std::vector<std::string> names;
-  for (const std::string& n : SplitNames(item.Attributes))
-    if (std::none_of(names.begin(), names.end(),
-                     [&](const std::string& x) { return SameText(x, n); }))
-      names.push_back(n);
-  std::vector<TField*> attrFields;
-  for (const std::string& n : names) attrFields.push_back(&ds->FieldByName(n));
+  const std::vector<std::string> names = DistinctAttributeNames(item);
+  for (const std::string& n : names) columns.Attrs.push_back(&ds->FieldByName(n));
   for (const std::string& n : names) dim.Attributes.Add(n);
   std::vector<int> attrSlots;
   for (const std::string& n : names) attrSlots.push_back(dim.Attributes.IndexOf(n));
@@ -121,46 +181,8 @@ void ReadLookupTable(TDimension& dim, const TDimSum& item, TProgressSink& progre
   progress.Reset();
   progress.SetCounterFormat(Msg(TMsg::SRowsRead));
   progress.SetCaption(Format(Msg(TMsg::SReadingLookupTable), dim.DisplayName));
-
-  std::vector<TLookupRow> rows;
-  TTextKeyIndex seenText;
-  std::unordered_map<std::int32_t, std::size_t> seenInt;
-  std::int32_t rowNo = 0;
-  for (; !ds->Eof(); ds->Next(), ++rowNo) {
-    TLookupRow row;
-    bool fresh;
-    if (dim.TextKey) {
-      row.TextKey = idField.AsString();
-      fresh = seenText.Find(row.TextKey) < 0;
-      if (fresh) seenText.Add(row.TextKey, static_cast<std::int32_t>(rows.size()));
-    } else {
-      row.IntKey = idField.AsInteger();
-      fresh = seenInt.emplace(row.IntKey, rows.size()).second;
-    }
-    if (fresh) {
-      for (TField* f : attrFields) row.Attrs.push_back(f->AsString());
-      if (parentField) {
-        if (dim.TextKey)
-          row.ParentText = parentField->AsString();
-        else
-          row.ParentInt = parentField->AsInteger();
-      }
-      row.RowNo = rowNo;
-      rows.push_back(std::move(row));
-    }
-    progress.Tick();
-  }
-
-  std::vector<std::size_t> order(rows.size());
-  std::iota(order.begin(), order.end(), 0);
-  if (dim.TextKey)
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-      return CompareText(rows[a].TextKey, rows[b].TextKey) < 0;
-    });
-  else
-    std::sort(order.begin(), order.end(),
-              [&](std::size_t a, std::size_t b) { return rows[a].IntKey < rows[b].IntKey; });
-  FillLookupDimension(dim, rows, order, attrSlots, hierarchy);
+  std::vector<TLookupRow> rows = ReadLookupRows(*ds, columns, dim.TextKey, progress);
+  FillLookupDimension(dim, rows, KeyOrder(rows, dim.TextKey), attrSlots, hierarchy);
   dim.BindDefaultAttribute();
   dim.LookupLoaded = true;
   dim.HasHierarchy = hierarchy;
