@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "engine/core/format.h"
+#include "engine/core/text_codec.h"
+#include "engine/core/text_helpers.h"
 
 namespace qd {
 namespace {
@@ -10,20 +12,9 @@ namespace {
 // The characters of a UTF-8 text, Latin letters in lower case; a byte that
 // starts no valid sequence counts as one character.
 std::u32string Characters(std::string_view s) {
-  std::u32string out;
-  for (std::size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    const int n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-    if (n <= 1 || i + static_cast<std::size_t>(n) > s.size()) {
-      out.push_back(b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b);
-      ++i;
-      continue;
-    }
-    char32_t c = b & (0x7F >> n);
-    for (int k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    out.push_back(c);
-    i += static_cast<std::size_t>(n);
-  }
+  std::u32string out = CodePoints(s);
+  for (char32_t& c : out)
+    if (c < 0x80) c = static_cast<unsigned char>(LowerChar(static_cast<char>(c)));
   return out;
 }
 

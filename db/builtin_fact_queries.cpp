@@ -1,6 +1,6 @@
 #include "db/builtin_fact_queries.h"
 
-#include <strings.h>
+#include "engine/core/text_helpers.h"
 
 namespace qd {
 namespace {
@@ -268,9 +268,7 @@ std::span<const TBuiltinFactQuery> BuiltinFactQueries() {
 
 const TBuiltinFactQuery* FindBuiltinFactQuery(std::string_view queryName) {
   for (const TBuiltinFactQuery& q : kQueries) {
-    std::string_view n = q.QueryName;
-    if (n.size() == queryName.size() && strncasecmp(n.data(), queryName.data(), n.size()) == 0)
-      return &q;
+    if (SameText(q.QueryName, queryName)) return &q;
   }
   return nullptr;
 }

@@ -133,4 +133,19 @@ std::uint32_t NextCodePoint(std::string_view text, std::size_t& i) {
   return cp;
 }
 
+std::u32string CodePoints(std::string_view text) {
+  std::u32string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    std::size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 1;
+    if (i + len > text.size()) len = 1;
+    char32_t cp = len == 1 ? b : b & (0x7Fu >> len);
+    for (std::size_t k = 1; k < len; ++k)
+      cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
+    out.push_back(cp);
+    i += len;
+  }
+  return out;
+}
+
 }  // namespace qd

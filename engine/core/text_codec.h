@@ -18,6 +18,12 @@ std::string AnsiToUtf8(std::string_view ansi);
 //! invalid or truncated sequence gives U+FFFD and advances past its first byte.
 std::uint32_t NextCodePoint(std::string_view text, std::size_t& i);
 
+//! The code points of UTF-8 text, for comparing it character by character. A
+//! byte that starts no complete sequence stands for itself, so that two
+//! different damaged texts never compare equal; continuation bytes are not
+//! checked.
+std::u32string CodePoints(std::string_view text);
+
 //! True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);
 

@@ -7,6 +7,7 @@
 #include "engine/core/bytes.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
+#include "engine/core/text_codec.h"
 #include "engine/core/text_helpers.h"
 
 namespace qd {
@@ -16,27 +17,8 @@ using enum TDataSetState;
 
 constexpr std::int64_t kFirstID = -2147483647;
 
-// Code points of UTF-8 text; malformed bytes stand for themselves.
-std::u32string Decode(std::string_view s) {
-  std::u32string out;
-  for (std::size_t i = 0; i < s.size();) {
-    auto c = static_cast<unsigned char>(s[i]);
-    std::size_t len = c < 0x80         ? 1
-                      : (c >> 5) == 6  ? 2
-                      : (c >> 4) == 14 ? 3
-                      : (c >> 3) == 30 ? 4
-                                       : 1;
-    if (i + len > s.size()) len = 1;
-    char32_t cp = len == 1 ? c : c & (0x7Fu >> len);
-    for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) | (s[i + k] & 0x3Fu);
-    out.push_back(cp);
-    i += len;
-  }
-  return out;
-}
-
 bool TextMatches(std::string_view fieldText, std::string_view value, TLocateOptions options) {
-  std::u32string a = Decode(fieldText), b = Decode(value);
+  std::u32string a = CodePoints(fieldText), b = CodePoints(value);
   if (options.Contains(TLocateOption::loPartialKey)) {
     if (a.size() < b.size()) return false;
     a.resize(b.size());

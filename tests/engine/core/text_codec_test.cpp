@@ -25,4 +25,13 @@ TEST(TextCodec, DecodesFilesAsUtf8OrGb18030) {
   EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));      // an overlong form
 }
 
+TEST(TextCodec, CodePointsKeepDamagedBytesApart) {
+  EXPECT_EQ(CodePoints("险a𠀀"), (std::u32string{U'险', U'a', U'𠀀'}));
+  // A stray lead byte and a truncated sequence stand for their own bytes, so
+  // two different damaged texts stay different.
+  EXPECT_EQ(CodePoints("\xFFx"), (std::u32string{0xFF, U'x'}));
+  EXPECT_EQ(CodePoints("\xE9\x99"), (std::u32string{0xE9, 0x99}));
+  EXPECT_NE(CodePoints("\xE9\x99"), CodePoints("\xE9\x98"));
+}
+
 }  // namespace qd
