@@ -41,12 +41,38 @@ TSchemaNode Unbounded(const std::string& tag, std::vector<TSchemaNode> kids) {
   return N(tag, {{"maxOccurs", "unbounded"}}, std::move(kids));
 }
 
-TSchemaNode Schema() {
+// The axis, hierarchy and cell property declarations of the OlapInfo type.
+TSchemaNode OlapInfoType() {
   std::vector<TSchemaNode> cellInfo;
   for (const char* name :
        {"Value", "FmtValue", "BackColor", "ForeColor", "FontName", "FontSize", "FontFlags",
         "FormatString", "NonEmptyBehavior", "SolveOrder", "Updateable", "Visible", "Expression"})
     cellInfo.push_back(Elem(name, "PropType"));
+  TSchemaNode hierarchyInfo =
+      N("element", {{"name", "HierarchyInfo"}},
+        {N("complexType", {},
+           {Attr("name", "xsd:string"),
+            N("sequence", {},
+              {Unbounded("sequence", {Elem("UName", "PropType"), Elem("Caption", "PropType"),
+                                      Elem("LName", "PropType"), Elem("LNum", "PropType")}),
+               AnyLax()})})});
+  TSchemaNode axisInfo =
+      N("element", {{"name", "AxisInfo"}},
+        {N("complexType", {},
+           {Attr("name", "xsd:string"), Unbounded("sequence", {std::move(hierarchyInfo)})})});
+  return N(
+      "complexType", {{"name", "OlapInfo"}},
+      {Unbounded("sequence",
+                 {N("element", {{"name", "AxesInfo"}},
+                    {N("complexType", {}, {Unbounded("sequence", {std::move(axisInfo)})})}),
+                  N("element", {{"name", "CellInfo"}},
+                    {N("complexType", {},
+                       {N("sequence", {},
+                          {Unbounded("sequence", {N("choice", {}, cellInfo)}), AnyLax()})})})})});
+}
+
+// The Axes and CellData types: the tuples of each axis and the cell values.
+std::vector<TSchemaNode> AxesAndCellTypes() {
   std::vector<TSchemaNode> cellData = {Elem("Value", "")};
   const std::pair<const char*, const char*> cellFields[] = {
       {"FmtValue", "xsd:string"},        {"BackColor", "xsd:unsignedInt"},
@@ -56,65 +82,46 @@ TSchemaNode Schema() {
       {"SolveOrder", "xsd:unsignedInt"}, {"Updateable", "xsd:unsignedInt"},
       {"Visible", "xsd:unsignedInt"},    {"Expression", "xsd:string"}};
   for (const auto& [name, type] : cellFields) cellData.push_back(Elem(name, type));
+  return {
+      N("complexType", {{"name", "Axes"}},
+        {Unbounded("sequence",
+                   {N("element", {{"name", "Axis"}},
+                      {N("complexType", {},
+                         {Attr("name", "xsd:string"),
+                          N("choice", {{"minOccurs", "0"}, {"maxOccurs", "unbounded"}},
+                            {Elem("CrossProduct", "CrossProductType"), Elem("Tuples", "TuplesType"),
+                             Elem("Members", "MembersType")})})})})}),
+      N("complexType", {{"name", "CellData"}},
+        {Unbounded("sequence", {N("element", {{"name", "Cell"}},
+                                  {N("complexType", {},
+                                     {Attr("CellOrdinal", "xsd:unsignedInt"),
+                                      Unbounded("sequence", {N("choice", {}, cellData)})})})})})};
+}
 
-  return N(
-      "schema", {{"xmlns:xsd", "http://www.w3.org/2001/XMLSchema"}},
-      {N("complexType", {{"name", "MemberType"}},
-         {Attr("Hierarchy", "xsd:string"),
-          N("sequence", {},
-            {Elem("UName", "xsd:string"), Elem("Caption", "xsd:string"),
-             Elem("LName", "xsd:string"), Elem("LNum", "xsd:unsignedInt"), AnyLax()})}),
-       N("complexType", {{"name", "PropType"}}, {Attr("name", "xsd:string")}),
-       N("complexType", {{"name", "TupleType"}},
-         {Unbounded("sequence", {Elem("Member", "MemberType")})}),
-       N("complexType", {{"name", "MembersType"}},
-         {Attr("Hierarchy", "xsd:string"), Unbounded("sequence", {Elem("Member", "MemberType")})}),
-       N("complexType", {{"name", "TuplesType"}},
-         {Unbounded("sequence", {Elem("Tuple", "TupleType")})}),
-       N("complexType", {{"name", "CrossProductType"}},
-         {N("choice", {{"minOccurs", "0"}, {"maxOccurs", "unbounded"}},
-            {Elem("Members", "MembersType"), Elem("Tuples", "TuplesType")})}),
-       N("complexType", {{"name", "OlapInfo"}},
-         {Unbounded(
-             "sequence",
-             {N("element", {{"name", "AxesInfo"}},
-                {N("complexType", {},
-                   {Unbounded("sequence",
-                              {N("element", {{"name", "AxisInfo"}},
-                                 {N("complexType", {},
-                                    {Attr("name", "xsd:string"),
-                                     Unbounded("sequence",
-                                               {N("element", {{"name", "HierarchyInfo"}},
-                                                  {N("complexType", {},
-                                                     {Attr("name", "xsd:string"),
-                                                      N("sequence", {},
-                                                        {Unbounded("sequence",
-                                                                   {Elem("UName", "PropType"),
-                                                                    Elem("Caption", "PropType"),
-                                                                    Elem("LName", "PropType"),
-                                                                    Elem("LNum", "PropType")}),
-                                                         AnyLax()})})})})})})})})}),
-              N("element", {{"name", "CellInfo"}},
-                {N("complexType", {},
-                   {N("sequence", {},
-                      {Unbounded("sequence", {N("choice", {}, cellInfo)}), AnyLax()})})})})}),
-       N("complexType", {{"name", "Axes"}},
-         {Unbounded("sequence", {N("element", {{"name", "Axis"}},
-                                   {N("complexType", {},
-                                      {Attr("name", "xsd:string"),
-                                       N("choice", {{"minOccurs", "0"}, {"maxOccurs", "unbounded"}},
-                                         {Elem("CrossProduct", "CrossProductType"),
-                                          Elem("Tuples", "TuplesType"),
-                                          Elem("Members", "MembersType")})})})})}),
-       N("complexType", {{"name", "CellData"}},
-         {Unbounded("sequence", {N("element", {{"name", "Cell"}},
-                                   {N("complexType", {},
-                                      {Attr("CellOrdinal", "xsd:unsignedInt"),
-                                       Unbounded("sequence", {N("choice", {}, cellData)})})})})}),
-       N("element", {{"name", "root"}},
-         {N("complexType", {},
-            {Unbounded("sequence", {Elem("OlapInfo", "OlapInfo"), Elem("Axes", "Axes"),
-                                    Elem("CellData", "CellData")})})})});
+TSchemaNode Schema() {
+  std::vector<TSchemaNode> types = {
+      N("complexType", {{"name", "MemberType"}},
+        {Attr("Hierarchy", "xsd:string"),
+         N("sequence", {},
+           {Elem("UName", "xsd:string"), Elem("Caption", "xsd:string"), Elem("LName", "xsd:string"),
+            Elem("LNum", "xsd:unsignedInt"), AnyLax()})}),
+      N("complexType", {{"name", "PropType"}}, {Attr("name", "xsd:string")}),
+      N("complexType", {{"name", "TupleType"}},
+        {Unbounded("sequence", {Elem("Member", "MemberType")})}),
+      N("complexType", {{"name", "MembersType"}},
+        {Attr("Hierarchy", "xsd:string"), Unbounded("sequence", {Elem("Member", "MemberType")})}),
+      N("complexType", {{"name", "TuplesType"}},
+        {Unbounded("sequence", {Elem("Tuple", "TupleType")})}),
+      N("complexType", {{"name", "CrossProductType"}},
+        {N("choice", {{"minOccurs", "0"}, {"maxOccurs", "unbounded"}},
+           {Elem("Members", "MembersType"), Elem("Tuples", "TuplesType")})}),
+      OlapInfoType()};
+  for (TSchemaNode& t : AxesAndCellTypes()) types.push_back(std::move(t));
+  types.push_back(N("element", {{"name", "root"}},
+                    {N("complexType", {},
+                       {Unbounded("sequence", {Elem("OlapInfo", "OlapInfo"), Elem("Axes", "Axes"),
+                                               Elem("CellData", "CellData")})})}));
+  return N("schema", {{"xmlns:xsd", "http://www.w3.org/2001/XMLSchema"}}, std::move(types));
 }
 
 }  // namespace
@@ -266,7 +273,8 @@ void TVantraGridExportToXML::WriteTuples(int axis) {
   }
   auto labelPath = [&](const TLabelNode* line) {
     std::vector<std::string> path;
-    for (const TLabelNode* n = line; n; n = n->Parent) path.insert(path.begin(), grid.GetNodeCaption(*n));
+    for (const TLabelNode* n = line; n; n = n->Parent)
+      path.insert(path.begin(), grid.GetNodeCaption(*n));
     return path;
   };
   if (axis == 0) {
@@ -283,7 +291,8 @@ void TVantraGridExportToXML::WriteTuples(int axis) {
     const int j = c - FixedCols();
     std::vector<std::string> measures;
     if (j < static_cast<int>(grid.DataColumns().size()))
-      for (const TSubLevelNode* n = grid.DataColumns()[static_cast<std::size_t>(j)]; n; n = n->Parent)
+      for (const TSubLevelNode* n = grid.DataColumns()[static_cast<std::size_t>(j)]; n;
+           n = n->Parent)
         measures.insert(measures.begin(), SubLevelCaption(grid, *n));
     Open("Tuple");
     WriteMembers(labelPath(grid.GetColumnLine(j)), names, 0);

@@ -17,6 +17,59 @@ void Flatten(const TDimMembers& list, std::vector<TDimMember*>& out) {
   }
 }
 
+// The parents of a dimension's members, where it has a hierarchy whose parent
+// list fits its members.
+struct TParentOf {
+  explicit TParentOf(const TDimension& d)
+      : Dimension(d),
+        Count(d.MemberCount()),
+        Hierarchy(d.HasHierarchy && static_cast<int>(d.Parents.size()) == Count) {}
+
+  //! The parent of member m, or -1 for a member at the top.
+  int operator()(int m) const {
+    const int p = Hierarchy ? Dimension.Parents[static_cast<std::size_t>(m)] : -1;
+    return p >= 0 && p < Count ? p : -1;
+  }
+  //! False when the walk up from m runs in a circle: such a member would be cut
+  //! off the tree, so it is put at the top level instead.
+  bool ReachesRoot(int m) const {
+    for (int steps = 0; m >= 0; ++steps) {
+      if (steps > Count) return false;
+      m = (*this)(m);
+    }
+    return true;
+  }
+
+  const TDimension& Dimension;
+  const int Count;
+  const bool Hierarchy;
+};
+
+// The members a dimension shows, in database order: once a lookup table is
+// loaded the members the facts use, otherwise all of them; then the ancestors
+// they need that are not among them.
+std::vector<int> ShownMembers(const TDimension& d, const TParentOf& parentOf) {
+  std::vector<int> shown;
+  if (d.LookupLoaded) {
+    for (int m : d.UsedMembers)
+      if (m >= 0 && m < parentOf.Count) shown.push_back(m);
+  } else {
+    shown.resize(static_cast<std::size_t>(parentOf.Count));
+    std::iota(shown.begin(), shown.end(), 0);
+  }
+  if (!parentOf.Hierarchy) return shown;
+  std::vector<char> inSet(static_cast<std::size_t>(parentOf.Count), 0);
+  for (int m : shown) inSet[static_cast<std::size_t>(m)] = 1;
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    const int p = parentOf(shown[i]);
+    if (p >= 0 && !inSet[static_cast<std::size_t>(p)]) {
+      inSet[static_cast<std::size_t>(p)] = 1;
+      shown.push_back(p);  // its own ancestors are met later in this walk
+    }
+  }
+  return shown;
+}
+
 }  // namespace
 
 TDimensionState::TDimensionState(TGridInfo* owner, int dimIndex, const TDimension* dimension)
@@ -46,62 +99,25 @@ void TDimensionState::BuildMembers() {
   Members.clear();
   if (!FDimension) return;
   const TDimension& d = *FDimension;
-  const int count = d.MemberCount();
+  const TParentOf parentOf(d);
+  const std::vector<int> shown = ShownMembers(d, parentOf);
 
-  std::vector<int> memberSet;
-  if (d.LookupLoaded) {
-    for (int m : d.UsedMembers)
-      if (m >= 0 && m < count) memberSet.push_back(m);
-  } else {
-    memberSet.resize(static_cast<std::size_t>(count));
-    std::iota(memberSet.begin(), memberSet.end(), 0);
-  }
-
-  const bool hierarchy = d.HasHierarchy && static_cast<int>(d.Parents.size()) == count;
-  auto parentOf = [&](int m) {
-    const int p = hierarchy ? d.Parents[static_cast<std::size_t>(m)] : -1;
-    return p >= 0 && p < count ? p : -1;
-  };
-  std::vector<char> inSet(static_cast<std::size_t>(count), 0);
-  for (int m : memberSet) inSet[static_cast<std::size_t>(m)] = 1;
-  if (hierarchy) {
-    for (std::size_t i = 0; i < memberSet.size(); ++i) {
-      const int p = parentOf(memberSet[i]);
-      if (p >= 0 && !inSet[static_cast<std::size_t>(p)]) {
-        inSet[static_cast<std::size_t>(p)] = 1;
-        memberSet.push_back(p);  // its own ancestors are met later in this walk
-      }
-    }
-  }
-
-  std::vector<std::unique_ptr<TDimMember>> nodes(static_cast<std::size_t>(count));
-  for (std::size_t pos = 0; pos < memberSet.size(); ++pos) {
-    const int m = memberSet[pos];
+  std::vector<std::unique_ptr<TDimMember>> nodes(static_cast<std::size_t>(parentOf.Count));
+  std::vector<TDimMember*> raw(nodes.size(), nullptr);
+  for (std::size_t pos = 0; pos < shown.size(); ++pos) {
+    const auto m = static_cast<std::size_t>(shown[pos]);
     auto node = std::make_unique<TDimMember>();
-    node->Id = m;
-    node->Caption = MemberCaption(m);
+    node->Id = shown[pos];
+    node->Caption = MemberCaption(shown[pos]);
     node->DatabasePosition = static_cast<int>(pos);
-    node->DatabaseSortKey = static_cast<std::size_t>(m) < d.DatabaseOrder.size()
-                                ? d.DatabaseOrder[static_cast<std::size_t>(m)]
-                                : m;
-    nodes[static_cast<std::size_t>(m)] = std::move(node);
+    node->DatabaseSortKey = m < d.DatabaseOrder.size() ? d.DatabaseOrder[m] : shown[pos];
+    raw[m] = node.get();
+    nodes[m] = std::move(node);
   }
-  // A parent list that runs in a circle would cut members off the tree: such a
-  // member is put at the top level instead.
-  auto reachesRoot = [&](int m) {
-    for (int steps = 0; m >= 0; ++steps) {
-      if (steps > count) return false;
-      m = parentOf(m);
-    }
-    return true;
-  };
-  std::vector<TDimMember*> raw(static_cast<std::size_t>(count), nullptr);
-  for (int m : memberSet)
-    raw[static_cast<std::size_t>(m)] = nodes[static_cast<std::size_t>(m)].get();
-  for (int m : memberSet) {
+  for (int m : shown) {
     const int p = parentOf(m);
     auto node = std::move(nodes[static_cast<std::size_t>(m)]);
-    if (p >= 0 && reachesRoot(m))
+    if (p >= 0 && parentOf.ReachesRoot(m))
       raw[static_cast<std::size_t>(p)]->AddChild(std::move(node));
     else
       Members.push_back(std::move(node));

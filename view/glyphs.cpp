@@ -114,75 +114,63 @@ void SubIcon(QPainter& p, const QString& letter, bool byRow, const QColor& c) {
   }
 }
 
+void PivotGlyph(QPainter& p) {
+  p.setPen(QPen(kBlue, 1));
+  p.setBrush(Qt::white);
+  p.drawRect(1, 1, 12, 12);
+  p.fillRect(2, 2, 11, 3, kBlue);
+  p.fillRect(2, 2, 3, 11, kBlue);
+}
+
+// Paints one named picture on a square of the given size.
+using TPaint = void (*)(QPainter& p, int size);
+
+const std::map<std::string, TPaint, std::less<>>& Painters() {
+  static const std::map<std::string, TPaint, std::less<>> painters = {
+      {"vtLeftArrow", [](QPainter& p, int) { Arrow(p, false, kInk); }},
+      {"vtRightArrow", [](QPainter& p, int) { Arrow(p, true, kInk); }},
+      {"vtPivot", [](QPainter& p, int) { PivotGlyph(p); }},
+      {"vtTogglePivot", [](QPainter& p, int) { PivotGlyph(p); }},
+      {"vtValueOpen", [](QPainter& p, int) { PlusMinus(p, false, kInk); }},
+      {"vtValueClose", [](QPainter& p, int) { PlusMinus(p, true, kInk); }},
+      {"vtHierValueOpen", [](QPainter& p, int) { PlusMinus(p, false, kBlue); }},
+      {"vtHierValueClose", [](QPainter& p, int) { PlusMinus(p, true, kBlue); }},
+      {"vtGroupValueOpen", [](QPainter& p, int) { PlusMinus(p, false, kGreen); }},
+      {"vtGroupValueClose", [](QPainter& p, int) { PlusMinus(p, true, kGreen); }},
+      {"vtSortingDown", [](QPainter& p, int) { Triangle(p, false, kBlue); }},
+      {"vtSortingUp", [](QPainter& p, int) { Triangle(p, true, kBlue); }},
+      {"vtDimensionIcon", [](QPainter& p, int size) { Table(p, size, kBlue, false); }},
+      {"DIMACTIVE", [](QPainter& p, int size) { Table(p, size, kBlue, false); }},
+      {"DIMDRILL", [](QPainter& p, int size) { Table(p, size, kBlue, true); }},
+      {"DIMINACTIVE", [](QPainter& p, int size) { Table(p, size, kGold, false); }},
+      {"DIMINDRILL", [](QPainter& p, int size) { Table(p, size, kGold, true); }},
+      {"SUMMARIES", [](QPainter& p, int) { Sigma(p, kRed); }},
+      {"SUMTOOL", [](QPainter& p, int) { Sigma(p, kRed); }},
+      {"AGGREGATIONS", [](QPainter& p, int) { Bars(p, kGreen); }},
+      {"GRIDTOOL", [](QPainter& p, int size) { Table(p, size, kGreen, false); }},
+      {"MOREICONS", [](QPainter& p, int) { Triangle(p, false, kInk); }},
+      {"SUB_RANKBYROW", [](QPainter& p, int) { SubIcon(p, "R", true, kBlue); }},
+      {"SUB_RANKBYCOL", [](QPainter& p, int) { SubIcon(p, "R", false, kBlue); }},
+      {"SUB_PERCBYROW", [](QPainter& p, int) { SubIcon(p, "%", true, kGreen); }},
+      {"SUB_PERCBYCOL", [](QPainter& p, int) { SubIcon(p, "%", false, kGreen); }},
+      {"SUB_COMPAREBYROW", [](QPainter& p, int) { SubIcon(p, "Δ", true, kRed); }},
+      {"SUB_COMPAREBYCOL", [](QPainter& p, int) { SubIcon(p, "Δ", false, kRed); }},
+      {"SUB_CUMULATROW", [](QPainter& p, int) { SubIcon(p, "Σ", true, kGold); }},
+      {"SUB_CUMULATCOL", [](QPainter& p, int) { SubIcon(p, "Σ", false, kGold); }},
+  };
+  return painters;
+}
+
 QPixmap Draw(const std::string& name) {
+  const auto paint = Painters().find(name);
+  if (paint == Painters().end()) return {};
   const bool big = name.rfind("vt", 0) != 0 || name == "vtTogglePivot";
   int size = big ? 16 : 15;
   if (name == "GRIDTOOL" || name == "SUMTOOL") size = 18;
   QPixmap pm = Blank(size);
   QPainter p(&pm);
   p.setRenderHint(QPainter::Antialiasing, false);
-  if (name == "vtLeftArrow")
-    Arrow(p, false, kInk);
-  else if (name == "vtRightArrow")
-    Arrow(p, true, kInk);
-  else if (name == "vtPivot" || name == "vtTogglePivot") {
-    p.setPen(QPen(kBlue, 1));
-    p.setBrush(Qt::white);
-    p.drawRect(1, 1, 12, 12);
-    p.fillRect(2, 2, 11, 3, kBlue);
-    p.fillRect(2, 2, 3, 11, kBlue);
-  } else if (name == "vtValueOpen")
-    PlusMinus(p, false, kInk);
-  else if (name == "vtValueClose")
-    PlusMinus(p, true, kInk);
-  else if (name == "vtHierValueOpen")
-    PlusMinus(p, false, kBlue);
-  else if (name == "vtHierValueClose")
-    PlusMinus(p, true, kBlue);
-  else if (name == "vtGroupValueOpen")
-    PlusMinus(p, false, kGreen);
-  else if (name == "vtGroupValueClose")
-    PlusMinus(p, true, kGreen);
-  else if (name == "vtSortingDown")
-    Triangle(p, false, kBlue);
-  else if (name == "vtSortingUp")
-    Triangle(p, true, kBlue);
-  else if (name == "vtDimensionIcon" || name == "DIMACTIVE")
-    Table(p, size, kBlue, false);
-  else if (name == "DIMDRILL")
-    Table(p, size, kBlue, true);
-  else if (name == "DIMINACTIVE")
-    Table(p, size, kGold, false);
-  else if (name == "DIMINDRILL")
-    Table(p, size, kGold, true);
-  else if (name == "SUMMARIES" || name == "SUMTOOL")
-    Sigma(p, kRed);
-  else if (name == "AGGREGATIONS")
-    Bars(p, kGreen);
-  else if (name == "GRIDTOOL")
-    Table(p, size, kGreen, false);
-  else if (name == "MOREICONS")
-    Triangle(p, false, kInk);
-  else if (name == "SUB_RANKBYROW")
-    SubIcon(p, "R", true, kBlue);
-  else if (name == "SUB_RANKBYCOL")
-    SubIcon(p, "R", false, kBlue);
-  else if (name == "SUB_PERCBYROW")
-    SubIcon(p, "%", true, kGreen);
-  else if (name == "SUB_PERCBYCOL")
-    SubIcon(p, "%", false, kGreen);
-  else if (name == "SUB_COMPAREBYROW")
-    SubIcon(p, "Δ", true, kRed);
-  else if (name == "SUB_COMPAREBYCOL")
-    SubIcon(p, "Δ", false, kRed);
-  else if (name == "SUB_CUMULATROW")
-    SubIcon(p, "Σ", true, kGold);
-  else if (name == "SUB_CUMULATCOL")
-    SubIcon(p, "Σ", false, kGold);
-  else {
-    p.end();
-    return {};
-  }
+  paint->second(p, size);
   return pm;
 }
 

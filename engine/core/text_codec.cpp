@@ -137,7 +137,11 @@ std::u32string CodePoints(std::string_view text) {
   std::u32string out;
   for (std::size_t i = 0; i < text.size();) {
     const auto b = static_cast<unsigned char>(text[i]);
-    std::size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 1;
+    std::size_t len = b < 0x80         ? 1
+                      : (b >> 5) == 6  ? 2
+                      : (b >> 4) == 14 ? 3
+                      : (b >> 3) == 30 ? 4
+                                       : 1;
     if (i + len > text.size()) len = 1;
     char32_t cp = len == 1 ? b : b & (0x7Fu >> len);
     for (std::size_t k = 1; k < len; ++k)
