@@ -94,25 +94,11 @@ std::size_t AnsiPrefix(const std::string& s, std::size_t limit) {
   return i;
 }
 
+// A damaged sequence becomes U+FFFD and the bytes after it are read afresh.
 std::u16string Utf8ToUtf16(const std::string& s) {
   std::u16string out;
   for (std::size_t i = 0; i < s.size();) {
-    auto c = static_cast<unsigned char>(s[i]);
-    char32_t cp;
-    std::size_t len;
-    if (c < 0x80) {
-      cp = c, len = 1;
-    } else if ((c >> 5) == 6 && i + 1 < s.size()) {
-      cp = ((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu), len = 2;
-    } else if ((c >> 4) == 14 && i + 2 < s.size()) {
-      cp = ((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu), len = 3;
-    } else if ((c >> 3) == 30 && i + 3 < s.size()) {
-      cp = ((c & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) | ((s[i + 2] & 0x3Fu) << 6) |
-           (s[i + 3] & 0x3Fu);
-      len = 4;
-    } else {
-      cp = 0xFFFD, len = 1;
-    }
+    std::uint32_t cp = NextCodePoint(s, i);
     if (cp >= 0x10000) {
       cp -= 0x10000;
       out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
@@ -120,7 +106,6 @@ std::u16string Utf8ToUtf16(const std::string& s) {
     } else {
       out.push_back(static_cast<char16_t>(cp));
     }
-    i += len;
   }
   return out;
 }
@@ -170,14 +155,11 @@ std::string EncodeText(const TFieldSlot& f, const TVariant& v) {
     std::u16string w = Utf8ToUtf16(TextOf(v));
     std::size_t n = std::min(w.size(), size);
     if (n > 0 && n < w.size() && w[n - 1] >= 0xD800 && w[n - 1] < 0xDC00) --n;
-    bytes.assign(reinterpret_cast<const char*>(w.data()), 2 * n);
+    for (std::size_t i = 0; i < n; ++i) AppendBytes(bytes, w[i]);
   } else {
     std::string raw = TextOf(v);
     std::size_t n = std::min<std::size_t>({raw.size(), size, 65535});
-    if (f.Type == ftVarBytes) {
-      auto len = static_cast<std::uint16_t>(n);
-      bytes.assign(reinterpret_cast<const char*>(&len), 2);
-    }
+    if (f.Type == ftVarBytes) AppendBytes(bytes, static_cast<std::uint16_t>(n));
     bytes.append(raw, 0, n);
   }
   bytes.resize(f.DataBytes, '\0');

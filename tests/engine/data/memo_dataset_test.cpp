@@ -230,6 +230,18 @@ TEST(MemoDataSet, StoresEveryFieldTypeInItsSlot) {
   EXPECT_TRUE(ds.FieldByName("V").IsNull());
 }
 
+TEST(MemoDataSet, WideTextKeepsWhatFollowsADamagedByte) {
+  TvtMemoDataSet ds;
+  ds.AddFieldDef("W", ftWideString, 8);
+  ds.SetCapacity(1);
+  ds.Open();
+  ds.Append();
+  // A lead byte without its continuation must not swallow the letter after it.
+  ds.FieldByName("W").SetValue("\xC3" "A城\xE5");
+  ds.Post();
+  EXPECT_EQ(ds.FieldByName("W").AsString(), "\uFFFDA城\uFFFD");
+}
+
 TEST(MemoDataSet, RefusesUnsupportedFieldTypesWhenOpening) {
   TvtMemoDataSet ds;
   ds.AddFieldDef("Ok", ftInteger);
