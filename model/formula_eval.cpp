@@ -18,6 +18,63 @@ TValue Finite(long double value) {
   return result;
 }
 
+bool IsUnary(TFormulaOp op) {
+  return op == foSin || op == foCos || op == foExp;
+}
+
+TValue Unary(TFormulaOp op, long double x) {
+  switch (op) {
+    case foSin:
+      return Finite(std::sin(x));
+    case foCos:
+      return Finite(std::cos(x));
+    case foExp:
+      return Finite(std::exp(x));
+    default:
+      return std::nullopt;
+  }
+}
+
+// The value of an operator of two operands; none where it is undefined
+// (division by zero, the logarithm of a non-positive number, ...).
+TValue Binary(TFormulaOp op, long double x, long double y) {
+  switch (op) {
+    case foMultiply:
+      return Finite(x * y);
+    case foDivide:
+      return y == 0 ? std::nullopt : Finite(x / y);
+    case foAdd:
+      return Finite(x + y);
+    case foSubtract:
+      return Finite(x - y);
+    case foLog:
+      if (x <= 0 || y <= 0 || y == 1) return std::nullopt;
+      return Finite(std::log(x) / std::log(y));
+    case foRound:
+      if (y == 0) return std::nullopt;
+      return Finite(y * RoundHalfEven(static_cast<double>(x / y)));
+    case foTrunc:
+      if (y == 0) return std::nullopt;
+      return Finite(y * std::trunc(x / y));
+    case foPower:
+      return Finite(std::pow(x, y));
+    case foLess:
+      return x < y ? 1 : 0;
+    case foGreater:
+      return x > y ? 1 : 0;
+    case foEqual:
+      return x == y ? 1 : 0;
+    case foLessEqual:
+      return x <= y ? 1 : 0;
+    case foGreaterEqual:
+      return x >= y ? 1 : 0;
+    case foNotEqual:
+      return x != y ? 1 : 0;
+    default:
+      return std::nullopt;
+  }
+}
+
 // One evaluation at one key, with the calculated summaries it has entered (to stop
 // cycles) and the values of those it has finished (each is computed once).
 class TEvaluator {
@@ -107,55 +164,10 @@ TValue TEvaluator::Compute(const std::vector<TToken>& tokens, std::size_t index,
   }
   const TValue a = operand(token.Operand1);
   if (!a) return std::nullopt;
-  const long double x = *a;
-  switch (token.Opcode) {
-    case foSin:
-      return Finite(std::sin(x));
-    case foCos:
-      return Finite(std::cos(x));
-    case foExp:
-      return Finite(std::exp(x));
-    default:
-      break;
-  }
+  if (IsUnary(token.Opcode)) return Unary(token.Opcode, *a);
   const TValue b = operand(token.Operand2);
   if (!b) return std::nullopt;
-  const long double y = *b;
-  switch (token.Opcode) {
-    case foMultiply:
-      return Finite(x * y);
-    case foDivide:
-      return y == 0 ? std::nullopt : Finite(x / y);
-    case foAdd:
-      return Finite(x + y);
-    case foSubtract:
-      return Finite(x - y);
-    case foLog:
-      if (x <= 0 || y <= 0 || y == 1) return std::nullopt;
-      return Finite(std::log(x) / std::log(y));
-    case foRound:
-      if (y == 0) return std::nullopt;
-      return Finite(y * RoundHalfEven(static_cast<double>(x / y)));
-    case foTrunc:
-      if (y == 0) return std::nullopt;
-      return Finite(y * std::trunc(x / y));
-    case foPower:
-      return Finite(std::pow(x, y));
-    case foLess:
-      return x < y ? 1 : 0;
-    case foGreater:
-      return x > y ? 1 : 0;
-    case foEqual:
-      return x == y ? 1 : 0;
-    case foLessEqual:
-      return x <= y ? 1 : 0;
-    case foGreaterEqual:
-      return x >= y ? 1 : 0;
-    case foNotEqual:
-      return x != y ? 1 : 0;
-    default:
-      return std::nullopt;
-  }
+  return Binary(token.Opcode, *a, *b);
 }
 
 }  // namespace
