@@ -1,11 +1,13 @@
 #include "engine/aggregate/aggregate_scan.h"
 
+#include <atomic>
 #include <cstring>
 #include <limits>
 
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
+#include "engine/core/worker_threads.h"
 
 namespace qd {
 
@@ -98,12 +100,42 @@ void TFactScan::Scan(std::int32_t first, std::int32_t last, TScanCells& cells,
 
 TBaseScan TFactScan::Run() const {
   const std::int32_t records = FFacts.RecordCount();
-  TScanCells cells;
-  Start(cells, records);
+  const int parts = records / ScanRangeRecords() >= 2 ? 2 : 1;
+  std::vector<std::int32_t> bounds(static_cast<std::size_t>(parts) + 1);
+  for (int i = 0; i <= parts; ++i)
+    bounds[static_cast<std::size_t>(i)] =
+        static_cast<std::int32_t>(static_cast<std::int64_t>(records) * i / parts);
   TBigVector<std::int32_t> slots;
   if (FKeepRecordCells) slots.resize(static_cast<std::size_t>(records));
-  Scan(0, records, cells, FKeepRecordCells ? slots.data() : nullptr);
-  return cells.Finish(FKeepRecordCells ? &slots : nullptr);
+  std::vector<TScanCells> cells(static_cast<std::size_t>(parts));
+  RunParts(parts, [&](int part) {
+    const auto i = static_cast<std::size_t>(part);
+    // Every part sizes its cells for the whole table, so that all choose alike.
+    Start(cells[i], records);
+    Scan(bounds[i], bounds[i + 1], cells[i], FKeepRecordCells ? slots.data() + bounds[i] : nullptr);
+  });
+  for (std::size_t i = 1; i < cells.size(); ++i) {
+    const std::vector<std::int32_t> map = cells[0].Merge(cells[i]);
+    if (!FKeepRecordCells || (cells[0].Dense() && cells[i].Dense())) continue;
+    for (std::int32_t r = bounds[i]; r < bounds[i + 1]; ++r) {
+      std::int32_t& slot = slots[static_cast<std::size_t>(r)];
+      if (slot >= 0) slot = map[static_cast<std::size_t>(slot)];
+    }
+  }
+  return cells[0].Finish(FKeepRecordCells ? &slots : nullptr);
+}
+
+namespace {
+constexpr std::int32_t kDefaultRangeRecords = 1 << 18;
+std::atomic<std::int32_t> gRangeRecords{kDefaultRangeRecords};
+}  // namespace
+
+std::int32_t ScanRangeRecords() {
+  return gRangeRecords.load(std::memory_order_relaxed);
+}
+
+void SetScanRangeRecords(std::int32_t records) {
+  gRangeRecords.store(records > 0 ? records : kDefaultRangeRecords, std::memory_order_relaxed);
 }
 
 TBaseScan ScanFacts(const TFactTable& facts, const TScanRequest& request) {

@@ -58,7 +58,7 @@ class TFactScan {
   //! record of the range its slot, -1 when skipped. Raises ECubeError naming
   //! the dimension at the first member outside its dimension.
   void Scan(std::int32_t first, std::int32_t last, TScanCells& cells, std::int32_t* slots) const;
-  //! Every record in one range.
+  //! Every record: in two halves on the worker threads when the table is large.
   TBaseScan Run() const;
 
  private:
@@ -79,7 +79,14 @@ class TFactScan {
   std::uint64_t FKeyBound = 1;
 };
 
-//! The whole scan on the calling thread.
+//! Fact tables of at least twice this many records are scanned in two
+//! halves, each into cells of its own, merged in record order; the halves
+//! depend on the record count alone, so one thread and two give the same
+//! results to the last bit. 0 sets the default back.
+std::int32_t ScanRangeRecords();
+void SetScanRangeRecords(std::int32_t records);
+
+//! The whole scan, its halves on the worker threads.
 TBaseScan ScanFacts(const TFactTable& facts, const TScanRequest& request);
 
 }  // namespace qd

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <random>
 
 #include <gtest/gtest.h>
 
+#include "engine/aggregate/aggregate_scan.h"
+#include "engine/core/worker_threads.h"
 #include "grid_test_cube.h"
 
 namespace qd::test {
@@ -148,9 +151,25 @@ void ExpectCell(TRandomCube& c, TSummaryState& state, const TMemberKey& key, TFu
       << state.Index() << " count " << ref.Count;
 }
 
+// Scans these small tables in two record ranges, on one thread or two, and
+// sets the defaults back at the end.
+struct TSplitScan {
+  explicit TSplitScan(int threads) {
+    SetScanRangeRecords(8);
+    SetWorkerThreads(threads);
+  }
+  ~TSplitScan() {
+    SetScanRangeRecords(0);
+    SetWorkerThreads(0);
+  }
+};
+
 TEST(GridTwoPass, EveryFunctionAtEveryMaskMatchesPlainLoops) {
   for (unsigned seed = 1; seed <= 40; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
+    // Seeds alternate between one scan, and two ranges on one thread or two.
+    std::optional<TSplitScan> split;
+    if (seed % 3) split.emplace(static_cast<int>(seed % 3));
     TRandomCube c(seed);
     if (!c.grid.IsActive()) continue;
     const auto keys = c.AllKeys();
@@ -165,6 +184,31 @@ TEST(GridTwoPass, EveryFunctionAtEveryMaskMatchesPlainLoops) {
         for (const TMemberKey& key : keys)
           ExpectCell(c, agg.Summary(s), key, static_cast<TFunction>(f));
     if (::testing::Test::HasFailure()) break;
+  }
+}
+
+// Every function at every cell has the same bits on one thread and two.
+TEST(GridTwoPass, OneThreadAndTwoGiveTheSameBits) {
+  for (unsigned seed = 41; seed <= 52; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::vector<std::vector<double>> values(2);
+    for (int threads : {1, 2}) {
+      TSplitScan split(threads);
+      TRandomCube c(seed);
+      if (!c.grid.IsActive()) break;
+      TModelAggregation& agg = c.grid.Aggregation();
+      for (int s = 0; s < agg.SummaryCount(); ++s)
+        for (int f = 0; f < kFunctionCount; ++f)
+          for (const TMemberKey& key : c.AllKeys()) {
+            const auto v = agg.FunctionValue(agg.Summary(s), key, static_cast<TFunction>(f));
+            values[static_cast<std::size_t>(threads - 1)].push_back(v ? *v : -1e300);
+          }
+    }
+    ASSERT_EQ(values[0].size(), values[1].size());
+    for (std::size_t i = 0; i < values[0].size(); ++i) {
+      if (std::isnan(values[0][i]) && std::isnan(values[1][i])) continue;
+      ASSERT_EQ(values[0][i], values[1][i]) << i;
+    }
   }
 }
 

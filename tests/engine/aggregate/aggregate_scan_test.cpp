@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <stdexcept>
+#include <string>
 
 #include "engine/core/errors.h"
+#include "engine/core/worker_threads.h"
 
 namespace qd {
 namespace {
@@ -134,6 +137,59 @@ TEST(FactScan, RangesMergeIntoTheWholeScan) {
     }
     ExpectRecordCells(c, merged);
   }
+}
+
+// A large table is scanned in two ranges merged in order: one thread and two
+// give the same bits, with the counts, extremes and cells of the naive scan.
+TEST(FactScan, OneThreadAndTwoGiveTheSameBits) {
+  SetScanRangeRecords(1000);
+  for (bool wide : {false, true}) {
+    TScanCase c = MakeCase(wide ? 7 : 6, wide);
+    c.request.KeepRecordCells = true;
+    SetWorkerThreads(1);
+    const TBaseScan one = ScanFacts(*c.facts, c.request);
+    SetWorkerThreads(2);
+    const TBaseScan two = ScanFacts(*c.facts, c.request);
+    c.request.KeepRecordCells = false;
+    SetScanRangeRecords(0);
+    const TBaseScan whole = ScanFacts(*c.facts, c.request);
+    SetScanRangeRecords(1000);
+
+    EXPECT_EQ(*one.Keys, *two.Keys);
+    EXPECT_EQ(*one.Keys, *whole.Keys);
+    EXPECT_EQ(one.RecordCell, two.RecordCell);
+    ExpectRecordCells(c, two);
+    ASSERT_EQ(two.Totals.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(one.Totals[i]->Sums, two.Totals[i]->Sums);
+      EXPECT_EQ(two.Totals[i]->Counts, whole.Totals[i]->Counts);
+      EXPECT_EQ(two.Totals[i]->Mins, whole.Totals[i]->Mins);
+      EXPECT_EQ(two.Totals[i]->Maxs, whole.Totals[i]->Maxs);
+      for (std::size_t k = 0; k < whole.Totals[i]->Size(); ++k)
+        EXPECT_NEAR(two.Totals[i]->Sums[k], whole.Totals[i]->Sums[k], 1e-9) << k;
+    }
+  }
+  SetWorkerThreads(0);
+  SetScanRangeRecords(0);
+}
+
+// Every part runs to its end; the error of the lowest failing part is raised.
+TEST(WorkerThreads, RunsEveryPartAndRaisesTheFirstError) {
+  for (int threads : {1, 2}) {
+    SetWorkerThreads(threads);
+    std::vector<int> ran(5, 0);
+    try {
+      RunParts(5, [&](int part) {
+        ran[static_cast<std::size_t>(part)] = 1;
+        if (part == 1 || part == 3) throw std::runtime_error("part " + std::to_string(part));
+      });
+      ADD_FAILURE() << "no error";
+    } catch (const std::runtime_error& e) {
+      EXPECT_STREQ(e.what(), "part 1");
+    }
+    EXPECT_EQ(ran, std::vector<int>(5, 1)) << threads;
+  }
+  SetWorkerThreads(0);
 }
 
 // The message names the dimension whose member is outside it, on an active
