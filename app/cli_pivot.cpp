@@ -255,11 +255,15 @@ std::unique_ptr<TLoadedPivot> LoadPivot(const TPivotOptions& o, TPhaseClock& clo
   p->Cube.Options().ShowProgressBar = false;
   progress.SetCaption(Msg(TMsg::SCliLoadingFile));
   const std::string ext = Lower(std::filesystem::path(o.File).extension().string());
+  // The layout, filters and summaries asked for are applied before the model
+  // first aggregates, so that the facts are scanned once, for what is shown.
+  // A grid file's layout needs the model while the cube is read, so its first
+  // aggregation counts as loading.
+  const bool deferred = ext != ".vtg";
+  if (deferred) p->Grid.BeginUpdate();
   if (!IsStoredPivotFile(o.File)) {
     ImportCsv(*p, o, progress);
   } else if (ext == ".vtg") {
-    // The grid file's layout needs the model while the cube is read, so its
-    // first aggregation counts as loading.
     p->Grid.SetVantra(&p->Cube);
     p->Grid.LoadFromFile(o.File);
   } else {
@@ -269,11 +273,12 @@ std::unique_ptr<TLoadedPivot> LoadPivot(const TPivotOptions& o, TPhaseClock& clo
   clock.End("load");
   if (!p->Grid.IsActive()) throw EGenericError(Format(Msg(TMsg::SCliNoCubeInFile), o.File));
   progress.SetCaption(Msg(TMsg::SCliAggregating));
-  p->Grid.ProcessNotifications();
+  if (!deferred) p->Grid.ProcessNotifications();
   if (o.HasLayout) ApplyLayout(p->Grid, o);
   ApplyMemberFilters(p->Grid, o.Filters);
   if (!o.Summaries.empty() || !o.Functions.empty() || !o.SubFunctions.empty())
     ApplySummaries(p->Grid, o);
+  if (deferred) p->Grid.EndUpdate(TChangeKind::ckCube);
   ApplyExpansion(p->Grid, o);
   p->Grid.ProcessNotifications();
   return p;

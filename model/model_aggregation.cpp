@@ -186,6 +186,25 @@ bool TModelAggregation::ShowsSecondPass() const {
   return false;
 }
 
+std::vector<TSummaryState*> TModelAggregation::ShownSummaries() const {
+  std::vector<TSummaryState*> shown;
+  bool calculated = false;
+  for (const auto& state : FStates)
+    if (state->FInfo && state->FInfo->Visible()) shown.push_back(state.get());
+  // A calculated summary may read any other: then every one is scanned at once.
+  for (int i = 0; i < FGrid.SummarySettings().Count(); ++i) {
+    const TSummaryInfo& info = FGrid.SummarySettings().Items(i);
+    calculated |= info.IsCalculated() && info.Visible();
+  }
+  if (calculated || shown.empty()) {
+    // Without any shown summary the first still gives the cells their counts.
+    const std::size_t all = calculated ? FStates.size() : std::min<std::size_t>(FStates.size(), 1);
+    shown.resize(all);
+    for (std::size_t i = 0; i < all; ++i) shown[i] = FStates[i].get();
+  }
+  return shown;
+}
+
 void TModelAggregation::Aggregate() {
   for (auto& s : FStates) s->Reset();
   FHelpers.Clear();
@@ -193,6 +212,21 @@ void TModelAggregation::Aggregate() {
   FBaseKeys.reset();
   FRecordCells = {};
   FRecordCellsValid = false;
+  AggregateSummaries(ShownSummaries(), ShowsSecondPass());
+}
+
+bool TModelAggregation::Prepare(TSummaryState& state) {
+  if (state.FReady) return true;
+  if (!FHasActive) return false;
+  std::vector<TSummaryState*> states = ShownSummaries();
+  std::erase_if(states, [&state](const TSummaryState* s) { return s == &state || s->FReady; });
+  states.insert(states.begin(), &state);
+  AggregateSummaries(states, false);
+  return state.FReady;
+}
+
+void TModelAggregation::AggregateSummaries(const std::vector<TSummaryState*>& states,
+                                           bool keepRecordCells) {
   try {
     TBaseScan scan;
     if (const TFactTable* facts = FGrid.Cube()->FactTable()) {
@@ -201,17 +235,24 @@ void TModelAggregation::Aggregate() {
         throw ECubeError(Format(Msg(TMsg::SFactTableMismatch), facts->DimCount(),
                                 facts->SumCount(), dims, sums));
       TScanRequest request = ScanRequest();
-      request.KeepRecordCells = ShowsSecondPass();
+      request.Summaries.clear();
+      for (const TSummaryState* s : states) request.Summaries.push_back(s->FIndex);
+      request.KeepRecordCells = keepRecordCells && !FRecordCellsValid;
       scan = ScanFacts(*facts, request);
-      FRecordCells = std::move(scan.RecordCell);
-      FRecordCellsValid = request.KeepRecordCells;
+      if (FBaseKeys && *scan.Keys != *FBaseKeys) throw EGenericError(Msg(TMsg::SInternalCalcError));
+      if (request.KeepRecordCells) {
+        FRecordCells = std::move(scan.RecordCell);
+        FRecordCellsValid = true;
+      }
     }
     const bool empty = scan.Keys->empty();
-    if (!empty) FBaseKeys = scan.Keys;
-    for (std::size_t i = 0; i < FStates.size(); ++i)
-      FStates[i]->FBase = empty ? std::make_unique<TTotals>() : std::move(scan.Totals[i]);
-    for (auto& s : FStates)
-      if (!s->FReady) ComputeRollUps(*s);
+    if (!empty && !FBaseKeys) FBaseKeys = scan.Keys;
+    for (std::size_t i = 0; i < states.size(); ++i) {
+      states[i]->FBase = empty ? std::make_unique<TTotals>() : std::move(scan.Totals[i]);
+      // Every summary's base totals share one key list.
+      if (!empty && FBaseKeys != scan.Keys) states[i]->FBase->ShareKeys(FBaseKeys);
+      ComputeRollUps(*states[i]);
+    }
   } catch (...) {
     for (auto& s : FStates) s->Reset();
     if (FGrid.Cube()) FGrid.Cube()->Deactivate();
@@ -311,7 +352,7 @@ const TTotals& TModelAggregation::GetMaskTotals(TSummaryState& state, std::uint3
 
 std::optional<TTotals::TLookup> TModelAggregation::Lookup(TSummaryState& state,
                                                           const TMemberKey& members) {
-  if (!state.FReady || members.size() != FActive.size() || !IsVisibleKey(members))
+  if (!Prepare(state) || members.size() != FActive.size() || !IsVisibleKey(members))
     return std::nullopt;
   const std::uint32_t mask = KeyMask(members);
   const std::int64_t key = EncodeKey(members);
@@ -323,6 +364,10 @@ std::optional<TTotals::TLookup> TModelAggregation::Lookup(TSummaryState& state,
 }
 
 bool TModelAggregation::IsNonEmpty(const TMemberKey& members) {
+  // Every summary counts the same records; one aggregated summary is enough.
+  const bool anyReady = std::any_of(FStates.begin(), FStates.end(),
+                                    [](const auto& s) { return s->FReady; });
+  if (!anyReady && !FStates.empty()) Prepare(*FStates.front());
   for (auto& s : FStates) {
     if (!s->FReady) continue;
     if (auto r = Lookup(*s, members); r && r->Count > 0) return true;

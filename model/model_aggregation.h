@@ -37,7 +37,7 @@ class TSummaryState {
   //! The summary's index in the cube and the fact table.
   int Index() const { return FIndex; }
   TSummaryInfo* Info() const { return FInfo; }
-  //! Aggregated, with roll-ups.
+  //! Aggregated, with roll-ups. Summaries are aggregated when first shown or read.
   bool Ready() const { return FReady; }
 
  private:
@@ -119,8 +119,17 @@ class TModelAggregation {
  private:
   TDimensionState& State(int activePos) const;
   bool HasHierarchy() const;
-  //! Fact scan, base totals and roll-ups; a failure deactivates the cube.
+  //! Fact scan, base totals and roll-ups of the shown summaries; a failure
+  //! deactivates the cube.
   void Aggregate();
+  //! The summaries a layout's first scan totals: the visible ones (all when a
+  //! calculated summary is visible; the first when none is).
+  std::vector<TSummaryState*> ShownSummaries() const;
+  //! Scans the facts for `states`, which are not aggregated, and rolls them up.
+  void AggregateSummaries(const std::vector<TSummaryState*>& states, bool keepRecordCells);
+  //! Aggregates a summary on first use, with the other shown ones still
+  //! missing; false without an active layout.
+  bool Prepare(TSummaryState& state);
   void ComputeRollUps(TSummaryState& state);
   //! The summary's totals of a mask, computed and cached on first use.
   const TTotals& GetMaskTotals(TSummaryState& state, std::uint32_t mask);

@@ -43,7 +43,7 @@ std::vector<double> TModelAggregation::MaskCorrelations(TSummaryState& x, TSumma
 
 std::optional<double> TModelAggregation::Correlation(TSummaryState& x, TSummaryState& y,
                                                      const TMemberKey& key) {
-  if (!x.FReady || !y.FReady || key.size() != FActive.size() || !IsVisibleKey(key))
+  if (!Prepare(x) || !Prepare(y) || key.size() != FActive.size() || !IsVisibleKey(key))
     return std::nullopt;
   const std::uint32_t mask = KeyMask(key);
   if (mask == 0) return std::nullopt;  // a finest cell has a single pair

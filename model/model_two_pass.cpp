@@ -132,7 +132,7 @@ void TModelAggregation::RunTwoPass(TSummaryState& state, TTotals& asked, int kin
 std::optional<double> TModelAggregation::FunctionValue(TSummaryState& state,
                                                        const TMemberKey& members,
                                                        TFunction function, bool valueOrder) {
-  if (!state.FReady || members.size() != FActive.size() || !IsVisibleKey(members))
+  if (!Prepare(state) || members.size() != FActive.size() || !IsVisibleKey(members))
     return std::nullopt;
   const std::uint32_t mask = KeyMask(members);
   const std::int64_t key = EncodeKey(members);

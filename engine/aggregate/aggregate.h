@@ -81,6 +81,8 @@ class TTotals {
   std::size_t Size() const { return Sums.size(); }
   const TKeyList& Keys() const;
   const TKeyListPtr& KeyListPtr() const { return FKeys; }
+  //! Replaces the key list by an equal one that other totals hold.
+  void ShareKeys(TKeyListPtr keys) { FKeys = std::move(keys); }
 
   std::vector<double> Sums;
   std::vector<std::int32_t> Counts;

@@ -212,6 +212,28 @@ TEST(GridTwoPass, OneThreadAndTwoGiveTheSameBits) {
   }
 }
 
+// Only the shown summaries are scanned with the layout; a hidden one is
+// scanned when first read and then gives what the facts hold.
+TEST(GridTwoPass, AHiddenSummaryIsScannedWhenFirstRead) {
+  for (unsigned seed = 60; seed <= 70; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    TRandomCube c(seed);
+    if (!c.grid.IsActive()) continue;
+    c.grid.SummarySettings().Items(0).SetVisible(true);
+    c.grid.SummarySettings().Items(1).SetVisible(false);
+    c.grid.Aggregation().DropActive();
+    c.grid.BeginUpdate();
+    c.grid.EndUpdate(ckAxes);
+    TModelAggregation& agg = c.grid.Aggregation();
+    EXPECT_TRUE(agg.Summary(0).Ready());
+    EXPECT_FALSE(agg.Summary(1).Ready());
+    for (const TMemberKey& key : c.AllKeys())
+      for (TFunction f : {TFunction::stSum, TFunction::stMin, TFunction::stMedian})
+        ExpectCell(c, agg.Summary(1), key, f);
+    EXPECT_TRUE(agg.Summary(1).Ready());
+  }
+}
+
 // The pass runs for every mask of a summary in one walk; each cell must still
 // get exactly what a pivot that only ever read that cell gets, first in record
 // order, then in value order once medians are shown.
