@@ -1,11 +1,13 @@
 #include "app/cli_output.h"
 
 #include <fcntl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <ostream>
@@ -189,18 +191,33 @@ double Now() {
       .count();
 }
 
+// Processor seconds of the whole process.
+double CpuNow() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
 }  // namespace
 
-TPhaseClock::TPhaseClock(bool enabled) : FEnabled(enabled), FStart(Now()) {}
+TPhaseClock::TPhaseClock(bool enabled)
+    : FEnabled(enabled),
+      FCpu(enabled && std::getenv("QD_TIMING_CPU")),
+      FStart(Now()),
+      FCpuStart(CpuNow()) {}
 
 void TPhaseClock::End(const char* phase) {
-  const double now = Now();
+  const double now = Now(), cpu = CpuNow();
   if (FEnabled) {
-    char line[64];
-    std::snprintf(line, sizeof line, "%s: %.6f\n", phase, now - FStart);
+    char line[96];
+    if (FCpu)
+      std::snprintf(line, sizeof line, "%s: %.6f cpu %.6f\n", phase, now - FStart, cpu - FCpuStart);
+    else
+      std::snprintf(line, sizeof line, "%s: %.6f\n", phase, now - FStart);
     std::cerr << line << std::flush;
   }
   FStart = now;
+  FCpuStart = cpu;
 }
 
 std::string ExactNumber(double v) {

@@ -72,7 +72,9 @@ class TRecordWriter {
 };
 
 //! Times the phases of a command: with timing on, End prints "name: seconds"
-//! on stderr for the time since the previous phase ended.
+//! on stderr for the time since the previous phase ended. With QD_TIMING_CPU
+//! set in the environment the line goes on with " cpu seconds", the
+//! processor time of all the command's threads in the phase.
 class TPhaseClock {
  public:
   explicit TPhaseClock(bool enabled);
@@ -80,7 +82,9 @@ class TPhaseClock {
 
  private:
   bool FEnabled;
+  bool FCpu;
   double FStart;
+  double FCpuStart;
 };
 
 //! %.17g: enough digits to read the same double back.
