@@ -10,9 +10,11 @@
 #include "app/cli_output.h"
 #include "app/cli_pivot.h"
 #include "app/terminal_progress.h"
+#include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "export/excel_export.h"
 #include "export/html_export.h"
+#include "export/metafile_export.h"
 #include "export/rtf_export.h"
 #include "export/xls_export.h"
 #include "export/xml_export.h"
@@ -35,7 +37,8 @@ const std::vector<TDocumentType>& DocumentTypes() {
   static const std::vector<TDocumentType> types = {
       {"xls", {"xls"}, false},  {"xlsx", {"xlsx"}, false, true}, {"html", {"htm", "html"}, true},
       {"xml", {"xml"}, true},   {"rtf", {"rtf"}, true},          {"csv", {"csv"}, true},
-      {"json", {"json"}, true},
+      {"json", {"json"}, true},   {"pdf", {"pdf"}, false},           {"svg", {"svg"}, true},
+      {"emf", {"emf"}, false},    {"wmf", {"wmf"}, false},
   };
   return types;
 }
@@ -150,8 +153,28 @@ void WritePivot(TGridInfo& grid, const std::string& format, std::ostream& out,
                      out);
 }
 
+TPageWriterFactory& PageWriterFactory() {
+  static TPageWriterFactory factory;
+  return factory;
+}
+
+const std::vector<std::string>& PageSizes() {
+  static const std::vector<std::string> sizes = {"A3", "A4", "A5", "B5", "Letter", "Legal"};
+  return sizes;
+}
+
 std::unique_ptr<TVantraGridExport> MakeExporter(const std::string& format, bool xmla,
-                                                const std::string& file) {
+                                                const std::string& file,
+                                                const TPaperOptions& paper) {
+  if (format == "emf" || format == "wmf") {
+    auto picture = std::make_unique<TVantraGridExportToMF>();
+    picture->Enhanced = format == "emf";
+    return picture;
+  }
+  if (format == "pdf" || format == "svg") {
+    if (!PageWriterFactory()) throw EGenericError(Format(Msg(TMsg::SPrintNoPageWriter), format));
+    return PageWriterFactory()(format, paper);
+  }
   if (format == "xls") return std::make_unique<TVantraGridExportToXLS>();
   if (format == "xlsx") return std::make_unique<TVantraGridExportToExcel>();
   if (format == "rtf") return std::make_unique<TVantraGridExportToRTF>();
@@ -191,6 +214,8 @@ std::vector<TCliOption> WithPivotOptions(std::vector<TCliOption> own) {
 
 }  // namespace
 
+void SetPageWriterFactory(TPageWriterFactory factory) { PageWriterFactory() = std::move(factory); }
+
 int CliPivot(const std::vector<std::string>& args, std::ostream& out) {
   const TCliArgs parsed(args,
                         WithPivotOptions({{"--format", true}, {"--output", true, false, "-o"}}),
@@ -213,12 +238,17 @@ int CliExport(const std::vector<std::string>& args, std::ostream& out) {
   const TCliArgs parsed(args,
                         WithPivotOptions({{"--to", true, false, "--output"},
                                           {"--format", true},
-                                          {"--xmla"}}),
+                                          {"--xmla"},
+                                          {"--page-size", true},
+                                          {"--landscape"}}),
                         {"FILE"}, 1);
   const std::optional<std::string> to = parsed.Value("--to");
   if (!to || to->empty()) RaiseUsage(TMsg::SCliMissingArgument, "--to OUT");
   const TDocumentType& type = ExportType(parsed, *to);
   const TPivotOptions o = ReadPivotOptions(parsed);
+  TPaperOptions paper;
+  paper.PageSize = parsed.Choice("--page-size", PageSizes(), "A4");
+  paper.Landscape = parsed.Has("--landscape");
   TCliOutput output(*to, out);
   TPhaseClock clock(o.Timing);
   TTerminalProgress progress(o.Quiet);
@@ -229,7 +259,7 @@ int CliExport(const std::vector<std::string>& args, std::ostream& out) {
     WritePivot(p->Grid, type.Format, output.Stream(), clock);
   } else {
     std::unique_ptr<TVantraGridExport> exporter =
-        MakeExporter(type.Format, parsed.Has("--xmla"), o.File);
+        MakeExporter(type.Format, parsed.Has("--xmla"), o.File, paper);
     exporter->SetGrid(&p->Grid);
     exporter->Name = "quarrydesk";
     // Stored cubes are saved under their catalog caption.

@@ -3,9 +3,13 @@
 // export document.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "export/grid_print.h"
 
 namespace qd {
 
@@ -16,9 +20,16 @@ namespace qd {
 //! cells with one field per row and column dimension.
 int CliPivot(const std::vector<std::string>& args, std::ostream& out);
 
-//! export FILE --to OUT.xls|.xlsx|.htm|.html|.xml|.rtf|.csv|.json|- [--format F]
-//! [--xmla] [layout options]: writes the pivot as a document (.xml is the
-//! spreadsheet dialect unless --xmla).
+//! export FILE --to OUT.xls|.xlsx|.htm|.html|.xml|.rtf|.csv|.json|.pdf|.svg|.emf|.wmf|-
+//! [--format F] [--xmla] [--page-size A4] [--landscape] [layout options]:
+//! writes the pivot as a document (.xml is the spreadsheet dialect unless
+//! --xmla; .pdf is the grid printed on pages, .svg, .emf and .wmf one picture).
 int CliExport(const std::vector<std::string>& args, std::ostream& out);
+
+//! Makes the writers that paint through Qt ("pdf", "svg"); a program built
+//! with Qt installs it, without it those formats fail with a message.
+using TPageWriterFactory = std::function<std::unique_ptr<TVantraGridExport>(
+    const std::string& format, const TPaperOptions& paper)>;
+void SetPageWriterFactory(TPageWriterFactory factory);
 
 }  // namespace qd

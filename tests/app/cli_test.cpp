@@ -88,7 +88,7 @@ TEST(Cli, MissingAndMalformedArgumentsExitTwoNamingTheArgument) {
       {{"pivot", kCube, "--filter", "City"}, "过滤条件“City”应写成 维度=成员[,成员…]"},
       {{"pivot", kCube, "--filter", "City= ,"}, "过滤条件“City= ,”"},
       {{"export", kCube}, "缺少参数 --to OUT"},
-      {{"export", kCube, "--to", "a.doc"}, "“a.doc”不是支持的文档类型（可用：.xls、.xlsx、.htm、.html、.xml、.rtf、.csv、.json）"},
+      {{"export", kCube, "--to", "a.doc"}, "“a.doc”不是支持的文档类型（可用：.xls、.xlsx、.htm、.html、.xml、.rtf、.csv、.json、.pdf、.svg、.emf、.wmf）"},
       {{"export", kCube, "--to", "-"}, "写到标准输出时需要用 --format 指定格式"},
       {{"export", kCube, "--to", "-", "--format", "xls"}, "xls 格式不能写到标准输出"},
       {{"import", "--query", "SELECT 1", "-o", "x.vtc"}, "缺少参数 --connection"},
