@@ -55,4 +55,37 @@ constexpr TViewReaction ViewReactionTo(TChangeKind kind) {
   return ReactionTo(kViewReactions, kind, TViewReaction{});
 }
 
+//! The chart's work for a change kind.
+enum class TChartReaction : std::uint8_t {
+  crNone,          //!< nothing the chart draws changed
+  crRebuild,       //!< categories, series and values again
+  crRebuildGrid,   //!< again when the chart sorts like the grid, else nothing
+};
+
+// The chart draws the top-level members of the first dimension of each axis
+// with one summary's function, so it follows every change of those members,
+// of their captions, of the values and of which summaries and functions are
+// shown; a new order only matters when it sorts like the grid. Word wrap and
+// where totals go leave it alone: it never draws a total label.
+inline constexpr std::array<TKindReaction<TChartReaction>, kChangeKindCount> kChartReactions{{
+    {TChangeKind::ckCube, TChartReaction::crRebuild},
+    {TChangeKind::ckAxes, TChartReaction::crRebuild},
+    {TChangeKind::ckWordWrap, TChartReaction::crNone},
+    {TChangeKind::ckLabels, TChartReaction::crRebuild},
+    {TChangeKind::ckRowOrder, TChartReaction::crRebuildGrid},
+    {TChangeKind::ckColOrder, TChartReaction::crRebuildGrid},
+    {TChangeKind::ckStateApplied, TChartReaction::crRebuild},
+    {TChangeKind::ckDimExpansion, TChartReaction::crRebuild},
+    {TChangeKind::ckMembers, TChartReaction::crRebuild},
+    {TChangeKind::ckCubeBound, TChartReaction::crRebuild},
+    {TChangeKind::ckDataColumns, TChartReaction::crRebuild},
+    {TChangeKind::ckTotals, TChartReaction::crNone},
+}};
+static_assert(ListsEveryKindInOrder(kChartReactions));
+
+//! The chart's reaction to a kind; a number no kind has changes nothing.
+constexpr TChartReaction ChartReactionTo(TChangeKind kind) {
+  return ReactionTo(kChartReactions, kind, TChartReaction::crNone);
+}
+
 }  // namespace qd

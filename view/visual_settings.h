@@ -7,12 +7,12 @@
 #include <cstdint>
 
 #include "model/label_node.h"
+#include "view/color_schema.h"
 
 namespace qd {
 
 class TCustomVantraGrid;
 
-enum class TvtcColorSchema : std::uint8_t { vtcHighestIsHot = 0, vtcHighestIsCold = 1 };
 enum class TvtVisualStyle : std::uint8_t { vsNormal = 0, vsXP = 1 };
 
 //! What the internal grid paints with; TVisualSettings fills it.

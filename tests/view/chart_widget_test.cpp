@@ -1,0 +1,231 @@
+// The chart bound to a pivot grid: registration and its end from either side,
+// the reaction to the model's changes, the Qt series it draws, a point click
+// through real mouse events, and the toolbar with saving.
+#include <QAbstractBarSeries>
+#include <QBarSeries>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineSeries>
+#include <QMenu>
+#include <QPieSeries>
+#include <QProcess>
+#include <QScatterSeries>
+#include <QStackedBarSeries>
+#include <QTest>
+#include <QToolButton>
+#include <filesystem>
+
+#include "view/chart/chart_toolbar.h"
+#include "view/chart/vantra_chart.h"
+#include "view_test_grid.h"
+
+namespace qd::test {
+namespace {
+
+class ChartView : public ViewGrid {
+ protected:
+  void SetUp() override {
+    ViewGrid::SetUp();
+    chart = std::make_unique<TVantraChart>();
+    chart->resize(700, 450);
+    chart->show();
+    chart->SetVantGrid(control.get());
+    Drain();
+  }
+  std::vector<std::string> Categories() const { return chart->Plan().Categories; }
+  QList<QAbstractSeries*> Series() const { return chart->chart()->series(); }
+
+  std::unique_ptr<TVantraChart> chart;
+};
+
+TEST_F(ChartView, BuildsWhenBoundAndFollowsTheGrid) {
+  EXPECT_EQ(chart->RebuildCount(), 2);  // the unbound start, then the model's first post
+  EXPECT_EQ(Categories(), (std::vector<std::string>{"North", "南方"}));
+  ASSERT_EQ(Series().size(), 2);
+  EXPECT_EQ(Series()[0]->name(), "2025");  // the last column member is created first
+  EXPECT_EQ(Series()[1]->name(), "2024");
+
+  Model().HideFollowingMembers(*RowLabel("North"), 0);
+  Drain();
+  EXPECT_EQ(Categories(), (std::vector<std::string>{"North"}));
+
+  Model().MoveDim(kYear, TDimGroup::dgRow, 0);
+  Drain();  // nothing on the columns: no series
+  EXPECT_TRUE(Categories().empty());
+  EXPECT_TRUE(Series().empty());
+  Model().MoveDim(kRegion, TDimGroup::dgCol, 0);
+  Drain();
+  EXPECT_EQ(Categories(), (std::vector<std::string>{"2024", "2025"}));
+  EXPECT_EQ(Series()[0]->name(), "North");
+}
+
+TEST_F(ChartView, ReactsToEachKindAsItsTableSays) {
+  const int start = chart->RebuildCount();
+  Model().SetWordWrap(!Model().WordWrap());
+  Drain();
+  EXPECT_EQ(chart->RebuildCount(), start);
+
+  chart->SetSortType(TvtcSortType::vtcName);  // re-sorts its own data only
+  EXPECT_EQ(chart->RebuildCount(), start);
+  Model().SetSortType(Model().DimensionState(kRegion), TDimSortType::dsNameDesc, true);
+  Drain();  // a new row order: nothing while the chart sorts by name
+  EXPECT_EQ(chart->RebuildCount(), start);
+  chart->SetSortType(TvtcSortType::vtcGrid);
+  EXPECT_EQ(chart->RebuildCount(), start + 1);
+  Model().SetSortType(Model().DimensionState(kRegion), TDimSortType::dsNameDesc, true);
+  Drain();
+  EXPECT_EQ(chart->RebuildCount(), start + 2);
+
+  // Grouping members renumbers them: the chart must not keep the old ones.
+  Model().MoveMemberToGroup(*RowLabel("North"), 0);
+  Drain();
+  EXPECT_EQ(chart->RebuildCount(), start + 3);
+  EXPECT_EQ(Categories(), (std::vector<std::string>{"其它", "南方"}));
+}
+
+TEST_F(ChartView, LetsGoOfTheModelWhicheverGoesFirst) {
+  // The chart first: later notifications must not reach it (the sanitizer
+  // reports a use after free otherwise).
+  chart.reset();
+  Model().MoveDim(kRegion, TDimGroup::dgPage, 0);
+  Drain();
+
+  chart = std::make_unique<TVantraChart>();
+  chart->SetVantGrid(control.get());
+  Drain();
+  EXPECT_FALSE(chart->Data().Empty());
+  control.reset();  // the grid and its model first
+  EXPECT_EQ(chart->VantGrid(), nullptr);
+  EXPECT_TRUE(chart->Data().Empty());
+  EXPECT_TRUE(Series().empty());
+  chart.reset();
+}
+
+TEST_F(ChartView, DrawsEachSeriesKind) {
+  chart->SetColorSchemaDimension(TvtRangeType::vtrDefault);
+  const std::pair<TvtSeries, QAbstractSeries::SeriesType> kinds[] = {
+      {TvtSeries::csHorBar, QAbstractSeries::SeriesTypeHorizontalBar},
+      {TvtSeries::csLine, QAbstractSeries::SeriesTypeLine},
+      {TvtSeries::csArea, QAbstractSeries::SeriesTypeArea},
+      {TvtSeries::csPoint, QAbstractSeries::SeriesTypeScatter},
+      {TvtSeries::csBar, QAbstractSeries::SeriesTypeBar},
+      {TvtSeries::csPie, QAbstractSeries::SeriesTypePie}};
+  int created = 0;
+  chart->OnNewSeries = [&created](TVantraChart&, QAbstractSeries*) { ++created; };
+  for (const auto& [kind, type] : kinds) {
+    created = 0;
+    chart->SetDefaultSeries(kind);
+    ASSERT_EQ(Series().size(), 2) << static_cast<int>(kind);
+    EXPECT_EQ(Series()[0]->type(), type);
+    EXPECT_EQ(created, 2);
+  }
+  auto* pie = qobject_cast<QPieSeries*>(Series()[0]);
+  ASSERT_EQ(pie->count(), 2);
+  chart->SetDefaultMarkStyle(TSeriesMarksStyle::smsLabel);
+  EXPECT_EQ(pie->slices()[0]->label(), "North");
+  chart->SetDefaultMarkStyle(TSeriesMarksStyle::smsPercent);
+  EXPECT_EQ(pie->slices()[1]->label(), "25.45 %");  // 7 of 27.5
+
+  // A colour scale colours bar by bar: sets of one colour, stacked.
+  chart->SetDefaultSeries(TvtSeries::csBar);
+  chart->SetColorSchemaDimension(TvtRangeType::vtrRows);
+  auto* bars = qobject_cast<QAbstractBarSeries*>(Series()[0]);
+  ASSERT_NE(bars, nullptr);
+  EXPECT_EQ(bars->type(), QAbstractSeries::SeriesTypeStackedBar);
+  EXPECT_EQ(bars->count(), 2);
+  chart->SetMarksVisible(false);
+  EXPECT_FALSE(bars->isLabelsVisible());
+}
+
+TEST_F(ChartView, ManyCategoriesAreCappedWithANote) {
+  chart->SetMaxDrawnCategories(1);
+  EXPECT_EQ(Categories().size(), 1u);
+  EXPECT_EQ(chart->LeftOutNote().toStdString(), "共 2 个分类，图表只画出前 1 个，另有 1 个未画出");
+  EXPECT_TRUE(chart->findChild<QLabel*>()->isVisible());
+}
+
+TEST_F(ChartView, ClickOnABarReportsItsPoint) {
+  chart->SetColorSchemaDimension(TvtRangeType::vtrDefault);
+  chart->SetMarksVisible(false);
+  int series = -1, point = -1;
+  chart->OnClickSeries = [&](TVantraChart&, int s, int p, int, int) {
+    series = s;
+    point = p;
+  };
+  // The middle of 2024's bar at 南方 (10 for North, 5 for 南方), in view
+  // coordinates: the series share each category, 2024 in its right half.
+  QAbstractSeries* s2024 = Series()[1];
+  QApplication::processEvents();  // the chart lays itself out before the user sees it
+  QChart& c = *chart->chart();
+  const QPoint at = chart->mapFromScene(c.mapToScene(c.mapToPosition(QPointF(1.25, 2.5), s2024)));
+  QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, at);
+  ASSERT_EQ(series, 1);
+  EXPECT_EQ(point, 1);
+  EXPECT_EQ(ChartPointMessage(chart->Plan(), series, point, 3, 4),
+            "X轴值：南方\nY轴值：5\n占比：33.33 %\n点击位置：X3,Y4");
+}
+
+TEST_F(ChartView, ToolbarItemsSetThePropertyAndShowTheirChoice) {
+  TChartToolBar bar(*chart);
+  QToolButton& series = bar.SeriesBtn();
+  EXPECT_EQ(TChartToolBar::ImageIndex(series), 8);
+  series.menu()->actions()[4]->trigger();  // 饼图
+  EXPECT_EQ(chart->DefaultSeries(), TvtSeries::csPie);
+  EXPECT_EQ(TChartToolBar::ImageIndex(series), 11);
+  EXPECT_EQ(series.toolTip().toStdString(), "饼图");
+  bar.DimBtn().menu()->actions()[1]->trigger();
+  bar.SortBtn().menu()->actions()[2]->trigger();
+  bar.ColorBtn().menu()->actions()[1]->trigger();
+  EXPECT_EQ(chart->UseDimension(), TvtDimensionType::vtcColumns);
+  EXPECT_EQ(chart->SortType(), TvtcSortType::vtcValue);
+  EXPECT_EQ(chart->ColorSchema(), TvtcColorSchema::vtcHighestIsCold);
+
+  bar.ResetChartControls();
+  EXPECT_EQ(chart->UseDimension(), TvtDimensionType::vtcRows);
+  EXPECT_EQ(chart->ColorSchema(), TvtcColorSchema::vtcHighestIsHot);
+  EXPECT_EQ(chart->SortType(), TvtcSortType::vtcGrid);
+  EXPECT_EQ(chart->DefaultSeries(), TvtSeries::csBar);
+  EXPECT_EQ(TChartToolBar::ImageIndex(bar.SortBtn()), 6);
+  EXPECT_EQ(bar.SortBtn().toolTip().toStdString(), "根据列表排序规则进行排序");
+
+  int previews = 0;
+  bar.ShowPrintPreview = [&previews](TVantraChart&) { ++previews; };
+  QTest::mouseClick(&bar.PrintButton(), Qt::LeftButton);
+  EXPECT_EQ(previews, 1);
+  EXPECT_EQ(bar.PrintButton().toolTip().toStdString(), "打印图表");
+}
+
+// Saved files are read back by readers we did not write where we have them.
+TEST_F(ChartView, SavesPngSvgAndPdf) {
+  TChartToolBar bar(*chart);
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("qd_chart_" + std::to_string(QCoreApplication::applicationPid()));
+  std::filesystem::create_directories(dir);
+  for (const char* name : {"c.png", "c.svg", "c.pdf"}) {
+    const std::string path = (dir / name).string();
+    bar.ChooseSaveFile = [&path] { return path; };
+    QTest::mouseClick(&bar.SaveButton(), Qt::LeftButton);
+    ASSERT_TRUE(std::filesystem::exists(path)) << path;
+  }
+  EXPECT_FALSE(QImage(QString::fromStdString((dir / "c.png").string())).isNull());
+  EXPECT_EQ(QProcess::execute("xmllint", {"--noout", QString::fromStdString((dir / "c.svg").string())}), 0);
+  QProcess text;
+  text.start("pdftotext", {QString::fromStdString((dir / "c.pdf").string()), "-"});
+  if (text.waitForFinished() && text.exitCode() == 0) {
+    EXPECT_TRUE(QString::fromUtf8(text.readAllStandardOutput()).contains("North"));
+  }
+
+  TShownMessages shown;
+  bar.ChooseSaveFile = [&dir] { return (dir / "c.bmp").string(); };
+  QTest::mouseClick(&bar.SaveButton(), Qt::LeftButton);
+  bar.ChooseSaveFile = [] { return std::string("/nonexistent-folder/c.png"); };
+  QTest::mouseClick(&bar.SaveButton(), Qt::LeftButton);
+  ASSERT_EQ(shown.Messages.size(), 2u);
+  EXPECT_NE(shown.Messages[0].find("PNG、SVG 或 PDF"), std::string::npos);
+  EXPECT_NE(shown.Messages[1].find("无法保存图表文件"), std::string::npos);
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace qd::test

@@ -1,0 +1,231 @@
+// Draws the chart's plan with Qt Charts: one Qt series per planned series, in
+// the plan's order, over a category axis and a value axis (pies have none).
+#include <QAreaSeries>
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QHorizontalBarSeries>
+#include <QHorizontalStackedBarSeries>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPieSeries>
+#include <QPieSlice>
+#include <QScatterSeries>
+#include <QStackedBarSeries>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "view/chart/vantra_chart.h"
+
+namespace qd {
+
+namespace {
+
+constexpr const char* kPlanSeries = "qdPlanSeries";
+constexpr const char* kPoint = "qdPoint";
+
+QColor ToQColor(TColor c) {
+  return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                static_cast<int>((c >> 16) & 0xFF));
+}
+
+bool HasOwnColors(const TChartDrawSeries& s) {
+  return std::any_of(s.Points.begin(), s.Points.end(),
+                     [](const TChartDrawPoint& p) { return !p.Null && p.Color != clTeeColor; });
+}
+
+//! Bars of one series. Qt colours a bar set as a whole, so points with colours
+//! of their own become stacked sets of one colour each, every set holding its
+//! points and zeros elsewhere: each category still shows one bar.
+QAbstractBarSeries* MakeBars(const TChartDrawSeries& s, bool horizontal) {
+  const int n = static_cast<int>(s.Points.size());
+  if (!HasOwnColors(s)) {
+    QAbstractBarSeries* series = horizontal ? static_cast<QAbstractBarSeries*>(new QHorizontalBarSeries)
+                                            : new QBarSeries;
+    auto* set = new QBarSet(QString::fromStdString(s.Title));
+    for (const TChartDrawPoint& p : s.Points) *set << (p.Null ? 0.0 : p.Value);
+    series->append(set);
+    return series;
+  }
+  QAbstractBarSeries* series = horizontal
+                                   ? static_cast<QAbstractBarSeries*>(new QHorizontalStackedBarSeries)
+                                   : new QStackedBarSeries;
+  std::map<TColor, QBarSet*> sets;
+  for (int i = 0; i < n; ++i) {
+    const TChartDrawPoint& p = s.Points[static_cast<std::size_t>(i)];
+    if (p.Null) continue;
+    QBarSet*& set = sets[p.Color];
+    if (!set) {
+      set = new QBarSet(QString::fromStdString(s.Title));
+      for (int k = 0; k < n; ++k) set->append(0.0);
+      if (p.Color != clTeeColor) {
+        set->setColor(ToQColor(p.Color));
+        set->setBorderColor(ToQColor(p.Color).darker(130));
+      }
+      series->append(set);
+    }
+    set->replace(i, p.Value);
+  }
+  return series;
+}
+
+//! Line, point and area series: x is the category's position; a gap leaves
+//! its point out (an area drops to zero there).
+QXYSeries* MakeXY(const TChartDrawSeries& s, TvtSeries kind) {
+  QXYSeries* series = kind == TvtSeries::csPoint ? static_cast<QXYSeries*>(new QScatterSeries)
+                                                 : new QLineSeries;
+  if (auto* scatter = qobject_cast<QScatterSeries*>(series)) scatter->setMarkerSize(9);
+  for (int i = 0; i < static_cast<int>(s.Points.size()); ++i) {
+    const TChartDrawPoint& p = s.Points[static_cast<std::size_t>(i)];
+    if (p.Null && kind != TvtSeries::csArea) continue;
+    series->append(i, p.Null ? 0.0 : p.Value);
+    if (!p.Null && p.Color != clTeeColor)
+      series->setPointConfiguration(series->count() - 1, QXYSeries::PointConfiguration::Color,
+                                    ToQColor(p.Color));
+  }
+  if (kind == TvtSeries::csLine && HasOwnColors(s)) series->setPointsVisible(true);
+  return series;
+}
+
+QPieSeries* MakePie(const TChartDrawSeries& s, const std::vector<std::string>& categories) {
+  auto* series = new QPieSeries;
+  for (int i = 0; i < static_cast<int>(s.Points.size()); ++i) {
+    const TChartDrawPoint& p = s.Points[static_cast<std::size_t>(i)];
+    if (p.Null) continue;
+    auto* slice = new QPieSlice(QString::fromStdString(categories[static_cast<std::size_t>(i)]),
+                                std::fabs(p.Value));
+    slice->setProperty(kPoint, i);
+    slice->setProperty("qdValue", p.Value);
+    if (p.Color != clTeeColor) slice->setColor(ToQColor(p.Color));
+    series->append(slice);
+  }
+  return series;
+}
+
+QString SliceMark(TSeriesMarksStyle style, const QPieSlice& slice) {
+  const QString label = slice.property("qdLabel").toString();
+  const QString value = QString::number(slice.property("qdValue").toDouble(), 'g', 10);
+  const QString percent = QString::number(slice.percentage() * 100, 'f', 2) + " %";
+  switch (style) {
+    case TSeriesMarksStyle::smsPercent: return percent;
+    case TSeriesMarksStyle::smsLabel: return label;
+    case TSeriesMarksStyle::smsLabelPercent: return label + " " + percent;
+    case TSeriesMarksStyle::smsLabelValue: return label + " " + value;
+    case TSeriesMarksStyle::smsValue: break;
+  }
+  return value;
+}
+
+}  // namespace
+
+void TVantraChart::Draw() {
+  QChart* c = chart();
+  c->removeAllSeries();
+  for (QAbstractAxis* a : c->axes()) {
+    c->removeAxis(a);
+    delete a;
+  }
+  const TChartPlan& plan = FPlan;
+  if (plan.Series.empty()) return;
+  const int count = static_cast<int>(plan.Series.size());
+  if (plan.Kind == TvtSeries::csPie) {
+    // Pies of several series stand side by side, the first created leftmost.
+    for (int i = 0; i < count; ++i) {
+      QPieSeries* pie = MakePie(plan.Series[static_cast<std::size_t>(i)], plan.Categories);
+      pie->setName(QString::fromStdString(plan.Series[static_cast<std::size_t>(i)].Title));
+      pie->setProperty(kPlanSeries, i);
+      pie->setHorizontalPosition((i + 0.5) / count);
+      pie->setPieSize(std::min(0.75, 0.95 / count));
+      for (QPieSlice* slice : pie->slices()) slice->setProperty("qdLabel", slice->label());
+      connect(pie, &QPieSeries::clicked, this,
+              [this, pie](QPieSlice* slice) { PointClicked(pie, slice->property(kPoint).toInt()); });
+      c->addSeries(pie);
+      if (OnNewSeries) OnNewSeries(*this, pie);
+    }
+    ApplyMarks();
+    return;
+  }
+  const bool horizontal = plan.Kind == TvtSeries::csHorBar;
+  auto* categoryAxis = new QBarCategoryAxis;
+  QStringList names;
+  names.reserve(static_cast<qsizetype>(plan.Categories.size()));
+  for (const std::string& n : plan.Categories) names << QString::fromStdString(n);
+  categoryAxis->append(names);
+  auto* valueAxis = new QValueAxis;
+  c->addAxis(categoryAxis, horizontal ? Qt::AlignLeft : Qt::AlignBottom);
+  c->addAxis(valueAxis, horizontal ? Qt::AlignBottom : Qt::AlignLeft);
+  double lo = 0, hi = 0;
+  for (int i = 0; i < count; ++i) {
+    const TChartDrawSeries& s = plan.Series[static_cast<std::size_t>(i)];
+    for (const TChartDrawPoint& p : s.Points)
+      if (!p.Null) lo = std::min(lo, p.Value), hi = std::max(hi, p.Value);
+    QAbstractSeries* series = nullptr;
+    if (plan.Kind == TvtSeries::csBar || horizontal) {
+      QAbstractBarSeries* bars = MakeBars(s, horizontal);
+      for (QBarSet* set : bars->barSets())
+        connect(set, &QBarSet::clicked, this, [this, bars](int index) { PointClicked(bars, index); });
+      series = bars;
+    } else {
+      QXYSeries* xy = MakeXY(s, plan.Kind);
+      series = xy;
+      if (plan.Kind == TvtSeries::csArea) {
+        auto* area = new QAreaSeries(xy);
+        xy->setParent(area);
+        series = area;
+      }
+      connect(xy, &QXYSeries::clicked, this, [this, series](const QPointF& at) {
+        PointClicked(series, static_cast<int>(std::lround(at.x())));
+      });
+    }
+    series->setName(QString::fromStdString(s.Title));
+    series->setProperty(kPlanSeries, i);
+    c->addSeries(series);
+    series->attachAxis(categoryAxis);
+    series->attachAxis(valueAxis);
+    // Extra colour sets of one series share its single legend entry.
+    const auto markers = c->legend()->markers(series);
+    for (int m = 1; m < markers.size(); ++m) markers[m]->setVisible(false);
+    if (OnNewSeries) OnNewSeries(*this, series);
+  }
+  if (hi == lo) hi = lo + 1;
+  valueAxis->setRange(lo, hi);
+  valueAxis->applyNiceNumbers();
+  if (plan.SetAxisTitles) {
+    categoryAxis->setTitleText(QString::fromStdString(horizontal ? plan.LeftTitle : plan.BottomTitle));
+    valueAxis->setTitleText(QString::fromStdString(horizontal ? plan.BottomTitle : plan.LeftTitle));
+    categoryAxis->setTitleVisible(true);
+    valueAxis->setTitleVisible(true);
+  }
+  c->legend()->setVisible(!FData.Settings.TotalDimension);
+  ApplyMarks();
+}
+
+// Qt writes one label format for every point of a bar, line or area series,
+// so those marks show the value whatever the style; pie slices follow it.
+void TVantraChart::ApplyMarks() {
+  for (QAbstractSeries* s : chart()->series()) {
+    if (auto* pie = qobject_cast<QPieSeries*>(s)) {
+      for (QPieSlice* slice : pie->slices()) {
+        slice->setLabel(SliceMark(FMarkStyle, *slice));
+        slice->setLabelVisible(FMarksVisible);
+      }
+    } else if (auto* bars = qobject_cast<QAbstractBarSeries*>(s)) {
+      bars->setLabelsFormat("@value");
+      bars->setLabelsVisible(FMarksVisible);
+      if (bars->type() == QAbstractSeries::SeriesTypeBar ||
+          bars->type() == QAbstractSeries::SeriesTypeHorizontalBar)
+        bars->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+    } else if (auto* area = qobject_cast<QAreaSeries*>(s)) {
+      area->setPointLabelsFormat("@yPoint");
+      area->setPointLabelsVisible(FMarksVisible);
+    } else if (auto* xy = qobject_cast<QXYSeries*>(s)) {
+      xy->setPointLabelsFormat("@yPoint");
+      xy->setPointLabelsVisible(FMarksVisible);
+      xy->setPointLabelsClipping(false);
+    }
+  }
+}
+
+}  // namespace qd
