@@ -21,6 +21,7 @@
 
 #include "app/about_form.h"
 #include "app/cube_catalog.h"
+#include "app/chart_page.h"
 #include "app/cube_definition.h"
 #include "app/data_module.h"
 #include "app/generate_commands.h"
@@ -94,9 +95,8 @@ TCubeDesignForm::TCubeDesignForm(std::string programFolder, QWidget* parent)
   FPages->setDocumentMode(true);
   FGrid = new TVantraGrid(FPages);
   FPages->addTab(FGrid, Q(TMsg::STabReport));
-  auto* chart = new QLabel(Q(TMsg::SChartPlaceholder), FPages);
-  chart->setAlignment(Qt::AlignCenter);
-  FPages->addTab(chart, Q(TMsg::STabChart));
+  FChartPage = new TChartPage(*FGrid, FPages);
+  FPages->addTab(FChartPage, Q(TMsg::STabChart));
   FRptEdit = new QLineEdit(Q(TMsg::SReportNameInitial), FPages);
   FRptEdit->setReadOnly(true);
   FRptEdit->setAlignment(Qt::AlignCenter);
@@ -429,7 +429,7 @@ void TCubeDesignForm::OpenCubeMenuClick() {
   } catch (const std::exception& e) {
     ShowOpenError(e);
   }
-  // The chart's controls are reset here once the chart exists.
+  FChartPage->ResetChartControls();
   FPages->setCurrentIndex(0);
 }
 

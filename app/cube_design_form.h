@@ -22,6 +22,7 @@ class QTreeWidgetItem;
 namespace qd {
 
 class TAboutForm;
+class TChartPage;
 class TDataModule1;
 class TVantraGrid;
 class TVProgressDlg;
@@ -70,6 +71,7 @@ class TCubeDesignForm : public QMainWindow {
   QTreeWidget& MainTreeView() const { return *FTree; }
   QLineEdit& RptEdit() const { return *FRptEdit; }
   QTabWidget& PageControl() const { return *FPages; }
+  TChartPage& ChartPage() const { return *FChartPage; }
   QLabel& StatusPanel(int i) const;
   QAction& HideTreeAction() const { return *FHideTree; }
   //! Menu items by their text; nullptr when absent.
@@ -103,6 +105,7 @@ class TCubeDesignForm : public QMainWindow {
   TVantraGrid* FGrid;
   QTreeWidget* FTree;
   QTabWidget* FPages;
+  TChartPage* FChartPage;
   QLineEdit* FRptEdit;
   QLabel* FPanels[3];
   QAction* FHideTree = nullptr;

@@ -1,21 +1,46 @@
 // Renders the workbench window with a built-in cube open into a PNG, for
 // looking at the window without a desktop (QT_QPA_PLATFORM=offscreen).
 //   quarrydesk-screenshot OUT.png [CATALOG-NAME] [WIDTHxHEIGHT] [--expand]
-// --expand opens every label of the first row dimension one level.
+//                         [--chart bar|line|horbar|area|point|pie]
+// --expand opens every label of the first row dimension one level; --chart
+// shows the chart tab with series of that kind.
 #include <QApplication>
+#include <QTabWidget>
 #include <QTreeWidget>
 #include <iostream>
 #include <string>
 
+#include "app/chart_page.h"
 #include "app/cube_catalog.h"
 #include "app/cube_design_form.h"
 #include "app/data_module.h"
 #include "app/workbench.h"
 #include "engine/core/messages.h"
+#include "view/chart/vantra_chart.h"
 #include "view/message_guard.h"
 #include "view/vantra_grid.h"
 
+namespace {
+
+// Takes "--chart KIND" out of argv; the kind's number, or -1 when absent.
+int TakeChartArgument(int& argc, char** argv) {
+  static const char* const kKinds[] = {"line", "bar", "horbar", "area", "point", "pie"};
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::string(argv[i]) != "--chart") continue;
+    int kind = -1;
+    for (int k = 0; k < 6; ++k)
+      if (std::string(argv[i + 1]) == kKinds[k]) kind = k;
+    for (int j = i; j + 2 < argc; ++j) argv[j] = argv[j + 2];
+    argc -= 2;
+    return kind < 0 ? 1 : kind;
+  }
+  return -1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  const int chartKind = TakeChartArgument(argc, argv);
   bool expand = false;
   for (int i = 1; i < argc; ++i)
     if (std::string(argv[i]) == "--expand") {
@@ -25,7 +50,7 @@ int main(int argc, char** argv) {
       break;
     }
   if (argc < 2) {
-    std::cerr << "usage: quarrydesk-screenshot OUT.png [CATALOG-NAME] [WIDTHxHEIGHT] [--expand]\n";
+    std::cerr << "usage: quarrydesk-screenshot OUT.png [CATALOG-NAME] [WIDTHxHEIGHT] [--expand] [--chart KIND]\n";
     return 2;
   }
   QApplication app(argc, argv);
@@ -49,6 +74,11 @@ int main(int argc, char** argv) {
   if (expand && model.IsActive() && !model.RowDims().empty()) {
     qd::Guard([&] { model.ExpandAll(model.DimensionState(model.RowDims().front())); });
     form.Grid().ProcessModelNotifications();
+  }
+  if (chartKind >= 0) {
+    form.PageControl().setCurrentIndex(1);
+    form.ChartPage().xChart().SetDefaultSeries(static_cast<qd::TvtSeries>(chartKind));
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
   }
   QApplication::processEvents();
   if (!form.grab().save(QString::fromLocal8Bit(argv[1]))) {
