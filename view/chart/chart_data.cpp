@@ -7,7 +7,7 @@
 #include "engine/arrays/string_array.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
-#include "engine/cube/dim_map.h"
+#include "engine/core/text_helpers.h"
 #include "model/function_defs.h"
 #include "model/grid_info.h"
 
