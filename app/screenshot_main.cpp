@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
   if (chartKind >= 0) {
     form.PageControl().setCurrentIndex(1);
     form.ChartPage().xChart().SetDefaultSeries(static_cast<qd::TvtSeries>(chartKind));
-    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    form.ChartPage().xChart().LayOut();
   }
   QApplication::processEvents();
   if (!form.grab().save(QString::fromLocal8Bit(argv[1]))) {

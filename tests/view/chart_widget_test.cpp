@@ -82,6 +82,14 @@ TEST_F(ChartView, ReactsToEachKindAsItsTableSays) {
   Drain();
   EXPECT_EQ(chart->RebuildCount(), start + 3);
   EXPECT_EQ(Categories(), (std::vector<std::string>{"其它", "南方"}));
+
+  // Hiding the charted summary moves the chart to the next one shown.
+  ASSERT_EQ(chart->Data().ValueTitle(), "Amount (Sum)");
+  Model().SummarySettings().Items(0).SetVisible(false);
+  Model().BeginUpdate();
+  Model().EndUpdate(TChangeKind::ckDataColumns);
+  Drain();
+  EXPECT_EQ(chart->Data().ValueTitle(), "Qty (Sum)");
 }
 
 TEST_F(ChartView, LetsGoOfTheModelWhicheverGoesFirst) {

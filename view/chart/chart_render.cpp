@@ -144,6 +144,8 @@ void TVantraChart::Draw() {
       c->addSeries(pie);
       if (OnNewSeries) OnNewSeries(*this, pie);
     }
+    // The slices carry their own labels; a legend of every slice of every pie says nothing more.
+    c->legend()->setVisible(false);
     ApplyMarks();
     return;
   }
@@ -213,10 +215,10 @@ void TVantraChart::ApplyMarks() {
       }
     } else if (auto* bars = qobject_cast<QAbstractBarSeries*>(s)) {
       bars->setLabelsFormat("@value");
+      bars->setLabelsPrecision(12);
       bars->setLabelsVisible(FMarksVisible);
-      if (bars->type() == QAbstractSeries::SeriesTypeBar ||
-          bars->type() == QAbstractSeries::SeriesTypeHorizontalBar)
-        bars->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+      bars->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+      for (QBarSet* set : bars->barSets()) set->setLabelColor(QColor(64, 64, 64));
     } else if (auto* area = qobject_cast<QAreaSeries*>(s)) {
       area->setPointLabelsFormat("@yPoint");
       area->setPointLabelsVisible(FMarksVisible);

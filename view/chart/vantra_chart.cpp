@@ -270,9 +270,11 @@ void TVantraChart::SaveToFile(const std::string& fileName) {
 }
 
 void TVantraChart::LayOut() {
-  // Qt Charts places axes, labels and the legend on its next event turn.
+  // Qt Charts places axes, labels and the legend on its next event turn and
+  // lets the items of removed axes go later still.
   QCoreApplication::sendPostedEvents();
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 void TVantraChart::Print(QPrinter& printer) {

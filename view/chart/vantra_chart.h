@@ -97,6 +97,9 @@ class TVantraChart : public QChartView, public TGridListener {
   void Print(QPrinter& printer);
   //! The print preview, modal; then the chart repaints.
   void PrintPreview();
+  //! Lets Qt Charts finish laying the chart out, as the event loop would,
+  //! before it is drawn elsewhere (saving, printing, screenshots).
+  void LayOut();
 
   void GridInfoChanged(TGridInfo& model, TChangeKind kind) override;
 
@@ -107,8 +110,6 @@ class TVantraChart : public QChartView, public TGridListener {
 
  private:
   void Unbind();
-  //! Lets Qt Charts finish laying the chart out before it is drawn elsewhere.
-  void LayOut();
   //! Draws FPlan (chart_render.cpp).
   void Draw();
   void ApplyMarks();
