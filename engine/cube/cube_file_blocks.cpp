@@ -107,10 +107,19 @@ void WriteAttributes(TTagWriter& w, const TAttributeList& list) {
     for (int i = 0; i < list.Count(); ++i) names.push_back(list.Name(i));
     auto nameArray = ToStringArray(names, false);
     w.WriteRawBlock(kTagAttributeNames, nameArray.get());
+    // A reader gives each name the next array block. An attribute without
+    // values writes no block, unless a later attribute has values: then an
+    // empty block (begin and end tag) keeps those values with their own name.
+    int last = list.Count() - 1;
+    while (last >= 0 && list.Values(last).empty()) --last;
     w.WriteTag(kTagAttributeValues);
     for (int i = 0; i < list.Count(); ++i) {
-      auto values = ToStringArray(list.Values(i), false);
-      values->Write(w);  // an empty list writes nothing
+      if (!list.Values(i).empty()) {
+        ToStringArray(list.Values(i), false)->Write(w);
+      } else if (i < last) {
+        w.WriteTag(TBaseArray::kBaseTag);
+        w.WriteTag(EndTag(TBaseArray::kBaseTag));
+      }
     }
   }
   w.WriteTag(EndTag(kAttributes));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../engine/stream_test_support.h"
 #include "engine/core/errors.h"
 #include "grid_test_cube.h"
 #include "model/grid_dump.h"
@@ -114,6 +115,42 @@ TEST(PivotStateStream, StatesRoundTripWithEveryField) {
   ExpectSame(back.State(0), s);
   EXPECT_EQ(back.IndexOf("empty"), 1);
   EXPECT_EQ(back.IndexOf("none"), -1);
+}
+
+// Named states in which every stored field of every layout class is set to a
+// value that is written, each value different from the others.
+TPivotStates EveryStoredField() {
+  TPivotState s = SampleState();
+  s.RowExpansion[0].Children[0].DimIndex = 5;
+  s.ColExpansion = {{7, 3, 1, false, {}}};
+  TSaveMember& m = s.DimStates[0].Members.Items[2];
+  m.TextKey = "键";
+  m.GroupCaption = "组";
+  m.GroupIndex = 4;
+  m.Reserved = 11;
+  m.IsGroupHeader = true;
+  TStreamedSumInfo& plain = s.Summaries.Items.emplace_back();
+  plain.FieldName = "Amount";
+  plain.DisplayName = "金额";
+  plain.Functions.resize(16);
+  for (auto& f : plain.Functions) f.SubFunctions.resize(9);
+  plain.Functions[0].SubFunctions[0] = {};
+  plain.Functions[0].SubFunctions[0].Visible = true;
+  plain.Functions[15].SubFunctions[1].FormatString = "0.00";
+  plain.Functions[15].SubFunctions[1].Alignment = 1;
+  TPivotStates states;
+  states.Add("日报", s);
+  states.Add("空", TPivotState());
+  return states;
+}
+
+TEST(PivotStateStream, EveryStoredFieldKeepsItsGoldenBytesAndReadsBackWhole) {
+  const TPivotStates states = EveryStoredField();
+  const auto bytes = Bytes(states);
+  ExpectGolden("pivot_states.bin", bytes);
+  const auto back = Parse<TPivotStates>(bytes);
+  EXPECT_TRUE(back == states);
+  EXPECT_EQ(Bytes(back), bytes);
 }
 
 TEST(PivotStateStream, UnknownFieldsAreSkippedAndDamageIsAStreamError) {
