@@ -3,10 +3,10 @@
 #include <optional>
 
 #include "engine/cube/cube_file.h"
-#include "engine/cube/cube_file_blocks.h"
 #include "engine/core/errors.h"
 #include "engine/core/messages.h"
 #include "engine/core/progress.h"
+#include "engine/io/object_values.h"
 #include "model/grid_info.h"
 
 namespace qd {
@@ -15,9 +15,6 @@ namespace {
 constexpr TTag kContainer = 0x1200;
 constexpr TTag kTagCube = 0x1205, kTagPivotStates = 0x120A, kTagCurrentState = 0x120F,
                kTagUserData = 0x1214;
-
-using cube_blocks::ReadObjectInPlace;
-using cube_blocks::WriteObjectInPlace;
 
 TCustomVantra* BoundVantra(TGridCube* cube) {
   auto* adapter = dynamic_cast<TVantraGridCube*>(cube);

@@ -3,10 +3,11 @@
 // settings and the expanded header nodes. Named layouts live in the model
 // (TPivotStates) and travel in grid files (model/grid_file.h).
 //
-// Every class writes itself in the tagged format (engine/tagged_stream.h).
-// Object arrays use the typed-array form: 0x100, 0x114 count, 0x119 and the
-// elements' blocks one after another, 0x1FF; nothing at all when empty. A class
-// that extends an array writes its own block after the array's.
+// Every class writes itself in the tagged format, its block's fields declared
+// once (engine/io/saved_fields.h). Object arrays use the typed-array form:
+// 0x100, 0x114 count, 0x119 and the elements' blocks one after another, 0x1FF;
+// nothing at all when empty. A class that extends an array writes its own
+// block after the array's.
 #pragma once
 
 #include <cstdint>
@@ -172,6 +173,7 @@ class TPivotStates : public TPivotStreamed {
   bool operator==(const TPivotStates&) const = default;
 
  private:
+  friend struct TPivotStatesFields;
   std::vector<TPivotState> FStates;
   std::vector<std::string> FNames;
 };

@@ -21,12 +21,12 @@ using TIndexCompare = std::function<int(std::int32_t, std::int32_t)>;
 
 class TBaseArray : public TStreamedObject {
  public:
-  static constexpr TTag kBaseTag = 0x100;
-  static constexpr TTag kTagItemSize = 0x105;
-  static constexpr TTag kTagDuplicates = 0x10A;
-  static constexpr TTag kTagSorted = 0x10F;
-  static constexpr TTag kTagCount = 0x114;
-  static constexpr TTag kTagItems = 0x119;
+  static constexpr TTag kBaseTag = array_form::kBase;
+  static constexpr TTag kTagItemSize = array_form::kTagItemSize;
+  static constexpr TTag kTagDuplicates = array_form::kTagDuplicates;
+  static constexpr TTag kTagSorted = array_form::kTagSorted;
+  static constexpr TTag kTagCount = array_form::kTagCount;
+  static constexpr TTag kTagItems = array_form::kTagItems;
   static constexpr std::int32_t kInitialCapacity = 32;
 
   //! Capacity 32, count 0, unsorted, dupAccept.

@@ -24,17 +24,7 @@ namespace {
 constexpr TTag kContainer = 0x1200;
 constexpr TTag kTagCube = 0x1205;
 constexpr TTag kTagUserData = 0x1214;
-// Cube stream.
-constexpr TTag kCubeStream = 0x500;
-constexpr TTag kTagVersion = 0x505;
-constexpr TTag kTagFactTable = 0x514;
-constexpr TTag kTagDimensions = 0x519;
-constexpr TTag kTagSummaries = 0x51E;
 using namespace cube_blocks;
-
-// Fact table's own block.
-constexpr TTag kFacts = 0xF00;
-constexpr TTag kTagFactDims = 0xF05, kTagFactSums = 0xF0A;
 
 // Bytes an LZSS code stream decodes to, counted without decoding, so that a
 // small file claiming gigabytes is refused before anything is allocated.
@@ -62,38 +52,48 @@ void RequireActive(const TCustomVantra& cube) {
 
 // ---- Fact table ----
 
+// The fact table's own block: its shape. The records come before it in the
+// generic array form, one binary value of count × record size bytes, written
+// by hand: their size and count are checked against each other on reading.
+struct TFactShape {
+  std::int32_t Dims = 0;
+  std::int32_t Sums = 0;
+};
+
+// clang-format off
+constexpr auto kFactShape = Block<TFactShape>(0xF00, {
+    Field<&TFactShape::Dims>(0xF05),
+    Field<&TFactShape::Sums>(0xF0A),
+});
+// clang-format on
+static_assert(WellFormed(kFactShape));
+
 void WriteFacts(TTagWriter& w, const TFactTable& f) {
   if (f.RecordCount() > 0) {
-    w.WriteTag(TBaseArray::kBaseTag);
-    w.WriteIntegerField(TBaseArray::kTagItemSize, f.RecordSize());
-    w.WriteByteField(TBaseArray::kTagDuplicates, static_cast<std::uint8_t>(TDuplicates::dupAccept));
-    w.WriteIntegerField(TBaseArray::kTagCount, f.RecordCount());
-    w.WriteTag(TBaseArray::kTagItems);
+    w.WriteTag(array_form::kBase);
+    w.WriteIntegerField(array_form::kTagItemSize, f.RecordSize());
+    w.WriteByteField(array_form::kTagDuplicates, static_cast<std::uint8_t>(TDuplicates::dupAccept));
+    w.WriteIntegerField(array_form::kTagCount, f.RecordCount());
+    w.WriteTag(array_form::kTagItems);
     w.WriteBinary(f.Data(), static_cast<std::size_t>(f.RecordCount()) * f.RecordSize());
-    w.WriteTag(EndTag(TBaseArray::kBaseTag));
+    w.WriteTag(EndTag(array_form::kBase));
   }
-  w.WriteTag(kFacts);
-  if (f.DimCount() != 0) w.WriteIntegerField(kTagFactDims, f.DimCount());
-  if (f.SumCount() != 0) w.WriteIntegerField(kTagFactSums, f.SumCount());
-  w.WriteTag(EndTag(kFacts));
+  WriteFields(w, kFactShape, TFactShape{f.DimCount(), f.SumCount()});
 }
 
 std::unique_ptr<TFactTable> ReadFacts(TTagReader& r) {
   std::int32_t recordSize = 0, count = 0;
   std::span<const std::uint8_t> records;
-  const std::size_t at = r.Position();
-  const bool generic = r.ReadTag() == TBaseArray::kBaseTag;
-  r.Seek(at);
-  if (generic) {
-    r.ReadBlock(TBaseArray::kBaseTag, [&](TTag tag) {
+  if (NextTagIs(r, array_form::kBase)) {
+    r.ReadBlock(array_form::kBase, [&](TTag tag) {
       switch (tag) {
-        case TBaseArray::kTagItemSize:
+        case array_form::kTagItemSize:
           recordSize = r.ReadInteger();
           return true;
-        case TBaseArray::kTagCount:
+        case array_form::kTagCount:
           count = r.ReadInteger();
           return true;
-        case TBaseArray::kTagItems:
+        case array_form::kTagItems:
           records = r.ReadBinary();
           return true;
         default:
@@ -101,18 +101,11 @@ std::unique_ptr<TFactTable> ReadFacts(TTagReader& r) {
       }
     });
   }
-  std::int32_t dims = 0, sums = 0;
-  r.ReadBlock(kFacts, [&](TTag tag) {
-    if (tag == kTagFactDims)
-      dims = r.ReadInteger();
-    else if (tag == kTagFactSums)
-      sums = r.ReadInteger();
-    else
-      return false;
-    return true;
-  });
-  if (dims < 0 || sums < 0 || dims > 0xFFFF || sums > 0xFFFF || count < 0) RaiseBadValue();
-  auto facts = std::make_unique<TFactTable>(dims, sums);
+  TFactShape shape;
+  ReadFields(r, kFactShape, shape);
+  if (shape.Dims < 0 || shape.Sums < 0 || shape.Dims > 0xFFFF || shape.Sums > 0xFFFF || count < 0)
+    RaiseBadValue();
+  auto facts = std::make_unique<TFactTable>(shape.Dims, shape.Sums);
   if (count > 0 || !records.empty()) {
     if (recordSize != facts->RecordSize() || recordSize <= 0 ||
         records.size() != static_cast<std::size_t>(count) * static_cast<std::size_t>(recordSize))
@@ -136,6 +129,86 @@ void CheckFacts(const TBuiltCube& b) {
     }
 }
 
+// ---- Cube stream ----
+
+// The version is checked as soon as it is read.
+constexpr auto kVersion = Custom<TBuiltCube>(
+    0x505, TFieldKind::fkInteger, [](const TBuiltCube&) { return true; },
+    [](TTagWriter& w, TTag t, const TBuiltCube&) { w.WriteIntegerField(t, kCubeStreamVersion); },
+    [](TTagReader& r, TBuiltCube&) {
+      const std::int32_t v = r.ReadInteger();
+      if (v < kFirstAcceptedCubeVersion || v > kCubeStreamVersion)
+        throw ECubeError(Msg(TMsg::SEarlyStreamVersion));
+    });
+
+// Dimensions and summaries: object arrays of their blocks, as object values.
+template <class T, class F>
+void WriteBuiltList(TTagWriter& w, TTag tag, const std::vector<std::unique_ptr<T>>& list,
+                    F&& writeOne) {
+  WriteObjectInPlace(w, tag, [&] {
+    WriteObjectArray(w, list, [&](const std::unique_ptr<T>& item) { writeOne(*item); });
+  });
+}
+
+template <class T, class F>
+std::vector<std::unique_ptr<T>> ReadBuiltList(TTagReader& r, F&& readOne) {
+  std::vector<std::unique_ptr<T>> list;
+  ReadObjectInPlace(r, [&] {
+    ReadObjectArray(r, [&] {
+      auto item = std::make_unique<T>();
+      readOne(*item);
+      list.push_back(std::move(item));
+    });
+  });
+  return list;
+}
+
+constexpr auto kDimensionList = Custom<TBuiltCube>(
+    0x519, TFieldKind::fkObject, [](const TBuiltCube& b) { return !b.Dimensions.empty(); },
+    [](TTagWriter& w, TTag t, const TBuiltCube& b) {
+      WriteBuiltList(w, t, b.Dimensions, [&](const TDimension& d) { WriteDimension(w, d); });
+    },
+    [](TTagReader& r, TBuiltCube& b) {
+      b.Dimensions = ReadBuiltList<TDimension>(r, [&](TDimension& d) {
+        ReadCommon(r, d);
+        ReadDimensionBlock(r, d);
+        CheckDimension(d);
+      });
+    },
+    [](TBuiltCube& b) { b.Dimensions.clear(); });
+
+constexpr auto kSummaryList = Custom<TBuiltCube>(
+    0x51E, TFieldKind::fkObject, [](const TBuiltCube& b) { return !b.Summaries.empty(); },
+    [](TTagWriter& w, TTag t, const TBuiltCube& b) {
+      WriteBuiltList(w, t, b.Summaries, [&](const TSummary& s) { WriteCommon(w, s); });
+    },
+    [](TTagReader& r, TBuiltCube& b) {
+      b.Summaries = ReadBuiltList<TSummary>(r, [&](TSummary& s) { ReadCommon(r, s); });
+    },
+    [](TBuiltCube& b) { b.Summaries.clear(); });
+
+constexpr auto kFactTable = Custom<TBuiltCube>(
+    0x514, TFieldKind::fkObject, [](const TBuiltCube& b) { return b.FactTable != nullptr; },
+    [](TTagWriter& w, TTag t, const TBuiltCube& b) {
+      WriteObjectInPlace(w, t, [&] { WriteFacts(w, *b.FactTable); });
+    },
+    [](TTagReader& r, TBuiltCube& b) {
+      std::unique_ptr<TFactTable> facts;
+      ReadObjectInPlace(r, [&] { facts = ReadFacts(r); });
+      b.FactTable = std::move(facts);
+    },
+    [](TBuiltCube& b) { b.FactTable.reset(); });
+
+// clang-format off
+constexpr auto kCubeStream = Block<TBuiltCube>(0x500, {
+    kVersion,
+    kDimensionList,
+    kSummaryList,
+    kFactTable,
+});
+// clang-format on
+static_assert(WellFormed(kCubeStream));
+
 }  // namespace
 
 void WriteCubeStream(const TCustomVantra& cube, TTagWriter& w) {
@@ -148,77 +221,12 @@ void WriteCubeStream(const TCustomVantra& cube, TTagWriter& w) {
   for (const auto& d : cube.Dimensions()) hint += 32 * static_cast<std::size_t>(d->MemberCount());
   std::vector<std::uint8_t>& buffer = w.Stream().Buffer();
   if (buffer.capacity() < buffer.size() + hint) buffer.reserve(buffer.size() + hint);
-  w.WriteTag(kCubeStream);
-  w.WriteIntegerField(kTagVersion, kCubeStreamVersion);
-  const TDimensions& dims = cube.Dimensions();
-  if (!dims.empty())
-    WriteObjectInPlace(w, kTagDimensions, [&] {
-      w.WriteTag(TBaseArray::kBaseTag);
-      w.WriteIntegerField(TBaseArray::kTagCount, static_cast<std::int32_t>(dims.size()));
-      w.WriteTag(TBaseArray::kTagItems);
-      for (const auto& d : dims) WriteDimension(w, *d);
-      w.WriteTag(EndTag(TBaseArray::kBaseTag));
-    });
-  const TSummaries& sums = cube.Summaries();
-  if (!sums.empty())
-    WriteObjectInPlace(w, kTagSummaries, [&] {
-      w.WriteTag(TBaseArray::kBaseTag);
-      w.WriteIntegerField(TBaseArray::kTagCount, static_cast<std::int32_t>(sums.size()));
-      w.WriteTag(TBaseArray::kTagItems);
-      for (const auto& s : sums) WriteCommon(w, *s);
-      w.WriteTag(EndTag(TBaseArray::kBaseTag));
-    });
-  if (const TFactTable* f = cube.FactTable())
-    WriteObjectInPlace(w, kTagFactTable, [&] { WriteFacts(w, *f); });
-  w.WriteTag(EndTag(kCubeStream));
+  WriteFields(w, kCubeStream, cube.Built());
 }
 
 void ReadCubeStream(TCustomVantra& cube, TTagReader& r) {
   TBuiltCube& b = cube.Built();
-  r.ReadBlock(kCubeStream, [&](TTag tag) {
-    switch (tag) {
-      case kTagVersion: {
-        const std::int32_t v = r.ReadInteger();
-        if (v < kFirstAcceptedCubeVersion || v > kCubeStreamVersion)
-          throw ECubeError(Msg(TMsg::SEarlyStreamVersion));
-        return true;
-      }
-      case kTagDimensions: {
-        TDimensions dims;
-        ReadObjectInPlace(r, [&] {
-          ReadElements(r, [&] {
-            auto d = std::make_unique<TDimension>();
-            ReadCommon(r, *d);
-            ReadDimensionBlock(r, *d);
-            CheckDimension(*d);
-            dims.push_back(std::move(d));
-          });
-        });
-        b.Dimensions = std::move(dims);
-        return true;
-      }
-      case kTagSummaries: {
-        TSummaries sums;
-        ReadObjectInPlace(r, [&] {
-          ReadElements(r, [&] {
-            auto s = std::make_unique<TSummary>();
-            ReadCommon(r, *s);
-            sums.push_back(std::move(s));
-          });
-        });
-        b.Summaries = std::move(sums);
-        return true;
-      }
-      case kTagFactTable: {
-        std::unique_ptr<TFactTable> facts;
-        ReadObjectInPlace(r, [&] { facts = ReadFacts(r); });
-        b.FactTable = std::move(facts);
-        return true;
-      }
-      default:
-        return false;
-    }
-  });
+  ReadFields(r, kCubeStream, b);
   // A cube stream without a fact table still loads as a cube without records.
   if (!b.FactTable)
     b.FactTable = std::make_unique<TFactTable>(static_cast<int>(b.Dimensions.size()),

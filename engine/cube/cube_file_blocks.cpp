@@ -11,41 +11,12 @@
 namespace qd::cube_blocks {
 namespace {
 
-// Common block of dimensions and summaries.
-constexpr TTag kCommon = 0x300;
-constexpr TTag kTagMapIndex = 0x305, kTagBaseField = 0x30A, kTagDisplayName = 0x30F,
-               kTagComposite = 0x314, kTagComposedFields = 0x319;
-// Dimension block.
-constexpr TTag kDimension = 0x400;
-constexpr TTag kTagAttributes = 0x405, kTagParents = 0x40A, kTagTextKeys = 0x40F,
-               kTagMemberKeys = 0x414, kTagTextKey = 0x419, kTagHasHierarchy = 0x41E,
-               kTagGroup = 0x423, kTagLookupLoaded = 0x428, kTagUsedMembers = 0x42D,
-               kTagTotalAppearance = 0x432, kTagComponents = 0x437, kTagDefaultAttribute = 0x441,
-               kTagDatabaseOrder = 0x446, kTagSortType = 0x44B, kTagTransformation = 0x450,
-               kTagSeriesCount = 0x455, kTagTransformMethod = 0x45A;
-// Attribute list.
-constexpr TTag kAttributes = 0x200;
-constexpr TTag kTagAttributeNames = 0x205, kTagAttributeValues = 0x20A;
-// Components.
-constexpr TTag kComponent = 0xE00;
-constexpr TTag kTagComponentField = 0xE05, kTagComponentFormat = 0xE0A;
-
-}  // namespace
-
-void RaiseBadValue() {
-  throw EStreamError(Msg(TMsg::SInvalidPropertyValue));
-}
-
 std::unique_ptr<TIntegerArray> ToIntegerArray(const std::vector<std::int32_t>& v, bool sorted) {
   auto a = std::make_unique<TIntegerArray>();
   a->SetCount(static_cast<std::int32_t>(v.size()));
   if (!v.empty()) std::memcpy(a->Data(), v.data(), v.size() * 4);
   if (sorted) a->SetSorted(true);
   return a;
-}
-
-std::vector<std::int32_t> FromIntegerArray(const TIntegerArray& a) {
-  return std::vector<std::int32_t>(a.Data(), a.Data() + a.Count());
 }
 
 std::unique_ptr<TStringArray> ToStringArray(const std::vector<std::string>& v, bool sorted) {
@@ -59,46 +30,15 @@ std::vector<std::int32_t> ReadIntegers(TTagReader& r, bool* sorted = nullptr) {
   TIntegerArray a;
   r.ReadObject(a);
   if (sorted) *sorted = a.Sorted();
-  return FromIntegerArray(a);
+  return std::vector<std::int32_t>(a.Data(), a.Data() + a.Count());
 }
 
-// ---- Common block ----
+// ---- Attribute list ----
+// Hand-written: the values follow the names, one raw string-array block per
+// name in the stored order, and an attribute without values has no block.
 
-void WriteCommon(TTagWriter& w, const TDimensionOrSummary& d) {
-  w.WriteTag(kCommon);
-  if (d.MapIndex != 0) w.WriteIntegerField(kTagMapIndex, d.MapIndex);
-  if (!d.BaseFieldName.empty()) w.WriteStringField(kTagBaseField, d.BaseFieldName);
-  if (!d.DisplayName.empty()) w.WriteStringField(kTagDisplayName, d.DisplayName);
-  if (d.Composite) w.WriteBooleanField(kTagComposite, true);
-  if (!d.ComposedFields.empty()) w.WriteStringField(kTagComposedFields, d.ComposedFields);
-  w.WriteTag(EndTag(kCommon));
-}
-
-void ReadCommon(TTagReader& r, TDimensionOrSummary& d) {
-  r.ReadBlock(kCommon, [&](TTag tag) {
-    switch (tag) {
-      case kTagMapIndex:
-        d.MapIndex = r.ReadInteger();
-        return true;
-      case kTagBaseField:
-        d.BaseFieldName = r.ReadString();
-        return true;
-      case kTagDisplayName:
-        d.DisplayName = r.ReadString();
-        return true;
-      case kTagComposite:
-        d.Composite = r.ReadBoolean();
-        return true;
-      case kTagComposedFields:
-        d.ComposedFields = r.ReadString();
-        return true;
-      default:
-        return false;
-    }
-  });
-}
-
-// ---- Attribute list and components ----
+constexpr TTag kAttributes = 0x200;
+constexpr TTag kTagAttributeNames = 0x205, kTagAttributeValues = 0x20A;
 
 void WriteAttributes(TTagWriter& w, const TAttributeList& list) {
   w.WriteTag(kAttributes);
@@ -117,8 +57,8 @@ void WriteAttributes(TTagWriter& w, const TAttributeList& list) {
       if (!list.Values(i).empty()) {
         ToStringArray(list.Values(i), false)->Write(w);
       } else if (i < last) {
-        w.WriteTag(TBaseArray::kBaseTag);
-        w.WriteTag(EndTag(TBaseArray::kBaseTag));
+        w.WriteTag(array_form::kBase);
+        w.WriteTag(EndTag(array_form::kBase));
       }
     }
   }
@@ -138,10 +78,7 @@ void ReadAttributes(TTagReader& r, TAttributeList& list) {
     }
     if (tag != kTagAttributeValues) return false;
     for (const std::string& n : names) {
-      const std::size_t at = r.Position();
-      const bool hasBlock = r.ReadTag() == TBaseArray::kBaseTag;
-      r.Seek(at);
-      if (!hasBlock) continue;
+      if (!NextTagIs(r, array_form::kBase)) continue;
       TStringArray a;
       a.Read(r);
       list.Values(list.IndexOf(n)) = a.ToVector();
@@ -150,159 +87,139 @@ void ReadAttributes(TTagReader& r, TAttributeList& list) {
   });
 }
 
-void WriteComponents(TTagWriter& w, const std::vector<TDimComponent>& list) {
-  w.WriteTag(TBaseArray::kBaseTag);
-  w.WriteIntegerField(TBaseArray::kTagCount, static_cast<std::int32_t>(list.size()));
-  w.WriteTag(TBaseArray::kTagItems);
-  for (const TDimComponent& c : list) {
-    w.WriteTag(kComponent);
-    if (!c.FieldName.empty()) w.WriteStringField(kTagComponentField, c.FieldName);
-    if (!c.FormatString.empty()) w.WriteStringField(kTagComponentFormat, c.FormatString);
-    w.WriteTag(EndTag(kComponent));
-  }
-  w.WriteTag(EndTag(TBaseArray::kBaseTag));
+// ---- Field kinds of the dimension block ----
+
+//! A list of member indexes stored as an integer array object; nothing when empty.
+template <auto Member, bool Sorted>
+constexpr TFieldDecl<TDimension> IntegerList(TTag tag) {
+  return Custom<TDimension>(
+      tag, TFieldKind::fkObject, [](const TDimension& d) { return !(d.*Member).empty(); },
+      [](TTagWriter& w, TTag t, const TDimension& d) {
+        w.WriteObjectField(t, ToIntegerArray(d.*Member, Sorted).get());
+      },
+      [](TTagReader& r, TDimension& d) { d.*Member = ReadIntegers(r); },
+      [](TDimension& d) { (d.*Member).clear(); });
 }
 
-// Reads an object array whose elements are raw blocks, each by `element`.
-void ReadComponents(TTagReader& r, std::vector<TDimComponent>& list) {
-  list.clear();
-  ReadElements(r, [&] {
-    TDimComponent c;
-    r.ReadBlock(kComponent, [&](TTag tag) {
-      if (tag == kTagComponentField)
-        c.FieldName = r.ReadString();
-      else if (tag == kTagComponentFormat)
-        c.FormatString = r.ReadString();
-      else
-        return false;
-      return true;
+bool WritesTextKeys(const TDimension& d) {
+  return d.TextKey && !d.TextKeys.empty();
+}
+
+// Text keys make the member keys the identity over their count.
+constexpr auto kTextKeys = Custom<TDimension>(
+    0x40F, TFieldKind::fkObject, WritesTextKeys,
+    [](TTagWriter& w, TTag t, const TDimension& d) {
+      w.WriteObjectField(t, ToStringArray(d.TextKeys, d.TextKeysSorted).get());
+    },
+    [](TTagReader& r, TDimension& d) {
+      TStringArray a;
+      r.ReadObject(a);
+      d.TextKeys = a.ToVector();
+      d.TextKeysSorted = a.Sorted();
+      d.MemberKeys.resize(d.TextKeys.size());
+      for (std::size_t i = 0; i < d.MemberKeys.size(); ++i)
+        d.MemberKeys[i] = static_cast<std::int32_t>(i);
+      d.MemberKeysSorted = true;
+    },
+    [](TDimension& d) {
+      d.TextKeys.clear();
+      d.TextKeysSorted = false;
     });
-    list.push_back(std::move(c));
-  });
+
+// Member keys only when the text keys are not written; they keep their order flag.
+constexpr auto kMemberKeys = Custom<TDimension>(
+    0x414, TFieldKind::fkObject,
+    [](const TDimension& d) { return !WritesTextKeys(d) && !d.MemberKeys.empty(); },
+    [](TTagWriter& w, TTag t, const TDimension& d) {
+      w.WriteObjectField(t, ToIntegerArray(d.MemberKeys, d.MemberKeysSorted).get());
+    },
+    [](TTagReader& r, TDimension& d) { d.MemberKeys = ReadIntegers(r, &d.MemberKeysSorted); });
+
+constexpr auto kAttributeList = Custom<TDimension>(
+    0x405, TFieldKind::fkObject, [](const TDimension& d) { return d.Attributes.Count() > 0; },
+    [](TTagWriter& w, TTag t, const TDimension& d) {
+      WriteObjectInPlace(w, t, [&] { WriteAttributes(w, d.Attributes); });
+    },
+    [](TTagReader& r, TDimension& d) {
+      ReadObjectInPlace(r, [&] { ReadAttributes(r, d.Attributes); });
+    },
+    [](TDimension& d) { d.Attributes.Clear(); });
+
+// clang-format off
+constexpr auto kComponent = Block<TDimComponent>(0xE00, {
+    Field<&TDimComponent::FieldName>(0xE05),
+    Field<&TDimComponent::FormatString>(0xE0A),
+});
+// clang-format on
+
+constexpr auto kComponents = Custom<TDimension>(
+    0x437, TFieldKind::fkObject, [](const TDimension& d) { return !d.Components.empty(); },
+    [](TTagWriter& w, TTag t, const TDimension& d) {
+      WriteObjectInPlace(w, t, [&] {
+        WriteObjectArray(w, d.Components,
+                         [&](const TDimComponent& c) { WriteFields(w, kComponent, c); });
+      });
+    },
+    [](TTagReader& r, TDimension& d) {
+      std::vector<TDimComponent> read;
+      ReadObjectInPlace(
+          r, [&] { ReadObjectArray(r, [&] { ReadFields(r, kComponent, read.emplace_back()); }); });
+      d.Components = std::move(read);
+    },
+    [](TDimension& d) { d.Components.clear(); });
+
+// ---- The blocks ----
+// clang-format off
+
+constexpr auto kCommon = Block<TDimensionOrSummary>(0x300, {
+    Field<&TDimensionOrSummary::MapIndex>(0x305),
+    Field<&TDimensionOrSummary::BaseFieldName>(0x30A),
+    Field<&TDimensionOrSummary::DisplayName>(0x30F),
+    Field<&TDimensionOrSummary::Composite>(0x314),
+    Field<&TDimensionOrSummary::ComposedFields>(0x319),
+});
+
+constexpr auto kDimension = Block<TDimension>(0x400, {
+    kAttributeList,
+    IntegerList<&TDimension::Parents, false>(0x40A),
+    Field<&TDimension::TextKey>(0x419),
+    kTextKeys,
+    kMemberKeys,
+    Field<&TDimension::LookupLoaded>(0x428),
+    Ordinal<&TDimension::Group, TDimGroup::dgNone>(0x423),
+    Ordinal<&TDimension::TotalAppearance, TTotalAppearance::taInvisible>(0x432),
+    Field<&TDimension::HasHierarchy>(0x41E),
+    IntegerList<&TDimension::UsedMembers, true>(0x42D),
+    kComponents,
+    Retired(0x43C),
+    Field<&TDimension::DefaultAttributeName>(0x441),
+    IntegerList<&TDimension::DatabaseOrder, false>(0x446),
+    Ordinal<&TDimension::SortType, TDimSortType::dsCustom>(0x44B),
+    Field<&TDimension::EnableTransformation>(0x450),
+    Field<&TDimension::SeriesMemberCount>(0x455),
+    Ordinal<&TDimension::TransformMethod, TTransformMethod::tmEqualRange>(0x45A),
+});
+// clang-format on
+
+static_assert(WellFormed(kCommon) && WellFormed(kDimension) && WellFormed(kComponent));
+
+}  // namespace
+
+void WriteCommon(TTagWriter& w, const TDimensionOrSummary& d) {
+  WriteFields(w, kCommon, d);
 }
 
-// ---- Dimension block ----
+void ReadCommon(TTagReader& r, TDimensionOrSummary& d) {
+  ReadFields(r, kCommon, d);
+}
 
 void WriteDimension(TTagWriter& w, const TDimension& d) {
   WriteCommon(w, d);
-  w.WriteTag(kDimension);
-  if (d.Attributes.Count() > 0)
-    WriteObjectInPlace(w, kTagAttributes, [&] { WriteAttributes(w, d.Attributes); });
-  if (!d.Parents.empty()) {
-    auto a = ToIntegerArray(d.Parents, false);
-    w.WriteObjectField(kTagParents, a.get());
-  }
-  if (d.TextKey) w.WriteBooleanField(kTagTextKey, true);
-  const bool textKeys = d.TextKey && !d.TextKeys.empty();
-  if (textKeys) {
-    auto a = ToStringArray(d.TextKeys, d.TextKeysSorted);
-    w.WriteObjectField(kTagTextKeys, a.get());
-  } else if (!d.MemberKeys.empty()) {
-    auto a = ToIntegerArray(d.MemberKeys, d.MemberKeysSorted);
-    w.WriteObjectField(kTagMemberKeys, a.get());
-  }
-  if (d.LookupLoaded) w.WriteBooleanField(kTagLookupLoaded, true);
-  if (d.Group != TDimGroup::dgRow) w.WriteByteField(kTagGroup, static_cast<std::uint8_t>(d.Group));
-  if (static_cast<std::uint8_t>(d.TotalAppearance) != 0)
-    w.WriteByteField(kTagTotalAppearance, static_cast<std::uint8_t>(d.TotalAppearance));
-  if (d.HasHierarchy) w.WriteBooleanField(kTagHasHierarchy, true);
-  if (!d.UsedMembers.empty()) {
-    auto a = ToIntegerArray(d.UsedMembers, true);
-    w.WriteObjectField(kTagUsedMembers, a.get());
-  }
-  if (!d.Components.empty())
-    WriteObjectInPlace(w, kTagComponents, [&] { WriteComponents(w, d.Components); });
-  if (!d.DefaultAttributeName.empty())
-    w.WriteStringField(kTagDefaultAttribute, d.DefaultAttributeName);
-  if (!d.DatabaseOrder.empty()) {
-    auto a = ToIntegerArray(d.DatabaseOrder, false);
-    w.WriteObjectField(kTagDatabaseOrder, a.get());
-  }
-  if (d.SortType != TDimSortType::dsDatabase)
-    w.WriteByteField(kTagSortType, static_cast<std::uint8_t>(d.SortType));
-  if (d.EnableTransformation) w.WriteBooleanField(kTagTransformation, true);
-  if (d.SeriesMemberCount != 0) w.WriteIntegerField(kTagSeriesCount, d.SeriesMemberCount);
-  if (d.TransformMethod != TTransformMethod::tmEqualDensity)
-    w.WriteByteField(kTagTransformMethod, static_cast<std::uint8_t>(d.TransformMethod));
-  w.WriteTag(EndTag(kDimension));
-}
-
-// An enumeration stored as its ordinal; ordinals beyond `last` are refused.
-template <typename E>
-E ReadOrdinal(TTagReader& r, E last) {
-  const std::uint8_t v = r.ReadByte();
-  if (v > static_cast<std::uint8_t>(last)) RaiseBadValue();
-  return static_cast<E>(v);
+  WriteFields(w, kDimension, d);
 }
 
 void ReadDimensionBlock(TTagReader& r, TDimension& d) {
-  // Absent fields mean ordinal 0 / false, whatever the constructor chose.
-  d.TotalAppearance = static_cast<TTotalAppearance>(0);
-  r.ReadBlock(kDimension, [&](TTag tag) {
-    switch (tag) {
-      case kTagAttributes:
-        ReadObjectInPlace(r, [&] { ReadAttributes(r, d.Attributes); });
-        return true;
-      case kTagParents:
-        d.Parents = ReadIntegers(r);
-        return true;
-      case kTagTextKey:
-        d.TextKey = r.ReadBoolean();
-        return true;
-      case kTagTextKeys: {
-        TStringArray a;
-        r.ReadObject(a);
-        d.TextKeys = a.ToVector();
-        d.TextKeysSorted = a.Sorted();
-        d.MemberKeys.resize(d.TextKeys.size());
-        for (std::size_t i = 0; i < d.MemberKeys.size(); ++i)
-          d.MemberKeys[i] = static_cast<std::int32_t>(i);
-        d.MemberKeysSorted = true;
-        return true;
-      }
-      case kTagMemberKeys:
-        d.MemberKeys = ReadIntegers(r, &d.MemberKeysSorted);
-        return true;
-      case kTagLookupLoaded:
-        d.LookupLoaded = r.ReadBoolean();
-        return true;
-      case kTagGroup:
-        d.Group = ReadOrdinal(r, TDimGroup::dgNone);
-        return true;
-      case kTagTotalAppearance:
-        d.TotalAppearance = ReadOrdinal(r, TTotalAppearance::taInvisible);
-        return true;
-      case kTagHasHierarchy:
-        d.HasHierarchy = r.ReadBoolean();
-        return true;
-      case kTagUsedMembers:
-        d.UsedMembers = ReadIntegers(r);
-        return true;
-      case kTagComponents:
-        ReadObjectInPlace(r, [&] { ReadComponents(r, d.Components); });
-        return true;
-      case kTagDefaultAttribute:
-        d.DefaultAttributeName = r.ReadString();
-        return true;
-      case kTagDatabaseOrder:
-        d.DatabaseOrder = ReadIntegers(r);
-        return true;
-      case kTagSortType:
-        d.SortType = ReadOrdinal(r, TDimSortType::dsCustom);
-        return true;
-      case kTagTransformation:
-        d.EnableTransformation = r.ReadBoolean();
-        return true;
-      case kTagSeriesCount:
-        d.SeriesMemberCount = r.ReadInteger();
-        return true;
-      case kTagTransformMethod:
-        d.TransformMethod = ReadOrdinal(r, TTransformMethod::tmEqualRange);
-        return true;
-      default:
-        return false;
-    }
-  });
+  ReadFields(r, kDimension, d);
   d.BindDefaultAttribute();
 }
 

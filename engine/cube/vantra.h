@@ -148,6 +148,7 @@ class TCustomVantra : public TDataSetWatcher {
 
   // ---- For readers of stored cubes, which replace the built cube directly ----
   TBuiltCube& Built() { return FBuilt; }
+  const TBuiltCube& Built() const { return FBuilt; }
   //! Marks the cube (in)active without building, events or notifications.
   void SetActiveFlag(bool value) { FActive = value; }
   void DoBeforeOpen();

@@ -306,6 +306,13 @@ void TTagReader::SkipValue() {
   }
 }
 
+TTagReader::TNesting::TNesting(TTagReader& r) : FReader(r) {
+  if (++FReader.FDepth > kMaxNesting) {
+    --FReader.FDepth;
+    FReader.RaiseInvalidValue();
+  }
+}
+
 void TTagReader::ReadBlock(TTag base, const std::function<bool(TTag)>& field) {
   ExpectTag(base);
   const TTag end = EndTag(base);

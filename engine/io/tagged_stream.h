@@ -44,6 +44,17 @@ enum class TValueCode : std::uint8_t {
   vcObject = 19,
 };
 
+//! Tags of the array form (typed arrays, and lists of objects written as one
+//! array: 0x100, 0x114 count, 0x119 and the elements' blocks, 0x1FF).
+namespace array_form {
+constexpr TTag kBase = 0x100;
+constexpr TTag kTagItemSize = 0x105;
+constexpr TTag kTagDuplicates = 0x10A;
+constexpr TTag kTagSorted = 0x10F;
+constexpr TTag kTagCount = 0x114;
+constexpr TTag kTagItems = 0x119;
+}  // namespace array_form
+
 //! The end tag of the block that begins with base tag `base`.
 constexpr TTag EndTag(TTag base) {
   return static_cast<TTag>(base + 255);
@@ -152,6 +163,22 @@ class TTagReader {
   //! for false the value is skipped.
   void ReadBlock(TTag base, const std::function<bool(TTag)>& field);
 
+  //! Objects nested inside each other deeper than this are refused: no stored
+  //! file has them, and following them would only exhaust the stack.
+  static constexpr int kMaxNesting = 256;
+  //! Counts one level of nesting while it lives; beyond kMaxNesting it raises
+  //! the stream error "非法属性值".
+  class TNesting {
+   public:
+    explicit TNesting(TTagReader& r);
+    ~TNesting() { --FReader.FDepth; }
+    TNesting(const TNesting&) = delete;
+    TNesting& operator=(const TNesting&) = delete;
+
+   private:
+    TTagReader& FReader;
+  };
+
   //! n raw bytes, checked against what remains.
   std::span<const std::uint8_t> ReadBytes(std::size_t n);
   //! Raises EStreamError unless n more bytes are available.
@@ -163,6 +190,7 @@ class TTagReader {
   [[noreturn]] void RaiseInvalidValue() const;
   std::span<const std::uint8_t> FData;
   std::size_t FPos = 0;
+  int FDepth = 0;
 };
 
 }  // namespace qd

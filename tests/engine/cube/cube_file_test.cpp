@@ -355,6 +355,18 @@ TEST(CubeFile, EveryStoredFieldKeepsItsGoldenBytesAndReadsBackWhole) {
   EXPECT_EQ(back.FactTable()->Value(2, 0), 3.0);
 }
 
+// The committed file, opened and saved again, gives the same bytes.
+TEST(CubeFile, TheGoldenFileReadsBackWhole) {
+  const std::string golden = std::string(QD_TEST_DATA_DIR) + "/cube_file/sales.vtc";
+  const fs::path again =
+      fs::temp_directory_path() / ("qd_cube_golden_" + std::to_string(::getpid()) + ".vtc");
+  TVantra cube;
+  LoadCubeFromFile(cube, golden);
+  SaveCubeToFile(cube, again.string());
+  EXPECT_EQ(ReadFileBytes(again.string()), ReadFileBytes(golden));
+  fs::remove(again);
+}
+
 TEST(CubeFile, FilesThatWouldDecodeTooLargeAreRefused) {
   // Groups of eight matches of length 18: 17 bytes of code, 144 decoded.
   std::vector<std::uint8_t> code;
