@@ -8,6 +8,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
+#include "engine/io/saved_fields.h"
 
 namespace qd {
 namespace {
@@ -201,25 +202,76 @@ void TBaseArray::SetItemSize(std::int32_t itemSize) {
 
 // ---- stream form -------------------------------------------------------------
 
-bool TBaseArray::ReadFlag(TTagReader& reader, TTag tag) {
-  if (tag == kTagDuplicates) {
-    std::uint8_t mode = reader.ReadByte();
-    if (mode > static_cast<std::uint8_t>(TDuplicates::dupError))
-      throw EStreamError(Msg(TMsg::SInvalidPropertyValue));
-    FDuplicates = static_cast<TDuplicates>(mode);
-    return true;
+// The fields of the three stream forms, in write order. The items depend on
+// the count before them: the count is kept until the items come, and each
+// class reads its own items.
+struct TArrayFields {
+  static void ReadCount(TTagReader& r, TBaseArray& a) {
+    const std::int32_t count = r.ReadInteger();
+    if (count < 0 || count > a.FMaxCount ||
+        static_cast<std::size_t>(count) > r.Remaining() / a.MinStoredItemSize())
+      RaiseBadValue();
+    a.FStoredCount = count;
   }
-  if (tag == kTagSorted) {
-    FSorted = reader.ReadBoolean();
-    return true;
+
+  static constexpr auto kItemSize = Custom<TBaseArray>(
+      array_form::kTagItemSize, TFieldKind::fkInteger, nullptr,
+      [](TTagWriter& w, TTag t, const TBaseArray& a) { w.WriteIntegerField(t, a.FItemSize); },
+      [](TTagReader& r, TBaseArray& a) { a.SetItemSize(r.ReadInteger()); });
+  static constexpr auto kDuplicates =
+      Ordinal<&TBaseArray::FDuplicates, TDuplicates::dupError>(array_form::kTagDuplicates);
+  static constexpr auto kSorted = Field<&TBaseArray::FSorted>(array_form::kTagSorted);
+  static constexpr auto kCount = Custom<TBaseArray>(
+      array_form::kTagCount, TFieldKind::fkInteger, nullptr,
+      [](TTagWriter& w, TTag t, const TBaseArray& a) { w.WriteIntegerField(t, a.FCount); },
+      ReadCount, [](TBaseArray& a) { a.FStoredCount = 0; });
+  static constexpr auto kItems = Custom<TBaseArray>(
+      array_form::kTagItems, TFieldKind::fkItems, nullptr,
+      [](TTagWriter& w, TTag t, const TBaseArray& a) {
+        w.WriteTag(t);
+        a.WriteItems(w);
+      },
+      [](TTagReader& r, TBaseArray& a) {
+        a.Clear();
+        a.ReadItems(r, a.FStoredCount);
+      },
+      [](TBaseArray& a) { a.Clear(); });
+
+  // clang-format off
+  static constexpr auto kGeneric = Block<TBaseArray>(array_form::kBase, {
+      kItemSize, kDuplicates, kSorted, kCount, kItems,
+  });
+  static constexpr auto kValues = Block<TBaseArray>(array_form::kBase, {
+      kDuplicates, kSorted, kCount, kItems,
+  });
+  static constexpr auto kObjects = Block<TBaseArray>(array_form::kBase, {
+      kCount, kItems,
+  });
+  // clang-format on
+  static_assert(WellFormed(kGeneric) && WellFormed(kValues) && WellFormed(kObjects));
+};
+
+void TBaseArray::WriteForm(TTagWriter& writer, TStreamForm form) const {
+  if (FCount == 0) return;
+  switch (form) {
+    case TStreamForm::sfGeneric:
+      return WriteFields(writer, TArrayFields::kGeneric, *this);
+    case TStreamForm::sfValues:
+      return WriteFields(writer, TArrayFields::kValues, *this);
+    case TStreamForm::sfObjects:
+      return WriteFields(writer, TArrayFields::kObjects, *this);
   }
-  return false;
 }
 
-void TBaseArray::WriteFlags(TTagWriter& writer) const {
-  if (FDuplicates != TDuplicates::dupIgnore)
-    writer.WriteByteField(kTagDuplicates, static_cast<std::uint8_t>(FDuplicates));
-  if (FSorted) writer.WriteBooleanField(kTagSorted, true);
+void TBaseArray::ReadForm(TTagReader& reader, TStreamForm form) {
+  switch (form) {
+    case TStreamForm::sfGeneric:
+      return ReadFields(reader, TArrayFields::kGeneric, *this);
+    case TStreamForm::sfValues:
+      return ReadFields(reader, TArrayFields::kValues, *this);
+    case TStreamForm::sfObjects:
+      return ReadFields(reader, TArrayFields::kObjects, *this);
+  }
 }
 
 std::int32_t TBaseArray::FlagsSize() const {
@@ -227,15 +279,19 @@ std::int32_t TBaseArray::FlagsSize() const {
          (FSorted ? kTagSize + SizeOfBoolean() : 0);
 }
 
-void TBaseArray::Write(TTagWriter& writer) const {
-  if (FCount == 0) return;
-  writer.WriteTag(kBaseTag);
-  writer.WriteIntegerField(kTagItemSize, FItemSize);
-  WriteFlags(writer);
-  writer.WriteIntegerField(kTagCount, FCount);
-  writer.WriteTag(kTagItems);
+void TBaseArray::WriteItems(TTagWriter& writer) const {
   writer.WriteBinary(FData.data(), static_cast<std::size_t>(FCount) * FItemSize);
-  writer.WriteTag(EndTag(kBaseTag));
+}
+
+void TBaseArray::ReadItems(TTagReader& reader, std::int32_t count) {
+  const auto bytes = reader.ReadBinary();
+  if (bytes.size() != static_cast<std::size_t>(count) * FItemSize) RaiseBadValue();
+  SetCount(count);
+  if (!bytes.empty()) std::memcpy(FData.data(), bytes.data(), bytes.size());
+}
+
+void TBaseArray::Write(TTagWriter& writer) const {
+  WriteForm(writer, TStreamForm::sfGeneric);
 }
 
 std::int32_t TBaseArray::Size() const {
@@ -246,30 +302,7 @@ std::int32_t TBaseArray::Size() const {
 }
 
 void TBaseArray::Read(TTagReader& reader) {
-  std::int32_t count = 0;
-  BeginReadFlags();
-  reader.ReadBlock(kBaseTag, [&](TTag tag) {
-    if (ReadFlag(reader, tag)) return true;
-    switch (tag) {
-      case kTagItemSize:
-        SetItemSize(reader.ReadInteger());
-        return true;
-      case kTagCount:
-        count = reader.ReadInteger();
-        return true;
-      case kTagItems: {
-        auto bytes = reader.ReadBinary();
-        if (count < 0 || count > FMaxCount ||
-            bytes.size() != static_cast<std::size_t>(count) * FItemSize)
-          throw EStreamError(Msg(TMsg::SInvalidPropertyValue));
-        SetCount(count);
-        if (!bytes.empty()) std::memcpy(FData.data(), bytes.data(), bytes.size());
-        return true;
-      }
-      default:
-        return false;
-    }
-  });
+  ReadForm(reader, TStreamForm::sfGeneric);
 }
 
 // ---- record array --------------------------------------------------------------

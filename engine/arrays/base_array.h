@@ -99,12 +99,27 @@ class TBaseArray : public TStreamedObject {
   void SetItemSize(std::int32_t itemSize);
   //! Copies the sorted flag and the duplicates mode.
   void SetFlagsFrom(const TBaseArray& source);
-  //! Reads the flags common to every stream form (0x10A, 0x10F); true when handled.
-  bool ReadFlag(TTagReader& reader, TTag tag);
-  //! Call before reading a block: the writer omits the duplicates mode when it
-  //! is dupIgnore (0), so a block without 0x10A means dupIgnore.
-  void BeginReadFlags() { FDuplicates = TDuplicates::dupIgnore; }
-  void WriteFlags(TTagWriter& writer) const;
+
+  //! The stream forms, declared once in base_array.cpp. The generic form stores
+  //! the item size and the items as one binary value; the value form stores
+  //! each item as a value of its own; the object form stores neither flags nor
+  //! item size, only the count and each object's blocks.
+  enum class TStreamForm : std::uint8_t { sfGeneric, sfValues, sfObjects };
+  //! Writes the block of `form`; nothing when the array is empty.
+  void WriteForm(TTagWriter& writer, TStreamForm form) const;
+  //! Reads the block of `form`: count and items replace the array's, and flags
+  //! the block leaves out read as dupIgnore and unsorted (the writer leaves
+  //! them out exactly then).
+  void ReadForm(TTagReader& reader, TStreamForm form);
+  //! The items after 0x119 (generic form: one binary value).
+  virtual void WriteItems(TTagWriter& writer) const;
+  //! Reads `count` items after 0x119 into the empty array; the count is
+  //! already checked against the bytes left.
+  virtual void ReadItems(TTagReader& reader, std::int32_t count);
+  //! The fewest bytes one stored item takes, so that a count the rest of the
+  //! stream cannot hold is refused before anything is allocated.
+  virtual std::int32_t MinStoredItemSize() const { return FItemSize; }
+  //! Bytes of the flags that WriteForm writes.
   std::int32_t FlagsSize() const;
 
   // Storage hooks: arrays whose items are not plain bytes override all four.
@@ -118,6 +133,7 @@ class TBaseArray : public TStreamedObject {
   virtual void* ItemPointer(std::int32_t i);
 
  private:
+  friend struct TArrayFields;
   void Grow();
   void QuickSort(std::int32_t l, std::int32_t r, const TIndexCompare& compare);
 
@@ -129,6 +145,7 @@ class TBaseArray : public TStreamedObject {
   bool FSorted = false;
   bool FFixedItemSize = true;
   TDuplicates FDuplicates = TDuplicates::dupAccept;
+  std::int32_t FStoredCount = 0;  //!< the count of a block being read, until its items
 };
 
 //! Raw records of any fixed size; the fact table derives from it.

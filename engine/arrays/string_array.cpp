@@ -265,13 +265,7 @@ std::vector<std::string> TStringArray::ToVector() const {
 // ---- stream form -------------------------------------------------------------
 
 void TStringArray::Write(TTagWriter& writer) const {
-  if (Count() == 0) return;
-  writer.WriteTag(kBaseTag);
-  WriteFlags(writer);
-  writer.WriteIntegerField(kTagCount, Count());
-  writer.WriteTag(kTagItems);
-  for (std::int32_t i = 0; i < Count(); ++i) writer.WriteString(FItems[i].Text);
-  writer.WriteTag(EndTag(kBaseTag));
+  WriteForm(writer, TStreamForm::sfValues);
 }
 
 std::int32_t TStringArray::Size() const {
@@ -282,27 +276,21 @@ std::int32_t TStringArray::Size() const {
 }
 
 void TStringArray::Read(TTagReader& reader) {
-  BeginReadFlags();
-  reader.ReadBlock(kBaseTag, [&](TTag tag) {
-    if (ReadFlag(reader, tag)) return true;
-    if (tag == kTagCount) {
-      std::int32_t count = reader.ReadInteger();
-      // Every stored string takes at least two bytes.
-      if (count < 0 || static_cast<std::size_t>(count) > reader.Remaining() / 2)
-        throw EStreamError(Msg(TMsg::SInvalidPropertyValue));
-      Clear();
-      SetCount(count);
-      return true;
-    }
-    if (tag != kTagItems) return false;
-    try {
-      for (std::int32_t i = 0; i < Count(); ++i) FItems[i].Text = reader.ReadString();
-    } catch (const Exception&) {
-      Clear();
-      throw EArrayError(Msg(TMsg::SArrayGeneralError));
-    }
-    return true;
-  });
+  ReadForm(reader, TStreamForm::sfValues);
+}
+
+void TStringArray::WriteItems(TTagWriter& writer) const {
+  for (std::int32_t i = 0; i < Count(); ++i) writer.WriteString(FItems[i].Text);
+}
+
+void TStringArray::ReadItems(TTagReader& reader, std::int32_t count) {
+  SetCount(count);
+  try {
+    for (std::int32_t i = 0; i < count; ++i) FItems[i].Text = reader.ReadString();
+  } catch (const Exception&) {
+    Clear();
+    throw EArrayError(Msg(TMsg::SArrayGeneralError));
+  }
 }
 
 }  // namespace qd

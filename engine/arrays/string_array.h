@@ -60,6 +60,10 @@ class TStringArray : public TBaseArray {
   std::int32_t Size() const override;
 
  protected:
+  void WriteItems(TTagWriter& writer) const override;
+  void ReadItems(TTagReader& reader, std::int32_t count) override;
+  //! A stored string takes at least two bytes.
+  std::int32_t MinStoredItemSize() const override { return 2; }
   void ResizeStorage(std::int32_t n) override;
   void MoveItems(std::int32_t from, std::int32_t to, std::int32_t n) override;
   void ZeroItem(std::int32_t i) override;

@@ -34,14 +34,7 @@ void TIntegerArray::FillIdentity() {
 }
 
 void TIntegerArray::Write(TTagWriter& writer) const {
-  if (Count() == 0) return;
-  writer.WriteTag(kBaseTag);
-  WriteFlags(writer);
-  writer.WriteIntegerField(kTagCount, Count());
-  writer.WriteTag(kTagItems);
-  const std::int32_t* items = Data();
-  for (std::int32_t i = 0; i < Count(); ++i) writer.WriteInteger(items[i]);
-  writer.WriteTag(EndTag(kBaseTag));
+  WriteForm(writer, TStreamForm::sfValues);
 }
 
 std::int32_t TIntegerArray::Size() const {
@@ -53,23 +46,18 @@ std::int32_t TIntegerArray::Size() const {
 }
 
 void TIntegerArray::Read(TTagReader& reader) {
-  std::int32_t count = 0;
-  BeginReadFlags();
-  reader.ReadBlock(kBaseTag, [&](TTag tag) {
-    if (ReadFlag(reader, tag)) return true;
-    if (tag == kTagCount) {
-      count = reader.ReadInteger();
-      return true;
-    }
-    if (tag != kTagItems) return false;
-    // Every stored integer takes at least two bytes.
-    if (count < 0 || static_cast<std::size_t>(count) > reader.Remaining() / 2)
-      throw EStreamError(Msg(TMsg::SInvalidPropertyValue));
-    SetCount(count);
-    std::int32_t* items = Data();
-    for (std::int32_t i = 0; i < count; ++i) items[i] = reader.ReadInteger();
-    return true;
-  });
+  ReadForm(reader, TStreamForm::sfValues);
+}
+
+void TIntegerArray::WriteItems(TTagWriter& writer) const {
+  const std::int32_t* items = Data();
+  for (std::int32_t i = 0; i < Count(); ++i) writer.WriteInteger(items[i]);
+}
+
+void TIntegerArray::ReadItems(TTagReader& reader, std::int32_t count) {
+  SetCount(count);
+  std::int32_t* items = Data();
+  for (std::int32_t i = 0; i < count; ++i) items[i] = reader.ReadInteger();
 }
 
 // ---- pointer array -----------------------------------------------------------

@@ -120,6 +120,12 @@ class TIntegerArray : public TOrderedArray<std::int32_t, CompareInt32> {
   void Write(TTagWriter& writer) const override;
   void Read(TTagReader& reader) override;
   std::int32_t Size() const override;
+
+ protected:
+  void WriteItems(TTagWriter& writer) const override;
+  void ReadItems(TTagReader& reader, std::int32_t count) override;
+  //! A stored integer takes at least two bytes.
+  std::int32_t MinStoredItemSize() const override { return 2; }
 };
 
 class TLongwordArray : public TOrderedArray<std::uint32_t, CompareUInt32> {
@@ -216,12 +222,7 @@ class TStreamedObjectArray : public TObjectArray<T> {
   explicit TStreamedObjectArray(TFactory factory) : FFactory(std::move(factory)) {}
 
   void Write(TTagWriter& writer) const override {
-    if (this->Count() == 0) return;
-    writer.WriteTag(TBaseArray::kBaseTag);
-    writer.WriteIntegerField(TBaseArray::kTagCount, this->Count());
-    writer.WriteTag(TBaseArray::kTagItems);
-    for (std::int32_t i = 0; i < this->Count(); ++i) this->Get(i)->Write(writer);
-    writer.WriteTag(EndTag(TBaseArray::kBaseTag));
+    this->WriteForm(writer, TBaseArray::TStreamForm::sfObjects);
   }
   std::int32_t Size() const override {
     if (this->Count() == 0) return 0;
@@ -230,27 +231,26 @@ class TStreamedObjectArray : public TObjectArray<T> {
     return size;
   }
   void Read(TTagReader& reader) override {
-    std::int32_t count = 0;
-    reader.ReadBlock(TBaseArray::kBaseTag, [&](TTag tag) {
-      if (tag == TBaseArray::kTagCount) {
-        count = reader.ReadInteger();
-        return true;
-      }
-      if (tag != TBaseArray::kTagItems) return false;
-      // Each block takes at least its begin and end tags.
-      if (count < 0 || static_cast<std::size_t>(count) > reader.Remaining() / (2 * kTagSize))
-        throw EStreamError(Msg(TMsg::SInvalidPropertyValue));
-      this->Clear();
-      this->SetCapacity(count);
-      for (std::int32_t i = 0; i < count; ++i) {
-        std::unique_ptr<T> object = Create();
-        T* raw = object.get();
-        this->Add(std::move(object));
-        raw->Read(reader);
-      }
-      return true;
-    });
+    this->ReadForm(reader, TBaseArray::TStreamForm::sfObjects);
   }
+
+ protected:
+  void WriteItems(TTagWriter& writer) const override {
+    for (std::int32_t i = 0; i < this->Count(); ++i) this->Get(i)->Write(writer);
+  }
+  //! Objects join the array one by one, so that a read that fails part way
+  //! leaves only whole objects.
+  void ReadItems(TTagReader& reader, std::int32_t count) override {
+    this->SetCapacity(count);
+    for (std::int32_t i = 0; i < count; ++i) {
+      std::unique_ptr<T> object = Create();
+      T* raw = object.get();
+      this->Add(std::move(object));
+      raw->Read(reader);
+    }
+  }
+  //! Each object's block takes at least its begin and end tags.
+  std::int32_t MinStoredItemSize() const override { return 2 * kTagSize; }
 
  private:
   std::unique_ptr<T> Create() const {

@@ -32,6 +32,7 @@ enum class TFieldKind : std::uint8_t {
   fkString,    //!< string (codes 15, 16)
   fkObject,    //!< object value (code 19) holding a nested block or array
   fkRawBlock,  //!< a nested block right after the tag, without code or size
+  fkItems,     //!< an array's items after its count, in the array's own form
   fkRetired,   //!< no longer written; skipped when read
 };
 

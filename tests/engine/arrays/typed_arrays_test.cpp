@@ -259,6 +259,32 @@ TEST(TypedArray, GoldenStreamForms) {
   test::ExpectGolden("record_array.bin", test::WrittenObject(records));
 }
 
+// Reading replaces the whole array: flags the block leaves out are the
+// writer's defaults again (a stale sorted flag would make Add insert by binary
+// search among unsorted items), and tags the array does not know are skipped.
+TEST(TypedArray, ReadingReplacesItemsAndFlagsAndSkipsUnknownTags) {
+  TIntegerArray a;
+  a.SetSorted(true);
+  a.SetDuplicates(TDuplicates::dupError);
+  for (int v : {1, 2, 3}) a.Add(v);
+  // 0x100, an unknown 0x1F0 integer, count 2, items 9 and 4, 0x1FF.
+  const test::TBytes bytes = test::Bytes(
+      {0x00, 0x01, 0xF0, 0x01, 4, 7, 0x14, 0x01, 4, 2, 0x19, 0x01, 4, 9, 4, 4, 0xFF, 0x01});
+  TTagReader reader(bytes);
+  a.Read(reader);
+  EXPECT_TRUE(reader.AtEnd());
+  EXPECT_FALSE(a.Sorted());
+  EXPECT_EQ(a.Duplicates(), TDuplicates::dupIgnore);
+  ASSERT_EQ(a.Count(), 2);
+  EXPECT_EQ(a[0], 9);
+  EXPECT_EQ(a[1], 4);
+  // A count whose items never come leaves no items behind.
+  const test::TBytes countOnly = test::Bytes({0x00, 0x01, 0x14, 0x01, 4, 1, 0xFF, 0x01});
+  TTagReader countReader(countOnly);
+  a.Read(countReader);
+  EXPECT_EQ(a.Count(), 0);
+}
+
 TEST(TypedArray, GenericFormRefusesAWrongItemSizeOrLength) {
   TDoubleArray doubles;
   doubles.Add(1.0);
