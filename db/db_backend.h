@@ -30,6 +30,13 @@ class TDbCursor {
   virtual bool IsNull(int col) const = 0;
   virtual TVariant Value(int col) const = 0;
   virtual std::string Text(int col) const = 0;
+  //! Lends the current row's text of a column when it is its display text
+  //! as stored (text columns), valid until the next Fetch; false otherwise.
+  virtual bool TextView(int col, std::string_view& out) const {
+    (void)col;
+    (void)out;
+    return false;
+  }
   virtual std::int64_t Int(int col) const = 0;
   virtual double Float(int col) const = 0;
 

@@ -115,6 +115,9 @@ TVariant TDbQuery::DataValue(int field) const {
 std::string TDbQuery::DataText(int field) const {
   return DataIsNull(field) ? std::string() : FCursor->Text(field);
 }
+bool TDbQuery::DataTextView(int field, std::string_view& out) const {
+  return !DataIsNull(field) && FCursor->TextView(field, out);
+}
 std::int64_t TDbQuery::DataInt(int field) const {
   return DataIsNull(field) ? 0 : FCursor->Int(field);
 }

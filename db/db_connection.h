@@ -76,6 +76,7 @@ class TDbQuery : public TDataSet {
   bool DataIsNull(int field) const override;
   TVariant DataValue(int field) const override;
   std::string DataText(int field) const override;
+  bool DataTextView(int field, std::string_view& out) const override;
   std::int64_t DataInt(int field) const override;
   double DataFloat(int field) const override;
 

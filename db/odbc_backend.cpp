@@ -139,6 +139,11 @@ class TOdbcCursor final : public TDbCursor {
   std::string Text(int col) const override {
     return dbtext::ToDisplay(FValues[col], FColumns[col].Type);
   }
+  bool TextView(int col, std::string_view& out) const override {
+    if (FColumns[col].Type != TFieldType::ftString || FNull[col]) return false;
+    out = FValues[col];
+    return true;
+  }
   std::int64_t Int(int col) const override {
     return dbtext::ToIntOf(FValues[col], FColumns[col].Type);
   }

@@ -99,6 +99,11 @@ class TPgCursor final : public TDbCursor {
   std::string Text(int col) const override {
     return dbtext::ToDisplay(Raw(col), FColumns[col].Type);
   }
+  bool TextView(int col, std::string_view& out) const override {
+    if (FColumns[col].Type != TFieldType::ftString || IsNull(col)) return false;
+    out = Raw(col);
+    return true;
+  }
   std::int64_t Int(int col) const override { return dbtext::ToIntOf(Raw(col), FColumns[col].Type); }
   double Float(int col) const override { return dbtext::ToFloatOf(Raw(col), FColumns[col].Type); }
 

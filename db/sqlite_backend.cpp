@@ -115,6 +115,13 @@ class TSqliteCursor final : public TDbCursor {
     return std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(FStmt, col)));
   }
 
+  bool TextView(int col, std::string_view& out) const override {
+    if (FColumns[col].Type != TFieldType::ftString) return false;
+    if (sqlite3_column_type(FStmt, col) != SQLITE_TEXT) return false;
+    out = RawText(col);
+    return true;
+  }
+
   std::int64_t Int(int col) const override {
     int st = sqlite3_column_type(FStmt, col);
     if (st == SQLITE_INTEGER) return sqlite3_column_int64(FStmt, col);

@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
+
+#include <gtest/gtest.h>
 #include <vector>
 
 #include "db/db_connection.h"
@@ -39,6 +42,22 @@ inline std::vector<std::string> AllRows(TDataSet& ds) {
     rows.push_back(row);
   }
   return rows;
+}
+
+//! Walks an open dataset: every text a field lends equals its display text,
+//! and null fields lend none. Returns how many texts were lent.
+inline int CheckTextViews(TDataSet& ds) {
+  int lent = 0;
+  for (ds.First(); !ds.Eof(); ds.Next())
+    for (int i = 0; i < ds.FieldCount(); ++i) {
+      const TField& f = ds.Fields(i);
+      std::string_view v;
+      if (!f.TextView(v)) continue;
+      EXPECT_FALSE(f.IsNull()) << f.FieldName();
+      EXPECT_EQ(std::string(v), f.AsString()) << f.FieldName();
+      ++lent;
+    }
+  return lent;
 }
 
 //! The message of the error the call raises, or "<no error>".

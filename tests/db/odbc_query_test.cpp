@@ -48,6 +48,7 @@ TEST(OdbcQuery, ReadsTypesValuesAndNullsThroughADriver) {
   EXPECT_TRUE(q.FieldByName("d").IsNull());
   q.Next();
   EXPECT_TRUE(q.Eof());
+  EXPECT_EQ(test::CheckTextViews(q), 1);  // the name of the first row
   q.SetSQL("SELECT * FROM missing_table");
   EXPECT_NE(ErrorOf([&] { q.Open(); }).find("no such table"), std::string::npos);
 }

@@ -44,6 +44,7 @@ TEST_F(PgQuery, MapsColumnTypesAndReadsValues) {
   EXPECT_TRUE(q.FieldByName("ok").AsBoolean());
   EXPECT_TRUE(q.FieldByName("note").IsNull());
   EXPECT_EQ(q.FieldByName("total").AsInteger(), 3);
+  EXPECT_EQ(test::CheckTextViews(q), 1);  // the name only
 }
 
 TEST_F(PgQuery, StreamsLargeResultsAcrossBatchesAndKeepsTwoCursorsApart) {

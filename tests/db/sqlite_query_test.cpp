@@ -68,6 +68,16 @@ TEST_F(SqliteQuery, ReadsEveryKindOfValueAndNull) {
   EXPECT_TRUE(q.FieldByName("n").IsNull());  // past the end reads as null
 }
 
+// Texts are lent only where the stored text is the display text: text
+// columns (a number put into one is kept as text), never dates, numbers or
+// nulls.
+TEST_F(SqliteQuery, LendsTheTextsOfTextColumns) {
+  Conn.Execute("INSERT INTO t (name, n) VALUES (42, 5)");
+  TDbQuery q(&Conn, "SELECT name, n, d, note, name || '!' AS shout FROM t ORDER BY n");
+  q.Open();
+  EXPECT_EQ(test::CheckTextViews(q), 5);  // name twice, note once, shout twice
+}
+
 TEST_F(SqliteQuery, FirstRunsTheQueryAgainAndCalculatedFieldsAreFilled) {
   TDbQuery q(&Conn, "SELECT n FROM t ORDER BY n");
   q.AddCalculatedField("twice", TFieldType::ftInteger);
