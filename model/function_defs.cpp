@@ -31,6 +31,16 @@ TFunctionDef& TFunctionDefs::Add() {
   return FItems.back();
 }
 
+void TFunctionDefs::Delete(int i) {
+  if (i < kStandardFunctionCount || i >= Count()) return;
+  std::vector<TFunctionDef> kept;
+  for (int k = 0; k < Count(); ++k) {
+    if (k == i) continue;
+    kept.emplace_back(static_cast<int>(kept.size())).Assign(Items(k));
+  }
+  FItems = std::move(kept);
+}
+
 void TFunctionDefs::EnsureStandard() {
   while (Count() < kStandardFunctionCount) Add();
 }

@@ -43,6 +43,9 @@ class TFunctionDefs {
   const TFunctionDef& Items(int i) const { return FItems.at(static_cast<std::size_t>(i)); }
   //! Appends the next function; raises EGenericError beyond the sixteenth.
   TFunctionDef& Add();
+  //! Removes a custom function (beyond the standard eleven); the ones after
+  //! it move up and take their new positions as function types.
+  void Delete(int i);
   //! Adds entries until the eleven standard functions exist.
   void EnsureStandard();
   //! Trims to the source's count, then copies item by item, adding as needed.

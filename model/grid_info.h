@@ -212,6 +212,32 @@ class TGridInfo : public TCubeListener {
   //! others recompute roll-ups and drop cached totals (ckAxes).
   void ApplyFilter(TDimensionState& state);
 
+  // ---- Edits the dialogs commit (grid_edits.cpp) ----
+  //! Replaces the state's member tree and group list by edited ones (the
+  //! group list starting with "其它"; one is made when it is missing), keeps
+  //! the labels on their members, then ApplyDimensionState.
+  void ReplaceMembers(TDimensionState& state, TDimMembers members, TDimMembers groups);
+  //! Merges a dialog's copy of the summary settings into the model's: when
+  //! summaries were added or removed the summary states are linked anew and
+  //! everything is rebuilt (ckCube), otherwise the layout (ckAxes).
+  void ApplySummarySettings(const TSummarySettings& edited);
+  //! One dimension of a whole new layout.
+  struct TDimLayout {
+    int DimIndex = -1;
+    TDimGroup Group = TDimGroup::dgRow;
+    TTotalAppearance TotalAppearance = TTotalAppearance::taLast;
+    TDimSortType SortType = TDimSortType::dsDatabase;
+    std::string Attribute;
+  };
+  //! Lays the dimensions out anew, in list order on each axis, with their
+  //! totals, member order and caption attribute (members relabelled when
+  //! it changes); a
+  //! dimension on an axis that the list leaves out stays on it, after the
+  //! listed ones. The row and column dimensions are checked against the
+  //! capacity first, so a refused layout changes nothing. Rebuilds fully
+  //! (ckAxes).
+  void ApplyLayout(const std::vector<TDimLayout>& layout);
+
   // ---- Value sort of the rows (value_sort.h) ----
   const TValueSortData& ValueSortData() const { return FValueSort.Data(); }
   //! Stores the data and re-sorts the rows (ckRowOrder).
