@@ -9,6 +9,7 @@
 #include "engine/core/messages.h"
 #include "export/grid_export_structure.h"
 #include "view/glyphs.h"
+#include "view/grid_dialogs.h"
 #include "view/internal_grid.h"
 #include "view/message_guard.h"
 #include "view/pivot_panels.h"
@@ -57,6 +58,7 @@ TCustomVantraGrid::TCustomVantraGrid(QWidget* parent) : QWidget(parent) {
   ApplyLook();
   ApplyToggleButton();
   RecomputeDimPanelHeight();
+  InstallGridDialogs(*this);
   resize(200, 100);
 }
 

@@ -87,8 +87,9 @@ class TCustomVantraGrid : public QWidget, public TGridListener {
   TVantraAfterMoveDimEvent AfterMoveDim;
   TVantraOnExpandDimValueEvent OnExpandDimValue;
   TDimensionState::TCompare OnCompareDimensionMembers;
-  //! The tool strip's dialogs and the dimension panels' members dialog; an
-  //! unassigned one says that the dialog is not available yet.
+  //! The tool strip's dialogs and the dimension panels' members dialog: the
+  //! dialogs of grid_dialogs.h unless replaced; an unassigned one says that
+  //! the dialog is not available.
   TGridAction OnDimensionMapDialog, OnSummariesDialog, OnPivotStatesMenu;
   TDimPanelAction OnDimensionMembersDialog;
 

@@ -1,0 +1,258 @@
+// The grid's dialogs as the user meets them: opened from the tool strip and the
+// dimension panels with real clicks, driven with keys and clicks, closed with
+// Enter or Esc.
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+
+#include "view/aggregates_form.h"
+#include "view/check_tree_view.h"
+#include "view/dim_map_form.h"
+#include "view/dim_values_form.h"
+#include "view/formula_form.h"
+#include "view/icons_form.h"
+#include "view/pivot_panels.h"
+#include "tests/engine/cube_test_util.h"
+#include "view_test_grid.h"
+
+namespace qd::test {
+namespace {
+
+using enum TDimGroup;
+
+//! Runs `step` on the next modal dialog other than `outer` once it shows, from
+//! inside that dialog's event loop. A dialog left open is rejected after a
+//! while so that a failing test does not hang.
+template <class TDialogType>
+void OnNextModal(std::function<void(TDialogType&)> step, QWidget* outer = nullptr) {
+  auto* timer = new QTimer;
+  timer->setInterval(10);
+  auto waited = std::make_shared<int>(0);
+  QObject::connect(timer, &QTimer::timeout, [timer, step, outer, waited] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!dialog || dialog == outer || !dialog->isVisible()) {
+      if (++*waited > 500) timer->deleteLater();
+      return;
+    }
+    timer->stop();
+    timer->deleteLater();
+    auto* typed = dynamic_cast<TDialogType*>(dialog);
+    if (!typed) {
+      ADD_FAILURE() << "unexpected dialog " << dialog->windowTitle().toStdString();
+      dialog->reject();
+      return;
+    }
+    step(*typed);
+    // A step that failed before closing its dialog must not block the test.
+    QTimer::singleShot(5000, dialog, [dialog] {
+      if (dialog->isVisible()) dialog->reject();
+    });
+  });
+  timer->start();
+}
+
+std::vector<std::string> Names(const TPivotPanel& area) {
+  std::vector<std::string> out;
+  for (const TDimPivotPanel* p : area.Panels()) out.push_back(p->DisplayName());
+  return out;
+}
+
+// A bound cube: Region and Product on rows, Year on columns, two summaries.
+class DialogWidgets : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    table = MakeTable("qrSales",
+                      {{"Region", TFieldType::ftString},
+                       {"Product", TFieldType::ftString},
+                       {"Year", TFieldType::ftInteger},
+                       {"Amount", TFieldType::ftFloat},
+                       {"Qty", TFieldType::ftFloat}},
+                      {{S("North"), S("Apple"), I(2024), D(10), D(1)},
+                       {S("North"), S("Pear"), I(2025), D(20.5), D(2)},
+                       {S("南方"), S("Apple"), I(2024), D(5), D(1)},
+                       {S("南方"), S("Kale"), I(2025), D(7), D(3)}});
+    cube.SetDataSet(table.get());
+    DefineMap(cube, {"Region", "Product", "Year"}, {"Amount", "Qty"});
+    cube.DimensionMap().FindPlain("Year")->DimGroup = dgCol;
+    cube.Options().ShowProgressBar = false;
+    control.resize(900, 600);
+    control.show();
+    control.SetVantra(&cube);
+    cube.SetActive(true);
+    Drain();
+  }
+  void Drain() {
+    QApplication::processEvents();
+    control.ProcessModelNotifications();
+  }
+  TGridInfo& Model() { return control.Model(); }
+  TInternalGrid& Grid() { return control.InternalGrid(); }
+  TDimPivotPanel& Panel(TDimGroup area, int i) { return *control.Area(area).Panels().at(i); }
+  void Click(QWidget* button) { QTest::mouseClick(button, Qt::LeftButton); }
+  int Dim(const std::string& name) {
+    for (int d = 0; d < Model().DimensionStateCount(); ++d)
+      if (Model().GetDimName(d) == name) return d;
+    return -1;
+  }
+
+  QApplication& app = TestApp();
+  std::unique_ptr<TMemoryTable> table;
+  TVantra cube;
+  TVantraGrid control;
+};
+
+TEST_F(DialogWidgets, MembersButtonOpensTheMembersDialogWhoseEnterApplies) {
+  bool ran = false;
+  OnNextModal<TDimValuesFRM>([&](TDimValuesFRM& form) {
+    ran = true;
+    EXPECT_EQ(form.windowTitle().toStdString(), "维度编辑器  -  Product");
+    QLineEdit& name = form.NameEdit();
+    name.selectAll();
+    QTest::keyClicks(&name, "Goods");
+    EXPECT_EQ(form.windowTitle().toStdString(), "维度编辑器  -  Goods");
+    // The search filters the member view as one types.
+    QTest::keyClicks(&form.SearchEdit(), "pe");
+    const TXPCheckTreeModel& rows = form.MemberView().Model();
+    ASSERT_EQ(rows.rowCount(), 1);
+    EXPECT_EQ(rows.index(0, 0).data().toString().toStdString(), "Pear");
+    QTest::keyClick(&form.SearchEdit(), Qt::Key_Return);
+  });
+  Click(Panel(dgRow, 1).Button());
+  ASSERT_TRUE(ran);
+  Drain();
+  EXPECT_EQ(Model().DimensionState(Dim("Product")).DisplayName, "Goods");
+  EXPECT_EQ(Names(control.Area(dgRow)), (std::vector<std::string>{"Region", "Goods"}));
+}
+
+TEST_F(DialogWidgets, SpaceUnchecksAMemberAndEscLeavesTheGridAsItWas) {
+  const int rows = Grid().RowCount();
+  for (bool ok : {false, true}) {
+    OnNextModal<TDimValuesFRM>([ok](TDimValuesFRM& form) {
+      TXPCheckTreeView& view = form.MemberView();
+      view.setCurrentIndex(view.Model().index(0, 0));  // North
+      QTest::keyClick(&view, Qt::Key_Space);
+      EXPECT_EQ(form.Editor().MemberTree().Top()[0]->State, TCheckState::csUnchecked);
+      QTest::keyClick(&view, ok ? Qt::Key_Return : Qt::Key_Escape);
+    });
+    Click(Panel(dgRow, 0).Button());
+    Drain();
+    const TDimensionState& region = Model().DimensionState(Dim("Region"));
+    EXPECT_EQ(region.IsNodeVisible(region.NodeOfMember(0)), !ok);
+    if (!ok) {
+      EXPECT_EQ(Grid().RowCount(), rows);
+    }
+  }
+  EXPECT_LT(Grid().RowCount(), rows);
+}
+
+TEST_F(DialogWidgets, SummariesButtonAddsACalculatedSummaryThroughTheFormulaEditor) {
+  TShownMessages shown;
+  bool reachedFormula = false;
+  OnNextModal<TfmAggregates>([&](TfmAggregates& form) {
+    EXPECT_EQ(form.windowTitle().toStdString(), "合计项设定");
+    OnNextModal<QInputDialog>(
+        [](QInputDialog& ask) {
+          EXPECT_EQ(ask.labelText().toStdString(), "新的合计项名称：");
+          EXPECT_EQ(ask.textValue().toStdString(), "Unnamed");
+          ask.setTextValue("Margin");
+          QTest::keyClick(&ask, Qt::Key_Return);
+        },
+        &form);
+    Click(form.Button(0));
+    ASSERT_EQ(form.PropertyPanels().currentWidget(), &form.FormulaPanel());
+
+    OnNextModal<TfmFormula>(
+        [&](TfmFormula& editor) {
+          reachedFormula = true;
+          EXPECT_EQ(editor.windowTitle().toStdString(), "公式编辑器");
+          QTextEdit& text = editor.TextBox();
+          text.selectAll();
+          QTest::keyClicks(&text, "2 * \"Nothing\"");
+          QTest::keyClick(&text, Qt::Key_Return);
+          EXPECT_TRUE(editor.isVisible()) << "a bad formula keeps the editor open";
+          EXPECT_EQ(editor.Caret(), 4);
+          text.selectAll();
+          QTest::keyClicks(&text, "\"Amount\" * 2");
+          QTest::keyClick(&text, Qt::Key_Return);
+        },
+        &form);
+    Click(&form.EditFormulaButton());
+    EXPECT_EQ(form.Editor().FormulaText(), "\"Amount\" * 2");
+    QTest::keyClick(&form, Qt::Key_Return);
+  });
+  Click(control.ToolStrip().SummariesButton());
+  EXPECT_TRUE(reachedFormula);
+  EXPECT_EQ(shown.Messages.size(), 1u);
+  Drain();
+  ASSERT_EQ(Model().SummarySettings().Count(), 3);
+  EXPECT_EQ(Model().SummarySettings().Items(2).DisplayName, "Margin");
+  EXPECT_EQ(Model().SummarySettings().Items(2).Formula(), "\"Amount\" * 2");
+}
+
+TEST_F(DialogWidgets, DimensionMapButtonOpensTheLayoutWhoseOkWaitsForASelection) {
+  OnNextModal<TfmDimMap>([this](TfmDimMap& form) {
+    EXPECT_EQ(form.windowTitle().toStdString(), "维度地图编辑器");
+    TDimMapTree& tree = form.Tree();
+    ASSERT_EQ(tree.topLevelItemCount(), 3);
+    EXPECT_EQ(tree.topLevelItem(0)->text(0).toStdString(), "行轴维度");
+    EXPECT_EQ(tree.topLevelItem(1)->text(0).toStdString(), "列轴维度");
+    EXPECT_EQ(tree.topLevelItem(2)->text(0).toStdString(), "页轴维度");
+    Click(&form.OkButton());
+    EXPECT_TRUE(form.isVisible()) << "OK before any selection does nothing";
+    // Year chosen with the mouse shows its properties.
+    QTreeWidgetItem* year = tree.topLevelItem(1)->child(0);
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.visualItemRect(year).center());
+    EXPECT_EQ(form.PropertyPanels().currentWidget(), &form.PropertyPanel());
+    QTest::keyClick(&form.TotalList(), Qt::Key_Home);  // "first"
+
+    QTest::keyClick(&tree, Qt::Key_Return);
+    EXPECT_FALSE(form.isVisible());
+    (void)this;
+  });
+  Click(control.ToolStrip().DimensionMapButton());
+  Drain();
+  EXPECT_EQ(Model().DimensionState(Dim("Year")).TotalAppearance, TTotalAppearance::taFirst);
+  EXPECT_EQ(Names(control.Area(dgCol)), (std::vector<std::string>{"Year"}));
+}
+
+TEST_F(DialogWidgets, StatesButtonDropsDownTheSavedStates) {
+  Click(control.ToolStrip().StatesButton());
+  TfmIcons* menu = nullptr;
+  for (QObject* child : control.children())
+    if (auto* found = dynamic_cast<TfmIcons*>(child)) menu = found;
+  ASSERT_NE(menu, nullptr);
+  EXPECT_TRUE(menu->isVisible());
+  menu->AskName = [] { return std::string("Mine"); };
+  Click(&menu->SaveButton());
+  EXPECT_EQ(Model().PivotStates().Count(), 1);
+  EXPECT_EQ(menu->NameList().currentText().toStdString(), "Mine");
+  Click(&menu->DeleteButton());
+  EXPECT_EQ(Model().PivotStates().Count(), 0);
+  EXPECT_EQ(menu->NameList().currentIndex(), -1);
+  QTest::keyClick(menu, Qt::Key_Escape);
+  EXPECT_FALSE(menu->isVisible());
+}
+
+TEST_F(DialogWidgets, KeysOpenTheDialogsWithoutTheMouse) {
+  control.activateWindow();
+  Grid().setFocus();
+  bool ran = false;
+  OnNextModal<TfmAggregates>([&ran](TfmAggregates& form) {
+    ran = true;
+    QTest::keyClick(&form, Qt::Key_Escape);
+  });
+  QTest::keyClick(&Grid(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_TRUE(ran);
+}
+
+}  // namespace
+}  // namespace qd::test
