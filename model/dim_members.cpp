@@ -8,4 +8,15 @@ TDimMember& TDimMember::AddChild(std::unique_ptr<TDimMember> child) {
   return *Children.back();
 }
 
+TDimMember TDimMember::Detached() const {
+  TDimMember copy;
+  copy.Id = Id;
+  copy.Caption = Caption;
+  copy.Visible = Visible;
+  copy.DatabasePosition = DatabasePosition;
+  copy.Group = Group;
+  copy.DatabaseSortKey = DatabaseSortKey;
+  return copy;
+}
+
 }  // namespace qd

@@ -28,6 +28,8 @@ struct TDimMember {
 
   //! Appends a child and sets its parent.
   TDimMember& AddChild(std::unique_ptr<TDimMember> child);
+  //! A copy of everything but the tree links (children, parent, node index).
+  TDimMember Detached() const;
 };
 
 }  // namespace qd

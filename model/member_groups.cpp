@@ -26,14 +26,7 @@ void CollectLeaves(TDimMember& member, std::vector<TDimMember*>& out) {
 
 // The copy of a member placed inside a group: everything but the tree links.
 std::unique_ptr<TDimMember> CopyOf(const TDimMember& m) {
-  auto copy = std::make_unique<TDimMember>();
-  copy->Id = m.Id;
-  copy->Caption = m.Caption;
-  copy->Visible = m.Visible;
-  copy->DatabasePosition = m.DatabasePosition;
-  copy->DatabaseSortKey = m.DatabaseSortKey;
-  copy->Group = m.Group;
-  return copy;
+  return std::make_unique<TDimMember>(m.Detached());
 }
 
 }  // namespace

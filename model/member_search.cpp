@@ -10,6 +10,8 @@
 #include <memory>
 #include <unordered_map>
 
+#include "engine/core/text_helpers.h"
+
 namespace qd {
 
 namespace {
@@ -143,9 +145,7 @@ std::vector<int> TMemberSearch::Find(std::string_view text) const {
     if (c != ' ' && c != '\t') compact += c;
   if (compact.empty()) return FKeys;
   std::vector<char> hit(FKeys.size(), 0);
-  std::string_view trimmed(folded);
-  trimmed.remove_prefix(std::min(trimmed.find_first_not_of(" \t"), trimmed.size()));
-  trimmed.remove_suffix(trimmed.size() - (trimmed.find_last_not_of(" \t") + 1));
+  const std::string_view trimmed = Trim(folded);
   FCaptions.Scan(trimmed, hit);
   const bool ascii = std::all_of(compact.begin(), compact.end(),
                                  [](char c) { return static_cast<unsigned char>(c) < 0x80; });

@@ -1,6 +1,7 @@
 #include "view/aggregates_editor.h"
 
 #include "engine/core/messages.h"
+#include "engine/core/text_helpers.h"
 #include "model/format_mask.h"
 #include "model/formula_parser.h"
 #include "model/grid_info.h"
@@ -11,10 +12,6 @@ namespace {
 
 TSummaryNode& NodeOf(TXPCheckTreeNode& node) {
   return static_cast<TSummaryNode&>(node);
-}
-
-bool Blank(const std::string& s) {
-  return s.find_first_not_of(" \t\r\n") == std::string::npos;
 }
 
 // The visibility of what a node stands for.
@@ -181,7 +178,7 @@ void TAggregatesEditor::Invert() {
 // ---- Calculated summaries ----
 
 TSummaryNode* TAggregatesEditor::AddCalculated(const std::string& name) {
-  if (Blank(name) || name == Msg(TMsg::SAggDefaultName)) return nullptr;
+  if (IsBlank(name) || name == Msg(TMsg::SAggDefaultName)) return nullptr;
   TSummaryInfo& info = FSettings.Add();
   info.SetFormula("0");
   info.DisplayName = name;

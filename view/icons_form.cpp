@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QToolButton>
 
+#include "engine/core/text_helpers.h"
 #include "model/grid_info.h"
 #include "view/dialog_parts.h"
 #include "view/message_guard.h"
@@ -32,7 +33,7 @@ void TPivotStatesList::Choose(int index) {
 
 void TPivotStatesList::Save(const std::string& name) {
   // A state without a name could never be chosen again.
-  if (name.find_first_not_of(" \t") == std::string::npos) return;
+  if (IsBlank(name)) return;
   FModel.SavePivotState(name);
   Refill();
 }
