@@ -4,6 +4,7 @@
 
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
+#include "engine/core/text_helpers.h"
 #include "model/grid_info.h"
 #include "model/member_order.h"
 
@@ -16,18 +17,6 @@ TDimMember& MemberOf(TXPCheckTreeNode& node) {
 }
 const TDimMember& MemberOf(const TXPCheckTreeNode& node) {
   return static_cast<const TMemberNode&>(node).Member;
-}
-
-// A member without its tree links.
-TDimMember Detached(const TDimMember& m) {
-  TDimMember copy;
-  copy.Id = m.Id;
-  copy.Caption = m.Caption;
-  copy.Visible = m.Visible;
-  copy.DatabasePosition = m.DatabasePosition;
-  copy.Group = m.Group;
-  copy.DatabaseSortKey = m.DatabaseSortKey;
-  return copy;
 }
 
 // The path of a node below its top-level ancestor (`withTop`: from it).
@@ -63,7 +52,7 @@ void TDimValuesEditor::FillTree(TCheckTree& tree, const TDimMembers& list) {
         for (const auto& m : members) {
           auto node = std::make_unique<TMemberNode>();
           node->Text = m->Caption;
-          node->Member = Detached(*m);
+          node->Member = m->Detached();
           node->State = m->Visible ? TCheckState::csChecked : TCheckState::csUnchecked;
           if (&tree == &FGroups && !parent) {
             node->Image = kGroupClosedImage;
@@ -154,7 +143,7 @@ void TDimValuesEditor::ApplyOrder() {
 std::unique_ptr<TMemberNode> TDimValuesEditor::CopyNode(const TXPCheckTreeNode& node) const {
   auto copy = std::make_unique<TMemberNode>();
   copy->Text = node.Text;
-  copy->Member = Detached(MemberOf(node));
+  copy->Member = MemberOf(node).Detached();
   copy->State = node.State;
   return copy;
 }
@@ -220,7 +209,11 @@ bool TDimValuesEditor::MoveBack(TXPCheckTreeNode* node, bool deleteItem) {
   if (wholeGroup && MemberOf(group).Id != kOtherGroupId) FGroups.Delete(group);
   FMembers.RecomputeParents();
   FGroups.RecomputeParents();
-  ApplyOrder();
+  // Members come back in alphabetical order, whatever order is chosen: the
+  // order list applies again when chosen, and to the grid on OK.
+  FMembers.Sort([](const TXPCheckTreeNode& a, const TXPCheckTreeNode& b) {
+    return CompareCaptionText(a.Text, b.Text) < 0;
+  });
   FGroups.Changed();
   return true;
 }
@@ -243,7 +236,7 @@ void TDimValuesEditor::RebuildSearch() {
 
 void TDimValuesEditor::SetSearch(const std::string& text) {
   FSearchText = text;
-  if (text.find_first_not_of(" \t") == std::string::npos) {
+  if (IsBlank(text)) {
     FSearchText.clear();
     FMembers.SetFilter(nullptr);
     return;
@@ -264,7 +257,7 @@ void TDimValuesEditor::SetSearch(const std::string& text) {
 TDimMembers TDimValuesEditor::ToMembers(const TCheckTree::TNodes& nodes) const {
   TDimMembers out;
   for (const auto& n : nodes) {
-    auto m = std::make_unique<TDimMember>(Detached(MemberOf(*n)));
+    auto m = std::make_unique<TDimMember>(MemberOf(*n).Detached());
     m->Caption = n->Text;
     m->Visible = n->Checked();
     for (auto& c : ToMembers(n->Children())) m->AddChild(std::move(c));

@@ -57,7 +57,8 @@ class TDimValuesEditor {
   //! `target` (a group-tree node), recreating their paths; false when nothing
   //! moved.
   bool MoveToGroup(TXPCheckTreeNode* dragged, TXPCheckTreeNode* target);
-  //! Moves the members under a group-tree node back into the member tree. A
+  //! Moves the members under a group-tree node back into the member tree,
+  //! which is then in alphabetical order (all levels). A
   //! dragged top-level group is refused; with `deleteItem` ("删除项目") the
   //! group itself goes too, unless it is "其它".
   bool MoveBack(TXPCheckTreeNode* node, bool deleteItem);

@@ -194,6 +194,16 @@ TEST_F(DimValuesEditor, OrderChoiceSortsEveryLevel) {
   EXPECT_EQ(TreeText(edit->MemberTree()), "Veg+[Kale+] Fruit+[Pear+ Apple+]");
   edit->ChooseOrder(TDimSortType::dsDatabase);
   EXPECT_EQ(TreeText(edit->MemberTree()), "Fruit+[Apple+ Pear+] Veg+[Kale+]");
+
+  // Members deleted back out of a group come back in alphabetical order.
+  TDimValuesEditor regions(grid, grid.DimensionState(0));
+  regions.Open();
+  EXPECT_EQ(TreeText(regions.MemberTree()), "North+ 南方+ West+");
+  TXPCheckTreeNode& group = regions.NewGroup();
+  regions.MoveToGroup(&NodeNamed(regions.MemberTree(), "南方"), &group);
+  regions.GroupTree().Selected = &group;
+  regions.DeleteItem();
+  EXPECT_EQ(TreeText(regions.MemberTree()), "North+ West+ 南方+");
 }
 
 TEST_F(DimValuesEditor, SearchFiltersByCaptionPinyinAndInitials) {

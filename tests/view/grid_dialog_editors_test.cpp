@@ -10,6 +10,7 @@
 #include "tests/model/grid_test_cube.h"
 #include "view/aggregates_editor.h"
 #include "view/dim_map_editor.h"
+#include "view/dim_values_editor.h"
 #include "view/formula_editor.h"
 #include "view/icons_form.h"
 
@@ -170,6 +171,22 @@ TEST_F(GridDialogs, DimensionMapAppliesTheLayoutOnlyAfterASelection) {
   EXPECT_TRUE(grid.PageDims().empty());
   EXPECT_EQ(grid.DimensionState(0).TotalAppearance, TTotalAppearance::taFirst);
   EXPECT_EQ(grid.DimensionState(0).SortType, TDimSortType::dsNameDesc);
+}
+
+TEST_F(GridDialogs, DimensionMapKeepsRenamedMembersUnlessTheAttributeChanges) {
+  TDimValuesEditor members(grid, grid.DimensionState(0));
+  members.Open();
+  NodeNamed(members.MemberTree(), "North").Text = "Norden";
+  members.Ok();
+  TDimMapEditor editor(grid);
+  editor.Open();
+  editor.Select({0, editor.Axis(0)[0].State});
+  editor.ShownTotal = TTotalAppearance::taFirst;
+  ASSERT_TRUE(editor.Ok());
+  grid.ProcessNotifications();
+  const TDimensionState& region = grid.DimensionState(0);
+  EXPECT_EQ(region.Node(region.NodeOfMember(0)).Caption, "Norden");
+  EXPECT_EQ(region.TotalAppearance, TTotalAppearance::taFirst);
 }
 
 TEST(DimMapCapacity, APageDimensionThatWouldOverflowTheCellKeysIsRefused) {
