@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
@@ -252,6 +253,49 @@ TEST_F(DialogWidgets, KeysOpenTheDialogsWithoutTheMouse) {
   });
   QTest::keyClick(&Grid(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_TRUE(ran);
+}
+
+// Each dialog laid out at its own size with its parts filled; with
+// QD_SCREENSHOT_DIR set, each is saved there as a PNG to look at.
+TEST_F(DialogWidgets, EachDialogRendersFilled) {
+  const char* dir = std::getenv("QD_SCREENSHOT_DIR");
+  const auto shoot = [dir](QWidget& w, const char* name) {
+    w.show();
+    QApplication::processEvents();
+    const QPixmap shot = w.grab();
+    EXPECT_GT(shot.width(), 100) << name;
+    EXPECT_GT(shot.height(), 15) << name;
+    if (dir) {
+      EXPECT_TRUE(shot.save(QString(dir) + "/" + name + ".png")) << name;
+    }
+    w.close();
+  };
+  TDimValuesFRM members(Model(), Model().DimensionState(Dim("Region")));
+  members.Editor().NewGroup().Text = "南北";
+  members.Editor().GroupTree().Changed();
+  shoot(members, "dim_values");
+
+  TfmAggregates summaries(Model(), true);
+  TXPCheckTreeNode& amount = *summaries.Editor().Tree().Top()[0];
+  summaries.TreeView().SelectNode(amount.Children().front()->Children().front().get());
+  shoot(summaries, "aggregates");
+  summaries.ShowPage(true);
+  shoot(summaries, "aggregates_functions");
+
+  TAggregatesEditor work(Model());
+  TSummaryInfo& margin = *work.AddCalculated("Margin")->Summary;
+  margin.SetFormula("(\"Amount\" - \"Qty\") / \"Amount\".\"Count\"");
+  TfmFormula formula(work.Settings(), margin);
+  shoot(formula, "formula");
+
+  TfmDimMap map(Model());
+  map.Tree().setCurrentItem(map.Tree().topLevelItem(0)->child(0));
+  shoot(map, "dim_map");
+
+  Model().SavePivotState("By region");
+  TfmIcons states(Model());
+  states.Popup(QPoint(0, 0));
+  shoot(states, "pivot_states");
 }
 
 }  // namespace
