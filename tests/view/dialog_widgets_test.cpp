@@ -2,10 +2,12 @@
 // dimension panels with real clicks, driven with keys and clicks, closed with
 // Enter or Esc.
 #include <QApplication>
+#include <QDropEvent>
 #include <QComboBox>
 #include <QDialog>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPixmap>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -23,6 +25,7 @@
 #include "view/icons_form.h"
 #include "view/pivot_panels.h"
 #include "tests/engine/cube_test_util.h"
+#include "dialog_test_util.h"
 #include "view_test_grid.h"
 
 namespace qd::test {
@@ -253,6 +256,85 @@ TEST_F(DialogWidgets, KeysOpenTheDialogsWithoutTheMouse) {
   });
   QTest::keyClick(&Grid(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_TRUE(ran);
+}
+
+// Delivers a drag carrying `mime` to a view's viewport and drops it at `at`,
+// as Qt delivers a drag: enter, move, drop.
+void DropOn(QAbstractItemView& view, const QMimeData& mime, QPoint at) {
+  const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+  QDragEnterEvent enter(at, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(view.viewport(), &enter);
+  QDragMoveEvent move(at, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(view.viewport(), &move);
+  QDropEvent drop(QPointF(at), actions, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(view.viewport(), &drop);
+}
+
+TEST_F(DialogWidgets, MembersAreDraggedIntoAGroupRenamedWithF2AndApplied) {
+  OnNextModal<TDimValuesFRM>([this](TDimValuesFRM& form) {
+    TXPCheckTreeView& members = form.MemberView();
+    TXPCheckTreeView& groups = form.GroupView();
+    TCheckTree& memberTree = form.Editor().MemberTree();
+    std::unique_ptr<QMimeData> north(members.DragMimeData(*memberTree.Top()[0]));
+    // A tree refuses its own drags.
+    DropOn(members, *north, members.visualRect(members.Model().index(1, 0)).center());
+    EXPECT_EQ(TreeText(memberTree), "North+ 南方+");
+    // The new group button adds a group and opens its caption for editing.
+    Click(form.Button(6));
+    auto* editor = groups.viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, "Mine");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();  // the delegate commits from the event loop
+    DropOn(groups, *north, groups.visualRect(groups.Model().index(1, 0)).center());
+    EXPECT_EQ(TreeText(form.Editor().GroupTree()), "其它+ Mine+[North+]");
+    EXPECT_EQ(TreeText(memberTree), "南方+");
+    // F2 renames the member left in the member tree.
+    members.setFocus();
+    members.setCurrentIndex(members.Model().index(0, 0));
+    QTest::keyClick(&members, Qt::Key_F2);
+    editor = members.viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, "South");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(TreeText(memberTree), "South+");
+    QTest::keyClick(&members, Qt::Key_Return);
+  });
+  Click(Panel(dgRow, 0).Button());
+  Drain();
+  const TDimensionState& region = Model().DimensionState(Dim("Region"));
+  ASSERT_EQ(region.GroupCount(), 2);
+  EXPECT_EQ(region.Groups[1]->Caption, "Mine");
+  EXPECT_TRUE(region.IsInGroup(region.NodeOfMember(0)));
+  EXPECT_EQ(region.Node(region.NodeOfMember(1)).Caption, "South");
+}
+
+TEST_F(DialogWidgets, DimensionsAreDraggedBetweenTheAxesOfTheMap) {
+  OnNextModal<TfmDimMap>([this](TfmDimMap& form) {
+    TDimMapTree& tree = form.Tree();
+    QTreeWidgetItem* product = tree.topLevelItem(0)->child(1);
+    std::unique_ptr<QMimeData> mime(tree.DragMimeData(TDimMapTree::NodeOf(product)));
+    DropOn(tree, *mime, tree.visualItemRect(tree.topLevelItem(2)).center());
+    ASSERT_EQ(tree.topLevelItem(2)->childCount(), 1);
+    EXPECT_EQ(tree.topLevelItem(2)->child(0)->text(0).toStdString(), "Product");
+    // A dimension node dropped on another goes before it.
+    QTreeWidgetItem* year = tree.topLevelItem(1)->child(0);
+    mime.reset(tree.DragMimeData(TDimMapTree::NodeOf(year)));
+    DropOn(tree, *mime, tree.visualItemRect(tree.topLevelItem(0)->child(0)).center());
+    EXPECT_EQ(tree.topLevelItem(0)->child(0)->text(0).toStdString(), "Year");
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {},
+                      tree.visualItemRect(tree.topLevelItem(0)->child(0)).center());
+    QTest::keyClick(&tree, Qt::Key_Return);
+    (void)this;
+  });
+  Click(control.ToolStrip().DimensionMapButton());
+  Drain();
+  EXPECT_EQ(Names(control.Area(dgRow)), (std::vector<std::string>{"Year", "Region"}));
+  EXPECT_TRUE(Names(control.Area(dgCol)).empty());
+  EXPECT_EQ(Names(control.Area(dgPage)), (std::vector<std::string>{"Product"}));
 }
 
 // Each dialog laid out at its own size with its parts filled; with
