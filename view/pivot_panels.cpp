@@ -21,7 +21,11 @@ namespace qd {
 
 namespace {
 
-constexpr const char* kDimMime = "application/x-quarrydesk-dimension";
+// The grid a drag belongs to: this process and the control's address.
+QByteArray GridToken(const TCustomVantraGrid& grid) {
+  return QByteArray::number(QCoreApplication::applicationPid()) + ':' +
+         QByteArray::number(reinterpret_cast<quintptr>(&grid), 16);
+}
 
 QString Q(const std::string& s) {
   return QString::fromStdString(s);
@@ -40,6 +44,31 @@ QToolButton* FlatButton(QWidget* parent, const char* glyph, int left, int top, Q
 }
 
 }  // namespace
+
+QMimeData* DimDragMimeData(const TCustomVantraGrid& grid, const TDimDragData& data) {
+  auto* mime = new QMimeData;
+  const QByteArray payload = GridToken(grid) + ';' + QByteArray::number(data.DimId) + ';' +
+                             QByteArray::number(static_cast<int>(data.Area)) + ';' +
+                             QByteArray::number(data.Pos.x()) + ';' +
+                             QByteArray::number(data.Pos.y());
+  mime->setData(kDimensionMimeType, payload);
+  return mime;
+}
+
+std::optional<TDimDragData> ReadDimDragMimeData(const TCustomVantraGrid& grid,
+                                                const QMimeData& mime) {
+  if (!mime.hasFormat(kDimensionMimeType)) return std::nullopt;
+  const QList<QByteArray> parts = mime.data(kDimensionMimeType).split(';');
+  if (parts.size() != 5 || parts[0] != GridToken(grid)) return std::nullopt;
+  bool ok[4] = {};
+  TDimDragData out;
+  out.DimId = parts[1].toInt(&ok[0]);
+  const int area = parts[2].toInt(&ok[1]);
+  out.Pos = QPoint(parts[3].toInt(&ok[2]), parts[4].toInt(&ok[3]));
+  if (!(ok[0] && ok[1] && ok[2] && ok[3]) || area < 0 || area > 2) return std::nullopt;
+  out.Area = static_cast<TDimGroup>(area);
+  return out;
+}
 
 // ---- TvtPanel ----
 
@@ -168,26 +197,27 @@ void TDimPivotPanel::mousePressEvent(QMouseEvent* event) {
   FPressPos = event->position().toPoint();
 }
 
+QDrag* TDimPivotPanel::CreateDrag() {
+  auto* drag = new QDrag(this);
+  drag->setMimeData(DimDragMimeData(FGrid, DragData()));
+  drag->setPixmap(grab());
+  drag->setHotSpot(QPoint(width() / 2, height() / 2));
+  return drag;
+}
+
 void TDimPivotPanel::mouseMoveEvent(QMouseEvent* event) {
   if (!FPressed || !(event->buttons() & Qt::LeftButton)) return;
   if ((event->position().toPoint() - FPressPos).manhattanLength() <
       QApplication::startDragDistance())
     return;
   FPressed = false;
-  // A drop rebuilds the areas, which may delete this panel before exec
-  // returns: nothing of the panel is used after it.
-  TCustomVantraGrid& grid = FGrid;
-  auto* drag = new QDrag(&grid);
-  auto* mime = new QMimeData;
-  mime->setData(kDimMime, QByteArray::number(FDimId));
-  drag->setMimeData(mime);
-  drag->setPixmap(grab());
-  drag->setHotSpot(QPoint(width() / 2, height() / 2));
-  // Every panel is disabled meanwhile, so that the drop lands on an area.
-  grid.SetDimPanelsEnabled(false);
+  QDrag* drag = CreateDrag();
+  // The panels stay disabled and in place until the drag ends, dropped or
+  // cancelled; the areas are rebuilt after it.
+  FGrid.BeginDimDrag();
   drag->exec(Qt::MoveAction);
-  grid.SetDimPanelsEnabled(true);
   drag->deleteLater();
+  FGrid.EndDimDrag();
 }
 
 // ---- TPivotPanel ----
@@ -253,21 +283,27 @@ void TPivotPanel::Arrange() {
 }
 
 void TPivotPanel::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasFormat(kDimMime) && qobject_cast<QWidget*>(event->source()) &&
-      dynamic_cast<TDimPivotPanel*>(event->source()))
+  if (ReadDimDragMimeData(FGrid, *event->mimeData()))
     event->acceptProposedAction();
+  else
+    event->ignore();
 }
 
 void TPivotPanel::dragMoveEvent(QDragMoveEvent* event) {
-  event->acceptProposedAction();
+  if (ReadDimDragMimeData(FGrid, *event->mimeData()))
+    event->acceptProposedAction();
+  else
+    event->ignore();
 }
 
 void TPivotPanel::dropEvent(QDropEvent* event) {
-  auto* dragged = dynamic_cast<TDimPivotPanel*>(event->source());
-  if (!dragged) return;
+  const std::optional<TDimDragData> dragged = ReadDimDragMimeData(FGrid, *event->mimeData());
+  if (!dragged) {
+    event->ignore();
+    return;
+  }
   event->acceptProposedAction();
   const QPoint pos = FInner->mapFrom(this, event->position().toPoint());
-  // The areas are rebuilt by the model's queued notification, after the drag.
   FGrid.DropDimension(*this, *dragged, pos);
 }
 

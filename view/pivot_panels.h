@@ -5,17 +5,37 @@
 
 #include <QFrame>
 #include <QToolButton>
+#include <optional>
 #include <string>
 
 #include "engine/cube/dim_map.h"
 #include "view/text_lines.h"
 
+class QDrag;
+class QMimeData;
 class QScrollArea;
 
 namespace qd {
 
 class TCustomVantraGrid;
 class TDimensionState;
+
+//! What a dragged dimension panel carries: the MIME data of the drag names
+//! the grid it belongs to, so that a drop never depends on the drag's source
+//! object (which a drop may already have replaced).
+struct TDimDragData {
+  int DimId = -1;
+  TDimGroup Area = TDimGroup::dgNone;
+  QPoint Pos;  //!< the panel's place inside its area
+};
+
+//! The MIME type of a dimension drag.
+inline constexpr const char* kDimensionMimeType = "application/x-quarrydesk-dimension";
+//! The drag's MIME data for a panel of `grid`.
+QMimeData* DimDragMimeData(const TCustomVantraGrid& grid, const TDimDragData& data);
+//! The drag data when `mime` is a dimension drag of `grid`.
+std::optional<TDimDragData> ReadDimDragMimeData(const TCustomVantraGrid& grid,
+                                                const QMimeData& mime);
 
 //! A panel with raised outer and lowered inner bevel, filled plainly or with
 //! the XP gradient.
@@ -59,6 +79,9 @@ class TDimPivotPanel : public TvtPanel {
   TDimGroup Area() const { return FArea; }
   const std::string& DisplayName() const { return FName; }
   QToolButton* Button() const { return FButton; }
+  TDimDragData DragData() const { return {FDimId, FArea, pos()}; }
+  //! The drag a move past the threshold starts (not yet run).
+  QDrag* CreateDrag();
   //! Re-reads the glyph (some members hidden or not) and the name.
   void Reload();
 

@@ -103,6 +103,11 @@ void TCustomVantraGrid::GridInfoChanged(TGridInfo&, TChangeKind kind) {
 }
 
 void TCustomVantraGrid::RefreshPivotAreas() {
+  if (FDimDragging) {
+    FAreasStale = true;
+    return;
+  }
+  FAreasStale = false;
   for (TPivotPanel* area : {FColArea, FRowArea, FPageArea}) area->Clear();
   if (FModel->IsActive()) {
     for (TPivotPanel* area : {FColArea, FRowArea, FPageArea})
@@ -129,6 +134,17 @@ void TCustomVantraGrid::SetDimPanelsEnabled(bool enabled) {
     for (TDimPivotPanel* p : area->Panels()) p->setEnabled(enabled);
 }
 
+void TCustomVantraGrid::BeginDimDrag() {
+  FDimDragging = true;
+  SetDimPanelsEnabled(false);
+}
+
+void TCustomVantraGrid::EndDimDrag() {
+  FDimDragging = false;
+  SetDimPanelsEnabled(true);
+  if (FAreasStale) RefreshPivotAreas();
+}
+
 // ---- Moving dimensions ----
 
 void TCustomVantraGrid::MoveDimension(TDimGroup sourceGroup, TDimGroup targetGroup, int targetIndex,
@@ -137,22 +153,22 @@ void TCustomVantraGrid::MoveDimension(TDimGroup sourceGroup, TDimGroup targetGro
                     targetIndex);
 }
 
-void TCustomVantraGrid::DropDimension(TPivotPanel& target, const TDimPivotPanel& dragged,
+void TCustomVantraGrid::DropDimension(const TPivotPanel& target, const TDimDragData& dragged,
                                       QPoint pos) {
-  const TDimGroup source = dragged.Area();
+  const TDimGroup source = dragged.Area;
   const TDimGroup dest = target.Group();
   if (source == TDimGroup::dgPage && dest == TDimGroup::dgPage) return;
   const double width = FVisual->PivotWidth();
   const double height = FDimPanelHeight;
-  int sourceIndex =
-      source == TDimGroup::dgRow ? RoundEven(dragged.y() / height) : RoundEven(dragged.x() / width);
+  int sourceIndex = source == TDimGroup::dgRow ? RoundEven(dragged.Pos.y() / height)
+                                               : RoundEven(dragged.Pos.x() / width);
   int targetIndex =
       dest == TDimGroup::dgRow ? RoundEven(pos.y() / height) : RoundEven(pos.x() / width);
   if (dest == TDimGroup::dgPage) targetIndex = 0;
   if (source == dest && sourceIndex == targetIndex) return;
   if (source == TDimGroup::dgPage) {
     const auto& pages = FModel->PageDims();
-    const auto it = std::find(pages.begin(), pages.end(), dragged.DimId());
+    const auto it = std::find(pages.begin(), pages.end(), dragged.DimId);
     sourceIndex = it == pages.end() ? -1 : static_cast<int>(it - pages.begin());
   }
   Guard([&] { MoveDimension(source, dest, targetIndex, sourceIndex); });

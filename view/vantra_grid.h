@@ -20,6 +20,7 @@ class TInternalGrid;
 class TPivotPanel;
 class TAggPanel;
 class TDimPivotPanel;
+struct TDimDragData;
 class TCustomVantraGrid;
 struct TGridExportStructure;
 
@@ -98,7 +99,7 @@ class TCustomVantraGrid : public QWidget, public TGridListener {
   void MoveDimension(TDimGroup sourceGroup, TDimGroup targetGroup, int targetIndex,
                      int sourceIndex);
   //! A dimension panel dropped on an area at `pos` (the area's inner coordinates).
-  void DropDimension(TPivotPanel& target, const TDimPivotPanel& dragged, QPoint pos);
+  void DropDimension(const TPivotPanel& target, const TDimDragData& dragged, QPoint pos);
   //! The cells of the current layout for the exporters; nullptr while the
   //! model is not active.
   std::unique_ptr<TGridExportStructure> ExportStructure();
@@ -122,6 +123,11 @@ class TCustomVantraGrid : public QWidget, public TGridListener {
   int DimPanelHeight() const { return FDimPanelHeight; }
   //! Enables or disables every dimension panel of the three areas (a drag).
   void SetDimPanelsEnabled(bool enabled);
+  //! A panel drag runs between these: the panels are disabled and the areas
+  //! are not rebuilt until it ends, so the dragged panel outlives the drag.
+  void BeginDimDrag();
+  void EndDimDrag();
+  bool DimDragging() const { return FDimDragging; }
 
   // ---- For TVisualSettings ----
   void ApplyLook();
@@ -155,6 +161,8 @@ class TCustomVantraGrid : public QWidget, public TGridListener {
   int FDimPanelHeight = 43;
   int FDefaultColWidth = 64;
   bool FDrainQueued = false;
+  bool FDimDragging = false;
+  bool FAreasStale = false;  // a rebuild of the areas waits for the drag's end
 };
 
 //! The published control.

@@ -1,6 +1,9 @@
 // The pivot grid control: pivot areas filled from the model, dimensions moved
-// by the drop handler, the pivot toggle, the tool strip, binding a cube and
+// by dropped panels, the pivot toggle, the tool strip, binding a cube and
 // the queued model notifications.
+#include <QDrag>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QToolButton>
 
 #include "engine/core/errors.h"
@@ -31,7 +34,23 @@ TEST_F(ViewGrid, PivotAreasShowTheAxesInOrder) {
   EXPECT_EQ(control->TopStrip().height(), control->DimPanelHeight() + 4);
 }
 
-TEST_F(ViewGrid, DropHandlerMovesDimensionsByTheIndexUnderThePoint) {
+// Drops `panel` on `area` at `inner` (the area's panel coordinates) through
+// the events a drag delivers, carrying the MIME data of the panel's own drag.
+// False when the area refused the drag.
+bool DropPanel(TDimPivotPanel& panel, TPivotPanel& area, QPoint inner) {
+  std::unique_ptr<QDrag> drag(panel.CreateDrag());
+  const QPoint at = area.Inner()->mapTo(&area, inner);
+  QDragEnterEvent enter(at, Qt::MoveAction, drag->mimeData(), Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&area, &enter);
+  if (!enter.isAccepted()) return false;
+  QDragMoveEvent move(at, Qt::MoveAction, drag->mimeData(), Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&area, &move);
+  QDropEvent drop(QPointF(at), Qt::MoveAction, drag->mimeData(), Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&area, &drop);
+  return drop.isAccepted();
+}
+
+TEST_F(ViewGrid, DroppedPanelsMoveByTheIndexUnderThePoint) {
   TPivotPanel& rows = control->Area(TDimGroup::dgRow);
   TPivotPanel& cols = control->Area(TDimGroup::dgCol);
   TPivotPanel& pages = control->Area(TDimGroup::dgPage);
@@ -39,46 +58,71 @@ TEST_F(ViewGrid, DropHandlerMovesDimensionsByTheIndexUnderThePoint) {
   const int w = control->VisualSettings().PivotWidth();
 
   // Year dropped on the row area just below the top: first row dimension.
-  control->DropDimension(rows, *cols.Panels()[0], QPoint(10, h / 3));
+  EXPECT_TRUE(DropPanel(*cols.Panels()[0], rows, QPoint(10, h / 3)));
   Drain();
   EXPECT_EQ(Names(rows), (Strings{"Year", "Region", "Product"}));
   EXPECT_TRUE(Names(cols).empty());
 
   // Region dropped in the gap after the last column panel: index one past the last.
-  control->DropDimension(cols, *rows.Panels()[1], QPoint(w / 3, 5));
+  DropPanel(*rows.Panels()[1], cols, QPoint(w / 3, 5));
   Drain();
   EXPECT_EQ(Names(cols), (Strings{"Region"}));
 
   // Any drop on the page area puts the dimension first there.
-  control->DropDimension(pages, *rows.Panels()[1], QPoint(3 * w, 5));
+  DropPanel(*rows.Panels()[1], pages, QPoint(3 * w, 5));
   Drain();
   EXPECT_EQ(Names(pages), (Strings{"Product", "Channel"}));
 
   // A page dimension dropped on the page area, or a panel on its own slot, does nothing.
-  control->DropDimension(pages, *pages.Panels()[1], QPoint(0, 0));
-  control->DropDimension(rows, *rows.Panels()[0], QPoint(5, h / 4));
+  DropPanel(*pages.Panels()[1], pages, QPoint(0, 0));
+  DropPanel(*rows.Panels()[0], rows, QPoint(5, h / 4));
   EXPECT_EQ(Model().PendingNotifications(), 0u);
 
   // A page dimension leaves from its place in the page list.
-  control->DropDimension(rows, *pages.Panels()[1], QPoint(5, 5 * h));
+  DropPanel(*pages.Panels()[1], rows, QPoint(5, 5 * h));
   Drain();
   EXPECT_EQ(Names(rows), (Strings{"Year", "Channel"}));
   EXPECT_EQ(Names(pages), (Strings{"Product"}));
 }
 
-TEST_F(ViewGrid, AVetoedMoveLeavesTheAreasAsTheyWere) {
-  int asked = 0;
-  control->BeforeMoveDim = [&](TCustomVantraGrid& sender, int dimId, TDimGroup, int, bool& allow) {
-    EXPECT_EQ(&sender, control.get());
-    EXPECT_EQ(dimId, kYear);
-    ++asked;
-    allow = false;
-  };
-  control->DropDimension(control->Area(TDimGroup::dgRow),
-                         *control->Area(TDimGroup::dgCol).Panels()[0], QPoint(5, 5));
+TEST_F(ViewGrid, AreasRefuseDragsOfOtherGridsAndOtherData) {
+  TTestCube otherCube;
+  TVantraGrid other;
+  AddSampleSales(otherCube);
+  otherCube.Activate();
+  other.Model().SetCube(&otherCube);
+  other.ProcessModelNotifications();
+  TPivotPanel& rows = control->Area(TDimGroup::dgRow);
+  EXPECT_FALSE(DropPanel(*other.Area(TDimGroup::dgCol).Panels()[0], rows, QPoint(5, 5)));
+
+  QMimeData text;
+  text.setText("Year");
+  QDragEnterEvent enter(QPoint(5, 5), Qt::MoveAction, &text, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&rows, &enter);
+  EXPECT_FALSE(enter.isAccepted());
+  // Damaged data of our own type is refused too.
+  QMimeData damaged;
+  damaged.setData(kDimensionMimeType, "1;2;x");
+  QDropEvent drop(QPointF(5, 5), Qt::MoveAction, &damaged, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&rows, &drop);
+  EXPECT_FALSE(drop.isAccepted());
   Drain();
-  EXPECT_EQ(asked, 1);
-  EXPECT_EQ(Names(control->Area(TDimGroup::dgCol)), (Strings{"Year"}));
+  EXPECT_EQ(Names(rows), (Strings{"Region", "Product"}));
+}
+
+TEST_F(ViewGrid, ThePanelsOfARunningDragStayUntilItEnds) {
+  TPivotPanel& rows = control->Area(TDimGroup::dgRow);
+  TDimPivotPanel* dragged = control->Area(TDimGroup::dgCol).Panels()[0];
+  control->BeginDimDrag();
+  EXPECT_FALSE(dragged->isEnabled());
+  EXPECT_TRUE(DropPanel(*dragged, rows, QPoint(5, 5)));
+  QApplication::processEvents();  // the model's notification arrives during the drag
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_EQ(control->Area(TDimGroup::dgCol).Panels().size(), 1u) << "not rebuilt yet";
+  EXPECT_EQ(control->Area(TDimGroup::dgCol).Panels()[0], dragged);
+  control->EndDimDrag();
+  EXPECT_EQ(Names(rows), (Strings{"Year", "Region", "Product"}));
+  for (const TDimPivotPanel* p : rows.Panels()) EXPECT_TRUE(p->isEnabled());
 }
 
 TEST_F(ViewGrid, NotificationsAreDeliveredByTheEventLoop) {
