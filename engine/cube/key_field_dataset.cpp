@@ -74,7 +74,9 @@ std::vector<std::int32_t> FactRecordsAt(const TKeySet& keys, TvtMemoDataSet& sou
   for (int p : positions) {
     const bool inside = p >= 0 && p < source.Count();
     const int tag = inside ? source.Records(p).Tag : -1;
-    out.push_back(tag >= 0 && tag < keys.RowCount() ? tag : -1);
+    // Without key columns the key set has no rows to check the tag against.
+    const bool known = keys.ColumnCount() == 0 || tag < keys.RowCount();
+    out.push_back(tag >= 0 && known ? tag : -1);
   }
   return out;
 }
@@ -87,8 +89,7 @@ int StoredTextSize(std::string_view text) {
 
 std::unique_ptr<TvtMemoDataSet> BuildKeyFieldDataSet(TKeySet& keys, TvtMemoDataSet& source,
                                                      const std::vector<int>* positions) {
-  if (!positions || !source.Active() || source.Count() == 0 || keys.ColumnCount() == 0 ||
-      source.FieldCount() == 0)
+  if (!positions || !source.Active() || source.Count() == 0 || source.FieldCount() == 0)
     return nullptr;
   const std::vector<std::int32_t> records = FactRecordsAt(keys, source, *positions);
   const std::int32_t savedRow = keys.CurrentRow();
@@ -119,7 +120,7 @@ std::unique_ptr<TvtMemoDataSet> BuildKeyFieldDataSet(TKeySet& keys, TvtMemoDataS
     const std::int32_t fact = records[i];
     if (fact < 0) continue;
     source.SetRecNo((*positions)[i] + 1);
-    keys.SelectRow(fact);
+    if (keys.ColumnCount() > 0) keys.SelectRow(fact);
     out->Append();
     for (int c = 0; c < keys.ColumnCount(); ++c) out->Fields(c).SetValue(KeyValue(keys, c));
     if (!source.Fields(0).IsNull())

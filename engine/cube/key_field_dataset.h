@@ -17,8 +17,9 @@ namespace qd {
 //! last float field named like the source's first field, holding for each
 //! listed position p (0-based) of `source` the key values of the fact record
 //! in that record's tag and the source's first field; each record's tag is the
-//! fact record number. The key fields are read-only. nullptr when `positions`
-//! is absent, the source is empty or the key set has no columns. The source's
+//! fact record number. The key fields are read-only. A cube without key fields
+//! gets the value field alone, so that its edits still reach the fact table.
+//! nullptr when `positions` is absent or the source is empty. The source's
 //! cursor is restored.
 std::unique_ptr<TvtMemoDataSet> BuildKeyFieldDataSet(TKeySet& keys, TvtMemoDataSet& source,
                                                      const std::vector<int>* positions);

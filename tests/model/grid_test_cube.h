@@ -81,6 +81,9 @@ class TTestCube : public TGridCube {
   const TDimensions& Dimensions() const override { return FActive ? FDims : FNoDims; }
   const TSummaries& Summaries() const override { return FActive ? FSums : FNoSums; }
   const TFactTable* FactTable() const override { return FActive ? FFacts.get() : nullptr; }
+  //! Edits are written straight into the facts; the cube keeps no key fields.
+  TFactTable* WritableFactTable() override { return FActive ? FFacts.get() : nullptr; }
+  TKeySet* KeySet() override { return &FKeys; }
   std::vector<TSummarySource> MapSummaries() const override {
     std::vector<TSummarySource> out;
     for (const auto& s : FSums) out.push_back({s->MapIndex, s->BaseFieldName, s->DisplayName});
@@ -109,6 +112,7 @@ class TTestCube : public TGridCube {
   TSummaries FSums, FNoSums;
   std::vector<TStaged> FStaged;
   std::unique_ptr<TFactTable> FFacts;
+  TKeySet FKeys;
   std::vector<TGridInfo*> FModels;
   bool FActive = false;
 };

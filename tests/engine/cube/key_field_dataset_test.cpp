@@ -108,20 +108,36 @@ TEST(KeyFieldDataSet, EditedValuesGoBackToExactlyTheirFactRecords) {
   EXPECT_EQ(f.facts.Value(3, 0), 40.5);
 }
 
-TEST(KeyFieldDataSet, NothingWithoutPositionsRecordsOrKeyColumns) {
+TEST(KeyFieldDataSet, NothingWithoutPositionsOrRecords) {
   TKeyedFacts f;
   EXPECT_EQ(BuildKeyFieldDataSet(f.keys, f.cell, nullptr), nullptr);
   const std::vector<int> none;
   auto empty = BuildKeyFieldDataSet(f.keys, f.cell, &none);
   ASSERT_NE(empty, nullptr);
   EXPECT_EQ(empty->RecordCount(), 0);
-  TKeySet noColumns;
   const std::vector<int> positions = {0};
-  EXPECT_EQ(BuildKeyFieldDataSet(noColumns, f.cell, &positions), nullptr);
   TvtMemoDataSet emptySource;
   emptySource.AddFieldDef("Amount", ftFloat);
   emptySource.Open();
   EXPECT_EQ(BuildKeyFieldDataSet(f.keys, emptySource, &positions), nullptr);
+}
+
+TEST(KeyFieldDataSet, WithoutKeyColumnsTheEditedValuesStillReachTheFacts) {
+  TKeyedFacts f;
+  TKeySet noColumns;
+  const std::vector<int> positions = {0, 2};
+  auto ds = BuildKeyFieldDataSet(noColumns, f.cell, &positions);
+  ASSERT_NE(ds, nullptr);
+  ASSERT_EQ(ds->FieldCount(), 1);
+  ASSERT_EQ(ds->RecordCount(), 2);
+  ds->First();
+  ds->Edit();
+  ds->Fields(0).SetValue(77.0);
+  ds->Post();
+  EXPECT_EQ(ds->Records(0).Tag, 3);
+  WriteBackFactValues(f.facts, *ds, 0);
+  EXPECT_EQ(f.facts.Value(3, 0), 77);
+  EXPECT_EQ(f.facts.Value(2, 0), 3) << "unchanged";
 }
 
 }  // namespace
