@@ -18,6 +18,7 @@
 #include "engine/core/messages.h"
 #include "view/chart/vantra_chart.h"
 #include "view/message_guard.h"
+#include "view/internal_grid.h"
 #include "view/vantra_grid.h"
 
 namespace {
@@ -42,15 +43,26 @@ int TakeChartArgument(int& argc, char** argv) {
 int main(int argc, char** argv) {
   const int chartKind = TakeChartArgument(argc, argv);
   bool expand = false;
-  for (int i = 1; i < argc; ++i)
-    if (std::string(argv[i]) == "--expand") {
+  int topRow = 0;
+  for (int i = 1; i < argc;) {
+    const std::string a = argv[i];
+    int used = 0;
+    if (a == "--expand") {
       expand = true;
-      for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
-      --argc;
-      break;
+      used = 1;
+    } else if (a == "--top-row" && i + 1 < argc) {
+      topRow = std::atoi(argv[i + 1]);
+      used = 2;
     }
+    if (!used) {
+      ++i;
+      continue;
+    }
+    for (int j = i; j + used < argc; ++j) argv[j] = argv[j + used];
+    argc -= used;
+  }
   if (argc < 2) {
-    std::cerr << "usage: quarrydesk-screenshot OUT.png [CATALOG-NAME] [WIDTHxHEIGHT] [--expand] [--chart KIND]\n";
+    std::cerr << "usage: quarrydesk-screenshot OUT.png [CATALOG-NAME] [WIDTHxHEIGHT] [--expand] [--top-row N] [--chart KIND]\n";
     return 2;
   }
   QApplication app(argc, argv);
@@ -79,6 +91,10 @@ int main(int argc, char** argv) {
     form.PageControl().setCurrentIndex(1);
     form.ChartPage().xChart().SetDefaultSeries(static_cast<qd::TvtSeries>(chartKind));
     form.ChartPage().xChart().LayOut();
+  }
+  if (topRow > 0) {
+    qd::TInternalGrid& grid = form.Grid().InternalGrid();
+    grid.SetTopRow(grid.FixedRows() + topRow);
   }
   QApplication::processEvents();
   if (!form.grab().save(QString::fromLocal8Bit(argv[1]))) {

@@ -150,6 +150,17 @@ void TCustomInternalGrid::SetCurrent(int col, int row, bool extendSelection) {
   InvalidateGrid();
 }
 
+void TCustomInternalGrid::SetSelection(TGridCoord anchor, TGridCoord current) {
+  auto clamp = [this](TGridCoord c) {
+    return TGridCoord{std::clamp(c.X, FFixedCols, FColCount - 1),
+                      std::clamp(c.Y, FFixedRows, FRowCount - 1)};
+  };
+  if (FEditorMode) HideEditor();
+  FAnchor = clamp(anchor);
+  FCurrent = clamp(current);
+  InvalidateGrid();
+}
+
 QRect TCustomInternalGrid::Selection() const {
   return QRect(QPoint(std::min(FAnchor.X, FCurrent.X), std::min(FAnchor.Y, FCurrent.Y)),
                QPoint(std::max(FAnchor.X, FCurrent.X), std::max(FAnchor.Y, FCurrent.Y)));

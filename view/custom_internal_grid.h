@@ -96,6 +96,8 @@ class TCustomInternalGrid : public QAbstractScrollArea {
   void SetCurrent(int col, int row, bool extendSelection = false);
   //! The selected range, normalised (left-top, right-bottom).
   QRect Selection() const;
+  //! Selects from `anchor` to `current` without scrolling.
+  void SetSelection(TGridCoord anchor, TGridCoord current);
   int LeftCol() const { return FLeftCol; }
   int TopRow() const { return FTopRow; }
   void SetLeftCol(int col);
@@ -139,6 +141,11 @@ class TCustomInternalGrid : public QAbstractScrollArea {
   void InvalidateGrid() { viewport()->update(); }
   bool Sizing() const { return FDrag == TDrag::ColSizing; }
   bool Selecting() const { return FDrag == TDrag::Selecting; }
+  //! Ends a selection or sizing the mouse began (before a modal window).
+  void CancelMouseMode() {
+    FDrag = TDrag::Normal;
+    FScrollTimer.stop();
+  }
 
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;

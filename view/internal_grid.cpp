@@ -7,7 +7,9 @@
 
 #include "model/format_mask.h"
 #include "model/grid_info.h"
+#include "view/attribute_window.h"
 #include "view/message_guard.h"
+#include "view/quick_menu.h"
 #include "view/text_lines.h"
 #include "view/vantra_grid.h"
 #include "view/view_reactions.h"
@@ -77,20 +79,18 @@ TInternalGrid::TInternalGrid(TCustomVantraGrid& control, TGridInfo& model, QWidg
   OnMouseMoveHook = [this](Qt::KeyboardModifiers m, int x, int y) {
     if (FControl.OnInternalGridMouseMove)
       Guard([&] { FControl.OnInternalGridMouseMove(FControl, m, x, y); });
-    // The hot button gets a raised frame.
-    const TGridButton* hot = nullptr;
-    if (FValid) {
-      TGridButton* b = nullptr;
-      if (!FModel.FindLabelNode(FModel.RowTree(), x, y, &b) || !b)
-        FModel.FindLabelNode(FModel.ColTree(), x, y, &b);
-      hot = b;
-    }
-    if (hot != FHotButton) {
-      FHotButton = hot;
-      InvalidateGrid();
-    }
+    HoverMove(QPoint(x, y));
   };
+  OnEditorCommit = [this](int col, int row, const std::string& text) {
+    CommitEditorText(col, row, text);
+  };
+  FQuickMenu = std::make_unique<TQuickMenu>(this);
+  FQuickMenu->OnClick = [this](int id) { Guard([&] { QuickMenuClick(id); }); };
+  FHoverTimer.setInterval(2000);
+  connect(&FHoverTimer, &QTimer::timeout, this, [this] { Guard([this] { HoverTick(); }); });
 }
+
+TInternalGrid::~TInternalGrid() = default;
 
 void TInternalGrid::LookChanged() {
   QPalette pal = viewport()->palette();
@@ -103,7 +103,12 @@ void TInternalGrid::LookChanged() {
 // ---- Layout ----
 
 void TInternalGrid::RebuildLayout(bool keepView) {
+  // The nodes the hover and the menus point at go with the old trees.
   FHotButton = nullptr;
+  FHoverLabel = nullptr;
+  FHoverCell = {-1, -1};
+  HideHover();
+  if (!keepView) FUserSelection = false;
   FLabelItems.clear();
   if (!FModel.IsActive()) {
     FLayout = TGridLayout();
@@ -136,6 +141,19 @@ void TInternalGrid::RebuildLayout(bool keepView) {
   FValid = true;
   ComputeRowHeights();
   InvalidateGrid();
+}
+
+bool TInternalGrid::LayoutStale() const {
+  return FModel.PendingNotifications() > 0;
+}
+
+void TInternalGrid::SyncWithModel() {
+  if (LayoutStale()) FControl.ProcessModelNotifications();
+}
+
+void TInternalGrid::NotificationsDelivered() {
+  if (FPaintSkipped) InvalidateGrid();
+  FPaintSkipped = false;
 }
 
 void TInternalGrid::ModelChanged(TChangeKind kind) {
@@ -213,8 +231,17 @@ bool TInternalGrid::ItemVisible(const TGridLayoutItem& item) const {
   return true;
 }
 
+QRect TInternalGrid::ShownPart(const TGridLayoutItem& item, const QRect& r) const {
+  // A label scrolled partly out keeps its buttons and text in the part that
+  // is still in its header band.
+  QRect shown = r;
+  if (item.Col >= FixedCols() && shown.left() < FixedWidth()) shown.setLeft(FixedWidth());
+  if (item.Row >= FixedRows() && shown.top() < FixedHeight()) shown.setTop(FixedHeight());
+  return shown;
+}
+
 void TInternalGrid::ComputeGeometry() {
-  if (!FValid) return;
+  if (!FValid || LayoutStale()) return;
   FVisibleCols = VisibleColCount();
   FVisibleRows = VisibleRowCount();
   ClearRects(FModel.RowTree());
@@ -228,10 +255,12 @@ void TInternalGrid::ComputeGeometry() {
     if (item.Label) {
       TLabelNode& node = Writable(item.Label);
       node.Rect = ToGridRect(r);
-      int x = r.left() + 2;
+      // The buttons sit in the part of the label still on screen.
+      const QRect shown = ShownPart(item, r);
+      int x = shown.left() + 2;
       for (TGridButton* b : {node.NextDimButton.get(), node.HierarchyButton.get()}) {
         if (!b) continue;
-        b->Rect = ToGridRect(QRect(x, r.top() + 2, kButtonSize, kButtonSize));
+        b->Rect = ToGridRect(QRect(x, shown.top() + 2, kButtonSize, kButtonSize));
         x += kButtonStep;
       }
     } else if (item.Caption) {
@@ -244,7 +273,7 @@ void TInternalGrid::ComputeGeometry() {
 
 // ---- Values ----
 
-std::string TInternalGrid::CellText(int dataCol, int dataRow) {
+std::string TInternalGrid::CellText(int dataCol, int dataRow) const {
   int s = 0, f = 0, sf = 0;
   if (!FModel.GetColumnSubLevel(dataCol, s, f, sf)) return {};
   if (s < 0 || s >= FModel.SummarySettings().Count()) return {};
@@ -263,6 +292,7 @@ void TInternalGrid::SetColorHintActive(bool on) {
 // ---- Clicks ----
 
 bool TInternalGrid::ClickButtonAt(QPoint pos) {
+  SyncWithModel();
   if (!FValid) return false;
   ComputeGeometry();
   for (int axis = 0; axis < 2; ++axis) {
@@ -291,9 +321,25 @@ bool TInternalGrid::ClickButtonAt(QPoint pos) {
 }
 
 void TInternalGrid::CellMouseDown(QMouseEvent* event) {
+  SyncWithModel();
   if (Sizing() || !FValid) return;
-  if (event->button() == Qt::LeftButton && event->type() == QEvent::MouseButtonPress)
-    ClickButtonAt(event->position().toPoint());
+  if (event->button() != Qt::LeftButton || event->type() != QEvent::MouseButtonPress) return;
+  const QPoint pos = event->position().toPoint();
+  switch (RegionAt(pos)) {
+    case TGridRegion::grData:
+      FUserSelection = true;
+      break;
+    case TGridRegion::grRowLabel:
+    case TGridRegion::grColLabel:
+      ClickButtonAt(pos);
+      break;
+    case TGridRegion::grSubFunction:
+      ComputeGeometry();
+      Guard([&] { ClickSubFunctionHeader(pos); });
+      break;
+    default:
+      break;
+  }
 }
 
 }  // namespace qd

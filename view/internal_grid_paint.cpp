@@ -60,13 +60,14 @@ void TInternalGrid::PaintButton(QPainter& p, const TGridButton& b, int glyph, bo
     PaintEdge(p, r, true);
 }
 
-void TInternalGrid::PaintLabel(QPainter& p, const TLabelNode& node, const QRect& r) {
+void TInternalGrid::PaintLabel(QPainter& p, const TLabelNode& node, const QRect& r,
+                               const QRect& shown) {
   std::string text = Trimmed(FModel.GetNodeCaption(node));
-  QFont font = FLook.LabelFont;
+  TCellFont font{FLook.LabelFont, palette().color(QPalette::WindowText)};
   QColor color = node.IsTotal() ? FLook.LabelSumColor : FLook.LabelColor;
   if (FControl.OnDrawLabelCell) FControl.OnDrawLabelCell(FControl, text, font, color, node);
   PaintHeaderBackground(p, r, color);
-  int textLeft = r.left();
+  int textLeft = shown.left();
   if (node.NextDimButton) {
     PaintButton(p, *node.NextDimButton, node.IsExpanded() ? 3 : 4, node.IsExpanded());
     textLeft += 17;
@@ -77,12 +78,12 @@ void TInternalGrid::PaintLabel(QPainter& p, const TLabelNode& node, const QRect&
     PaintButton(p, *node.HierarchyButton, glyph, node.ExpandedIntoHierarchy);
     textLeft += 17;
   }
-  p.setFont(font);
-  p.setPen(palette().color(QPalette::WindowText));
-  const QFontMetrics fm(font);
+  p.setFont(font.Font);
+  p.setPen(font.Color);
+  const QFontMetrics fm(font.Font);
   const int h = fm.height();
   const int gap = (DefaultRowHeight() - h) / 2;
-  const QRect tr(QPoint(textLeft + 2, r.top() + 2 + 1), QPoint(r.right() - 2, r.bottom() - 1));
+  const QRect tr(QPoint(textLeft + 2, shown.top() + 2 + 1), QPoint(r.right() - 2, r.bottom() - 1));
   if (tr.height() < 2 * h + gap) {
     p.drawText(tr, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, Q(text));
     return;
@@ -101,13 +102,13 @@ void TInternalGrid::PaintTitle(QPainter& p, const TCaptionNode& node, const QRec
                                bool columnTitle) {
   std::string text = node.State ? node.State->DisplayName : std::string();
   if (text.empty()) text = FModel.GetDimName(node.DimIndex);
-  QFont font = FLook.CaptionFont;
+  TCellFont font{FLook.CaptionFont, palette().color(QPalette::WindowText)};
   QColor color = FLook.CaptionColor;
   if (FControl.OnDrawCaptionCell && node.State)
     FControl.OnDrawCaptionCell(FControl, text, font, color, *node.State);
   PaintHeaderBackground(p, r, color);
-  p.setFont(font);
-  p.setPen(palette().color(QPalette::WindowText));
+  p.setFont(font.Font);
+  p.setPen(font.Color);
   const QPixmap& icon = IconPixmap(11);
   if (columnTitle) {
     p.drawPixmap(r.right() - 17, r.top() + 2, icon);
@@ -171,7 +172,7 @@ void TInternalGrid::PaintSubLevel(QPainter& p, const TSubLevelNode& node, const 
 
 void TInternalGrid::PaintItem(QPainter& p, const TGridLayoutItem& item, const QRect& r) {
   if (item.Label)
-    PaintLabel(p, *item.Label, r);
+    PaintLabel(p, *item.Label, r, ShownPart(item, r));
   else if (item.Caption)
     PaintTitle(p, *item.Caption, r,
                item.Caption->State && item.Caption->State->Group == TDimGroup::dgCol);
@@ -205,12 +206,11 @@ void TInternalGrid::PaintData(QPainter& p, const QRect& clip) {
       TGridDrawState state;
       state.Focused = hasFocus && Current() == TGridCoord{col, row};
       state.Selected = sel.contains(col, row);
-      QFont font = FLook.DataFont;
+      TCellFont font{FLook.DataFont, palette().color(QPalette::WindowText)};
       QColor brush = FLook.DataColor;
-      QColor textColor = palette().color(QPalette::WindowText);
       if (state.Selected && !state.Focused) {
         brush = palette().color(QPalette::Highlight);
-        textColor = palette().color(QPalette::HighlightedText);
+        font.Color = palette().color(QPalette::HighlightedText);
       }
       const int dataCol = col - FixedCols(), dataRow = row - FixedRows();
       std::string text = CellText(dataCol, dataRow);
@@ -234,8 +234,8 @@ void TInternalGrid::PaintData(QPainter& p, const QRect& clip) {
       if (FModel.GetColumnSubLevel(dataCol, s, f, sf) && s < FModel.SummarySettings().Count())
         align =
             AlignmentOf(FModel.SummarySettings().Items(s).Function(f).SubFunction(sf).Alignment);
-      p.setFont(font);
-      p.setPen(textColor);
+      p.setFont(font.Font);
+      p.setPen(font.Color);
       p.drawText(cell.adjusted(2, 0, -2, 0), align | Qt::AlignVCenter | Qt::TextSingleLine,
                  Q(text));
       if (state.Focused) {
@@ -249,7 +249,10 @@ void TInternalGrid::PaintData(QPainter& p, const QRect& clip) {
 }
 
 void TInternalGrid::PaintCells(QPainter& p, const QRect& clip) {
-  if (!FValid) {
+  if (!FValid || LayoutStale()) {
+    // A stale layout is rebuilt by the notification on its way; until then
+    // the grid shows its background.
+    FPaintSkipped = FValid;
     p.fillRect(clip, FLook.BackgroundColor);
     return;
   }

@@ -80,6 +80,9 @@ void TCustomVantraGrid::WireModelEvents() {
   FModel->OnCompareDimensionMembers = [this](const TDimensionState& s, int a, int b) {
     return OnCompareDimensionMembers ? OnCompareDimensionMembers(s, a, b) : 0;
   };
+  FModel->OnEditFactTable = [this](TGridListener*, TDataSet& records, bool& accept) {
+    if (OnEditFactTable) OnEditFactTable(*this, records, accept);
+  };
 }
 
 // ---- Binding and notifications ----
@@ -95,6 +98,7 @@ void TCustomVantraGrid::SetVantra(TCustomVantra* cube) {
 void TCustomVantraGrid::ProcessModelNotifications() {
   FDrainQueued = false;
   Guard([this] { FModel->ProcessNotifications(); });
+  FGrid->NotificationsDelivered();
 }
 
 void TCustomVantraGrid::GridInfoChanged(TGridInfo&, TChangeKind kind) {

@@ -30,15 +30,22 @@ struct TGridDrawState {
   bool Focused = false;
 };
 
+//! The font a cell is drawn with, with its text colour.
+struct TCellFont {
+  QFont Font;
+  QColor Color;
+};
+
+//! The draw events may change a cell's text, font and background colour.
 using TDrawDataCellEvent =
-    std::function<void(TCustomVantraGrid& sender, int col, int row, std::string& value, QFont& font,
-                       QColor& color, TGridDrawState state)>;
+    std::function<void(TCustomVantraGrid& sender, int col, int row, std::string& value,
+                       TCellFont& font, QColor& color, TGridDrawState state)>;
 using TDrawLabelCellEvent =
-    std::function<void(TCustomVantraGrid& sender, std::string& value, QFont& font, QColor& color,
-                       const TLabelNode& labelNode)>;
+    std::function<void(TCustomVantraGrid& sender, std::string& value, TCellFont& font,
+                       QColor& color, const TLabelNode& labelNode)>;
 using TDrawCaptionCellEvent =
-    std::function<void(TCustomVantraGrid& sender, std::string& value, QFont& font, QColor& color,
-                       TDimensionState& dimState)>;
+    std::function<void(TCustomVantraGrid& sender, std::string& value, TCellFont& font,
+                       QColor& color, TDimensionState& dimState)>;
 using TGridMouseEvent = std::function<void(TCustomVantraGrid& sender, Qt::MouseButton button,
                                            Qt::KeyboardModifiers shift, int x, int y)>;
 using TGridMouseMoveEvent =
@@ -49,6 +56,13 @@ using TVantraAfterMoveDimEvent =
     std::function<void(TCustomVantraGrid& sender, int dimId, TDimGroup group, int index)>;
 using TVantraOnExpandDimValueEvent =
     std::function<void(TCustomVantraGrid& sender, int dimId, int valueIndex, bool expanded)>;
+using TOnEditFactTableEvent =
+    std::function<void(TCustomVantraGrid& sender, TDataSet& modifiedRecords, bool& accept)>;
+//! In-place editing of a data cell: the cell's fact records, its summary and
+//! the edited text; setting `recalculate` writes the records back.
+using TSetEditTextEvent =
+    std::function<void(TInternalGrid& sender, int col, int row, TDataSet& dataset,
+                       TSummaryInfo& sumInfo, const std::string& value, bool& recalculate)>;
 //! A tool or panel action whose dialog lives elsewhere.
 using TGridAction = std::function<void(TCustomVantraGrid& sender)>;
 using TDimPanelAction =
@@ -88,6 +102,8 @@ class TCustomVantraGrid : public QWidget, public TGridListener {
   TVantraAfterMoveDimEvent AfterMoveDim;
   TVantraOnExpandDimValueEvent OnExpandDimValue;
   TDimensionState::TCompare OnCompareDimensionMembers;
+  TOnEditFactTableEvent OnEditFactTable;
+  TSetEditTextEvent OnSetEditText;
   //! The tool strip's dialogs and the dimension panels' members dialog: the
   //! dialogs of grid_dialogs.h unless replaced; an unassigned one says that
   //! the dialog is not available.
