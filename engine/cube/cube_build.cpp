@@ -73,40 +73,41 @@ void OpenForReading(TDataSet& ds) {
   if (!ds.Active()) throw ECubeError(Msg(TMsg::SNoConnection));
 }
 
-// The fact read shared by the build and the append.
+// The key set's columns, from the map's key field names and type characters.
+void AddKeyColumns(const TBuildSource& src, TKeySet& keys) {
+  keys.Clear();
+  std::vector<std::string> names = SplitNames(src.KeyFields, TEmptyName::enStop);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    // A missing type character counts as a text column, like a blank.
+    auto code =
+        i < src.KeyFieldTypes.size() ? static_cast<unsigned char>(src.KeyFieldTypes[i]) : ' ';
+    keys.AddColumn(names[i], static_cast<TFieldType>(code));
+  }
+  keys.Layout();
+}
+
+// The fact read shared by the build and the refresh: every dataset record
+// becomes a record of `facts` and a row of `keys`.
 class TFactReader {
  public:
-  TFactReader(const TBuildSource& src, TBuiltCube& cube, bool append)
-      : FSrc(src), FCube(cube), FDataSet(*src.DataSet) {
+  TFactReader(const TBuildSource& src, TBuiltCube& cube, TFactTable& facts, TKeySet& keys,
+              bool refresh)
+      : FSrc(src), FFacts(facts), FKeyRows(keys), FDataSet(*src.DataSet) {
     if (cube.Summaries.empty()) throw ECubeError(Msg(TMsg::SNoSummaryItem));
     if (cube.Dimensions.empty()) throw ECubeError(Msg(TMsg::SNoDimensionItem));
     for (const auto& s : cube.Summaries) FSums.push_back(&FDataSet.FieldByName(s->BaseFieldName));
-    if (!append) {
-      cube.KeySet.Clear();
-      std::vector<std::string> names = SplitNames(src.KeyFields, TEmptyName::enStop);
-      for (std::size_t i = 0; i < names.size(); ++i) {
-        // A missing type character counts as a text column, like a blank.
-        auto code =
-            i < src.KeyFieldTypes.size() ? static_cast<unsigned char>(src.KeyFieldTypes[i]) : ' ';
-        cube.KeySet.AddColumn(names[i], static_cast<TFieldType>(code));
-      }
-      cube.KeySet.Layout();
-    }
-    for (int i = 0; i < cube.KeySet.ColumnCount(); ++i)
-      FKeys.push_back(&FDataSet.FieldByName(cube.KeySet.ColumnName(i)));
-    if (!append)
-      cube.FactTable = std::make_unique<TFactTable>(static_cast<int>(cube.Dimensions.size()),
-                                                    static_cast<int>(cube.Summaries.size()));
+    for (int i = 0; i < keys.ColumnCount(); ++i)
+      FKeys.push_back(&FDataSet.FieldByName(keys.ColumnName(i)));
     for (std::size_t d = 0; d < cube.Dimensions.size(); ++d) {
       TReaderContext ctx{cube.Dimensions[d].get(), static_cast<int>(d), &FDataSet,
-                         cube.FactTable.get(),     &cube.LookupFields,  append};
+                         &facts,                   &cube.LookupFields,  refresh};
       FReaders.push_back(MakeMemberReader(ctx));
     }
   }
 
   void Run(TProgressSink* progress) {
-    TFactTable& facts = *FCube.FactTable;
-    TKeySet& keys = FCube.KeySet;
+    TFactTable& facts = FFacts;
+    TKeySet& keys = FKeyRows;
     if (std::int64_t n = FDataSet.RecordCount(); n > 0 && n < 0x7FFFFFFF - facts.RecordCount())
       facts.Reserve(facts.RecordCount() + static_cast<std::int32_t>(n));
     const int dims = static_cast<int>(FReaders.size());
@@ -142,13 +143,11 @@ class TFactReader {
   void Finish() {
     for (auto& r : FReaders) r->Finish();
   }
-  void Rollback() {
-    for (auto& r : FReaders) r->Rollback();
-  }
 
  private:
   const TBuildSource& FSrc;
-  TBuiltCube& FCube;
+  TFactTable& FFacts;
+  TKeySet& FKeyRows;
   TDataSet& FDataSet;
   std::vector<TField*> FSums;
   std::vector<TField*> FKeys;
@@ -184,28 +183,40 @@ void BuildCube(const TBuildSource& src, TBuiltCube& out) {
   progress.Reset();
   progress.SetCounterFormat(Msg(TMsg::SRowsRead));
   progress.SetCaption(Msg(TMsg::SReadingFactTable));
-  TFactReader reader(src, out, false);
+  AddKeyColumns(src, out.KeySet);
+  out.FactTable = std::make_unique<TFactTable>(static_cast<int>(out.Dimensions.size()),
+                                               static_cast<int>(out.Summaries.size()));
+  TFactReader reader(src, out, *out.FactTable, out.KeySet, false);
   reader.Run(&progress);
   reader.Finish();
   CheckMemberLimit(out.Dimensions);
 }
 
-void AppendFacts(const TBuildSource& src, TBuiltCube& cube) {
+void RefreshFacts(const TBuildSource& src, TBuiltCube& cube) {
   if (!cube.FactTable) return;
   if (!src.DataSet) throw ECubeError(Msg(TMsg::SNoCubeData));
   OpenForReading(*src.DataSet);
-  const std::int32_t oldCount = cube.FactTable->RecordCount();
-  const std::int32_t oldKeys = cube.KeySet.RowCount();
-  TFactReader reader(src, cube, true);
+  // The records are read into new tables; the dimensions are put back as
+  // they were when anything fails (the grid models keep pointing at them).
+  std::vector<TDimension> saved;
+  saved.reserve(cube.Dimensions.size());
+  for (const auto& d : cube.Dimensions) saved.push_back(*d);
+  auto facts = std::make_unique<TFactTable>(cube.FactTable->DimCount(), cube.FactTable->SumCount());
+  TKeySet keys;
+  for (int i = 0; i < cube.KeySet.ColumnCount(); ++i)
+    keys.AddColumn(cube.KeySet.ColumnName(i), cube.KeySet.ColumnFieldType(i));
+  keys.Layout();
   try {
+    TFactReader reader(src, cube, *facts, keys, true);
     reader.Run(nullptr);
+    reader.Finish();
+    CheckMemberLimit(cube.Dimensions);
   } catch (...) {
-    reader.Rollback();
-    cube.FactTable->Truncate(oldCount);
-    cube.KeySet.Truncate(oldKeys);
+    for (std::size_t d = 0; d < saved.size(); ++d) *cube.Dimensions[d] = std::move(saved[d]);
     throw;
   }
-  reader.Finish();
+  cube.FactTable = std::move(facts);
+  cube.KeySet = std::move(keys);
 }
 
 }  // namespace qd

@@ -1,5 +1,5 @@
-// Building a cube from its dimension map and fact dataset, and appending the
-// records of a re-run fact query to a built cube.
+// Building a cube from its dimension map and fact dataset, and refreshing a
+// built cube's fact records from a re-run fact query.
 #pragma once
 
 #include <memory>
@@ -48,10 +48,14 @@ struct TBuildSource {
 //! discards it. Every lookup dataset is back in its previous open state.
 void BuildCube(const TBuildSource& src, TBuiltCube& out);
 
-//! Reads every record of the fact dataset and appends it to the built cube:
-//! plain dimensions get no new members, composite paths and range values are
-//! added, ranges are recomputed. On error the cube is as it was before.
-void AppendFacts(const TBuildSource& src, TBuiltCube& cube);
+//! Reads the fact dataset again and replaces the cube's fact records and key
+//! rows with its current records, so that an unchanged query leaves every
+//! figure as it was. Members keep their indexes; values that are no member
+//! yet become new members after them, as the build adds them (composite paths
+//! likewise); lookup dimensions recount their used members and range
+//! dimensions recompute their ranges over the new values. A value missing
+//! from a lookup is handled as in the build. On error the cube is as it was.
+void RefreshFacts(const TBuildSource& src, TBuiltCube& cube);
 
 //! The most members a dimension may have.
 constexpr int kMaxMembers = 0x40000;

@@ -70,8 +70,8 @@ std::string_view TextOf(const TField& f, std::string& buffer) {
 class TTextReader : public TMemberReader {
  public:
   TTextReader(const TReaderContext& c)
-      : FDim(*c.Dim), FField(c.DataSet->FieldByName(FDim.BaseFieldName)), FAppend(c.Append) {
-    if (!FAppend) {
+      : FDim(*c.Dim), FField(c.DataSet->FieldByName(FDim.BaseFieldName)) {
+    if (!c.Refresh) {
       ResetDefaultAttribute(FDim);
       FDim.DatabaseOrder.clear();
     }
@@ -99,7 +99,6 @@ class TTextReader : public TMemberReader {
     std::string_view v = TextOf(FField, FBuffer);
     if (std::int32_t found = FMembers.Find(v); found >= 0) return found;
     FValue.assign(v);
-    if (FAppend) return -1;
     auto m = static_cast<std::int32_t>(FCaptions->size());
     FCaptions->push_back(FValue);
     FMembers.Add(FValue, m);
@@ -109,7 +108,6 @@ class TTextReader : public TMemberReader {
 
   TDimension& FDim;
   TField& FField;
-  bool FAppend;
   std::vector<std::string>* FCaptions;
   TTextKeyIndex FMembers;
   TCodeCache FCodes;
@@ -119,8 +117,8 @@ class TTextReader : public TMemberReader {
 class TIntReader : public TMemberReader {
  public:
   TIntReader(const TReaderContext& c)
-      : FDim(*c.Dim), FField(c.DataSet->FieldByName(FDim.BaseFieldName)), FAppend(c.Append) {
-    if (!FAppend) {
+      : FDim(*c.Dim), FField(c.DataSet->FieldByName(FDim.BaseFieldName)) {
+    if (!c.Refresh) {
       FDim.MemberKeys.clear();
       FDim.DatabaseOrder.clear();
     }
@@ -130,7 +128,6 @@ class TIntReader : public TMemberReader {
   std::int32_t Read(std::int32_t) override {
     FValue = FField.AsInteger();
     if (auto it = FMembers.find(FValue); it != FMembers.end()) return it->second;
-    if (FAppend) return -1;
     auto m = static_cast<std::int32_t>(FDim.MemberKeys.size());
     FDim.MemberKeys.push_back(FValue);
     FMembers.emplace(FValue, m);
@@ -145,7 +142,6 @@ class TIntReader : public TMemberReader {
  private:
   TDimension& FDim;
   TField& FField;
-  bool FAppend;
   std::unordered_map<std::int32_t, std::int32_t> FMembers;
   std::int32_t FValue = 0;
 };
@@ -154,11 +150,8 @@ class TLookupReader : public TMemberReader {
  public:
   TLookupReader(const TReaderContext& c)
       : FDim(*c.Dim), FField(c.DataSet->FieldByName(FDim.BaseFieldName)) {
+    // The used members are counted afresh: a refresh replaces every record.
     FUsed.assign(static_cast<std::size_t>(FDim.MemberCount()), 0);
-    if (c.Append)
-      for (std::int32_t m : FDim.UsedMembers)
-        if (m >= 0 && m < static_cast<std::int32_t>(FUsed.size()))
-          FUsed[static_cast<std::size_t>(m)] = 1;
     if (FDim.TextKey)
       for (std::size_t i = 0; i < FDim.TextKeys.size(); ++i)
         FText.Add(FDim.TextKeys[i], static_cast<std::int32_t>(i));
@@ -224,14 +217,13 @@ class TCompositeReader : public TMemberReader {
         if (auto it = c.LookupFields->find(name); it != c.LookupFields->end()) lf = &it->second;
       FLookups.push_back(lf);
     }
-    if (!c.Append) {
+    if (!c.Refresh) {
       ResetDefaultAttribute(FDim);
       FDim.TextKeys.clear();
       FDim.Parents.clear();
       FDim.DatabaseOrder.clear();
     }
     FCaptions = &Captions(FDim);
-    FOldCount = FDim.TextKeys.size();
     for (std::size_t i = 0; i < FDim.TextKeys.size(); ++i)
       FMembers.Add(FDim.TextKeys[i], static_cast<std::int32_t>(i));
   }
@@ -263,13 +255,6 @@ class TCompositeReader : public TMemberReader {
     FDim.TextKeysSorted = false;
     FDim.HasHierarchy = true;
   }
-  void Rollback() override {
-    FDim.TextKeys.resize(FOldCount);
-    FCaptions->resize(FOldCount);
-    FDim.Parents.resize(FOldCount);
-    FDim.DatabaseOrder.resize(FOldCount);
-  }
-
  private:
   TDimension& FDim;
   std::vector<TField*> FParts;
@@ -277,7 +262,6 @@ class TCompositeReader : public TMemberReader {
   std::vector<std::string>* FCaptions;
   TTextKeyIndex FMembers;
   std::string FPath, FBuffer;
-  std::size_t FOldCount = 0;
 };
 
 class TRangeReader : public TMemberReader {
@@ -287,12 +271,10 @@ class TRangeReader : public TMemberReader {
         FField(c.DataSet->FieldByName(FDim.BaseFieldName)),
         FIndex(c.DimIndex),
         FFacts(*c.Facts) {
-    if (!c.Append) {
-      ResetDefaultAttribute(FDim);
-      FDim.RangeValues.clear();
-      FDim.RangeRecords.clear();
-    }
-    FOldCount = FDim.RangeValues.size();
+    // Every value is read again, by a refresh too: the ranges follow them.
+    ResetDefaultAttribute(FDim);
+    FDim.RangeValues.clear();
+    FDim.RangeRecords.clear();
   }
   std::int32_t Read(std::int32_t record) override {
     FDim.RangeValues.push_back(FField.AsFloat());
@@ -307,17 +289,11 @@ class TRangeReader : public TMemberReader {
     SortRangeWorkData(FDim);
     ComputeRanges(FDim, FIndex, FFacts);
   }
-  void Rollback() override {
-    FDim.RangeValues.resize(FOldCount);
-    FDim.RangeRecords.resize(FOldCount);
-  }
-
  private:
   TDimension& FDim;
   TField& FField;
   int FIndex;
   TFactTable& FFacts;
-  std::size_t FOldCount = 0;
 };
 
 }  // namespace

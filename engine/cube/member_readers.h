@@ -23,21 +23,20 @@ class TMemberReader {
   virtual void Undo() {}
   //! Every record was read: completes the dimension's lists.
   virtual void Finish() {}
-  //! An append failed: puts the dimension back as it was before the append.
-  virtual void Rollback() {}
   //! The message for a value Read did not find.
   virtual std::string MissingValueMessage() const { return {}; }
 };
 
 //! Which kind of reader a built dimension needs; prepares the dimension for a
-//! build (`append` false) or continues its lists for an append.
+//! build, or for a refresh (`Refresh`), where the members found so far keep
+//! their indexes and new ones follow them. `Facts` is the table being filled.
 struct TReaderContext {
   TDimension* Dim = nullptr;
   int DimIndex = 0;
   TDataSet* DataSet = nullptr;
   TFactTable* Facts = nullptr;
   const TLookupFields* LookupFields = nullptr;
-  bool Append = false;
+  bool Refresh = false;
 };
 std::unique_ptr<TMemberReader> MakeMemberReader(const TReaderContext& ctx);
 

@@ -324,11 +324,11 @@ std::string TCustomVantra::DimensionDisplayName(int d) const {
 
 void TCustomVantra::RefreshFactTable() {
   if (!FActive || !FBuilt.FactTable) return;
-  // Stored cubes lack the range values and key layout an append extends.
+  // Stored cubes lack the range values and key layout a refresh needs.
   if (!FBuiltFromData) throw ECubeError(Msg(TMsg::SCannotRefreshStoredCube));
   {
     TBusyCursorScope cursor(TBusyCursor::crHourGlass);
-    AppendFacts(MakeSource(nullptr), FBuilt);
+    RefreshFacts(MakeSource(nullptr), FBuilt);
   }
   NotifyGridModels(TCubeChange::ccFactsRefreshed);
 }

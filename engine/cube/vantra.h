@@ -142,8 +142,9 @@ class TCustomVantra : public TDataSetWatcher {
   std::string DimensionFieldName(int d) const;
   std::string DimensionDisplayName(int d) const;
 
-  //! Appends the records of the re-run fact dataset; models get ccFactsRefreshed. Nothing
-  //! while inactive; a cube loaded from a stream cannot be refreshed (ECubeError).
+  //! Replaces the fact records by those of the re-run fact dataset, keeping the
+  //! members (RefreshFacts); models get ccFactsRefreshed. Nothing while
+  //! inactive; a cube loaded from a stream cannot be refreshed (ECubeError).
   void RefreshFactTable();
 
   // ---- For readers of stored cubes, which replace the built cube directly ----

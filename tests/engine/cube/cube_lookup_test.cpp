@@ -158,7 +158,7 @@ TEST(CubeComposite, PathsFormAHierarchyInFirstAppearanceOrder) {
   EXPECT_EQ(d.TextKeys.back(), "2004;2");
   EXPECT_EQ(d.Parents.back(), 3);
   EXPECT_EQ(d.MemberCount(), 6);
-  EXPECT_EQ(Stored(c.Cube, 0), (std::vector<std::int32_t>{1, 2, 4, 1, 2, 4, 5}));
+  EXPECT_EQ(Stored(c.Cube, 0), (std::vector<std::int32_t>{1, 2, 4, 5}));
 }
 
 TEST(CubeComposite, PartLookupsNameTheValues) {
@@ -261,7 +261,7 @@ TEST(CubeRange, DegenerateCountsAndValues) {
   EXPECT_EQ(Captions(flat.Dim()), (std::vector<std::string>{"4 <= X <= 4", "4 <= X <= 4"}));
 }
 
-TEST(CubeRange, SkippedRecordsLeaveNoRangeValueAndRefreshRecomputes) {
+TEST(CubeRange, SkippedRecordsLeaveNoRangeValueAndRefreshRecomputesOrFailsWhole) {
   TRangeCube c({1, 2, 3, 4}, 2, TTransformMethod::tmEqualDensity);
   // A lookup dimension after the range skips the second record.
   auto lookup = MakeTable("tbV", {{"Id", TFieldType::ftInteger}}, {{I(1)}});
@@ -282,10 +282,24 @@ TEST(CubeRange, SkippedRecordsLeaveNoRangeValueAndRefreshRecomputes) {
   EXPECT_EQ(Captions(c.Dim()), (std::vector<std::string>{"1 <= X <= 4", "4 <= X <= 4"}));
   c.Data->AppendRow({D(0), D(1), I(1)});
   c.Cube.RefreshFactTable();
-  EXPECT_EQ(c.Cube.FactTable()->RecordCount(), 3 + 4);
-  EXPECT_EQ(c.Dim().RangeValues.size(), 7u);
+  EXPECT_EQ(c.Cube.FactTable()->RecordCount(), 4);
+  EXPECT_EQ(c.Dim().RangeValues, (std::vector<double>{0, 1, 3, 4}));
   EXPECT_EQ(Captions(c.Dim()), (std::vector<std::string>{"0 <= X <= 3", "3 <= X <= 4"}));
-  EXPECT_EQ(Stored(c.Cube, 0), (std::vector<std::int32_t>{0, 0, 1, 0, 0, 1, 0}));
+  EXPECT_EQ(Stored(c.Cube, 0), (std::vector<std::int32_t>{0, 0, 1, 0}));
+
+  // A value missing from the lookup fails the refresh under lvException and
+  // leaves the cube as it was.
+  c.Cube.SetActive(false);
+  c.Cube.Options().SetLookupHasntTheValue(TLookupHasntTheValue::lvException);
+  c.Data->ClearRows();
+  c.Data->AppendRow({D(1), D(1), I(1)});
+  c.Cube.SetActive(true);
+  const std::vector<std::string> before = Captions(c.Dim());
+  c.Data->AppendRow({D(5), D(1), I(7)});
+  EXPECT_THROW(c.Cube.RefreshFactTable(), ELookupHasntTheValueError);
+  EXPECT_EQ(c.Cube.FactTable()->RecordCount(), 1);
+  EXPECT_EQ(c.Dim().RangeValues, (std::vector<double>{1}));
+  EXPECT_EQ(Captions(c.Dim()), before);
 }
 
 }  // namespace qd
