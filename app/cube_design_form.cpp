@@ -25,9 +25,11 @@
 #include "app/cube_definition.h"
 #include "app/data_module.h"
 #include "app/generate_commands.h"
+#include "app/grid_handlers.h"
 #include "app/make_cfd.h"
 #include "app/realtime_cube.h"
 #include "engine/cube/cube_file.h"
+#include "design/fact_table_editor.h"
 #include "engine/core/messages.h"
 #include "view/glyphs.h"
 #include "view/message_guard.h"
@@ -135,6 +137,9 @@ TCubeDesignForm::TCubeDesignForm(std::string programFolder, QWidget* parent)
   FGrid->VisualSettings().SetVisualStyle(TvtVisualStyle::vsXP);
   FGrid->VisualSettings().SetWordWrap(true);
   FGrid->VisualSettings().SetShowMoreIconsButton(true);
+  WireGridHandlers(*FGrid);
+  FFactEditor = std::make_unique<TFactTableEditor>(this);
+  FGrid->Model().FactTableEditor = FFactEditor.get();
   FGrid->FunctionDefs().EnsureStandard();
   for (int f = 0; f < FGrid->FunctionDefs().Count() && f < kStandardFunctionCount; ++f) {
     FGrid->FunctionDefs().Items(f).DisplayName = FunctionDisplayName(f);
@@ -171,6 +176,7 @@ TCubeDesignForm::TCubeDesignForm(std::string programFolder, QWidget* parent)
 }
 
 TCubeDesignForm::~TCubeDesignForm() {
+  FGrid->Model().FactTableEditor = nullptr;
   FGrid->SetVantra(nullptr);
   if (FDm) {  // the progress window goes with the form; the cubes may build later
     FDm->Vantra1.ProgressSink = nullptr;
@@ -338,7 +344,7 @@ QTreeWidgetItem* TCubeDesignForm::BranchRoot(QTreeWidgetItem* node) const {
 // ---- Opening from the catalog ----
 
 void TCubeDesignForm::ShowOpenError(const std::exception& e) {
-  qd::ShowMessage(Msg(TMsg::SCubeOpenError) + "\r" + e.what());
+  qd::ShowError(Msg(TMsg::SCubeOpenError) + "\r" + e.what());
 }
 
 void TCubeDesignForm::MainTreeViewChange(QTreeWidgetItem* node) {

@@ -23,6 +23,7 @@ namespace qd {
 
 class TAboutForm;
 class TChartPage;
+class TFactTableEditor;
 class TDataModule1;
 class TVantraGrid;
 class TVProgressDlg;
@@ -112,6 +113,7 @@ class TCubeDesignForm : public QMainWindow {
   QSystemTrayIcon* FTray = nullptr;
   std::unique_ptr<TAboutForm> FAbout;
   std::unique_ptr<TVProgressDlg> FProgress;
+  std::unique_ptr<TFactTableEditor> FFactEditor;
   TBoxMessageSink FSink;
 };
 

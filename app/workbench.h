@@ -20,6 +20,11 @@ struct TWorkbench {
   std::unique_ptr<TDataModule1> DataModule;
 };
 
+//! Loads Qt's Chinese translations into the application (once); false when
+//! they are not installed (qt6-translations-l10n), and Qt's own dialogs then
+//! keep their English texts.
+bool InstallChineseTranslations();
+
 //! Shows the window and runs the event loop; the QApplication must exist.
 int RunWorkbench(const std::string& programFolder);
 

@@ -299,7 +299,7 @@ void TCustomInternalGrid::paintEvent(QPaintEvent* event) {
           this,
           [this] {
             const std::string text = FPaintError;
-            ShowMessage(text);
+            ShowError(text);
             FPaintError.clear();
           },
           Qt::QueuedConnection);

@@ -30,4 +30,13 @@ void ShowMessage(const std::string& text) {
                            QString::fromStdString(text));
 }
 
+void ShowError(const std::string& text) {
+  if (Handler()) {
+    Handler()(text);
+    return;
+  }
+  QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(),
+                        QString::fromStdString(text));
+}
+
 }  // namespace qd

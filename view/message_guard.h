@@ -14,19 +14,23 @@ using TShowMessage = std::function<void(const std::string& text)>;
 //! Replaces where messages go (nullptr restores the message box); returns the
 //! previous handler.
 TShowMessage SetMessageHandler(TShowMessage handler);
-//! Shows a message: the installed handler, else a modal message box.
+//! Shows a message: the installed handler, else a modal message box with the
+//! information icon.
 void ShowMessage(const std::string& text);
+//! Shows an error the same way, with the critical icon in the box.
+void ShowError(const std::string& text);
 
-//! Runs `work`; an exception is shown with its text and Guard returns false.
+//! Runs `work`; an exception is shown as an error with its text and Guard
+//! returns false.
 template <class F>
 bool Guard(F&& work) noexcept {
   try {
     work();
     return true;
   } catch (const std::exception& e) {
-    ShowMessage(e.what());
+    ShowError(e.what());
   } catch (...) {
-    ShowMessage("?");
+    ShowError("?");
   }
   return false;
 }
