@@ -19,6 +19,8 @@ constexpr int kMaxSizeList = 134217726;
 }  // namespace
 
 TCustomInternalGrid::TCustomInternalGrid(QWidget* parent) : QAbstractScrollArea(parent) {
+  FCols.SetDefaultSize(100);
+  FRows.SetDefaultSize(20);
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setMouseTracking(true);
   FScrollTimer.setInterval(60);
@@ -36,10 +38,9 @@ void TCustomInternalGrid::CheckIndex(int index, int count) const {
 
 void TCustomInternalGrid::SetColCount(int value) {
   value = std::max(1, value);
-  if (value > kMaxSizeList && !FColWidths.empty())
+  if (value > kMaxSizeList && FCols.HasOwnSizes())
     throw EInvalidGridOperation(Msg(TMsg::SGridTooLarge));
-  FColCount = value;
-  if (!FColWidths.empty()) FColWidths.resize(static_cast<std::size_t>(value), FDefaultColWidth);
+  FCols.SetCount(value);
   FFixedCols = std::min(FFixedCols, value - 1);
   FCurrent.X = std::clamp(FCurrent.X, FFixedCols, value - 1);
   FAnchor.X = std::clamp(FAnchor.X, FFixedCols, value - 1);
@@ -50,10 +51,9 @@ void TCustomInternalGrid::SetColCount(int value) {
 
 void TCustomInternalGrid::SetRowCount(int value) {
   value = std::max(1, value);
-  if (value > kMaxSizeList && !FRowHeights.empty())
+  if (value > kMaxSizeList && FRows.HasOwnSizes())
     throw EInvalidGridOperation(Msg(TMsg::SGridTooLarge));
-  FRowCount = value;
-  if (!FRowHeights.empty()) FRowHeights.resize(static_cast<std::size_t>(value), FDefaultRowHeight);
+  FRows.SetCount(value);
   FFixedRows = std::min(FFixedRows, value - 1);
   FCurrent.Y = std::clamp(FCurrent.Y, FFixedRows, value - 1);
   FAnchor.Y = std::clamp(FAnchor.Y, FFixedRows, value - 1);
@@ -64,7 +64,7 @@ void TCustomInternalGrid::SetRowCount(int value) {
 
 void TCustomInternalGrid::SetFixedCols(int value) {
   if (value < 0) throw EInvalidGridOperation(Msg(TMsg::SGridIndexOutOfRange));
-  if (value >= FColCount) throw EInvalidGridOperation(Msg(TMsg::SGridFixedColTooBig));
+  if (value >= ColCount()) throw EInvalidGridOperation(Msg(TMsg::SGridFixedColTooBig));
   FFixedCols = value;
   FLeftCol = std::max(FLeftCol, value);
   FCurrent.X = std::max(FCurrent.X, value);
@@ -75,7 +75,7 @@ void TCustomInternalGrid::SetFixedCols(int value) {
 
 void TCustomInternalGrid::SetFixedRows(int value) {
   if (value < 0) throw EInvalidGridOperation(Msg(TMsg::SGridIndexOutOfRange));
-  if (value >= FRowCount) throw EInvalidGridOperation(Msg(TMsg::SGridFixedRowTooBig));
+  if (value >= RowCount()) throw EInvalidGridOperation(Msg(TMsg::SGridFixedRowTooBig));
   FFixedRows = value;
   FTopRow = std::max(FTopRow, value);
   FCurrent.Y = std::max(FCurrent.Y, value);
@@ -85,48 +85,44 @@ void TCustomInternalGrid::SetFixedRows(int value) {
 }
 
 void TCustomInternalGrid::SetDefaultColWidth(int value) {
-  FDefaultColWidth = value;
-  FColWidths.clear();
+  FCols.SetDefaultSize(value);
   UpdateScrollBars();
   InvalidateGrid();
 }
 
 void TCustomInternalGrid::SetDefaultRowHeight(int value) {
-  FDefaultRowHeight = value;
-  FRowHeights.clear();
+  FRows.SetDefaultSize(value);
   UpdateScrollBars();
   InvalidateGrid();
 }
 
 int TCustomInternalGrid::ColWidth(int col) const {
-  CheckIndex(col, FColCount);
-  return FColWidths.empty() ? FDefaultColWidth : FColWidths[static_cast<std::size_t>(col)];
+  CheckIndex(col, ColCount());
+  return FCols.Size(col);
 }
 
 int TCustomInternalGrid::RowHeight(int row) const {
-  CheckIndex(row, FRowCount);
-  return FRowHeights.empty() ? FDefaultRowHeight : FRowHeights[static_cast<std::size_t>(row)];
+  CheckIndex(row, RowCount());
+  return FRows.Size(row);
 }
 
 void TCustomInternalGrid::SetColWidth(int col, int width) {
-  CheckIndex(col, FColCount);
-  if (FColWidths.empty()) FColWidths.assign(static_cast<std::size_t>(FColCount), FDefaultColWidth);
-  FColWidths[static_cast<std::size_t>(col)] = width;
+  CheckIndex(col, ColCount());
+  FCols.SetSize(col, width);
   UpdateScrollBars();
   InvalidateGrid();
 }
 
 void TCustomInternalGrid::SetRowHeight(int row, int height) {
-  CheckIndex(row, FRowCount);
-  if (FRowHeights.empty())
-    FRowHeights.assign(static_cast<std::size_t>(FRowCount), FDefaultRowHeight);
-  FRowHeights[static_cast<std::size_t>(row)] = height;
+  CheckIndex(row, RowCount());
+  FRows.SetSize(row, height);
   UpdateScrollBars();
   InvalidateGrid();
 }
 
 void TCustomInternalGrid::SetGridLineWidth(int value) {
-  FGridLineWidth = std::max(0, value);
+  FCols.SetLineWidth(value);
+  FRows.SetLineWidth(value);
   InvalidateGrid();
 }
 
@@ -138,8 +134,8 @@ void TCustomInternalGrid::SetOptions(TVantraGridOptions value) {
 // ---- Current cell and scrolling ----
 
 void TCustomInternalGrid::SetCurrent(int col, int row, bool extendSelection) {
-  col = std::clamp(col, FFixedCols, FColCount - 1);
-  row = std::clamp(row, FFixedRows, FRowCount - 1);
+  col = std::clamp(col, FFixedCols, ColCount() - 1);
+  row = std::clamp(row, FFixedRows, RowCount() - 1);
   const bool moved = !(FCurrent == TGridCoord{col, row});
   const bool editing = FEditorMode;
   if (moved && editing) HideEditor();  // commits to the cell it edited
@@ -152,8 +148,8 @@ void TCustomInternalGrid::SetCurrent(int col, int row, bool extendSelection) {
 
 void TCustomInternalGrid::SetSelection(TGridCoord anchor, TGridCoord current) {
   auto clamp = [this](TGridCoord c) {
-    return TGridCoord{std::clamp(c.X, FFixedCols, FColCount - 1),
-                      std::clamp(c.Y, FFixedRows, FRowCount - 1)};
+    return TGridCoord{std::clamp(c.X, FFixedCols, ColCount() - 1),
+                      std::clamp(c.Y, FFixedRows, RowCount() - 1)};
   };
   if (FEditorMode) HideEditor();
   FAnchor = clamp(anchor);
@@ -167,7 +163,7 @@ QRect TCustomInternalGrid::Selection() const {
 }
 
 void TCustomInternalGrid::SetLeftCol(int col) {
-  col = std::clamp(col, FFixedCols, FColCount - 1);
+  col = std::clamp(col, FFixedCols, ColCount() - 1);
   if (col == FLeftCol) return;
   FLeftCol = col;
   UpdateScrollBars();
@@ -175,42 +171,51 @@ void TCustomInternalGrid::SetLeftCol(int col) {
 }
 
 void TCustomInternalGrid::SetTopRow(int row) {
-  row = std::clamp(row, FFixedRows, FRowCount - 1);
+  row = std::clamp(row, FFixedRows, RowCount() - 1);
   if (row == FTopRow) return;
   FTopRow = row;
   UpdateScrollBars();
   InvalidateGrid();
 }
 
+int TCustomInternalGrid::SectionAfter(const TGridAxis& axis, int first, std::int64_t offset) {
+  return axis.SectionAt(axis.Start(first) + offset - 1) + 1;
+}
+
 int TCustomInternalGrid::VisibleColCount() const {
-  int n = 0;
-  for (int c = FLeftCol, x = FixedWidth(); c < FColCount && x < viewport()->width(); ++c, ++n)
-    x += ColWidth(c) + FGridLineWidth;
-  return n;
+  // The columns from the left one whose start lies inside the viewport.
+  const int room = viewport()->width() - FixedWidth();
+  if (room <= 0) return 0;
+  return std::min(SectionAfter(FCols, FLeftCol, room), ColCount()) - FLeftCol;
 }
 
 int TCustomInternalGrid::VisibleRowCount() const {
-  int n = 0;
-  for (int r = FTopRow, y = FixedHeight(); r < FRowCount && y < viewport()->height(); ++r, ++n)
-    y += RowHeight(r) + FGridLineWidth;
-  return n;
+  const int room = viewport()->height() - FixedHeight();
+  if (room <= 0) return 0;
+  return std::min(SectionAfter(FRows, FTopRow, room), RowCount()) - FTopRow;
 }
 
 void TCustomInternalGrid::ScrollToCurrent() {
-  if (FCurrent.X < FLeftCol) FLeftCol = FCurrent.X;
-  if (FCurrent.Y < FTopRow) FTopRow = FCurrent.Y;
-  const int w = viewport()->width(), h = viewport()->height();
-  while (FLeftCol < FCurrent.X && ColLeft(FCurrent.X) + ColWidth(FCurrent.X) > w) ++FLeftCol;
-  while (FTopRow < FCurrent.Y && RowTop(FCurrent.Y) + RowHeight(FCurrent.Y) > h) ++FTopRow;
+  // The first column and row from which the current cell ends inside the
+  // viewport, found by halving however far the cell is.
+  auto firstShowing = [](const TGridAxis& axis, int first, int current, int room) {
+    if (current <= first) return current;
+    const std::int64_t end = axis.Start(current) + axis.Size(current);
+    const std::int64_t need = end - room;  // the first shown section must start here or later
+    if (axis.Start(first) >= need) return first;
+    return std::min(current, axis.SectionAt(need - 1) + 1);
+  };
+  FLeftCol = firstShowing(FCols, FLeftCol, FCurrent.X, viewport()->width() - FixedWidth());
+  FTopRow = firstShowing(FRows, FTopRow, FCurrent.Y, viewport()->height() - FixedHeight());
   UpdateScrollBars();
 }
 
 void TCustomInternalGrid::UpdateScrollBars() {
   FUpdatingScroll = true;
-  horizontalScrollBar()->setRange(FFixedCols, std::max(FFixedCols, FColCount - 1));
+  horizontalScrollBar()->setRange(FFixedCols, std::max(FFixedCols, ColCount() - 1));
   horizontalScrollBar()->setPageStep(std::max(1, VisibleColCount()));
   horizontalScrollBar()->setValue(FLeftCol);
-  verticalScrollBar()->setRange(FFixedRows, std::max(FFixedRows, FRowCount - 1));
+  verticalScrollBar()->setRange(FFixedRows, std::max(FFixedRows, RowCount() - 1));
   verticalScrollBar()->setPageStep(std::max(1, VisibleRowCount()));
   verticalScrollBar()->setValue(FTopRow);
   horizontalScrollBar()->setTracking(FOptions.Has(TVantraGridOption::hgThumbTracking));
@@ -221,41 +226,29 @@ void TCustomInternalGrid::UpdateScrollBars() {
 void TCustomInternalGrid::scrollContentsBy(int, int) {
   if (FUpdatingScroll) return;
   if (FEditorMode) PlaceEditor();
-  FLeftCol = std::clamp(horizontalScrollBar()->value(), FFixedCols, FColCount - 1);
-  FTopRow = std::clamp(verticalScrollBar()->value(), FFixedRows, FRowCount - 1);
+  FLeftCol = std::clamp(horizontalScrollBar()->value(), FFixedCols, ColCount() - 1);
+  FTopRow = std::clamp(verticalScrollBar()->value(), FFixedRows, RowCount() - 1);
   InvalidateGrid();
 }
 
 // ---- Geometry ----
 
-int TCustomInternalGrid::Extent(const std::vector<int>& sizes, int def, int from, int to) const {
-  // Sum of sizes (plus grid lines) of [from, to).
-  if (sizes.empty()) return (to - from) * (def + FGridLineWidth);
-  int sum = 0;
-  for (int i = from; i < to; ++i) sum += sizes[static_cast<std::size_t>(i)] + FGridLineWidth;
-  return sum;
-}
-
 int TCustomInternalGrid::ColLeft(int col) const {
-  if (col < FFixedCols) return Extent(FColWidths, FDefaultColWidth, 0, col);
-  const int fixed = Extent(FColWidths, FDefaultColWidth, 0, FFixedCols);
-  if (col >= FLeftCol) return fixed + Extent(FColWidths, FDefaultColWidth, FLeftCol, col);
-  return fixed - Extent(FColWidths, FDefaultColWidth, col, FLeftCol);
+  if (col < FFixedCols) return static_cast<int>(FCols.Start(col));
+  return FixedWidth() + static_cast<int>(FCols.Start(col) - FCols.Start(FLeftCol));
 }
 
 int TCustomInternalGrid::RowTop(int row) const {
-  if (row < FFixedRows) return Extent(FRowHeights, FDefaultRowHeight, 0, row);
-  const int fixed = Extent(FRowHeights, FDefaultRowHeight, 0, FFixedRows);
-  if (row >= FTopRow) return fixed + Extent(FRowHeights, FDefaultRowHeight, FTopRow, row);
-  return fixed - Extent(FRowHeights, FDefaultRowHeight, row, FTopRow);
+  if (row < FFixedRows) return static_cast<int>(FRows.Start(row));
+  return FixedHeight() + static_cast<int>(FRows.Start(row) - FRows.Start(FTopRow));
 }
 
 int TCustomInternalGrid::FixedWidth() const {
-  return Extent(FColWidths, FDefaultColWidth, 0, FFixedCols);
+  return static_cast<int>(FCols.Start(FFixedCols));
 }
 
 int TCustomInternalGrid::FixedHeight() const {
-  return Extent(FRowHeights, FDefaultRowHeight, 0, FFixedRows);
+  return static_cast<int>(FRows.Start(FFixedRows));
 }
 
 QRect TCustomInternalGrid::CellRect(int col, int row) const {
@@ -263,22 +256,16 @@ QRect TCustomInternalGrid::CellRect(int col, int row) const {
 }
 
 TGridCoord TCustomInternalGrid::MouseCoord(int x, int y) const {
-  auto find = [this](int p, int fixed, int first, int count, auto size) {
-    int pos = 0, i = 0;
-    for (; i < fixed; ++i) {
-      pos += size(i) + FGridLineWidth;
-      if (p < pos) return i;
-    }
-    for (i = first; i < count; ++i) {
-      pos += size(i) + FGridLineWidth;
-      if (p < pos) return i;
-    }
-    return -1;
+  // A fixed section, or the scrolled section at that distance past the fixed ones.
+  auto find = [](const TGridAxis& axis, int p, int fixed, int first) {
+    if (p < 0) return -1;
+    const std::int64_t fixedEnd = axis.Start(fixed);
+    const int i = p < fixedEnd ? axis.SectionAt(p)
+                               : axis.SectionAt(axis.Start(first) + (p - fixedEnd));
+    return i >= 0 && i < axis.Count() ? i : -1;
   };
-  const int c =
-      x < 0 ? -1 : find(x, FFixedCols, FLeftCol, FColCount, [this](int i) { return ColWidth(i); });
-  const int r =
-      y < 0 ? -1 : find(y, FFixedRows, FTopRow, FRowCount, [this](int i) { return RowHeight(i); });
+  const int c = find(FCols, x, FFixedCols, FLeftCol);
+  const int r = find(FRows, y, FFixedRows, FTopRow);
   if (c < 0 || r < 0) return {-1, -1};
   return {c, r};
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/core/errors.h"
+#include "view/grid_axis.h"
 
 namespace qd {
 
@@ -66,8 +67,8 @@ class TCustomInternalGrid : public QAbstractScrollArea {
   explicit TCustomInternalGrid(QWidget* parent = nullptr);
 
   // ---- Size of the grid ----
-  int ColCount() const { return FColCount; }
-  int RowCount() const { return FRowCount; }
+  int ColCount() const { return FCols.Count(); }
+  int RowCount() const { return FRows.Count(); }
   //! Counts below 1 become 1; fixed counts that no longer fit shrink.
   void SetColCount(int value);
   void SetRowCount(int value);
@@ -77,16 +78,16 @@ class TCustomInternalGrid : public QAbstractScrollArea {
   void SetFixedCols(int value);
   void SetFixedRows(int value);
 
-  int DefaultColWidth() const { return FDefaultColWidth; }
+  int DefaultColWidth() const { return FCols.DefaultSize(); }
   //! Drops every individual column width.
   void SetDefaultColWidth(int value);
-  int DefaultRowHeight() const { return FDefaultRowHeight; }
+  int DefaultRowHeight() const { return FRows.DefaultSize(); }
   void SetDefaultRowHeight(int value);
   int ColWidth(int col) const;
   int RowHeight(int row) const;
   void SetColWidth(int col, int width);
   void SetRowHeight(int row, int height);
-  int GridLineWidth() const { return FGridLineWidth; }
+  int GridLineWidth() const { return FCols.LineWidth(); }
   void SetGridLineWidth(int value);
   TVantraGridOptions Options() const { return FOptions; }
   void SetOptions(TVantraGridOptions value);
@@ -172,15 +173,17 @@ class TCustomInternalGrid : public QAbstractScrollArea {
   void TabKey(bool back);
   int SizingBoundary(int x, int y) const;
   void AutoScroll();
-  int Extent(const std::vector<int>& sizes, int def, int from, int to) const;
+  //! The first section of `axis` from `first` on that starts `offset` pixels
+  //! or more after `first` (the sections an extent covers, found by halving).
+  static int SectionAfter(const TGridAxis& axis, int first, std::int64_t offset);
 
   TGridCoord FAnchor{}, FCurrent{};
   TVantraGridOptions FOptions{TVantraGridOption::hgRangeSelect, TVantraGridOption::hgColSizing,
                               TVantraGridOption::hgThumbTracking};
-  int FFixedCols = 0, FFixedRows = 0, FColCount = 1, FRowCount = 1;
-  int FDefaultColWidth = 100, FDefaultRowHeight = 20, FGridLineWidth = 1;
+  int FFixedCols = 0, FFixedRows = 0;
   int FLeftCol = 0, FTopRow = 0;
-  std::vector<int> FColWidths, FRowHeights;  // empty while every size is the default
+  // Counts, sizes and cached starts of the columns and the rows.
+  TGridAxis FCols, FRows;
   TDrag FDrag = TDrag::Normal;
   int FSizingIndex = -1, FSizingPos = 0, FSizingOffset = 0;
   QPoint FLastMouse;

@@ -24,8 +24,8 @@ constexpr int kSizingZone = 7;
 
 int TCustomInternalGrid::SizingBoundary(int x, int y) const {
   if (!FOptions.Has(TVantraGridOption::hgColSizing) || y >= FixedHeight()) return -1;
-  const int before = (kSizingZone - std::min(FGridLineWidth, 6)) / 2;
-  for (int c = 0; c < FColCount; ++c) {
+  const int before = (kSizingZone - std::min(GridLineWidth(), 6)) / 2;
+  for (int c = 0; c < ColCount(); ++c) {
     if (c >= FFixedCols && c < FLeftCol) continue;
     const int right = ColLeft(c) + ColWidth(c);
     if (right > viewport()->width() + kSizingZone) break;
@@ -165,7 +165,7 @@ bool TCustomInternalGrid::PageKey(int key, bool shift, bool ctrl) {
       SetCurrent(FFixedCols, ctrl ? FFixedRows : FCurrent.Y, shift);
       return true;
     case Qt::Key_End:
-      SetCurrent(FColCount - 1, ctrl ? FRowCount - 1 : FCurrent.Y, shift);
+      SetCurrent(ColCount() - 1, ctrl ? RowCount() - 1 : FCurrent.Y, shift);
       return true;
     default:
       return false;
@@ -174,12 +174,12 @@ bool TCustomInternalGrid::PageKey(int key, bool shift, bool ctrl) {
 
 void TCustomInternalGrid::TabKey(bool back) {
   int c = FCurrent.X + (back ? -1 : 1), r = FCurrent.Y;
-  if (c >= FColCount) {
+  if (c >= ColCount()) {
     c = FFixedCols;
-    r = r + 1 >= FRowCount ? FFixedRows : r + 1;
+    r = r + 1 >= RowCount() ? FFixedRows : r + 1;
   } else if (c < FFixedCols) {
-    c = FColCount - 1;
-    r = r - 1 < FFixedRows ? FRowCount - 1 : r - 1;
+    c = ColCount() - 1;
+    r = r - 1 < FFixedRows ? RowCount() - 1 : r - 1;
   }
   SetCurrent(c, r);
 }
