@@ -26,6 +26,7 @@
 #include "app/data_module.h"
 #include "app/generate_commands.h"
 #include "app/grid_handlers.h"
+#include "app/support_dump.h"
 #include "app/make_cfd.h"
 #include "app/realtime_cube.h"
 #include "engine/cube/cube_file.h"
@@ -138,6 +139,7 @@ TCubeDesignForm::TCubeDesignForm(std::string programFolder, QWidget* parent)
   FGrid->VisualSettings().SetWordWrap(true);
   FGrid->VisualSettings().SetShowMoreIconsButton(true);
   WireGridHandlers(*FGrid);
+  InstallSupportDump(*this);
   FFactEditor = std::make_unique<TFactTableEditor>(this);
   FGrid->Model().FactTableEditor = FFactEditor.get();
   FGrid->FunctionDefs().EnsureStandard();

@@ -1,12 +1,22 @@
 // Renders the workbench window with a built-in cube open into a PNG, for
 // looking at the window without a desktop (QT_QPA_PLATFORM=offscreen).
 //   quarrydesk-screenshot OUT.png [CATALOG-NAME] [WIDTHxHEIGHT] [--expand]
-//                         [--chart bar|line|horbar|area|point|pie]
-// --expand opens every label of the first row dimension one level; --chart
-// shows the chart tab with series of that kind.
+//       [--top-row N] [--scene NAME] [--chart bar|line|horbar|area|point|pie]
+// --expand opens every label of the first row dimension one level; --top-row
+// scrolls the data rows by N; --chart shows the chart tab with series of that
+// kind. Scenes show one interaction with what it opens
+// drawn over the window: title-menu, label-menu, summary-menu, function-menu
+// (the header menus), attributes (the member-attribute window, on a cube of
+// premiums by branch whose branch lookup gives the attributes), facts (the
+// fact-table editor of the first data cell).
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QTabWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
 #include <QTreeWidget>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 
@@ -16,42 +26,44 @@
 #include "app/data_module.h"
 #include "app/workbench.h"
 #include "engine/core/messages.h"
+#include "view/attribute_window.h"
 #include "view/chart/vantra_chart.h"
-#include "view/message_guard.h"
 #include "view/internal_grid.h"
+#include "view/message_guard.h"
+#include "view/quick_menu.h"
 #include "view/vantra_grid.h"
 
 namespace {
 
-// Takes "--chart KIND" out of argv; the kind's number, or -1 when absent.
-int TakeChartArgument(int& argc, char** argv) {
-  static const char* const kKinds[] = {"line", "bar", "horbar", "area", "point", "pie"};
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::string(argv[i]) != "--chart") continue;
-    int kind = -1;
-    for (int k = 0; k < 6; ++k)
-      if (std::string(argv[i + 1]) == kKinds[k]) kind = k;
-    for (int j = i; j + 2 < argc; ++j) argv[j] = argv[j + 2];
-    argc -= 2;
-    return kind < 0 ? 1 : kind;
-  }
-  return -1;
-}
+using namespace qd;
 
-}  // namespace
+struct TOptions {
+  bool Expand = false;
+  int TopRow = 0;
+  std::string Scene = "window";
+  int Chart = -1;  // the series kind of --chart
+};
 
-int main(int argc, char** argv) {
-  const int chartKind = TakeChartArgument(argc, argv);
-  bool expand = false;
-  int topRow = 0;
+// Takes the options out of argv, leaving the positional arguments.
+TOptions TakeOptions(int& argc, char** argv) {
+  TOptions o;
   for (int i = 1; i < argc;) {
     const std::string a = argv[i];
     int used = 0;
     if (a == "--expand") {
-      expand = true;
+      o.Expand = true;
       used = 1;
     } else if (a == "--top-row" && i + 1 < argc) {
-      topRow = std::atoi(argv[i + 1]);
+      o.TopRow = std::atoi(argv[i + 1]);
+      used = 2;
+    } else if (a == "--chart" && i + 1 < argc) {
+      static const char* const kKinds[] = {"line", "bar", "horbar", "area", "point", "pie"};
+      o.Chart = 1;
+      for (int k = 0; k < 6; ++k)
+        if (std::string(argv[i + 1]) == kKinds[k]) o.Chart = k;
+      used = 2;
+    } else if (a == "--scene" && i + 1 < argc) {
+      o.Scene = argv[i + 1];
       used = 2;
     }
     if (!used) {
@@ -61,43 +73,173 @@ int main(int argc, char** argv) {
     for (int j = i; j + used < argc; ++j) argv[j] = argv[j + used];
     argc -= used;
   }
+  return o;
+}
+
+// The window with the popups and dialogs over it, where they stand.
+QImage Compose(QWidget& form, std::initializer_list<QWidget*> above) {
+  QImage shot = form.grab().toImage();
+  QPainter p(&shot);
+  const QPoint origin = form.mapToGlobal(QPoint(0, 0));
+  for (QWidget* w : above)
+    if (w && w->isVisible()) p.drawPixmap(w->mapToGlobal(QPoint(0, 0)) - origin, w->grab());
+  return shot;
+}
+
+QPoint Centre(const TGridRect& r) {
+  return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+}
+
+// Right-clicks a header at `pos` of the cells' viewport.
+void RightClick(TInternalGrid& cells, QPoint pos) {
+  QContextMenuEvent e(QContextMenuEvent::Mouse, pos, cells.viewport()->mapToGlobal(pos));
+  QApplication::sendEvent(cells.viewport(), &e);
+  QApplication::processEvents();
+}
+
+// Where the scene's header lies; (-1, -1) when the grid has none.
+QPoint SceneHeader(const std::string& scene, TGridInfo& model) {
+  if (scene == "label-menu" && !model.RowTree().empty())
+    return Centre(model.RowTree().front()->Rect);
+  if (scene == "title-menu")
+    for (int axis : {1, 0})
+      if (!model.CaptionNodes(axis).empty()) return Centre(model.CaptionNodes(axis).front().Rect);
+  const auto type = scene == "summary-menu" ? TSubLevelNodeType::ltSummary
+                                            : TSubLevelNodeType::ltFunction;
+  for (const auto& s : model.SubLevelNodes()) {
+    if (type == TSubLevelNodeType::ltSummary) return Centre(s->Rect);
+    if (!s->Children.empty()) return Centre(s->Children.front()->Rect);
+  }
+  return {-1, -1};
+}
+
+// Premiums by branch, the branch a lookup dimension whose attributes are the
+// columns of the branch table; bound to the grid instead of a built-in cube.
+struct TBranchCube {
+  TDbQuery Facts, Branches;
+  TVantra Cube;
+  explicit TBranchCube(TDbConnection& db)
+      : Facts(&db, "SELECT mgr_branch, amnt FROM f_premium WHERE corp_flag = 'G'"),
+        Branches(&db,
+                 "SELECT branch_code, town_branch_name, city_branch_name, branch_alias_name "
+                 "FROM d_branch") {
+    Cube.Options().ShowProgressBar = false;
+    Cube.SetDataSet(&Facts);
+    TDimSum& branch = Cube.DimensionMap().Add();
+    branch.BaseFieldName = "mgr_branch";
+    branch.BaseFieldType = TFieldType::ftString;
+    branch.DisplayName = "机构";
+    branch.DimSumType = TDimSumType::dsDimension;
+    branch.SetLookupDataSet(&Branches);
+    branch.ID_Field = "branch_code";
+    branch.Attributes = "city_branch_name; branch_alias_name";
+    branch.SetDefaultAttribute("town_branch_name");
+    TDimSum& amount = Cube.DimensionMap().Add();
+    amount.BaseFieldName = "amnt";
+    amount.BaseFieldType = TFieldType::ftFloat;
+    amount.DisplayName = "保费收入";
+    amount.DimSumType = TDimSumType::dsSummary;
+  }
+};
+
+// Shows the attribute window of the first row label, as a rest of the mouse does.
+void HoverFirstLabel(TInternalGrid& cells, TGridInfo& model) {
+  cells.ComputeGeometry();
+  if (model.RowTree().empty()) return;
+  const TGridRect& r = model.RowTree().front()->Rect;
+  const QPoint at(r.Right - 6, (r.Top + r.Bottom) / 2);
+  QMouseEvent move(QEvent::MouseMove, at, cells.viewport()->mapToGlobal(at), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(cells.viewport(), &move);
+  cells.HoverTick();
+  QApplication::processEvents();
+}
+
+// Double-clicks the first data cell; the editor is drawn while it is open.
+QImage FactsScene(TCubeDesignForm& form, TInternalGrid& cells) {
+  QImage shot;
+  QTimer::singleShot(200, [&] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    shot = Compose(form, {dialog});
+    if (dialog) dialog->close();
+  });
+  const QPoint at = cells.CellRect(cells.FixedCols(), cells.FixedRows()).center();
+  for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                         QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+    QMouseEvent e(t, at, cells.viewport()->mapToGlobal(at), Qt::LeftButton,
+                  t == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                  Qt::NoModifier);
+    QApplication::sendEvent(cells.viewport(), &e);
+  }
+  return shot.isNull() ? form.grab().toImage() : shot;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const TOptions options = TakeOptions(argc, argv);
   if (argc < 2) {
-    std::cerr << "usage: quarrydesk-screenshot OUT.png [CATALOG-NAME] [WIDTHxHEIGHT] [--expand] [--top-row N] [--chart KIND]\n";
+    std::cerr << "usage: quarrydesk-screenshot OUT.png [CATALOG-NAME] [WIDTHxHEIGHT] [--expand]"
+                 " [--top-row N] [--scene NAME] [--chart KIND]\n";
     return 2;
   }
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QString::fromStdString(qd::Msg(qd::TMsg::SProductName)));
-  qd::SetMessageHandler([](const std::string& text) { std::cerr << text << '\n'; });
-  qd::TWorkbench wb(qd::ProgramFolderOf(argv[0]));
-  qd::TCubeDesignForm& form = *wb.Form;
+  QApplication::setApplicationName(QString::fromStdString(Msg(TMsg::SProductName)));
+  SetMessageHandler([](const std::string& text) { std::cerr << text << '\n'; });
+  TWorkbench wb(ProgramFolderOf(argv[0]));
+  TCubeDesignForm& form = *wb.Form;
   int width = 1200, height = 760;
   if (argc > 3) std::sscanf(argv[3], "%dx%d", &width, &height);
   form.resize(width, height);
   form.show();
-  qd::Guard([&] { form.FormActivate(); });
-  std::string name = argc > 2 ? argv[2] : wb.DataModule->DBCubes[0].Name;
-  if (QTreeWidgetItem* node = form.FindNode({qd::Msg(qd::TMsg::SCatalogInternal), name}))
+  Guard([&] { form.FormActivate(); });
+  const std::string name = argc > 2 && *argv[2] ? argv[2] : wb.DataModule->DBCubes[0].Name;
+  if (QTreeWidgetItem* node = form.FindNode({Msg(TMsg::SCatalogInternal), name}))
     form.MainTreeView().setCurrentItem(node);
   else
     std::cerr << "no internal cube named " << name << '\n';
+  std::unique_ptr<TBranchCube> branches;
+  if (options.Scene == "attributes") {
+    branches = std::make_unique<TBranchCube>(wb.DataModule->ADOConnection);
+    Guard([&] {
+      form.Grid().SetVantra(&branches->Cube);
+      branches->Cube.SetActive(true);
+    });
+  }
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
   form.Grid().ProcessModelNotifications();
-  qd::TGridInfo& model = form.Grid().Model();
-  if (expand && model.IsActive() && !model.RowDims().empty()) {
-    qd::Guard([&] { model.ExpandAll(model.DimensionState(model.RowDims().front())); });
+  TGridInfo& model = form.Grid().Model();
+  TInternalGrid& cells = form.Grid().InternalGrid();
+  if (options.Expand && model.IsActive() && !model.RowDims().empty()) {
+    Guard([&] { model.ExpandAll(model.DimensionState(model.RowDims().front())); });
     form.Grid().ProcessModelNotifications();
   }
-  if (chartKind >= 0) {
+  if (options.TopRow > 0) cells.SetTopRow(cells.FixedRows() + options.TopRow);
+  if (options.Chart >= 0) {
     form.PageControl().setCurrentIndex(1);
-    form.ChartPage().xChart().SetDefaultSeries(static_cast<qd::TvtSeries>(chartKind));
+    form.ChartPage().xChart().SetDefaultSeries(static_cast<TvtSeries>(options.Chart));
     form.ChartPage().xChart().LayOut();
   }
-  if (topRow > 0) {
-    qd::TInternalGrid& grid = form.Grid().InternalGrid();
-    grid.SetTopRow(grid.FixedRows() + topRow);
-  }
   QApplication::processEvents();
-  if (!form.grab().save(QString::fromLocal8Bit(argv[1]))) {
+  cells.ComputeGeometry();
+
+  QImage shot;
+  const std::string& scene = options.Scene;
+  if (scene.size() > 5 && scene.compare(scene.size() - 5, 5, "-menu") == 0) {
+    const QPoint at = SceneHeader(scene, model);
+    if (at.x() >= 0) RightClick(cells, at);
+    shot = Compose(form, {&cells.QuickMenu()});
+  } else if (scene == "attributes") {
+    HoverFirstLabel(cells, model);
+    shot = Compose(form, {cells.AttributeWindow()});
+  } else if (scene == "facts") {
+    shot = FactsScene(form, cells);
+  } else {
+    shot = form.grab().toImage();
+  }
+  cells.QuickMenu().hide();
+  form.Grid().SetVantra(nullptr);  // the branch cube goes first
+  if (!shot.save(QString::fromLocal8Bit(argv[1]))) {
     std::cerr << "cannot write " << argv[1] << '\n';
     return 1;
   }

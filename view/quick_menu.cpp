@@ -21,9 +21,10 @@ void TQuickMenu::Clear() {
 
 TQuickMenuItem* TQuickMenu::MakeItem(QMenu& menu, const std::string& caption, TQuickCheck check,
                                      int id) {
-  if (caption == "-") id = -1;
-  auto* item = new TQuickMenuItem(caption, id, &menu);
-  if (caption == "-") {
+  const bool separator = caption == "-";
+  if (separator) id = -1;
+  auto* item = new TQuickMenuItem(separator ? std::string() : caption, id, &menu);
+  if (separator) {
     item->setSeparator(true);
   } else if (check != TQuickCheck::qcPlain) {
     item->setCheckable(true);
