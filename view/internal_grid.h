@@ -22,6 +22,7 @@ class TGridInfo;
 class TQuickMenu;
 class TAttributeWindow;
 struct TGridButton;
+struct TGridExportCell;
 
 //! Where a point of the grid lies (0 nothing, 1 data cell, 2 row-dimension
 //! title, 3 column-dimension title, 4 row label, 5 column label, 6 summary
@@ -178,6 +179,7 @@ class TInternalGrid : public TCustomInternalGrid {
   // Editing.
   void CommitEditorText(int col, int row, const std::string& text);
   QRect SelectedRange() const;
+  std::string CopiedText(const TGridExportCell& cell, int col, int row) const;
 
   TCustomVantraGrid& FControl;
   TGridInfo& FModel;

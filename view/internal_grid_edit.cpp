@@ -8,6 +8,7 @@
 
 #include "engine/data/memo_dataset.h"
 #include "export/grid_export_structure.h"
+#include "export/xml_export.h"
 #include "model/cell_facts.h"
 #include "model/grid_info.h"
 #include "view/internal_grid.h"
@@ -17,30 +18,6 @@
 namespace qd {
 
 namespace {
-
-std::string EscapeHtml(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char ch : text) {
-    switch (ch) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += ch;
-    }
-  }
-  return out;
-}
 
 // Tabs and line breaks inside a cell would break the rows and columns of the
 // tab-separated text.
@@ -110,6 +87,12 @@ QRect TInternalGrid::SelectedRange() const {
   return sel;
 }
 
+std::string TInternalGrid::CopiedText(const TGridExportCell& cell, int col, int row) const {
+  // Data cells as painted, with the grid's own number format.
+  return cell.Kind == TExportCellKind::ekData ? CellText(col - FixedCols(), row - FixedRows())
+                                              : ExportCellText(FModel, cell);
+}
+
 std::string TInternalGrid::SelectionText() const {
   if (!FValid) return {};
   auto snapshot = BuildGridExportStructure(FModel);
@@ -119,11 +102,7 @@ std::string TInternalGrid::SelectionText() const {
   for (int r = range.top(); r <= range.bottom(); ++r) {
     for (int c = range.left(); c <= range.right(); ++c) {
       if (c > range.left()) out += '\t';
-      const TGridExportCell& cell = snapshot->Cell(c, r);
-      out += FlatText(cell.Kind == TExportCellKind::ekData
-                          ? CellText(c - FixedCols(),
-                                                                       r - FixedRows())
-                          : ExportCellText(FModel, cell));
+      out += FlatText(CopiedText(snapshot->Cell(c, r), c, r));
     }
     out += '\n';
   }
@@ -159,9 +138,7 @@ std::string TInternalGrid::SelectionHtml() const {
       if (cs > 1) out += " colspan=\"" + std::to_string(cs) + "\"";
       if (rs > 1) out += " rowspan=\"" + std::to_string(rs) + "\"";
       out += ">";
-      out += EscapeHtml(data ? CellText(c - FixedCols(),
-                                                                          r - FixedRows())
-                             : ExportCellText(FModel, cell));
+      out += XmlEscape(CopiedText(cell, c, r));
       out += data ? "</td>" : "</th>";
     }
     out += "</tr>\n";
