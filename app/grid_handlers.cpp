@@ -1,19 +1,11 @@
 #include "app/grid_handlers.h"
 
+#include "engine/core/text_helpers.h"
 #include "model/grid_info.h"
 #include "model/member_order.h"
 #include "view/vantra_grid.h"
 
 namespace qd {
-
-namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-}  // namespace
 
 QColor LabelFontColor(const TLabelNode& label, const QColor& normal) {
   if (label.IsTotal()) return kTotalLabelColor;

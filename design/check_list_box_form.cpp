@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "engine/core/messages.h"
-#include "engine/cube/dim_map.h"
+#include "engine/core/text_helpers.h"
 
 namespace qd {
 
@@ -23,7 +23,7 @@ TCheckListBoxForm::TCheckListBoxForm(QWidget* owner, const std::string& selectio
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Unchecked);
   }
-  for (const std::string& piece : ReadNameList(selection, false)) {
+  for (const std::string& piece : SplitNames(selection)) {
     for (int i = 0; i < FList->count(); ++i) {
       if (FList->item(i)->text().toStdString() == piece) {
         FList->item(i)->setCheckState(Qt::Checked);
@@ -49,7 +49,7 @@ void TCheckListBoxForm::accept() {
   for (int i = 0; i < FList->count(); ++i)
     if (FList->item(i)->checkState() == Qt::Checked)
       ticked.push_back(FList->item(i)->text().toStdString());
-  FResult = JoinNameList(ticked);
+  FResult = JoinNames(ticked);
   QDialog::accept();
 }
 
