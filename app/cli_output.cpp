@@ -1,6 +1,7 @@
 #include "app/cli_output.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -74,6 +75,13 @@ TCliOutput::TCliOutput(const std::string& target, std::ostream& standardOutput)
   if (target.empty() || target == "-") return;
   const std::filesystem::path path(target);
   if (std::filesystem::is_directory(path)) RaiseWriteError(target, EISDIR);
+  // A device or a pipe (/dev/null, /dev/stdout, a FIFO) is written in place: a file
+  // renamed over it would replace the device itself.
+  if (struct stat st {}; ::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    FDirect = true;
+    FTemp = target;
+    return;
+  }
   FTemp = (path.parent_path() / ("." + path.filename().string() + ".part" +
                                  std::to_string(static_cast<long>(::getpid()))))
               .string();
@@ -94,6 +102,7 @@ TCliOutput::~TCliOutput() {
 void TCliOutput::Discard() {
   if (FTemp.empty()) return;
   if (FFile.is_open()) FFile.close();
+  if (FDirect) return;
   std::remove(FTemp.c_str());
   SetCliCleanupFile({});
 }
@@ -125,6 +134,10 @@ void TCliOutput::Commit() {
   if (CliInterrupted()) {
     Discard();
     throw EUserCanceledError(Msg(TMsg::SUserCanceled));
+  }
+  if (FDirect) {
+    FCommitted = true;
+    return;
   }
   std::error_code ec;
   std::filesystem::rename(FTemp, FTarget, ec);

@@ -16,7 +16,9 @@ namespace qd {
 //! A command's output: standard output for "-" (or no name), otherwise a file
 //! written beside the target under a temporary name and renamed over it by
 //! Commit. Until then the target is untouched; an error, a Ctrl+C or the end
-//! of the object without Commit removes the temporary file.
+//! of the object without Commit removes the temporary file. A target that
+//! exists and is no regular file (a device such as /dev/null, a pipe) is
+//! written in place.
 class TCliOutput {
  public:
   //! Raises EGenericError at once when the target folder cannot take the file.
@@ -43,6 +45,7 @@ class TCliOutput {
   std::ostream& FStandardOutput;
   std::ofstream FFile;
   bool FCommitted = false;
+  bool FDirect = false;  // FTemp is the target itself
 };
 
 //! Records written as CSV (RFC 4180: CR LF line ends, fields quoted when they

@@ -3,11 +3,15 @@
 // Ctrl+C during a build.
 #include "app/cli.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+#include <thread>
 
 #include "app/cli_args.h"
 #include "app/cli_output.h"
@@ -171,6 +175,31 @@ TEST(CliOutput, ReplacesTheTargetOnlyWhenCommitted) {
     EXPECT_EQ(std::string(e.what()),
               "无法写入文件“" + dir.Path("missing/out.csv") + "”！文件或文件夹不存在");
   }
+}
+
+// A pipe (like /dev/null, a device) is written in place: renaming a finished
+// file over it would put a plain file where the pipe was.
+TEST(CliOutput, WritesAPipeInPlace) {
+  testing::TTempFolder dir;
+  const std::string fifo = dir.Path("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] {
+    std::ifstream in(fifo, std::ios::binary);
+    received.assign(std::istreambuf_iterator<char>(in), {});
+  });
+  std::ostringstream standard;
+  {
+    TCliOutput output(fifo, standard);
+    EXPECT_FALSE(output.IsStandardOutput());
+    output.Stream() << "through the pipe";
+    output.Commit();
+  }
+  reader.join();
+  EXPECT_EQ(received, "through the pipe");
+  struct stat st {};
+  ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 // The process itself: stdout carries only the output, stderr one Chinese
