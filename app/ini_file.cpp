@@ -1,12 +1,15 @@
 #include "app/ini_file.h"
 
-#include <fstream>
-#include <iterator>
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <vector>
 
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
 #include "engine/core/text_codec.h"
+#include "engine/io/safe_file.h"
 
 namespace qd {
 namespace {
@@ -46,18 +49,14 @@ std::vector<std::string> SplitLines(std::string_view text) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return bytes;
+  struct stat st {};
+  if (::stat(fileName.c_str(), &st) != 0) return std::nullopt;
+  const std::vector<std::uint8_t> bytes = ReadRegularFile(fileName);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 void WriteFileBytes(const std::string& fileName, std::string_view bytes) {
-  std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-  if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (out) out.close();
-  if (!out) throw EGenericError(Format(Msg(TMsg::SAppFileWriteError), fileName));
+  WriteFileAtomic(fileName, bytes);
 }
 
 TIniFile::TIniFile(const std::string& fileName) : FFileName(fileName) {

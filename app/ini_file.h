@@ -16,8 +16,9 @@ namespace qd {
 class TIniFile {
  public:
   TIniFile() = default;
-  //! Reads the file; a file that does not exist or cannot be read gives an
-  //! empty INI, so every key reads as its default.
+  //! Reads the file; a file that does not exist gives an empty INI, so every
+  //! key reads as its default. One that cannot be read, or is no regular file,
+  //! raises the file error (see ReadWholeFile).
   explicit TIniFile(const std::string& fileName);
 
   //! Replaces the contents with already decoded UTF-8 text.
@@ -35,7 +36,7 @@ class TIniFile {
   //! the section (which is appended to the end when missing).
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
 
-  //! Writes the lines as UTF-8 with CR LF; throws EGenericError on failure.
+  //! Writes the lines as UTF-8 with CR LF atomically; throws EStreamError on failure.
   void SaveToFile(const std::string& fileName) const;
 
   const std::string& FileName() const { return FFileName; }
@@ -56,10 +57,13 @@ class TIniFile {
 //! no empty line.
 std::vector<std::string> SplitLines(std::string_view text);
 
-//! Reads a whole file as bytes; nullopt when it cannot be opened.
+//! Reads a whole file as bytes; nullopt when there is no such file. A file that
+//! cannot be read, or is a folder, pipe, device or larger than 2 GB, raises
+//! EStreamError with the reason, before anything is read.
 std::optional<std::string> ReadWholeFile(const std::string& fileName);
 
-//! Writes bytes to a file, replacing it; throws EGenericError on failure.
+//! Replaces a file with bytes atomically (the old file stays as it was when
+//! writing fails); throws EStreamError naming the file.
 void WriteFileBytes(const std::string& fileName, std::string_view bytes);
 
 }  // namespace qd

@@ -1,10 +1,10 @@
 #include "export/grid_export.h"
 
 #include <algorithm>
-#include <fstream>
 #include <ostream>
 
 #include "engine/core/errors.h"
+#include "engine/io/safe_file.h"
 #include "export/column_fit.h"
 #include "export/document_heading.h"
 #include "model/grid_info.h"
@@ -30,11 +30,8 @@ void TVantraGridExport::ExportToStream(std::ostream& stream) {
 
 void TVantraGridExport::ExportToFile(const std::string& fileName) {
   FFileName = fileName;
-  std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
-  if (!file) throw EGenericError("cannot write " + fileName);
-  ExportToStream(file);
-  file.close();
-  if (!file) throw EGenericError("cannot write " + fileName);
+  // The document replaces the file only once it is complete.
+  WriteFileAtomic(fileName, [&](std::ostream& stream) { ExportToStream(stream); });
 }
 
 void TVantraGridExport::ComputeRange() {

@@ -3,13 +3,11 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
+#include "engine/io/safe_file.h"
 #include "export/column_fit.h"
 #include "model/format_mask.h"
 
@@ -172,11 +170,10 @@ int TXlsxSheet::FittedWidth(int col) const {
 }
 
 void TXlsxSheet::Save(const std::string& fileName) const {
-  // A file that cannot be made fails here, with the system's reason, before
-  // the library would report it on its own.
-  if (!std::ofstream(fileName, std::ios::binary | std::ios::trunc))
-    throw EGenericError(Format(Msg(TMsg::SXlsxCannotSave), fileName, std::strerror(errno)));
-  lxw_workbook* book = workbook_new(fileName.c_str());
+  // The workbook goes to a temporary file beside the target that replaces it
+  // only once complete; a folder that cannot take it fails here.
+  TAtomicFile file(fileName);
+  lxw_workbook* book = workbook_new(file.TempPath().c_str());
   if (!book) throw EGenericError(Format(Msg(TMsg::SXlsxCannotSave), fileName, ""));
   lxw_worksheet* sheet = workbook_add_worksheet(book, nullptr);
   std::vector<lxw_format*> formats(FStyles.size(), nullptr);
@@ -214,6 +211,7 @@ void TXlsxSheet::Save(const std::string& fileName) const {
   const lxw_error error = workbook_close(book);
   if (error != LXW_NO_ERROR)
     throw EGenericError(Format(Msg(TMsg::SXlsxCannotSave), fileName, lxw_strerror(error)));
+  file.Commit();
 }
 
 }  // namespace qd

@@ -7,6 +7,7 @@
 #include "engine/core/messages.h"
 #include "engine/core/progress.h"
 #include "engine/io/object_values.h"
+#include "engine/io/safe_file.h"
 #include "model/grid_info.h"
 
 namespace qd {
@@ -49,7 +50,9 @@ void TGridInfo::SaveToFile(const std::string& path, int parts, std::span<const s
 
 void TGridInfo::LoadFromFile(const std::string& path, TUserBuffer* user) {
   TBusyCursorScope cursor(TBusyCursor::crHourGlass);
-  LoadFromContainer(ReadContainerFile(path), user);
+  const std::vector<std::uint8_t> code = ReadRegularFile(path);
+  ReadDamageable(path, TMsg::SGridFileDamaged,
+                 [&] { LoadFromContainer(DecodeContainer(code), user); });
 }
 
 void TGridInfo::LoadFromContainer(std::span<const std::uint8_t> container, TUserBuffer* user) {

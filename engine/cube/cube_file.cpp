@@ -1,10 +1,6 @@
 #include "engine/cube/cube_file.h"
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 #include <memory>
 
@@ -12,6 +8,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/io/lzss.h"
+#include "engine/io/safe_file.h"
 #include "engine/core/messages.h"
 #include "engine/core/progress.h"
 #include "engine/arrays/string_array.h"
@@ -313,30 +310,16 @@ bool ReadUserData(TTagReader& r, TUserBuffer* user) {
 }
 
 void WriteContainerFile(const std::string& path, std::span<const std::uint8_t> container) {
-  const std::vector<std::uint8_t> code = CompressBytes(container);
-  // Write beside the target, then replace it in one step.
-  const std::filesystem::path target(path);
-  const std::string temp = (target.parent_path() / ("." + target.filename().string() + ".tmp" +
-                                                    std::to_string(static_cast<long>(::getpid()))))
-                               .string();
-  try {
-    WriteFileBytes(temp, code);
-  } catch (...) {
-    std::remove(temp.c_str());
-    throw;
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, target, ec);
-  if (ec) {
-    std::remove(temp.c_str());
-    throw EStreamError(Format(Msg(TMsg::SStreamFileError), path, SystemErrorText(ec.value())));
-  }
+  WriteFileAtomic(path, CompressBytes(container));
+}
+
+std::vector<std::uint8_t> DecodeContainer(std::span<const std::uint8_t> code, std::size_t limit) {
+  if (code.size() > limit || DecodedLength(code) > limit) RaiseBadValue();
+  return DecompressBytes(code);
 }
 
 std::vector<std::uint8_t> ReadContainerFile(const std::string& path, std::size_t limit) {
-  std::vector<std::uint8_t> code = ReadFileBytes(path);
-  if (code.size() > limit || DecodedLength(code) > limit) RaiseBadValue();
-  return DecompressBytes(code);
+  return DecodeContainer(ReadRegularFile(path, limit), limit);
 }
 
 void SaveCubeToFile(const TCustomVantra& cube, const std::string& path,
@@ -350,8 +333,28 @@ void SaveCubeToFile(const TCustomVantra& cube, const std::string& path,
 
 void LoadCubeFromFile(TCustomVantra& cube, const std::string& path, TUserBuffer* user) {
   TBusyCursorScope cursor(TBusyCursor::crHourGlass);
-  TMemoryStream s(ReadContainerFile(path));
-  LoadCubeFromStream(cube, s, user);
+  const std::vector<std::uint8_t> code = ReadRegularFile(path);
+  ReadDamageable(path, TMsg::SCubeFileDamaged, [&] {
+    TMemoryStream s(DecodeContainer(code));
+    LoadCubeFromStream(cube, s, user);
+  });
+}
+
+void ReadDamageable(const std::string& path, TMsg damaged, const std::function<void()>& read) {
+  const auto message = [&](const std::exception& e) {
+    return Format(Msg(damaged), path, e.what());
+  };
+  try {
+    read();
+  } catch (const EStreamError& e) {
+    throw EStreamError(message(e));
+  } catch (const EArrayError& e) {
+    throw EArrayError(message(e));
+  } catch (const ECubeError& e) {
+    throw ECubeError(message(e));
+  } catch (const std::length_error& e) {
+    throw EStreamError(message(e));
+  }
 }
 
 }  // namespace qd

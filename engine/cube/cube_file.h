@@ -8,10 +8,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "engine/core/messages.h"
 #include "engine/io/memory_stream.h"
 #include "engine/io/tagged_stream.h"
 #include "engine/cube/vantra.h"
@@ -54,20 +56,30 @@ void AbandonCubeLoad(TCustomVantra& cube);
 //! without a buffer, so that the value is skipped.
 bool ReadUserData(TTagReader& reader, TUserBuffer* user);
 
-//! Compresses a container into `path` through a temporary file beside it,
-//! renamed over `path` only when everything was written.
+//! Compresses a container into `path` atomically (safe_file.h): a failure
+//! leaves any previous file as it was.
 void WriteContainerFile(const std::string& path, std::span<const std::uint8_t> container);
 //! Containers are limited to 2 GB once decoded.
 constexpr std::size_t kMaxContainerBytes = 0x7FFFFFFF;
-//! Reads and decompresses a container file; files that would decode past
-//! `limit` bytes are refused with the stream error before anything is decoded.
+//! Reads and decompresses a container file; files that are no regular files or
+//! would decode past `limit` bytes are refused before anything is decoded.
 std::vector<std::uint8_t> ReadContainerFile(const std::string& path,
                                             std::size_t limit = kMaxContainerBytes);
+//! Decompresses a container file's bytes, refused as ReadContainerFile does.
+std::vector<std::uint8_t> DecodeContainer(std::span<const std::uint8_t> code,
+                                          std::size_t limit = kMaxContainerBytes);
 
 //! Saves to a temporary file beside `path` and renames it over `path` only when
 //! everything was written, so a failed save leaves any previous file intact.
 void SaveCubeToFile(const TCustomVantra& cube, const std::string& path,
                     std::span<const std::uint8_t> user = {});
+//! Loads a local cube file. A file that cannot be read raises the file error;
+//! damaged content raises its error with a message that says so and names the
+//! file ("文件已损坏或不是Cube文件：…"), the technical detail after it.
 void LoadCubeFromFile(TCustomVantra& cube, const std::string& path, TUserBuffer* user = nullptr);
+
+//! Runs `read`, giving the stream, array and cube errors it raises the message
+//! `damaged` (a format of the file name and the detail) in the same class.
+void ReadDamageable(const std::string& path, TMsg damaged, const std::function<void()>& read);
 
 }  // namespace qd

@@ -8,20 +8,9 @@
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
+#include "engine/io/safe_file.h"
 
 namespace qd {
-namespace {
-
-struct TFileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
-
-[[noreturn]] void RaiseFileError(const std::string& path) {
-  throw EStreamError(Format(Msg(TMsg::SStreamFileError), path, SystemErrorText(errno)));
-}
-
-}  // namespace
 
 void TMemoryStream::Write(const void* data, std::size_t n) {
   if (n == 0) return;
@@ -69,25 +58,11 @@ void TMemoryStream::SaveToFile(const std::string& path) const {
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
-  TFilePtr f(std::fopen(path.c_str(), "rb"));
-  if (!f) RaiseFileError(path);
-  std::vector<std::uint8_t> bytes;
-  std::uint8_t chunk[65536];
-  for (;;) {
-    std::size_t got = std::fread(chunk, 1, sizeof chunk, f.get());
-    bytes.insert(bytes.end(), chunk, chunk + got);
-    if (got < sizeof chunk) break;
-  }
-  if (std::ferror(f.get())) RaiseFileError(path);
-  return bytes;
+  return ReadRegularFile(path);
 }
 
 void WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
-  TFilePtr f(std::fopen(path.c_str(), "wb"));
-  if (!f) RaiseFileError(path);
-  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size())
-    RaiseFileError(path);
-  if (std::fclose(f.release()) != 0) RaiseFileError(path);
+  WriteFileAtomic(path, bytes);
 }
 
 }  // namespace qd

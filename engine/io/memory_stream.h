@@ -42,9 +42,11 @@ class TMemoryStream {
   std::size_t FPosition = 0;
 };
 
-//! Reads a whole file; EStreamError when it cannot be opened or read.
+//! Reads a whole regular file of at most 2 GB; EStreamError when it cannot be
+//! opened or read, or is no regular file or too large (see safe_file.h).
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
-//! Writes (replaces) a whole file; EStreamError on failure.
+//! Replaces a whole file atomically (see safe_file.h); EStreamError on failure,
+//! which leaves the previous file as it was.
 void WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace qd

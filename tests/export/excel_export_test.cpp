@@ -108,7 +108,7 @@ TEST_F(ExcelExport, FilesAreSavedAndTheApplicationQuitsAlsoAfterAFailure) {
   EXPECT_EQ(std::string(zip, 2), "PK");
 
   quitted = false;
-  EXPECT_THROW(exporter.ExportToFile("/nonexistent-folder/x.xlsx"), EGenericError);
+  EXPECT_THROW(exporter.ExportToFile("/nonexistent-folder/x.xlsx"), Exception);
   EXPECT_TRUE(quitted);
 
   exporter.CreateApplication = [] { return std::unique_ptr<IExcelApplication>(); };

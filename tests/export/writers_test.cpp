@@ -1,6 +1,9 @@
 // Whole documents of every writer for a small pivot (golden files), and the
 // cases that break documents: spans, skipped covered cells, empty cells,
 // borders, escaping, ranges and the caption switches.
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstring>
 #include <sstream>
 
@@ -13,6 +16,7 @@
 #include "export/xls_export.h"
 #include "export/xml_export.h"
 #include "export_test_grid.h"
+#include "tests/engine/file_test_support.h"
 
 namespace qd::test {
 namespace {
@@ -372,6 +376,44 @@ TEST(ExportXlsLimits, GridsWiderThanASheetAreRefused) {
   xls.FinishDataCol = 200;  // a range that fits is exported
   EXPECT_NO_THROW(xls.ExportToStream(out));
   EXPECT_GT(out.str().size(), 0u);
+
+  // A refused export leaves the document it would have replaced as it was.
+  const TTempFolder dir("export");
+  const std::string path = dir.Path("report.xls");
+  xls.ExportToFile(path);
+  const std::string before = ReadText(path);
+  xls.FinishDataCol = 0;
+  EXPECT_THROW(xls.ExportToFile(path), EGenericError);
+  EXPECT_EQ(ReadText(path), before);
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"report.xls"});
+}
+
+// A disk that fills up half-way through a document: the previous document
+// stays whole, and no fragment is left beside it.
+TEST_F(ExportWriters, ADocumentThatCannotBeWrittenWholeLeavesTheOldOne) {
+  ExpandAll();
+  const TTempFolder dir("export");
+  const std::string path = dir.Path("report.htm");
+  const std::string old(300000, 'x');
+  std::ofstream(path, std::ios::binary) << old;
+  TVantraGridExportToHTML html;
+  html.SetGrid(&grid);
+  const int status = RunInChild([&] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{512, 512};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      html.ExportToFile(path);
+    } catch (const Exception& e) {
+      return std::string(e.what()).find(path) != std::string::npos ? 0 : 2;
+    }
+    return 1;
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(ReadText(path), old);
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"report.htm"});
+  html.ExportToFile(path);
+  EXPECT_NE(ReadText(path).find("<TABLE"), std::string::npos);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "engine/cube/cube_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,7 +13,9 @@
 #include "engine/core/bytes.h"
 #include "stream_test_support.h"
 #include "engine/core/errors.h"
+#include "../file_test_support.h"
 #include "engine/io/lzss.h"
+#include "engine/io/safe_file.h"
 
 namespace qd {
 namespace {
@@ -380,6 +383,36 @@ TEST(CubeFile, FilesThatWouldDecodeTooLargeAreRefused) {
   EXPECT_EQ(ReadContainerFile(p.string(), 14400).size(), 14400u);
   EXPECT_THROW(ReadContainerFile(p.string(), 14399), EStreamError);
   fs::remove(p);
+}
+
+TEST(CubeFile, DamagedOrForeignFilesSaySoWithTheNameBeforeTheDetail) {
+  TSaved saved;
+  test::TTempFolder dir("cube_file");
+  const std::string p = dir.Path("销售.vtc");
+  SaveCubeToFile(saved.Cube, p);
+  std::vector<std::uint8_t> bytes = ReadFileBytes(p);
+  bytes.resize(bytes.size() / 2);
+  WriteFileBytes(p, bytes);
+  TVantra cube;
+  const std::string cut = test::ReadError([&] { LoadCubeFromFile(cube, p); });
+  EXPECT_TRUE(cut.starts_with("文件已损坏或不是Cube文件：" + p + "（")) << cut;
+  EXPECT_TRUE(cut.ends_with("）")) << cut;
+  EXPECT_FALSE(cube.Active());
+
+  // Another program's file, and a stream of a version this program cannot read.
+  WriteFileAtomic(p, std::string_view("PK\3\4 a workbook"));
+  EXPECT_THROW(LoadCubeFromFile(cube, p), EStreamError);
+  WriteFileBytes(p, CompressBytes(WithVersion(Save(saved.Cube), 406)));
+  EXPECT_EQ(test::ReadError([&] { LoadCubeFromFile(cube, p); }),
+            "文件已损坏或不是Cube文件：" + p + "（Cannot read from the stream of an early version）");
+
+  // What cannot be read at all is said as such, without calling it damaged.
+  EXPECT_EQ(test::ReadError([&] { LoadCubeFromFile(cube, dir.Path("")); }),
+            "无法读取“" + dir.Path("") + "”：它是文件夹，不是普通文件");
+  const std::string fifo = dir.Path("pipe.vtc");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(test::ReadError([&] { LoadCubeFromFile(cube, fifo); }),
+            "无法读取“" + fifo + "”：它是管道，不是普通文件");
 }
 
 }  // namespace
