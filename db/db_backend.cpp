@@ -24,6 +24,13 @@ std::unique_ptr<TDbBackend> OpenBackend(const TConnectionTarget& target) {
   return nullptr;
 }
 
+bool TDbCursor::Number(int col, double& value) const {
+  if (IsTextFieldType(FColumns[static_cast<std::size_t>(col)].Type))
+    return TextToNumber(Text(col), value);
+  value = Float(col);
+  return true;
+}
+
 namespace dbtext {
 namespace {
 

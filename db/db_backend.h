@@ -39,6 +39,9 @@ class TDbCursor {
   }
   virtual std::int64_t Int(int col) const = 0;
   virtual double Float(int col) const = 0;
+  //! The value as a number; false, with `value` 0, when a text is not one
+  //! number. The default reads text columns strictly and the others by Float.
+  virtual bool Number(int col, double& value) const;
 
  protected:
   std::vector<TDbColumn> FColumns;

@@ -137,6 +137,19 @@ class TSqliteCursor final : public TDbCursor {
     return sqlite3_column_double(FStmt, col);
   }
 
+  // A column holds whatever was stored in it: a text in a number column is
+  // read strictly, a blob is no number; dates and Booleans keep their reading.
+  bool Number(int col, double& value) const override {
+    const int st = sqlite3_column_type(FStmt, col);
+    const TFieldType t = FColumns[col].Type;
+    value = 0;
+    if (st == SQLITE_BLOB) return false;
+    if (st == SQLITE_TEXT && !IsDateTimeFieldType(t) && t != TFieldType::ftBoolean)
+      return TextToNumber(RawText(col), value);
+    value = Float(col);
+    return true;
+  }
+
  private:
   std::string_view RawText(int col) const {
     auto* p = reinterpret_cast<const char*>(sqlite3_column_text(FStmt, col));

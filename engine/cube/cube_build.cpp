@@ -92,7 +92,7 @@ class TFactReader {
  public:
   TFactReader(const TBuildSource& src, TBuiltCube& cube, TFactTable& facts, TKeySet& keys,
               bool refresh)
-      : FSrc(src), FFacts(facts), FKeyRows(keys), FDataSet(*src.DataSet) {
+      : FSrc(src), FCube(cube), FFacts(facts), FKeyRows(keys), FDataSet(*src.DataSet) {
     if (cube.Summaries.empty()) throw ECubeError(Msg(TMsg::SNoSummaryItem));
     if (cube.Dimensions.empty()) throw ECubeError(Msg(TMsg::SNoDimensionItem));
     for (const auto& s : cube.Summaries) FSums.push_back(&FDataSet.FieldByName(s->BaseFieldName));
@@ -112,7 +112,9 @@ class TFactReader {
       facts.Reserve(facts.RecordCount() + static_cast<std::int32_t>(n));
     const int dims = static_cast<int>(FReaders.size());
     const bool ignore = FSrc.LookupHasntTheValue == TLookupHasntTheValue::lvIgnoreSumValue;
-    for (; !FDataSet.Eof(); FDataSet.Next()) {
+    FNonNumbers.assign(FSums.size(), {});
+    for (std::size_t s = 0; s < FSums.size(); ++s) FNonNumbers[s].Summary = static_cast<int>(s);
+    for (FRow = 1; !FDataSet.Eof(); FDataSet.Next(), ++FRow) {
       if (!FKeys.empty()) {
         keys.AppendRow();
         for (std::size_t k = 0; k < FKeys.size(); ++k)
@@ -134,10 +136,13 @@ class TFactReader {
         if (!FKeys.empty()) keys.Truncate(r);
       } else {
         for (std::size_t s = 0; s < FSums.size(); ++s)
-          if (!FSums[s]->IsNull()) facts.SetValue(r, static_cast<int>(s), FSums[s]->AsFloat());
+          if (!FSums[s]->IsNull()) facts.SetValue(r, static_cast<int>(s), SummaryValue(s));
       }
       if (progress) progress->Tick();
     }
+    FCube.NonNumbers.clear();
+    for (const TNonNumberValues& n : FNonNumbers)
+      if (n.Count > 0) FCube.NonNumbers.push_back(n);
   }
 
   void Finish() {
@@ -145,13 +150,28 @@ class TFactReader {
   }
 
  private:
+  // A value that is no number counts as 0 and is noted for the report.
+  double SummaryValue(std::size_t s) {
+    double value = 0;
+    if (FSums[s]->AsNumber(value)) return value;
+    TNonNumberValues& n = FNonNumbers[s];
+    if (n.Count++ == 0) {
+      n.FirstRow = FRow;
+      n.FirstText = FSums[s]->AsString();
+    }
+    return 0;
+  }
+
   const TBuildSource& FSrc;
+  TBuiltCube& FCube;
   TFactTable& FFacts;
   TKeySet& FKeyRows;
   TDataSet& FDataSet;
   std::vector<TField*> FSums;
   std::vector<TField*> FKeys;
   std::vector<std::unique_ptr<TMemberReader>> FReaders;
+  std::vector<TNonNumberValues> FNonNumbers;
+  std::int64_t FRow = 0;
 };
 
 void CheckMemberLimit(const TDimensions& dims) {
@@ -190,6 +210,18 @@ void BuildCube(const TBuildSource& src, TBuiltCube& out) {
   reader.Run(&progress);
   reader.Finish();
   CheckMemberLimit(out.Dimensions);
+}
+
+std::vector<std::string> NonNumberMessages(const TBuiltCube& cube) {
+  std::vector<std::string> out;
+  for (const TNonNumberValues& n : cube.NonNumbers) {
+    if (n.Summary < 0 || static_cast<std::size_t>(n.Summary) >= cube.Summaries.size()) continue;
+    const TSummary& s = *cube.Summaries[static_cast<std::size_t>(n.Summary)];
+    const std::string& name = s.DisplayName.empty() ? s.BaseFieldName : s.DisplayName;
+    out.push_back(Format(Msg(TMsg::SNonNumberValues), name, std::to_string(n.Count),
+                         std::to_string(n.FirstRow), n.FirstText));
+  }
+  return out;
 }
 
 void RefreshFacts(const TBuildSource& src, TBuiltCube& cube) {

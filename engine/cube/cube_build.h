@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/cube/dimension.h"
 #include "engine/cube/fact_table.h"
@@ -13,6 +14,15 @@
 
 namespace qd {
 
+//! The values of one summary that were not numbers when the facts were read;
+//! each was taken as 0.
+struct TNonNumberValues {
+  int Summary = 0;            //!< summary index
+  std::int64_t Count = 0;
+  std::int64_t FirstRow = 0;  //!< 1-based record of the fact query
+  std::string FirstText;      //!< the first such value as the query gave it
+};
+
 //! Everything an active cube holds.
 struct TBuiltCube {
   TDimensions Dimensions;
@@ -20,6 +30,8 @@ struct TBuiltCube {
   std::unique_ptr<TFactTable> FactTable;
   TKeySet KeySet;
   TLookupFields LookupFields;
+  //! Of the last read of the facts, in summary order.
+  std::vector<TNonNumberValues> NonNumbers;
 
   //! Drops dimensions and summaries (the fact table and key set stay).
   void DiscardLists() {
@@ -31,6 +43,7 @@ struct TBuiltCube {
     DiscardLists();
     FactTable.reset();
     KeySet.Clear();
+    NonNumbers.clear();
   }
 };
 
@@ -56,6 +69,10 @@ void BuildCube(const TBuildSource& src, TBuiltCube& out);
 //! dimensions recompute their ranges over the new values. A value missing
 //! from a lookup is handled as in the build. On error the cube is as it was.
 void RefreshFacts(const TBuildSource& src, TBuiltCube& cube);
+
+//! One message per summary with values that were not numbers: "保费有 3 个值不是
+//! 数字，已按 0 计算（第一个在第 17 行：“abc”）".
+std::vector<std::string> NonNumberMessages(const TBuiltCube& cube);
 
 //! The most members a dimension may have.
 constexpr int kMaxMembers = 0x40000;

@@ -1,6 +1,7 @@
 #include "engine/data/dataset.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -136,6 +137,19 @@ bool TextToDateTime(std::string_view text, double& dt) {
   return true;
 }
 
+bool TextToNumber(std::string_view text, double& value) {
+  value = 0;
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+  if (text.empty()) return true;  // like a null
+  if (text.front() == '+') text.remove_prefix(1);
+  double v = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return false;
+  value = v;
+  return true;
+}
+
 // ---- TField ----------------------------------------------------------------
 
 TField::TField(TDataSet* owner, int index, std::string name, TFieldType type, int size)
@@ -146,6 +160,7 @@ TVariant TField::Value() const { return FOwner->ValueAt(FIndex); }
 std::string TField::AsString() const { return FOwner->TextAt(FIndex); }
 std::int64_t TField::AsLargeInt() const { return FOwner->IntAt(FIndex); }
 double TField::AsFloat() const { return FOwner->FloatAt(FIndex); }
+bool TField::AsNumber(double& value) const { return FOwner->NumberAt(FIndex, value); }
 std::int64_t TField::AsCurrency() const { return std::llround(AsFloat() * 10000.0); }
 double TField::AsDateTime() const { return AsFloat(); }
 
@@ -378,6 +393,13 @@ double VariantFloat(const TVariant& v, TFieldType type) {
   return 0;
 }
 
+// A text must be one number; every other value converts as VariantFloat does.
+bool VariantNumber(const TVariant& v, double& value) {
+  if (auto* s = std::get_if<std::string>(&v)) return TextToNumber(*s, value);
+  value = VariantFloat(v, TFieldType::ftFloat);
+  return true;
+}
+
 }  // namespace
 
 std::string TDataSet::TextAt(int i) const {
@@ -401,6 +423,19 @@ std::string TDataSet::DataText(int field) const {
 std::int64_t TDataSet::DataInt(int field) const { return VariantInt(DataValue(field)); }
 double TDataSet::DataFloat(int field) const {
   return VariantFloat(DataValue(field), FFields[field]->DataType());
+}
+
+bool TDataSet::NumberAt(int i, double& value) const {
+  if (i >= FDataFieldCount) return VariantNumber(FCalcValues[i - FDataFieldCount], value);
+  return DataNumber(i, value);
+}
+
+bool TDataSet::DataNumber(int field, double& value) const {
+  const TFieldType type = FFields[static_cast<std::size_t>(field)]->DataType();
+  if (IsTextFieldType(type) || type == TFieldType::ftUnknown || type == TFieldType::ftVariant)
+    return VariantNumber(DataValue(field), value);
+  value = DataFloat(field);
+  return true;
 }
 
 }  // namespace qd

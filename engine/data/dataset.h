@@ -88,6 +88,9 @@ class TField {
   std::int64_t AsLargeInt() const;
   std::int32_t AsInteger() const { return static_cast<std::int32_t>(AsLargeInt()); }
   double AsFloat() const;
+  //! The value as a number: false, with `value` 0, when the value is a text
+  //! that is not one number ("abc", "12,5"); true for numbers and nulls.
+  bool AsNumber(double& value) const;
   std::int64_t AsCurrency() const;  //!< fixed point, four decimals (value × 10000)
   double AsDateTime() const;
   bool AsBoolean() const;
@@ -222,6 +225,9 @@ class TDataSet {
   virtual std::string DataText(int field) const;
   virtual std::int64_t DataInt(int field) const;
   virtual double DataFloat(int field) const;
+  //! Behind TField::AsNumber; the default converts DataValue, reading a text
+  //! with TextToNumber.
+  virtual bool DataNumber(int field, double& value) const;
   // Optional fast paths behind TField::TextView and TField::TextCode.
   virtual bool DataTextView(int, std::string_view&) const { return false; }
   virtual bool DataTextCode(int, std::int32_t&) const { return false; }
@@ -241,6 +247,7 @@ class TDataSet {
   std::string TextAt(int i) const;
   std::int64_t IntAt(int i) const;
   double FloatAt(int i) const;
+  bool NumberAt(int i, double& value) const;
 
   std::vector<std::unique_ptr<TField>> FFields;
   struct TCalcDef {
@@ -268,5 +275,9 @@ void DecodeTime(double dt, int& hour, int& minute, int& second, int& msec);
 std::string DateTimeToText(double dt, TFieldType type);
 //! Parses "yyyy-mm-dd", "yyyy/m/d", with an optional " hh:nn[:ss[.fff]]" or "Thh:nn…".
 bool TextToDateTime(std::string_view text, double& dt);
+//! Parses a text that is one finite decimal number ("12.5", "-3", "3e2", blanks
+//! around it allowed); a blank text is 0, as a null is. False, with `value` 0,
+//! for anything else ("abc", "12,5").
+bool TextToNumber(std::string_view text, double& value);
 
 }  // namespace qd

@@ -267,4 +267,33 @@ TEST(CubeBuild, MemoryTableConvertsAndReportsNulls) {
   EXPECT_THROW(t->AddColumn("X", TFieldType::ftString), EGenericError);
 }
 
+TEST(CubeBuild, SummaryTextsThatAreNoNumbersCountAsZeroAndAreReported) {
+  // A text column as summary: numbers are read, the rest counted per summary.
+  auto data = MakeTable("qrFact",
+                        {{"City", TFieldType::ftString},
+                         {"Premium", TFieldType::ftString},
+                         {"Claims", TFieldType::ftString}},
+                        {{S("A"), S("12.5"), S("1")},
+                         {S("B"), S("abc"), S("2")},
+                         {S("A"), S("12,5"), S("3")},
+                         {S("C"), S("3e2"), S(" ")},
+                         {S("C"), S(" -4 "), Null()}});
+  TVantra cube;
+  cube.Options().ShowProgressBar = false;
+  cube.SetDataSet(data.get());
+  DefineMap(cube, {"City"}, {"Premium", "Claims"});
+  cube.DimensionMap().FindPlain("Premium")->DisplayName = "保费";
+  cube.SetActive(true);
+  const TFactTable& f = *cube.FactTable();
+  std::vector<double> premiums;
+  for (std::int32_t r = 0; r < f.RecordCount(); ++r) premiums.push_back(f.Value(r, 0));
+  EXPECT_EQ(premiums, (std::vector<double>{12.5, 0, 0, 300, -4}));
+  EXPECT_EQ(NonNumberMessages(cube.Built()),
+            std::vector<std::string>{
+                "保费有 2 个值不是数字，已按 0 计算（第一个在第 2 行：“abc”）"});
+  TSalesCube clean;
+  clean.Cube.SetActive(true);
+  EXPECT_TRUE(NonNumberMessages(clean.Cube.Built()).empty());
+}
+
 }  // namespace qd
