@@ -141,11 +141,9 @@ bool IsNumeric(TFieldType t) {
 // The CSV file as a cube: the fields the layout and filters name become
 // dimensions, the summaries named (or else every other numeric field) summaries.
 void ImportCsv(TLoadedPivot& p, const TPivotOptions& o, TTerminalProgress& progress) {
-  const std::filesystem::path file = std::filesystem::absolute(o.File);
-  p.Connection =
-      std::make_unique<TDbConnection>("Provider=CSV;Data Source=" + file.parent_path().string());
-  p.Query = std::make_unique<TDbQuery>(p.Connection.get(),
-                                       "SELECT * FROM [" + file.filename().string() + "]");
+  const TCsvFileSource source = CsvFileSource(o.File);
+  p.Connection = std::make_unique<TDbConnection>(source.ConnectionString);
+  p.Query = std::make_unique<TDbQuery>(p.Connection.get(), source.Sql);
   TVantra& cube = p.Cube;
   cube.SetDataSet(p.Query.get());
   cube.RefreshDimensionMap();

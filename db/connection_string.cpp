@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
 
 #include "db/db_error.h"
 #include "engine/core/format.h"
@@ -19,6 +20,26 @@ std::string_view TrimSpace(std::string_view s) {
 
 bool IsPairEnd(char c) {
   return c == ';' || c == '\n' || c == '\r';
+}
+
+bool IsSecretKey(std::string_view key) {
+  const std::string k = Lower(TrimSpace(key));
+  return k == "password" || k == "pwd";
+}
+
+// A part of the text for an error message: the value of a password, and a part
+// that follows one (the rest of a password with a ";" in it), become "***".
+std::string Shown(std::string_view part, bool afterSecret) {
+  part = TrimSpace(part);
+  if (afterSecret) return "***";
+  const std::size_t eq = part.find('=');
+  if (eq != std::string_view::npos && IsSecretKey(part.substr(0, eq)))
+    return std::string(TrimSpace(part.substr(0, eq + 1))) + "***";
+  return std::string(part);
+}
+
+[[noreturn]] void RaiseBadPair(std::string_view part, bool afterSecret) {
+  throw EDbError(Format(Msg(TMsg::SDbBadConnectionPair), Shown(part, afterSecret)));
 }
 
 // Reads a quoted or braced value starting at text[i] (the opening character);
@@ -38,7 +59,7 @@ std::string ReadEnclosed(std::string_view text, std::size_t& i, std::string_view
     }
     value += text[i];
   }
-  throw EDbError(Format(Msg(TMsg::SDbBadConnectionPair), TrimSpace(whole)));
+  RaiseBadPair(whole, false);
 }
 
 int ToSeconds(const std::optional<std::string>& text, int fallback) {
@@ -64,6 +85,14 @@ void SplitHostPort(std::string hostText, std::string& host, std::string& port) {
   }
 }
 
+// The protocol of SQL Server 2012 and later; earlier servers answer with theirs.
+constexpr const char* kSqlServerTds = "7.4";
+
+bool IsFreeTds(std::string_view driver) {
+  const std::string d = Lower(driver);
+  return d.find("freetds") != std::string::npos || d.find("tdsodbc") != std::string::npos;
+}
+
 bool IsSqlServerProvider(const std::string& p) {
   return p == "sqloledb" || p.rfind("sqloledb.", 0) == 0 || p == "msoledbsql" ||
          p.rfind("msoledbsql.", 0) == 0 || p.rfind("sqlncli", 0) == 0;
@@ -79,8 +108,9 @@ TConnectionTarget SqlServerTarget(const TConnectionString& cs, TConnectionTarget
   std::string host, port;
   SplitHostPort(DataSource(cs), host, port);
   const char* envDriver = std::getenv("QD_SQLSERVER_ODBC_DRIVER");
+  const std::string driver = envDriver && *envDriver ? envDriver : "FreeTDS";
   std::vector<std::pair<std::string, std::string>> odbc;
-  odbc.emplace_back("Driver", envDriver && *envDriver ? envDriver : "FreeTDS");
+  odbc.emplace_back("Driver", driver);
   odbc.emplace_back("Server", host);
   odbc.emplace_back("Port", port.empty() ? "1433" : port);
   if (auto db = cs.GetAny({"Initial Catalog", "Database"})) odbc.emplace_back("Database", *db);
@@ -89,6 +119,14 @@ TConnectionTarget SqlServerTarget(const TConnectionString& cs, TConnectionTarget
   if (auto app = cs.GetAny({"Application Name", "APP"})) odbc.emplace_back("APP", *app);
   // Text arrives as UTF-8 whatever the server's collation.
   odbc.emplace_back("ClientCharset", "UTF-8");
+  if (IsFreeTds(driver)) {
+    // A fixed protocol: after a login timed out, FreeTDS's automatic choice
+    // tries the Sybase protocol next and waits for a silent server for ever.
+    odbc.emplace_back("TDS_Version",
+                      cs.GetAny({"TDS_Version", "TDS Version"}).value_or(kSqlServerTds));
+    if (t.ConnectTimeout > 0)
+      odbc.emplace_back("Connect Timeout", std::to_string(t.ConnectTimeout));
+  }
   t.Provider = TDbProvider::dpODBC;
   t.OdbcString = OdbcConnectionText(odbc);
   return t;
@@ -120,6 +158,7 @@ TConnectionTarget PostgresTarget(const TConnectionString& cs, TConnectionTarget 
 TConnectionString TConnectionString::Parse(std::string_view text) {
   TConnectionString cs;
   std::size_t i = 0;
+  bool afterSecret = false;  // the previous pair was a password
   while (i < text.size()) {
     // Key: up to "=" (a doubled "==" is a literal "=" inside the key).
     std::size_t start = i;
@@ -137,7 +176,7 @@ TConnectionString TConnectionString::Parse(std::string_view text) {
     }
     std::string_view keyView = TrimSpace(key);
     if (i >= text.size() || text[i] != '=') {
-      if (!keyView.empty()) throw EDbError(Format(Msg(TMsg::SDbBadConnectionPair), keyView));
+      if (!keyView.empty()) RaiseBadPair(keyView, afterSecret);
       ++i;  // empty segment
       continue;
     }
@@ -149,16 +188,14 @@ TConnectionString TConnectionString::Parse(std::string_view text) {
           ReadEnclosed(text, i, text.substr(start, std::min(text.size() - start, i - start + 1)));
       while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
       if (i < text.size() && !IsPairEnd(text[i]))
-        throw EDbError(
-            Format(Msg(TMsg::SDbBadConnectionPair), TrimSpace(text.substr(start, i - start + 1))));
+        RaiseBadPair(text.substr(start, i - start + 1), afterSecret);
     } else {
       std::size_t vs = i;
       while (i < text.size() && !IsPairEnd(text[i])) ++i;
       value = std::string(TrimSpace(text.substr(vs, i - vs)));
     }
-    if (keyView.empty())
-      throw EDbError(
-          Format(Msg(TMsg::SDbBadConnectionPair), TrimSpace(text.substr(start, i - start))));
+    if (keyView.empty()) RaiseBadPair(text.substr(start, i - start), afterSecret);
+    afterSecret = IsSecretKey(keyView);
     cs.Set(std::string(keyView), value);
     if (i < text.size()) ++i;  // separator
   }
@@ -219,6 +256,8 @@ TConnectionTarget ResolveConnectionString(std::string_view text) {
   TConnectionString cs = TConnectionString::Parse(text);
   TConnectionTarget t;
   t.ConnectTimeout = ToSeconds(cs.GetAny({"Connect Timeout", "Connection Timeout", "Timeout"}), 15);
+  t.CommandTimeout =
+      ToSeconds(cs.GetAny({"Command Timeout", "CommandTimeout", "Query Timeout"}), -1);
   if (auto mode = cs.Get("Mode")) t.ReadOnly = Lower(TrimSpace(*mode)) == "read";
 
   auto provider = cs.Get("Provider");
@@ -227,6 +266,9 @@ TConnectionTarget ResolveConnectionString(std::string_view text) {
     if (!cs.GetAny({"Driver", "DSN", "FileDSN"})) throw EDbError(Msg(TMsg::SDbNoProvider));
     TConnectionString odbc = cs;
     odbc.Remove("Provider");
+    if (IsFreeTds(odbc.Get("Driver").value_or("")) && t.ConnectTimeout > 0 &&
+        !cs.GetAny({"Connect Timeout", "Connection Timeout"}))
+      odbc.Set("Connect Timeout", std::to_string(t.ConnectTimeout));
     t.Provider = TDbProvider::dpODBC;
     t.OdbcString = OdbcConnectionText(odbc.Pairs());
     return t;
@@ -241,6 +283,54 @@ TConnectionTarget ResolveConnectionString(std::string_view text) {
     return t;
   }
   throw EDbError(Format(Msg(TMsg::SDbUnknownProvider), TrimSpace(*provider)));
+}
+
+std::string QuoteConnectionValue(std::string_view value) {
+  const bool plain =
+      value.find_first_of(";\"'{}=\r\n") == std::string_view::npos &&
+      (value.empty() || (!std::isspace(static_cast<unsigned char>(value.front())) &&
+                         !std::isspace(static_cast<unsigned char>(value.back()))));
+  if (plain) return std::string(value);
+  std::string out = "\"";
+  for (char c : value) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + '"';
+}
+
+std::string QuoteSqlName(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + '"';
+}
+
+TCsvFileSource CsvFileSource(const std::string& file) {
+  std::error_code ec;
+  std::filesystem::path path = std::filesystem::absolute(file, ec);
+  if (ec) path = file;
+  return {"Provider=CSV;Data Source=" + QuoteConnectionValue(path.parent_path().string()),
+          "SELECT * FROM " + QuoteSqlName(path.filename().string())};
+}
+
+std::string MaskSecrets(std::string_view message, std::string_view connectionText) {
+  std::string out(message);
+  std::vector<std::string> secrets;
+  try {
+    const TConnectionString cs = TConnectionString::Parse(connectionText);
+    for (const auto& [key, value] : cs.Pairs())
+      if (IsSecretKey(key) && value.size() >= kMinMaskedSecret) secrets.push_back(value);
+  } catch (const EDbError&) {
+    // A string that does not parse gave its error already, masked.
+  }
+  for (const std::string& secret : secrets)
+    for (std::size_t at = out.find(secret); at != std::string::npos;
+         at = out.find(secret, at + 3))
+      out.replace(at, secret.size(), "***");
+  return out;
 }
 
 }  // namespace qd

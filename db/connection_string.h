@@ -46,6 +46,9 @@ struct TConnectionTarget {
   std::string OdbcString;
   //! Login time-out in seconds ("Connect Timeout"); 0 = the driver's default.
   int ConnectTimeout = 15;
+  //! Time-out of every query in seconds ("Command Timeout" or "Query
+  //! Timeout"), overriding the query's own; -1 when the string gives none.
+  int CommandTimeout = -1;
   //! True when the database was asked to be opened read-only ("Mode=Read").
   bool ReadOnly = false;
 };
@@ -57,6 +60,26 @@ struct TConnectionTarget {
 //! with Driver= or DSN= go to ODBC unchanged. Raises EDbError for an empty
 //! string or an unknown provider.
 TConnectionTarget ResolveConnectionString(std::string_view text);
+
+//! A value that the parser reads back as it is: quoted ("…" with doubled
+//! quotes) when it holds a separator, quote, brace, "=" or outer blanks.
+std::string QuoteConnectionValue(std::string_view value);
+//! A name quoted for SQL: "…" with doubled quotes inside.
+std::string QuoteSqlName(std::string_view name);
+
+//! The connection string and query that read one CSV file, whatever its folder
+//! and name hold.
+struct TCsvFileSource {
+  std::string ConnectionString, Sql;
+};
+TCsvFileSource CsvFileSource(const std::string& file);
+
+//! Passwords shorter than this are not masked inside messages, where "***"
+//! would replace every occurrence of a letter or two.
+constexpr std::size_t kMinMaskedSecret = 3;
+//! The message with every password ("Password", "Pwd") of the connection
+//! string replaced by "***".
+std::string MaskSecrets(std::string_view message, std::string_view connectionText);
 
 //! Writes ODBC pairs back as text, bracing values that need it.
 std::string OdbcConnectionText(const std::vector<std::pair<std::string, std::string>>& pairs);

@@ -14,6 +14,7 @@
 #include "engine/core/messages.h"
 #include "engine/core/text_codec.h"
 #include "engine/core/text_helpers.h"
+#include "engine/io/safe_file.h"
 
 namespace qd {
 namespace {
@@ -178,6 +179,17 @@ struct TColumnShape {
   }
 };
 
+// A pipe or a device is refused before it is opened, since reading would wait
+// or never end; the file is read as it streams, so there is no size limit.
+const std::string& CheckedFile(const std::string& path) {
+  try {
+    CheckReadableFile(path, std::numeric_limits<std::uint64_t>::max());
+  } catch (const EStreamError& e) {
+    throw EDbError(e.what());
+  }
+  return path;
+}
+
 char GuessDelimiter(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) throw EDbError(Format(Msg(TMsg::SDbCsvNotFound), path));
@@ -209,7 +221,7 @@ bool LooksUtf8(const std::string& path) {
 class TCsvCursor final : public TDbCursor {
  public:
   explicit TCsvCursor(const std::string& path)
-      : FPath(path), FDelimiter(GuessDelimiter(path)), FUtf8(LooksUtf8(path)) {
+      : FPath(CheckedFile(path)), FDelimiter(GuessDelimiter(path)), FUtf8(LooksUtf8(path)) {
     std::vector<TColumnShape> shapes;
     {
       TCsvReader scan(path, FDelimiter);
@@ -256,13 +268,13 @@ class TCsvCursor final : public TDbCursor {
                                                             : std::string_view();
   }
   std::string Decode(std::string_view v) const { return FUtf8 ? std::string(v) : AnsiToUtf8(v); }
-  // Short records read their missing fields as nulls; a record with more
-  // fields than the header would lose data and is refused.
+  // A record with more or fewer fields than the header is refused: the
+  // fields would land in other columns, or be read as missing, unnoticed.
   void CheckWidth(const TCsvReader& r) const {
-    if (r.Count() > FColumns.size())
-      throw EDbError(Format(
-          Msg(TMsg::SDbCsvRecord), FPath, r.Line(),
-          Format("%d > %d", static_cast<int>(r.Count()), static_cast<int>(FColumns.size()))));
+    if (r.Count() != FColumns.size())
+      throw EDbError(Format(Msg(TMsg::SDbCsvRecord), FPath, r.Line(),
+                            Format(Msg(TMsg::SDbCsvFieldCount), static_cast<int>(r.Count()),
+                                   static_cast<int>(FColumns.size()))));
   }
 
   std::string FPath;
@@ -283,9 +295,20 @@ std::string QueryFileName(std::string_view sql) {
     if (from == std::string::npos) return {};
     s = std::string(Trim(std::string_view(s).substr(from + 6)));
     if (!s.empty() && (s[0] == '"' || s[0] == '[' || s[0] == '`' || s[0] == '\'')) {
-      char close = s[0] == '[' ? ']' : s[0];
-      std::size_t e = s.find(close, 1);
-      return e == std::string::npos ? std::string() : s.substr(1, e - 1);
+      // A doubled closing character inside is the character itself.
+      const char close = s[0] == '[' ? ']' : s[0];
+      std::string name;
+      for (std::size_t i = 1; i < s.size(); ++i) {
+        if (s[i] != close) {
+          name += s[i];
+        } else if (i + 1 < s.size() && s[i + 1] == close) {
+          name += close;
+          ++i;
+        } else {
+          return name;
+        }
+      }
+      return {};
     }
     std::size_t e = s.find_first_of(" \t\r\n;");
     return s.substr(0, e);
@@ -315,7 +338,7 @@ class TCsvBackend final : public TDbBackend {
     if (name.empty()) throw EDbError(Msg(TMsg::SDbCsvNoFile));
     fs::path p = fs::path(FPath) / name;
     if (!fs::exists(p) && !p.has_extension()) p += ".csv";
-    if (!fs::is_regular_file(p)) throw EDbError(Format(Msg(TMsg::SDbCsvNotFound), p.string()));
+    if (!fs::exists(p)) throw EDbError(Format(Msg(TMsg::SDbCsvNotFound), p.string()));
     return p.string();
   }
 

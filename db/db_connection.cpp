@@ -24,7 +24,18 @@ void TDbConnection::SetConnectionString(std::string text) {
 
 void TDbConnection::Open() {
   if (Connected()) return;
-  FBackend = OpenBackend(ResolveConnectionString(FConnectionString));
+  try {
+    const TConnectionTarget target = ResolveConnectionString(FConnectionString);
+    FBackend = OpenBackend(target);
+    FQueryTimeout = target.CommandTimeout;
+  } catch (const EDbError& e) {
+    // Drivers may quote the string they were given.
+    throw EDbError(MaskSecrets(e.what(), FConnectionString));
+  }
+}
+
+int TDbConnection::QueryTimeout(int queryTimeout) const {
+  return FQueryTimeout >= 0 ? FQueryTimeout : queryTimeout;
 }
 
 void TDbConnection::Close() {
@@ -36,7 +47,7 @@ void TDbConnection::Close() {
 }
 
 std::int64_t TDbConnection::Execute(const std::string& sql) {
-  return Backend().Execute(sql, CommandTimeout);
+  return Backend().Execute(sql, QueryTimeout(CommandTimeout));
 }
 
 TDbBackend& TDbConnection::Backend() {
@@ -71,7 +82,12 @@ void TDbQuery::SetSQL(std::string sql) {
 std::unique_ptr<TDbCursor> TDbQuery::OpenCursor() {
   if (!FConnection) throw EDbError(Format(Msg(TMsg::SDbNoConnection), Name));
   if (IsBlank(FSql)) throw EDbError(Format(Msg(TMsg::SDbNoSqlText), Name));
-  return FConnection->Backend().OpenCursor(FSql, CommandTimeout);
+  TDbBackend& backend = FConnection->Backend();
+  try {
+    return backend.OpenCursor(FSql, FConnection->QueryTimeout(CommandTimeout));
+  } catch (const EDbError& e) {
+    throw EDbError(MaskSecrets(e.what(), FConnection->ConnectionString()));
+  }
 }
 
 void TDbQuery::DoOpen() {
@@ -123,6 +139,10 @@ std::int64_t TDbQuery::DataInt(int field) const {
 }
 double TDbQuery::DataFloat(int field) const {
   return DataIsNull(field) ? 0 : FCursor->Float(field);
+}
+bool TDbQuery::DataNumber(int field, double& value) const {
+  value = 0;
+  return DataIsNull(field) || FCursor->Number(field, value);
 }
 
 }  // namespace qd

@@ -36,8 +36,12 @@ class TDbConnection {
 
   bool Connected() const { return FBackend != nullptr; }
   void SetConnected(bool value) { value ? Open() : Close(); }
-  //! Raises EDbError with the database's message when the database cannot be reached.
+  //! Raises EDbError with the database's message when the database cannot be
+  //! reached; passwords of the connection string in it read "***".
   void Open();
+  //! The time-out a query runs with: the connection string's "Command Timeout"
+  //! when it gives one, else the query's own.
+  int QueryTimeout(int queryTimeout) const;
   void Close();
 
   //! Runs a statement that returns no rows; the count of rows it touched.
@@ -51,6 +55,7 @@ class TDbConnection {
   std::string FConnectionString;
   std::unique_ptr<TDbBackend> FBackend;
   std::set<TDbQuery*> FQueries;
+  int FQueryTimeout = -1;
 };
 
 //! A read-only query on a connection, read forward once. Opening runs the SQL
@@ -79,6 +84,7 @@ class TDbQuery : public TDataSet {
   bool DataTextView(int field, std::string_view& out) const override;
   std::int64_t DataInt(int field) const override;
   double DataFloat(int field) const override;
+  bool DataNumber(int field, double& value) const override;
 
  private:
   friend class TDbConnection;

@@ -190,6 +190,9 @@ class TOdbcBackend final : public TDbBackend {
       SQLFreeHandle(SQL_HANDLE_ENV, FEnv);
       throw EDbError("ODBC: cannot allocate a connection");
     }
+    // The login time-out only: the connection time-out would bound every
+    // later request, a long fact query too. FreeTDS reads its login time-out
+    // from the string ("Connect Timeout", added by ResolveConnectionString).
     if (t.ConnectTimeout > 0)
       SQLSetConnectAttr(FDbc, SQL_ATTR_LOGIN_TIMEOUT,
                         reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(t.ConnectTimeout)), 0);

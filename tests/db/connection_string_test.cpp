@@ -48,13 +48,15 @@ TEST(ConnectionString, SqlServerProvidersGoToOdbcThroughFreeTds) {
     EXPECT_EQ(t.Provider, TDbProvider::dpODBC) << provider;
     EXPECT_EQ(t.OdbcString,
               "Driver=FreeTDS;Server=10.1.2.3;Port=1499;Database=Stat;UID=sa;PWD={p{w}}};"
-              "ClientCharset=UTF-8")
+              "ClientCharset=UTF-8;TDS_Version=7.4;Connect Timeout=7")
         << provider;
     EXPECT_EQ(t.ConnectTimeout, 7);
   }
   auto t = ResolveConnectionString(
       "Provider=SQLOLEDB.1;Data Source=dbhost\\STAT;Integrated Security=SSPI");
-  EXPECT_EQ(t.OdbcString, "Driver=FreeTDS;Server=dbhost\\STAT;Port=1433;ClientCharset=UTF-8");
+  EXPECT_EQ(t.OdbcString,
+            "Driver=FreeTDS;Server=dbhost\\STAT;Port=1433;ClientCharset=UTF-8;TDS_Version=7.4;"
+            "Connect Timeout=15");
 }
 
 TEST(ConnectionString, EmbeddedServerAndFileProviders) {
@@ -102,6 +104,57 @@ TEST(ConnectionString, OdbcStringsPassThroughAndProblemsAreNamed) {
   EXPECT_EQ(message(" \r\n "), "连接字符串为空");
   EXPECT_NE(message("Data Source=x").find("Provider"), std::string::npos);
   EXPECT_NE(message("Provider=SQLite").find("Data Source"), std::string::npos);
+}
+
+TEST(ConnectionString, PasswordsNeverReachAMessage) {
+  auto message = [](std::string_view text) {
+    try {
+      TConnectionString::Parse(text);
+    } catch (const EDbError& e) {
+      return std::string(e.what());
+    }
+    return std::string("<no error>");
+  };
+  // A ";" inside an unquoted password cuts it: the rest is shown masked.
+  EXPECT_EQ(message("Provider=SQLOLEDB;Password=Sec;r3tPW;User ID=sa"), "连接字符串格式错误：“***”");
+  EXPECT_EQ(message("Pwd=\"abc;def"), "连接字符串格式错误：“Pwd=***”");
+  EXPECT_EQ(message("Password=\"x\"y;Provider=SQLite"), "连接字符串格式错误：“Password=***”");
+  EXPECT_EQ(message("Provider=SQLite;Data Source"), "连接字符串格式错误：“Data Source”");
+
+  const std::string cs = "Provider=PostgreSQL;Data Source=h;User ID=u;Password=\"s3cr;et\";PWD=zz";
+  EXPECT_EQ(MaskSecrets("login for u with s3cr;et failed (s3cr;et)", cs),
+            "login for u with *** failed (***)");
+  // Too short to mask inside a message without garbling it.
+  EXPECT_EQ(MaskSecrets("zz top", cs), "zz top");
+}
+
+TEST(ConnectionString, QuotedValuesAndNamesReadBackAsWritten) {
+  for (std::string folder : {"/data/d;Provider=SQLite", "/data/it's \"q\"", " /lead", "/plain"}) {
+    auto cs = TConnectionString::Parse("Provider=CSV;Data Source=" + QuoteConnectionValue(folder));
+    EXPECT_EQ(cs.Get("Provider"), "CSV") << folder;
+    EXPECT_EQ(cs.Get("Data Source"), folder);
+  }
+  EXPECT_EQ(QuoteConnectionValue("/plain"), "/plain");
+  EXPECT_EQ(QuoteSqlName("a\"b"), "\"a\"\"b\"");
+
+  const TCsvFileSource source = CsvFileSource("/data/d;Provider=SQLite/a]b \"x\".csv");
+  EXPECT_EQ(source.ConnectionString, "Provider=CSV;Data Source=\"/data/d;Provider=SQLite\"");
+  EXPECT_EQ(source.Sql, "SELECT * FROM \"a]b \"\"x\"\".csv\"");
+  EXPECT_EQ(ResolveConnectionString(source.ConnectionString).Provider, TDbProvider::dpCSV);
+}
+
+TEST(ConnectionString, TimeOutsFromTheString) {
+  auto t = ResolveConnectionString("Provider=SQLite;Data Source=a.db;Command Timeout=90");
+  EXPECT_EQ(t.ConnectTimeout, 15);
+  EXPECT_EQ(t.CommandTimeout, 90);
+  EXPECT_EQ(ResolveConnectionString("Provider=SQLite;Data Source=a.db").CommandTimeout, -1);
+  // The FreeTDS driver also reads its login time-out from the string.
+  EXPECT_EQ(ResolveConnectionString("Driver={FreeTDS};Server=h;Connect Timeout=4").OdbcString,
+            "Driver=FreeTDS;Server=h;Connect Timeout=4");
+  EXPECT_EQ(ResolveConnectionString("Driver=FreeTDS;Server=h").OdbcString,
+            "Driver=FreeTDS;Server=h;Connect Timeout=15");
+  EXPECT_EQ(ResolveConnectionString("Driver=SQLite3;Database=x").OdbcString,
+            "Driver=SQLite3;Database=x");
 }
 
 }  // namespace
