@@ -17,12 +17,11 @@ namespace {
 constexpr std::string_view kCrLf = "\r\n";
 
 struct TSection {
-  std::string_view Open, Close, TempName;
+  std::string_view Open, Close;
 };
-constexpr TSection kConnection = {"---ConnectString---", "---ConnectString Over---",
-                                  CfdmConnectionTemp};
-constexpr TSection kQuery = {"---QueryString---", "---QueryString Over---", CfdmQueryTemp};
-constexpr TSection kIni = {"---Ini---", "---Ini Over---", CfdmDefinitionTemp};
+constexpr TSection kConnection = {"---ConnectString---", "---ConnectString Over---"};
+constexpr TSection kQuery = {"---QueryString---", "---QueryString Over---"};
+constexpr TSection kIni = {"---Ini---", "---Ini Over---"};
 
 // A text file's lines, each followed by CR LF, and one CR LF more.
 std::string CompanionText(const std::string& fileName) {
@@ -41,12 +40,6 @@ std::string CompanionText(const std::string& fileName) {
   }
   out.append(text, start).append(kCrLf);
   return out;
-}
-
-std::string FullName(const std::string& folder, std::string_view name) {
-  std::error_code ec;
-  std::filesystem::path p = std::filesystem::absolute(folder + std::string(name), ec);
-  return ec ? folder + std::string(name) : p.lexically_normal().string();
 }
 
 }  // namespace
@@ -92,8 +85,7 @@ std::string CryptCFD(const std::string& cfdName, std::string_view programFolder)
   return cfdmName;
 }
 
-std::string SaveCFDMToCFD(const std::string& cfdmName, std::string_view programFolder) {
-  std::string folder = FolderOf(cfdmName, programFolder);
+TCfdmContents DecodeCfdm(const std::string& cfdmName) {
   std::optional<std::string> cipher = ReadWholeFile(cfdmName);
   if (!cipher) throw EGenericError(Format(Msg(TMsg::SAppFileReadError), cfdmName));
   // A line break added in transfer is no part of the ciphertext.
@@ -101,32 +93,26 @@ std::string SaveCFDMToCFD(const std::string& cfdmName, std::string_view programF
       UnEncryptString(std::string(Trim(*cipher, kSpaceAndControls)), CfdApplicationKey));
   std::vector<std::string> lines = SplitLines(plain);
 
-  std::string result;
+  TCfdmContents contents;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     for (const TSection& s : {kConnection, kQuery, kIni}) {
       if (lines[i] != s.Open) continue;
       std::string text;
       for (++i; i < lines.size() && lines[i] != s.Close; ++i) text.append(lines[i]).append(kCrLf);
-      std::string tempName = FullName(folder, s.TempName);
-      WriteFileBytes(tempName, text);
-      if (s.Open == kIni.Open) {
-        TIniFile ini(tempName);
-        ini.WriteString("DB", "ConnectString", FullName(folder, CfdmConnectionTemp));
-        ini.WriteString("DB", "QueryString", FullName(folder, CfdmQueryTemp));
-        ini.SaveToFile(tempName);
-        result = tempName;
-      }
+      if (s.Open == kConnection.Open) contents.Connection = std::move(text);
+      if (s.Open == kQuery.Open) contents.Query = std::move(text);
+      if (s.Open == kIni.Open) contents.Definition = std::move(text);
       break;
     }
     if (i >= lines.size()) break;
   }
-  return result;
+  return contents;
 }
 
-void TCfdmTempFiles::Remove() noexcept {
+void RemoveCfdmTempFiles(const std::string& folder) noexcept {
   for (std::string_view name : {CfdmConnectionTemp, CfdmQueryTemp, CfdmDefinitionTemp}) {
     std::error_code ec;
-    std::filesystem::remove(FFolder + std::string(name), ec);
+    std::filesystem::remove(folder + std::string(name), ec);
   }
 }
 

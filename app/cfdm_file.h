@@ -3,12 +3,15 @@
 // The plaintext is GB18030 text of CR LF lines in three marked sections.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace qd {
 
-//! Names of the files a *.cfdm is unpacked into, inside its folder.
+//! Names of the files earlier versions unpacked a *.cfdm into, inside its
+//! folder, with the connection string in plain text. Nothing writes them now;
+//! opening a *.cfdm removes any that a killed run left behind.
 inline constexpr std::string_view CfdmConnectionTemp = "_RM_CFDCFile";
 inline constexpr std::string_view CfdmQueryTemp = "_RM_CFDQFile";
 inline constexpr std::string_view CfdmDefinitionTemp = "_RM_CFDFile";
@@ -25,22 +28,19 @@ std::string CryptCFD(const std::string& cfdName, std::string_view programFolder)
 //! The name with its extension replaced (or added).
 std::string ChangeFileExt(std::string_view fileName, std::string_view ext);
 
-//! Unpacks a *.cfdm into the three temporary files of its folder and returns
-//! the full name of the temporary definition, or "" when the plaintext has no
-//! definition section. Throws when the file cannot be read or decoded.
-std::string SaveCFDMToCFD(const std::string& cfdmName, std::string_view programFolder);
-
-//! Deletes the three temporary files of a folder when it goes out of scope.
-class TCfdmTempFiles {
- public:
-  explicit TCfdmTempFiles(std::string folder) : FFolder(std::move(folder)) {}
-  ~TCfdmTempFiles() { Remove(); }
-  TCfdmTempFiles(const TCfdmTempFiles&) = delete;
-  TCfdmTempFiles& operator=(const TCfdmTempFiles&) = delete;
-  void Remove() noexcept;
-
- private:
-  std::string FFolder;
+//! The three texts of a *.cfdm, decoded in memory (UTF-8, CR LF lines as the
+//! companion files had them). A section without its closing marker runs to
+//! the end of the plaintext.
+struct TCfdmContents {
+  std::string Connection;
+  std::string Query;
+  std::optional<std::string> Definition;  //!< nullopt without an "---Ini---" section
 };
+
+//! Reads and decodes a *.cfdm. Throws when the file cannot be read or decoded.
+TCfdmContents DecodeCfdm(const std::string& cfdmName);
+
+//! Removes the files earlier versions left in `folder` (see CfdmConnectionTemp).
+void RemoveCfdmTempFiles(const std::string& folder) noexcept;
 
 }  // namespace qd

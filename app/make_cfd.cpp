@@ -42,6 +42,29 @@ void PlaceAndBuild(const TCubeDefinition& def, const std::vector<std::string>& f
   cube.Activate();
 }
 
+// The absolute name of the output file, and whether it lies outside the
+// definition's folder.
+TCfdOutput DescribeOutput(const TCubeDefinition& def) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  TCfdOutput out;
+  const fs::path file = fs::absolute(def.OutputFile, ec).lexically_normal();
+  out.File = file.string();
+  const fs::path folder = fs::absolute(def.Folder, ec).lexically_normal();
+  const fs::path relative = file.lexically_relative(folder);
+  out.OutsideFolder = relative.empty() || *relative.begin() == "..";
+  return out;
+}
+
+// "CUBE生成成功！", with the file written and a note when it lies elsewhere.
+std::string BuiltMessage(const TCfdOutput& output) {
+  std::string text = Msg(TMsg::SCfdCubeBuilt);
+  if (output.File.empty()) return text;
+  text += "\n" + Msg(TMsg::SCfdCryptOutputName) + output.File;
+  if (output.OutsideFolder) text += "\n" + Msg(TMsg::SCfdOutputOutside);
+  return text;
+}
+
 }  // namespace
 
 std::optional<std::string> FindPlainField(const std::vector<std::string>& fields,
@@ -55,27 +78,32 @@ std::optional<std::string> FindPlainField(const std::vector<std::string>& fields
 }
 
 bool MakeCFD(const std::string& fileName, std::string_view programFolder, TRealTimeCubeTarget& cube,
-             TMessageSink& sink, std::string_view shownName) {
-  if (shownName.empty()) shownName = fileName;
-  TCubeDefinition def = ReadCubeDefinition(fileName, programFolder);
+             TMessageSink& sink, std::string_view shownName, TCfdOutput* output) {
+  TCfdTexts texts;
+  texts.Definition = ReadCubeDefinition(fileName, programFolder);
+  texts.Connection = CompanionText(texts.Definition.ConnectionFile);
+  if (texts.Connection) texts.Query = CompanionText(texts.Definition.QueryFile);
+  return BuildCubeDefinition(texts, cube, sink, shownName.empty() ? fileName : shownName, output);
+}
 
-  std::optional<std::string> connection = CompanionText(def.ConnectionFile);
-  if (!connection) {
+bool BuildCubeDefinition(const TCfdTexts& texts, TRealTimeCubeTarget& cube, TMessageSink& sink,
+                         std::string_view shownName, TCfdOutput* output) {
+  const TCubeDefinition& def = texts.Definition;
+  if (!texts.Connection) {
     sink.ShowMessage(Msg(TMsg::SCfdNoConnectionFile));
     return false;
   }
   try {
-    cube.OpenConnection(*connection);
+    cube.OpenConnection(*texts.Connection);
   } catch (const std::exception& e) {
     sink.ShowMessage(e.what());
     return false;
   }
-  std::optional<std::string> query = CompanionText(def.QueryFile);
-  if (!query) {
+  if (!texts.Query) {
     sink.ShowMessage(Msg(TMsg::SCfdNoQueryFile));
     return false;
   }
-  cube.SetFactQuery(*query);
+  cube.SetFactQuery(*texts.Query);
   std::vector<std::string> fields = cube.RefillDimensionMap();
   try {
     PlaceAndBuild(def, fields, cube, shownName);
@@ -83,32 +111,49 @@ bool MakeCFD(const std::string& fileName, std::string_view programFolder, TRealT
     sink.ShowMessage(e.what());
     return false;
   }
-  if (!def.OutputFile.empty() && cube.Active()) cube.SaveToFile(def.OutputFile);
+  if (!def.OutputFile.empty() && cube.Active()) {
+    cube.SaveToFile(def.OutputFile);
+    if (output) *output = DescribeOutput(def);
+  }
   return true;
 }
 
 bool OpenDefinitionFile(const std::string& fileName, std::string_view programFolder,
-                        TRealTimeCubeTarget& cube, TMessageSink& sink) {
+                        TRealTimeCubeTarget& cube, TMessageSink& sink, TCfdOutput* output) {
   std::string ext = std::filesystem::path(fileName).extension().string();
+  TCfdOutput written;
   bool built = false;
   if (SameText(ext, ".cfd")) {
-    built = MakeCFD(fileName, programFolder, cube, sink);
+    built = MakeCFD(fileName, programFolder, cube, sink, {}, &written);
   } else if (SameText(ext, ".cfdm")) {
-    TCfdmTempFiles temps(FolderOf(fileName, programFolder));
-    std::string definition = SaveCFDMToCFD(fileName, programFolder);
-    if (!definition.empty()) built = MakeCFD(definition, programFolder, cube, sink, fileName);
+    // Decoded in memory: the connection string never touches the disk.
+    const std::string folder = FolderOf(fileName, programFolder);
+    RemoveCfdmTempFiles(folder);
+    TCfdmContents contents = DecodeCfdm(fileName);
+    if (contents.Definition) {
+      TIniFile ini;
+      ini.SetText(*contents.Definition);
+      TCfdTexts texts;
+      texts.Definition = ReadCubeDefinition(ini, folder);
+      texts.Definition.FileName = fileName;
+      texts.Connection = std::move(contents.Connection);
+      texts.Query = std::move(contents.Query);
+      built = BuildCubeDefinition(texts, cube, sink, fileName, &written);
+    }
   }
-  if (built) sink.ShowMessage(Msg(TMsg::SCfdCubeBuilt));
+  if (built) sink.ShowMessage(BuiltMessage(written));
+  if (output) *output = written;
   return built;
 }
 
-void BuildDefinitionFile(const std::string& fileName, std::string_view programFolder,
-                         TRealTimeCubeTarget& cube) {
+TCfdOutput BuildDefinitionFile(const std::string& fileName, std::string_view programFolder,
+                               TRealTimeCubeTarget& cube) {
   std::string ext = std::filesystem::path(fileName).extension().string();
   if (!SameText(ext, ".cfd") && !SameText(ext, ".cfdm"))
     throw ECubeError(Format(Msg(TMsg::SCfdNotADefinition), fileName));
   TMessageList messages;
-  if (OpenDefinitionFile(fileName, programFolder, cube, messages)) return;
+  TCfdOutput output;
+  if (OpenDefinitionFile(fileName, programFolder, cube, messages, &output)) return output;
   std::string text;
   for (const std::string& m : messages.Messages) text += (text.empty() ? "" : "\n") + m;
   throw ECubeError(text.empty() ? Format(Msg(TMsg::SCfdmNoDefinition), fileName) : text);

@@ -48,23 +48,45 @@ class TRealTimeCubeTarget {
 std::optional<std::string> FindPlainField(const std::vector<std::string>& fields,
                                           std::string_view name);
 
+//! Where a build wrote its local cube file ("OutPutFile").
+struct TCfdOutput {
+  std::string File;           //!< absolute; empty when nothing was written
+  bool OutsideFolder = false;  //!< the file lies outside the definition's folder
+};
+
+//! What a build reads: the definition and the texts of its two companions
+//! (nullopt when a companion file is missing).
+struct TCfdTexts {
+  TCubeDefinition Definition;
+  std::optional<std::string> Connection;
+  std::optional<std::string> Query;
+};
+
 //! Builds the working cube from a definition file; true on success. Failures
 //! before the build are shown through `sink` and give false. An error while
 //! refilling the dimension map or saving the output file is thrown to the
 //! caller. `shownName` names the definition in messages (default: fileName).
+//! `output`, when given, receives the output file written.
 bool MakeCFD(const std::string& fileName, std::string_view programFolder, TRealTimeCubeTarget& cube,
-             TMessageSink& sink, std::string_view shownName = {});
+             TMessageSink& sink, std::string_view shownName = {}, TCfdOutput* output = nullptr);
+
+//! The build of MakeCFD from texts already read.
+bool BuildCubeDefinition(const TCfdTexts& texts, TRealTimeCubeTarget& cube, TMessageSink& sink,
+                         std::string_view shownName, TCfdOutput* output = nullptr);
 
 //! The command that opens a definition: a *.cfd is built directly, a *.cfdm
-//! (extension in any letter case) is unpacked into its temporary files, which
-//! are deleted afterwards whatever happened. Shows "CUBE生成成功！" on success.
+//! (extension in any letter case) is decoded in memory and built from its
+//! texts. Shows "CUBE生成成功！" on success, followed by the output file written
+//! and, when it lies outside the definition's folder, a note saying so.
 //! Another extension does nothing and gives false.
 bool OpenDefinitionFile(const std::string& fileName, std::string_view programFolder,
-                        TRealTimeCubeTarget& cube, TMessageSink& sink);
+                        TRealTimeCubeTarget& cube, TMessageSink& sink,
+                        TCfdOutput* output = nullptr);
 
 //! The same for callers without message boxes (the command-line tool): a
-//! failure is thrown as ECubeError carrying the messages, one per line.
-void BuildDefinitionFile(const std::string& fileName, std::string_view programFolder,
-                         TRealTimeCubeTarget& cube);
+//! failure is thrown as ECubeError carrying the messages, one per line; on
+//! success the output file written.
+TCfdOutput BuildDefinitionFile(const std::string& fileName, std::string_view programFolder,
+                               TRealTimeCubeTarget& cube);
 
 }  // namespace qd

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <sstream>
 
@@ -80,30 +81,27 @@ TEST(Cfdm, EncryptedDefinitionMovedElsewhereUnpacksTheSameAndCleansUp) {
             "\r\n---Ini Over---\r\n");
 
   std::filesystem::rename(cfdm, b.Path("moved.cfdm"));
-  {
-    TCfdmTempFiles temps(b.Folder());
-    std::string def = SaveCFDMToCFD(b.Path("moved.cfdm"), "/prog/");
-    ASSERT_EQ(def, b.Path(CfdmDefinitionTemp));
-    TCubeDefinition read = ReadCubeDefinition(def, "/prog/");
-    EXPECT_EQ(read.ConnectionFile, b.Path(CfdmConnectionTemp));
-    EXPECT_EQ(*ReadWholeFile(read.ConnectionFile), "Provider=SQLite;\r\nData Source=销售.db\r\n");
-    EXPECT_EQ(*ReadWholeFile(read.QueryFile), "select * from facts\r\n\r\n");
-    ASSERT_EQ(read.Dimensions.size(), 1u);
-    EXPECT_EQ(read.Dimensions[0].FieldName, "地区");
-    EXPECT_EQ(read.OutputFile, b.Path("s.vtc"));
-  }
-  EXPECT_FALSE(HasTempFiles(b.Folder()));
+  const TCfdmContents contents = DecodeCfdm(b.Path("moved.cfdm"));
+  EXPECT_EQ(contents.Connection, "Provider=SQLite;\r\nData Source=销售.db\r\n");
+  EXPECT_EQ(contents.Query, "select * from facts\r\n\r\n");
+  ASSERT_TRUE(contents.Definition);
+  TIniFile ini;
+  ini.SetText(*contents.Definition);
+  TCubeDefinition read = ReadCubeDefinition(ini, b.Folder());
+  ASSERT_EQ(read.Dimensions.size(), 1u);
+  EXPECT_EQ(read.Dimensions[0].FieldName, "地区");
+  EXPECT_EQ(read.OutputFile, b.Path("s.vtc"));
+  // Decoding writes nothing.
+  EXPECT_EQ(b.Names(), std::vector<std::string>{"moved.cfdm"});
 }
 
 TEST(Cfdm, PlaintextWithoutDefinitionSectionGivesNoDefinition) {
   testing::TTempFolder tmp;
   tmp.Write("x.cfdm",
             EncryptString("---QueryString---\r\nselect 1\r\n", CfdApplicationKey) + "\r\n");
-  TCfdmTempFiles temps(tmp.Folder());
-  EXPECT_EQ(SaveCFDMToCFD(tmp.Path("x.cfdm"), "/prog/"), "");
-  EXPECT_EQ(*ReadWholeFile(tmp.Path(CfdmQueryTemp)), "select 1\r\n");  // unclosed: to the end
-  temps.Remove();
-  EXPECT_FALSE(HasTempFiles(tmp.Folder()));
+  const TCfdmContents contents = DecodeCfdm(tmp.Path("x.cfdm"));
+  EXPECT_FALSE(contents.Definition);
+  EXPECT_EQ(contents.Query, "select 1\r\n");  // unclosed: to the end
 }
 
 TEST(Cfdm, CliEncryptWritesTheFileOrNamesTheMissingCompanion) {
@@ -132,8 +130,10 @@ class TFakeCube : public TRealTimeCubeTarget {
   std::vector<std::string> Calls;
   std::vector<std::string> Fields{"Region", "OrderDate", "Amount", "ID"};
   bool FailConnection = false, IsActive = false;
+  std::function<void()> OnConnect;
 
   void OpenConnection(const std::string& s) override {
+    if (OnConnect) OnConnect();
     if (FailConnection) throw ECubeError("连接失败");
     Calls.push_back("connect:" + s);
   }
@@ -208,6 +208,52 @@ TEST(MakeCfd, OpeningAnEncryptedDefinitionBuildsAndLeavesNoTemporaryFiles) {
   b.Write("broken.cfdm", "not hex at all");
   EXPECT_THROW(OpenDefinitionFile(b.Path("broken.cfdm"), "/", cube, messages), EGenericError);
   EXPECT_FALSE(HasTempFiles(b.Folder()));
+}
+
+TEST(MakeCfd, AnEncryptedDefinitionIsBuiltWithoutItsSecretsEverOnDisk) {
+  testing::TTempFolder a, b;
+  a.Write("conn.txt", "Provider=SQLite;Data Source=x.db;Password=Sec;r3t");
+  a.Write("query.sql", "select 1");
+  a.Write("s.cfd", "[DB]\r\nConnectString=conn.txt\r\nQueryString=query.sql\r\n"
+                   "[Cube]\r\nDgRow1=Region\r\n");
+  std::filesystem::rename(CryptCFD(a.Path("s.cfd"), "/"), b.Path("s.cfdm"));
+  // Links planted where earlier versions wrote the plaintext: opening must not
+  // write through them into the file they name, and removes them.
+  const std::string victim = a.Write("victim.txt", "keep me");
+  for (std::string_view name : {CfdmConnectionTemp, CfdmQueryTemp, CfdmDefinitionTemp})
+    std::filesystem::create_symlink(victim, b.Path(name));
+  TFakeCube cube;
+  std::vector<std::string> duringBuild;
+  cube.OnConnect = [&] { duringBuild = b.Names(); };
+  TMessageList messages;
+  EXPECT_TRUE(OpenDefinitionFile(b.Path("s.cfdm"), "/", cube, messages));
+  EXPECT_EQ(duringBuild, std::vector<std::string>{"s.cfdm"});
+  EXPECT_EQ(b.Names(), std::vector<std::string>{"s.cfdm"});
+  EXPECT_EQ(test::ReadText(victim), "keep me");
+  EXPECT_EQ(cube.Calls.front(), "connect:Provider=SQLite;Data Source=x.db;Password=Sec;r3t\r\n");
+}
+
+TEST(MakeCfd, TheSuccessMessageNamesTheFileWrittenAndWhetherItLiesElsewhere) {
+  testing::TTempFolder tmp;
+  TFakeCube cube;
+  TMessageList messages;
+  std::string cfd = WriteDefinition(tmp, "[Cube]\r\nDgRow1=Region\r\n[Other]\r\nOutPutFile=s.vtc\r\n");
+  TCfdOutput output;
+  EXPECT_TRUE(OpenDefinitionFile(cfd, "/", cube, messages, &output));
+  EXPECT_EQ(output.File, tmp.Path("s.vtc"));
+  EXPECT_FALSE(output.OutsideFolder);
+  EXPECT_EQ(messages.Messages.back(), "CUBE生成成功！\n导出文件名：" + tmp.Path("s.vtc"));
+
+  // Stored definitions may write elsewhere: honoured, and said.
+  cfd = WriteDefinition(tmp, "[Cube]\r\nDgRow1=Region\r\n[Other]\r\nOutPutFile=../../x.vtc\r\n");
+  EXPECT_TRUE(OpenDefinitionFile(cfd, "/", cube, messages, &output));
+  const std::string outside =
+      std::filesystem::path(tmp.Folder() + "../../x.vtc").lexically_normal().string();
+  EXPECT_EQ(cube.Calls.back(), "save:" + tmp.Path("../../x.vtc"));
+  EXPECT_EQ(output.File, outside);
+  EXPECT_TRUE(output.OutsideFolder);
+  EXPECT_EQ(messages.Messages.back(), "CUBE生成成功！\n导出文件名：" + outside +
+                                          "\n注意：输出文件不在Cube定义文件所在的文件夹中");
 }
 
 }  // namespace qd
