@@ -10,6 +10,7 @@
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
 #include "engine/core/text_codec.h"
+#include "engine/core/text_helpers.h"
 
 namespace qd {
 namespace {
@@ -19,6 +20,16 @@ std::string StrFTime(const char* format, const std::tm& tm, locale_t loc) {
   std::size_t n = loc ? strftime_l(buf, sizeof buf, format, &tm, loc)
                       : std::strftime(buf, sizeof buf, format, &tm);
   return std::string(buf, n);
+}
+
+// A message of several lines as one log line.
+std::string OneLine(std::string_view text) {
+  std::string out;
+  for (char c : Trim(text)) {
+    if (c == '\r') continue;
+    out += c == '\n' ? ' ' : c;
+  }
+  return out;
 }
 
 }  // namespace
@@ -51,8 +62,12 @@ void TAutoSaveLog::CubeStarted(std::string_view name) {
 void TAutoSaveLog::CubeBuilt(std::string_view name) {
   FLines.push_back(Format(Msg(TMsg::SAutoSaveBuilt), name));
 }
-void TAutoSaveLog::CubeNotBuilt(std::string_view name) {
+void TAutoSaveLog::CubeNotBuilt(std::string_view name, std::string_view reason) {
   FLines.push_back(Format(Msg(TMsg::SAutoSaveNotBuilt), name));
+  if (!reason.empty()) FLines.push_back(Format(Msg(TMsg::SAutoSaveReason), OneLine(reason)));
+}
+void TAutoSaveLog::CubeNote(std::string_view note) {
+  FLines.push_back(Format(Msg(TMsg::SAutoSaveNote), OneLine(note)));
 }
 void TAutoSaveLog::CubeNotSaved(std::string_view name) {
   FLines.push_back(Format(Msg(TMsg::SAutoSaveNotSaved), name));
@@ -83,25 +98,29 @@ TAutoSaveResult AutoSaveCube(const std::optional<std::string>& argument,
     if (name.empty()) continue;
     log.CubeStarted(name);
     bool built = false;
+    std::string reason;
     try {
       built = generator.BuildCube(name);
+      if (!built) reason = generator.FailureReason();
     } catch (const EUserCanceledError&) {
       // The user stopped the whole run, not just this cube.
       log.CubeNotBuilt(name);
       log.Save();
       throw;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
       built = false;
+      reason = e.what();
     }
     if (built) {
       log.CubeBuilt(name);
+      for (const std::string& note : generator.BuildNotes()) log.CubeNote(note);
       try {
         generator.SaveCube(*folder + name + ".vtc");
       } catch (const std::exception&) {
         log.CubeNotSaved(name);
       }
     } else {
-      log.CubeNotBuilt(name);
+      log.CubeNotBuilt(name, reason);
     }
     log.Save();
   }

@@ -30,7 +30,11 @@ class TAutoSaveLog {
   void Clear() { FLines.clear(); }
   void CubeStarted(std::string_view name);
   void CubeBuilt(std::string_view name);
-  void CubeNotBuilt(std::string_view name);
+  //! The not-built line, then the reason (when known) on a line of its own.
+  void CubeNotBuilt(std::string_view name, std::string_view reason = {});
+  //! A note on a line of its own under the cube's lines (values that were not
+  //! numbers, for example).
+  void CubeNote(std::string_view note);
   void CubeNotSaved(std::string_view name);
 
   const std::vector<std::string>& Lines() const { return FLines; }
@@ -53,6 +57,10 @@ class TCubeGenerator {
   virtual bool BuildCube(const std::string& name) = 0;
   //! Saves the cube just built to a local cube file with CubeUserData; throws on failure.
   virtual void SaveCube(const std::string& fileName) = 0;
+  //! Why the last BuildCube gave false; empty when unknown.
+  virtual std::string FailureReason() const { return {}; }
+  //! Notes on the cube just built, one line each.
+  virtual std::vector<std::string> BuildNotes() const { return {}; }
 };
 
 //! The output folder of an argument: trimmed, with a trailing separator.

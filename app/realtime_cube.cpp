@@ -92,18 +92,25 @@ bool TBuiltinCubeGenerator::BuildCube(const std::string& name) {
     if (FCurrent && FCurrent != &FDm.BuiltinCube(number - 1)) FCurrent->SetActive(false);
     FCurrent = &FDm.BuiltinCube(number - 1);
   }
+  FFailure.clear();
   if (!FCurrent) return true;
   if (FCurrent->Active()) return true;
   try {
     FCurrent->Options().ShowProgressBar = Progress != nullptr;
     FCurrent->ProgressSink = Progress;
     FCurrent->SetActive(true);
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     FCurrent->ProgressSink = nullptr;
+    FFailure = e.what();
     return false;
   }
   FCurrent->ProgressSink = nullptr;
   return FCurrent->Active();
+}
+
+std::vector<std::string> TBuiltinCubeGenerator::BuildNotes() const {
+  if (!FCurrent || !FCurrent->Active()) return {};
+  return NonNumberMessages(FCurrent->Built());
 }
 
 void TBuiltinCubeGenerator::SaveCube(const std::string& fileName) {

@@ -67,10 +67,15 @@ class TBuiltinCubeGenerator : public TCubeGenerator {
   void SaveCube(const std::string& fileName) override;
   //! Where the builds report their progress (and take Cancel); none shows nothing.
   TProgressSink* Progress = nullptr;
+  //! The activation error of the last BuildCube, passwords masked.
+  std::string FailureReason() const override { return FFailure; }
+  //! The values of the cube just built that were not numbers.
+  std::vector<std::string> BuildNotes() const override;
 
  private:
   TDataModule1& FDm;
   TVantra* FCurrent = nullptr;
+  std::string FFailure;
 };
 
 }  // namespace qd

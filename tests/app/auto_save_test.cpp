@@ -33,6 +33,11 @@ class TFakeGenerator : public TCubeGenerator {
     if (fileName.ends_with("库存.vtc")) throw ECubeError("disk full");
     Saved.push_back(fileName);
   }
+  std::string FailureReason() const override { return "no such table: f_sales\nline 2"; }
+  std::vector<std::string> BuildNotes() const override {
+    if (Built.back() != "销售") return {};
+    return {"保费有 2 个值不是数字，已按 0 计算（第一个在第 3 行：“abc”）"};
+  }
 };
 
 const TAutoSaveLog::TClock kClock = [] { return std::string("2026-12-09 12:00:00"); };
@@ -49,17 +54,21 @@ TEST(AutoSave, LogsEveryCubeInGb18030AndRewritesTheLogAfterEachCube) {
 
   EXPECT_EQ(gen.Built, (std::vector<std::string>{"销售", "库存", "坏查询", "抛出"}));
   EXPECT_EQ(gen.Saved, std::vector<std::string>{tmp.Path("销售.vtc")});
-  EXPECT_EQ(gen.LogLinesSeen, (std::vector<std::size_t>{0, 2, 5, 7}));
+  EXPECT_EQ(gen.LogLinesSeen, (std::vector<std::size_t>{0, 3, 6, 9}));
+  // Why a cube was not built, and what its build noticed, on lines of their own.
   std::string expected =
       "2026-12-09 12:00:00；开始生成Cube：销售－－－\r\n"
       "　　销售，成功生成！\r\n"
+      "　　　　注意：保费有 2 个值不是数字，已按 0 计算（第一个在第 3 行：“abc”）\r\n"
       "2026-12-09 12:00:00；开始生成Cube：库存－－－\r\n"
       "　　库存，成功生成！\r\n"
       "　　库存，保存成本地Cube文件时出错！\r\n"
       "2026-12-09 12:00:00；开始生成Cube：坏查询－－－\r\n"
       "　　坏查询，生成失败！\r\n"
+      "　　　　原因：no such table: f_sales line 2\r\n"
       "2026-12-09 12:00:00；开始生成Cube：抛出－－－\r\n"
-      "　　抛出，生成失败！\r\n";
+      "　　抛出，生成失败！\r\n"
+      "　　　　原因：boom\r\n";
   EXPECT_EQ(*ReadWholeFile(gen.LogFile), Utf8ToAnsi(expected));
 }
 
@@ -79,7 +88,7 @@ TEST(AutoSave, UnwritableLogEndsTheRunWithAnError) {
   testing::TTempFolder tmp;
   std::filesystem::create_directories(tmp.Path("CubeAutoSave.log"));  // a folder in the way
   TFakeGenerator gen;
-  EXPECT_THROW(AutoSaveCube(tmp.Folder(), {"销售", "库存"}, gen, kClock), EGenericError);
+  EXPECT_THROW(AutoSaveCube(tmp.Folder(), {"销售", "库存"}, gen, kClock), Exception);
   EXPECT_EQ(gen.Built.size(), 1u);
 }
 
