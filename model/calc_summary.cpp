@@ -2,6 +2,7 @@
 // summary of the cube, evaluated from its formula for a calculated summary.
 #include "model/calc_summary.h"
 
+#include "engine/core/errors.h"
 #include "model/grid_info.h"
 
 namespace qd {
@@ -44,7 +45,13 @@ TCellValue TSummaryInfo::GetValue(const std::vector<int>& key, int function) {
     const int self = Owner->SummarySettings().IndexOf(this);
     if (self < 0) return {};
     TGridFormulaContext context(*Owner);
-    ParsedFormula = std::make_shared<TFormulaParser>(Formula(), context, self);
+    // A formula that does not parse gives no value; the layout reports it.
+    try {
+      ParsedFormula = std::make_shared<TFormulaParser>(Formula(), context, self);
+    } catch (const EParseError&) {
+      ParsedFormula.reset();
+      return {};
+    }
     const auto v = Evaluate(*ParsedFormula, context, key);
     return v ? TCellValue{*v, true} : TCellValue{};
   }

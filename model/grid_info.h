@@ -256,6 +256,9 @@ class TGridInfo : public TCubeListener {
   //! sub-function of the layout (run by every relayout).
   void ComputeValues();
   const TGridSummaryArray& SummaryArray() const { return FSummaryArray; }
+  //! One message per visible calculated summary of the layout whose formula
+  //! does not parse, naming the summary and the position; its cells have no value.
+  const std::vector<std::string>& FormulaErrors() const { return FFormulaErrors; }
   //! The cell's value written with its sub-function's format mask; empty
   //! without a value.
   std::string GetCellText(int row, int column) const;
@@ -346,6 +349,7 @@ class TGridInfo : public TCubeListener {
   TColoredCells FColoredCells;
   TValueSorter FValueSort{*this};
   TCellFacts FCellFacts{*this};
+  std::vector<std::string> FFormulaErrors;
 };
 
 }  // namespace qd

@@ -4,6 +4,9 @@
 // the comparable cells of the colour hint.
 #include <algorithm>
 
+#include "engine/core/errors.h"
+#include "engine/core/format.h"
+#include "engine/core/messages.h"
 #include "model/calc_summary.h"
 #include "model/format_mask.h"
 #include "model/formula_parser.h"
@@ -129,6 +132,7 @@ void TGridInfo::BuildDataColumns() {
 void TGridInfo::ComputeValues() {
   FSummaryArray.Clear();
   FColoredCells = {};
+  FFormulaErrors.clear();
   if (!IsActive()) return;
   TLineKeys lines;
   const auto& rowLines = FTrees.Lines(0);
@@ -149,13 +153,23 @@ void TGridInfo::ComputeSummaryValues(int s, const TLineKeys& lines,
                                      TGridFormulaContext& context) {
   TSummaryInfo& info = FSummarySettings.Items(s);
   TGridSummary& summary = FSummaryArray.Add(s);
-  // A calculated summary is parsed once for the whole layout.
+  // A calculated summary is parsed once for the whole layout; one whose
+  // formula does not parse has no values and one message, and the rest of the
+  // layout goes on.
   std::shared_ptr<TFormulaParser> parser;
+  bool broken = false;
   if (info.IsCalculated()) {
-    parser = std::make_shared<TFormulaParser>(info.Formula(), context, s);
+    try {
+      parser = std::make_shared<TFormulaParser>(info.Formula(), context, s);
+    } catch (const EParseError& e) {
+      FFormulaErrors.push_back(
+          Format(Msg(TMsg::SFormulaSummaryError), info.DisplayName, e.Position, e.what()));
+      broken = true;
+    }
     info.ParsedFormula = parser;
   }
   auto valueAt = [&](const TMemberKey& k, int f) -> TCellValue {
+    if (broken) return {};
     if (!parser) return info.GetValue(k, f);
     const auto v = Evaluate(*parser, context, k);
     return v ? TCellValue{*v, true} : TCellValue{};

@@ -88,8 +88,8 @@ class TSummaryInfo {
   void Assign(const TSummaryInfo& other);
   //! The aggregate at a key (one node index per active dimension, -1 = Total)
   //! with a function ordinal. A calculated summary evaluates its formula, parsed
-  //! afresh (raising EParseError when it no longer parses), and ignores the
-  //! function. No value at a hidden member or where the key holds no data.
+  //! afresh (no value when it no longer parses), and ignores the function. No
+  //! value at a hidden member or where the key holds no data.
   TCellValue GetValue(const std::vector<int>& key, int function);
 
  private:

@@ -13,6 +13,7 @@
 #include "engine/core/errors.h"
 #include "grid_test_cube.h"
 #include "model/grid_dump.h"
+#include "../engine/file_test_support.h"
 
 namespace qd::test {
 namespace {
@@ -42,13 +43,13 @@ std::unique_ptr<TMemoryTable> Sales() {
 }
 
 // A built cube with a grid on it: City on rows, Year on columns, one named
-// state, a hidden member and a calculated summary.
+// state, a hidden member and a hidden calculated summary.
 struct TSavedGrid {
   std::unique_ptr<TMemoryTable> Data = Sales();
   TVantra Cube;
   TGridInfo Grid;
   fs::path Dir = fs::temp_directory_path() / ("qd_grid_file_test_" + std::to_string(::getpid()));
-  TSavedGrid() {
+  explicit TSavedGrid(const std::string& formula = "\"Amount\"*2", bool showIt = false) {
     fs::remove_all(Dir);
     fs::create_directories(Dir);
     Cube.Options().ShowProgressBar = false;
@@ -68,7 +69,12 @@ struct TSavedGrid {
     TStreamedSumInfo& calc = s.Summaries.Items.emplace_back();
     calc.Calculated = true;
     calc.DisplayName = "双倍";
-    calc.Formula = "[Amount]*2";
+    calc.Formula = formula;
+    if (showIt) {
+      calc.Functions.resize(kFunctionCount);
+      for (TStreamedFunction& f : calc.Functions) f.SubFunctions.resize(kSubFunctionCount);
+      calc.Functions[0].SubFunctions[sfValue].Visible = true;
+    }
     Grid.ApplyState(s);
   }
   ~TSavedGrid() { fs::remove_all(Dir); }
@@ -226,6 +232,45 @@ TEST(GridFile, DamagedFilesFailCleanly) {
                  std::vector<std::uint8_t>{0xFF, 'g', 'a', 'r', 'b', 'a', 'g', 'e'});
   EXPECT_THROW(grid.LoadFromFile(saved.Path("garbage.vtg").string()), EStreamError);
   EXPECT_FALSE(cube.Active());
+}
+
+TEST(GridFile, AStoredFormulaThatDoesNotParseLeavesTheRestOfTheLayoutWorking) {
+  TSavedGrid saved("[Amount]*2", true);
+  saved.Grid.SaveToFile(saved.Path("broken_formula.vtg").string(), kGridDataParts);
+  ExpectGoldenFile(saved.Path("broken_formula.vtg"), "broken_formula.vtg");
+
+  TVantra cube;
+  TGridInfo grid;
+  grid.SetVantra(&cube);
+  grid.LoadFromFile(Golden("broken_formula.vtg"));
+  ASSERT_TRUE(grid.IsActive());
+  EXPECT_EQ(grid.FormulaErrors(), std::vector<std::string>{
+                                      "计算合计项“双倍”的公式有错误（第 1 个字符）：不正确的字符串"});
+  const std::string dump = DumpGrid(grid);
+  EXPECT_NE(dump.find("北京"), std::string::npos);
+
+  // The golden grid-data file carries the formula in the language's syntax.
+  TVantra goodCube;
+  TGridInfo good;
+  good.SetVantra(&goodCube);
+  good.LoadFromFile(Golden("sales.vtg"));
+  ASSERT_EQ(good.SummarySettings().Count(), 2);
+  EXPECT_EQ(good.SummarySettings().Items(1).Formula(), "\"Amount\"*2");
+  good.SummarySettings().Items(1).SetVisible(true);
+  good.BeginUpdate();
+  good.EndUpdate(TChangeKind::ckDataColumns);
+  EXPECT_TRUE(good.FormulaErrors().empty());
+}
+
+TEST(GridFile, DamagedFilesSaySoWithTheirName) {
+  TSavedGrid saved;
+  const std::string path = saved.Path("sales.vtg").string();
+  WriteFileBytes(path, std::vector<std::uint8_t>{0xFF, 'g', 'a', 'r', 'b', 'a', 'g', 'e'});
+  TVantra cube;
+  TGridInfo grid;
+  grid.SetVantra(&cube);
+  const std::string message = qd::test::ReadError([&] { grid.LoadFromFile(path); });
+  EXPECT_TRUE(message.starts_with("文件已损坏或不是Cube列表文件：" + path + "（")) << message;
 }
 
 }  // namespace
