@@ -215,6 +215,15 @@ TAtomicFile::TAtomicFile(const std::string& path) : FPath(path), FTarget(AtomicW
   if (target.filename().empty()) RaiseSaveError(FPath, EISDIR);
   std::error_code ec;
   if (fs::is_directory(target, ec)) RaiseSaveError(FPath, EISDIR);
+  // A device or a pipe (/dev/null, a FIFO) is written in place: a file renamed over
+  // it would take the device's place.
+  if (struct stat st {}; ::stat(FTarget.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    FFd = ::open(FTarget.c_str(), O_WRONLY | O_CLOEXEC);
+    if (FFd < 0) RaiseSaveError(FPath, errno);
+    FTemp = FTarget;
+    FDirect = true;
+    return;
+  }
   RemoveStaleTempFiles(FTarget);
   std::string pattern =
       (target.parent_path() / ("." + target.filename().string() + std::string(kTempMark) + "XXXXXX"))
@@ -233,7 +242,7 @@ void TAtomicFile::Discard() noexcept {
   FBuffer.reset();
   if (FFd >= 0) ::close(FFd);
   FFd = -1;
-  if (!FTemp.empty()) ::unlink(FTemp.c_str());
+  if (!FTemp.empty() && !FDirect) ::unlink(FTemp.c_str());
 }
 
 void TAtomicFile::Fail(int errorNumber) {
@@ -275,6 +284,11 @@ void TAtomicFile::Commit() {
     FStream->flush();
     const int error = static_cast<TFdStreamBuf*>(FBuffer.get())->Error();
     if (error != 0 || !*FStream) Fail(error != 0 ? error : EIO);
+  }
+  if (FDirect) {
+    FCommitted = true;
+    Discard();
+    return;
   }
   // Writers that opened the temporary file by name wrote through their own
   // descriptor: sync through a fresh one, which sees the same file.

@@ -43,7 +43,8 @@ std::string AtomicWriteTarget(const std::string& path);
 //! target, never the temporary file.
 class TAtomicFile {
  public:
-  //! Creates the temporary file. Temporary files of earlier writes beside the
+  //! Creates the temporary file; a target that is a device or a pipe is opened
+  //! and written in place instead. Temporary files of earlier writes beside the
   //! target that are more than a day old (left by a killed process) are removed.
   explicit TAtomicFile(const std::string& path);
   ~TAtomicFile();
@@ -72,6 +73,7 @@ class TAtomicFile {
   std::unique_ptr<std::streambuf> FBuffer;
   std::unique_ptr<std::ostream> FStream;
   bool FCommitted = false;
+  bool FDirect = false;  // the target is a device or a pipe, written in place
 };
 
 //! Replaces the file at `path` with `bytes` through TAtomicFile.

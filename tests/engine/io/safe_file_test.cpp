@@ -15,6 +15,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "engine/core/errors.h"
 #include "../file_test_support.h"
@@ -31,6 +32,23 @@ TEST(AtomicWrite, ReplacesTheFileAndLeavesNoTemporaryFile) {
   WriteFileAtomic(path, [](std::ostream& out) { out << "new " << 42; });
   EXPECT_EQ(ReadText(path), "new 42");
   EXPECT_EQ(dir.Names(), (std::vector<std::string>{"report.htm"}));
+}
+
+// A pipe, like a device such as /dev/null, is written in place: renaming a
+// finished file over it would leave a plain file where the pipe was.
+TEST(AtomicWrite, WritesAPipeInPlace) {
+  TTempFolder dir("atomic");
+  const std::string path = dir.Path("pipe");
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] { received = ReadText(path); });
+  WriteFileAtomic(path, std::string_view("through the pipe"));
+  reader.join();
+  EXPECT_EQ(received, "through the pipe");
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"pipe"}));
 }
 
 TEST(AtomicWrite, AFailedWriteLeavesTheOldFileByteIdenticalAndRemovesItsTemporaryFile) {
