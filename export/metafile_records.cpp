@@ -39,21 +39,6 @@ int FontPixels(const TExportFont& f) {
   return static_cast<int>(std::lround(f.Size * kPpi / 72.0));
 }
 
-std::u16string Utf16(std::string_view utf8) {
-  std::u16string out;
-  for (std::size_t i = 0; i < utf8.size();) {
-    std::uint32_t cp = NextCodePoint(utf8, i);
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-  }
-  return out;
-}
-
 // What both recorders share: the measuring and the state they track.
 class TRecordingCanvas : public TPaintCanvas, public TMetafileSurface {
  public:
@@ -116,7 +101,7 @@ class TEmfCanvas final : public TRecordingCanvas {
   }
 
   void TextRect(const TPaintRect& clip, int x, int y, std::string_view text) override {
-    const std::u16string u = Utf16(text);
+    const std::u16string u = Utf8ToUtf16(text);
     Emit(EMR_EXTTEXTOUTW, [&](TRecord& r) {
       for (int v : {clip.Left, clip.Top, clip.Right - 1, clip.Bottom - 1}) r.I32(v);
       r.U32(1);  // GM_COMPATIBLE
@@ -227,7 +212,7 @@ class TEmfCanvas final : public TRecordingCanvas {
       Delete(kFont);
     }
     FFontMade = true;
-    const std::u16string face = Utf16(FFont.Name);
+    const std::u16string face = Utf8ToUtf16(FFont.Name);
     Emit(EMR_EXTCREATEFONTINDIRECTW, [&](TRecord& r) {
       r.U32(kFont);
       r.I32(-FontPixels(FFont));

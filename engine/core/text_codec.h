@@ -18,6 +18,9 @@ std::string AnsiToUtf8(std::string_view ansi);
 //! invalid or truncated sequence gives U+FFFD and advances past its first byte.
 std::uint32_t NextCodePoint(std::string_view text, std::size_t& i);
 
+//! UTF-8 as UTF-16 (surrogate pairs above U+FFFF); a damaged sequence becomes U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view text);
+
 //! The code points of UTF-8 text, for comparing it character by character. A
 //! byte that starts no complete sequence stands for itself, so that two
 //! different damaged texts never compare equal; continuation bytes are not

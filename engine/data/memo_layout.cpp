@@ -94,22 +94,6 @@ std::size_t AnsiPrefix(const std::string& s, std::size_t limit) {
   return i;
 }
 
-// A damaged sequence becomes U+FFFD and the bytes after it are read afresh.
-std::u16string Utf8ToUtf16(const std::string& s) {
-  std::u16string out;
-  for (std::size_t i = 0; i < s.size();) {
-    std::uint32_t cp = NextCodePoint(s, i);
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-  }
-  return out;
-}
-
 std::string Utf16ToUtf8(const std::u16string& s) {
   std::string out;
   for (std::size_t i = 0; i < s.size(); ++i) {
