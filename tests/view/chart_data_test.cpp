@@ -321,6 +321,30 @@ TEST_F(ChartMatrix, PlanDrawsSeriesInReverseWithTitlesPerKind) {
   EXPECT_EQ(plan.Series[0].Points.size(), 2u);
 }
 
+// Marks are written as the grid writes the summary's values, never with an
+// exponent, whatever the number's size.
+TEST_F(ChartMatrix, MarksWriteTheSummarysMaskNeverAnExponent) {
+  Build({"A", "B"}, {"S"}, {{12345678.9, 4115226.3}});
+  Rebuild();
+  TChartPlan plan = data.Plan();
+  EXPECT_EQ(ChartMarkText(plan, TSeriesMarksStyle::smsValue, 0, 0), "12345678.90");
+  EXPECT_EQ(ChartMarkText(plan, TSeriesMarksStyle::smsLabelValue, 0, 1), "B 4115226.30");
+  EXPECT_EQ(ChartMarkText(plan, TSeriesMarksStyle::smsPercent, 0, 0), "75.00 %");
+  EXPECT_EQ(ChartMarkText(plan, TSeriesMarksStyle::smsLabelPercent, 0, 1), "B 25.00 %");
+  EXPECT_EQ(ChartMarkText(plan, TSeriesMarksStyle::smsLabel, 0, 1), "B");
+
+  model.SummarySettings().Items(0).Function(0).SubFunction(0).FormatString = "#,##0.0";
+  Rebuild();
+  EXPECT_EQ(ChartMarkText(data.Plan(), TSeriesMarksStyle::smsValue, 0, 0), "12,345,678.9");
+  model.SummarySettings().Items(0).Function(0).SubFunction(0).FormatString.clear();
+  Rebuild();
+  plan = data.Plan();
+  EXPECT_EQ(ChartMarkText(plan, TSeriesMarksStyle::smsValue, 0, 0), "12,345,678.9");
+  plan.Series[0].Points[0].Value = 1.5e20;
+  EXPECT_EQ(ChartMarkText(plan, TSeriesMarksStyle::smsValue, 0, 0),
+            "150,000,000,000,000,000,000");
+}
+
 TEST(ChartPointMessage, SaysLabelValueShareAndPosition) {
   TChartPlan plan;
   plan.Categories = {"North", "南方", "West"};

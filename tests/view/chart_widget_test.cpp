@@ -3,7 +3,9 @@
 // through real mouse events, and the toolbar with saving.
 #include <QAbstractBarSeries>
 #include <QBarSeries>
+#include <QAreaSeries>
 #include <QFile>
+#include <QGraphicsSimpleTextItem>
 #include <QImage>
 #include <QLabel>
 #include <QLineSeries>
@@ -35,6 +37,11 @@ class ChartView : public ViewGrid {
   }
   std::vector<std::string> Categories() const { return chart->Plan().Categories; }
   QList<QAbstractSeries*> Series() const { return chart->chart()->series(); }
+  QStringList MarkTexts() const {
+    QStringList out;
+    for (const QGraphicsSimpleTextItem* m : chart->Marks()) out << m->text();
+    return out;
+  }
 
   std::unique_ptr<TVantraChart> chart;
 };
@@ -130,10 +137,11 @@ TEST_F(ChartView, DrawsEachSeriesKind) {
   }
   auto* pie = qobject_cast<QPieSeries*>(Series()[0]);
   ASSERT_EQ(pie->count(), 2);
+  chart->LayOut();
   chart->SetDefaultMarkStyle(TSeriesMarksStyle::smsLabel);
-  EXPECT_EQ(pie->slices()[0]->label(), "North");
+  EXPECT_TRUE(MarkTexts().contains("North"));
   chart->SetDefaultMarkStyle(TSeriesMarksStyle::smsPercent);
-  EXPECT_EQ(pie->slices()[1]->label(), "25.45 %");  // 7 of 27.5
+  EXPECT_TRUE(MarkTexts().contains("25.45 %"));  // 7 of 27.5
 
   // A colour scale colours bar by bar: sets of one colour, stacked.
   chart->SetDefaultSeries(TvtSeries::csBar);
@@ -143,7 +151,32 @@ TEST_F(ChartView, DrawsEachSeriesKind) {
   EXPECT_EQ(bars->type(), QAbstractSeries::SeriesTypeStackedBar);
   EXPECT_EQ(bars->count(), 2);
   chart->SetMarksVisible(false);
-  EXPECT_FALSE(bars->isLabelsVisible());
+  EXPECT_TRUE(chart->Marks().empty());
+}
+
+// An area fills the room under its line: its bounding line holds every
+// category's point, and the drawn chart shows the area's colour.
+TEST_F(ChartView, AnAreaIsFilledUnderItsLine) {
+  chart->SetColorSchemaDimension(TvtRangeType::vtrDefault);
+  chart->SetMarksVisible(false);
+  chart->SetDefaultSeries(TvtSeries::csArea);
+  ASSERT_EQ(Series().size(), 2);
+  auto* area = qobject_cast<QAreaSeries*>(Series()[1]);  // 2024: 10 at North, 5 at 南方
+  ASSERT_NE(area, nullptr);
+  ASSERT_NE(area->upperSeries(), nullptr);
+  EXPECT_EQ(area->upperSeries()->points(), (QList<QPointF>{{0, 10}, {1, 5}}));
+  area->setColor(QColor(0, 200, 0));
+  Series()[0]->setVisible(false);
+  chart->LayOut();
+  const QImage image = chart->grab().toImage();
+  QChart& c = *chart->chart();
+  // Halfway up the area at North and between the categories.
+  for (const QPointF& at : {QPointF(0.1, 5), QPointF(0.5, 3)}) {
+    const QPoint pixel = chart->mapFromScene(c.mapToScene(c.mapToPosition(at, area)));
+    const QColor seen = image.pixelColor(pixel * image.devicePixelRatio());
+    EXPECT_GT(seen.green(), 150) << at.x() << " " << seen.name().toStdString();
+    EXPECT_LT(seen.red(), 100) << at.x() << " " << seen.name().toStdString();
+  }
 }
 
 TEST_F(ChartView, ManyCategoriesAreCappedWithANote) {
@@ -233,6 +266,61 @@ TEST_F(ChartView, SavesPngSvgAndPdf) {
   EXPECT_NE(shown.Messages[0].find("PNG、SVG 或 PDF"), std::string::npos);
   EXPECT_NE(shown.Messages[1].find("无法保存图表文件"), std::string::npos);
   std::filesystem::remove_all(dir);
+}
+
+// Sixty categories and three series, one value of eight digits: more marks
+// than the chart has room for.
+class ChartCrowded : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TestApp();
+    std::vector<std::string> categories;
+    for (int c = 0; c < 60; ++c) categories.push_back("Category " + std::to_string(c));
+    cube.AddDim("Cat", categories, TDimGroup::dgRow);
+    cube.AddDim("Ser", {"S1", "S2", "S3"}, TDimGroup::dgCol);
+    cube.AddSummary("Amount");
+    for (int s = 0; s < 3; ++s)
+      for (int c = 0; c < 60; ++c)
+        cube.AddFact({c, s}, {c == 7 && s == 0 ? 12345678.9 : 1000.0 + 37 * c + 500 * s});
+    cube.Activate();
+    grid = std::make_unique<TVantraGrid>();
+    grid->Model().SetCube(&cube);
+    grid->ProcessModelNotifications();
+    chart = std::make_unique<TVantraChart>();
+    chart->resize(800, 500);
+    chart->show();
+    chart->SetColorSchemaDimension(TvtRangeType::vtrDefault);
+    chart->SetVantGrid(grid.get());
+    grid->ProcessModelNotifications();
+  }
+
+  TTestCube cube;
+  std::unique_ptr<TVantraGrid> grid;
+  std::unique_ptr<TVantraChart> chart;
+};
+
+TEST_F(ChartCrowded, MarksNeverOverlapAndWriteNoExponent) {
+  for (TvtSeries kind : {TvtSeries::csBar, TvtSeries::csHorBar, TvtSeries::csLine,
+                         TvtSeries::csArea, TvtSeries::csPoint, TvtSeries::csPie}) {
+    chart->SetDefaultSeries(kind);
+    chart->LayOut();
+    const auto& marks = chart->Marks();
+    SCOPED_TRACE(static_cast<int>(kind));
+    ASSERT_FALSE(marks.empty());
+    EXPECT_LT(marks.size(), 180u);  // not every one fits
+    const QRectF view(QPointF(0, 0), chart->chart()->size());
+    bool big = false;
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+      const QRectF box = marks[i]->sceneBoundingRect();
+      EXPECT_TRUE(view.contains(box)) << marks[i]->text().toStdString();
+      for (std::size_t k = 0; k < i; ++k)
+        EXPECT_FALSE(box.intersects(marks[k]->sceneBoundingRect()))
+            << marks[i]->text().toStdString() << " over " << marks[k]->text().toStdString();
+      EXPECT_FALSE(marks[i]->text().contains('e')) << marks[i]->text().toStdString();
+      big = big || marks[i]->text() == "12345678.90";
+    }
+    EXPECT_TRUE(big);  // the largest value keeps its mark
+  }
 }
 
 }  // namespace

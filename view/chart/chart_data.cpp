@@ -8,6 +8,7 @@
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
 #include "engine/core/text_helpers.h"
+#include "model/format_mask.h"
 #include "model/function_defs.h"
 #include "model/grid_info.h"
 
@@ -47,18 +48,41 @@ std::string TrimmedNumber(double value, int decimals) {
   return text == "-0" ? "0" : text;
 }
 
+//! A point's share in percent of its series' absolute total.
+double Share(const TChartDrawSeries& s, const TChartDrawPoint& p) {
+  double total = 0;
+  for (const TChartDrawPoint& q : s.Points)
+    if (!q.Null) total += std::fabs(q.Value);
+  return total == 0 ? 0 : std::fabs(p.Value) * 100 / total;
+}
+
 }  // namespace
 
 std::string ChartPointMessage(const TChartPlan& plan, int series, int point, int x, int y) {
   const TChartDrawSeries& s = plan.Series.at(static_cast<std::size_t>(series));
   const TChartDrawPoint& p = s.Points.at(static_cast<std::size_t>(point));
-  double total = 0;
-  for (const TChartDrawPoint& q : s.Points)
-    if (!q.Null) total += std::fabs(q.Value);
-  const double share = total == 0 ? 0 : std::fabs(p.Value) * 100 / total;
   return Msg(TMsg::SChartPointX) + plan.Categories.at(static_cast<std::size_t>(point)) + "\n" +
          Msg(TMsg::SChartPointY) + TrimmedNumber(p.Value, 3) + "\n" + Msg(TMsg::SChartPointShare) +
-         TrimmedNumber(share, 2) + " %\n" + Format(Msg(TMsg::SChartClickAt), x, y);
+         TrimmedNumber(Share(s, p), 2) + " %\n" + Format(Msg(TMsg::SChartClickAt), x, y);
+}
+
+std::string ChartMarkText(const TChartPlan& plan, TSeriesMarksStyle style, int series, int point) {
+  const TChartDrawSeries& s = plan.Series.at(static_cast<std::size_t>(series));
+  const TChartDrawPoint& p = s.Points.at(static_cast<std::size_t>(point));
+  const std::string& label = plan.Categories.at(static_cast<std::size_t>(point));
+  auto value = [&] {
+    return plan.ValueFormat.empty() ? TrimmedNumber(p.Value, 3)
+                                    : FormatFloat(plan.ValueFormat, p.Value);
+  };
+  auto percent = [&] { return FormatThousands(Share(s, p), 2) + " %"; };
+  switch (style) {
+    case TSeriesMarksStyle::smsPercent: return percent();
+    case TSeriesMarksStyle::smsLabel: return label;
+    case TSeriesMarksStyle::smsLabelPercent: return label + " " + percent();
+    case TSeriesMarksStyle::smsLabelValue: return label + " " + value();
+    case TSeriesMarksStyle::smsValue: break;
+  }
+  return value();
 }
 
 TColor HslColor(int hue, int saturation, int lightness) {
@@ -90,6 +114,7 @@ void TChartData::Clear() {
   FPointMembers.clear();
   FValueTitle.clear();
   FCategoryTitle.clear();
+  FValueFormat.clear();
   FSummary = FFunction = -1;
   FKeySize = 0;
   FUsedPos = FOtherPos = -1;
@@ -114,6 +139,8 @@ bool TChartData::ChooseSummary(TGridInfo& model) {
   const std::string& functionName =
       FFunction < defs.Count() ? defs.Items(FFunction).DisplayName : FunctionDisplayName(FFunction);
   FValueTitle = info.DisplayName + " (" + functionName + ")";
+  // The grid writes a calculated summary's values with its first function's mask.
+  FValueFormat = info.Function(info.IsCalculated() ? 0 : FFunction).SubFunction(0).FormatString;
   return true;
 }
 
@@ -324,6 +351,7 @@ TChartPlan TChartData::Plan() const {
     }
     plan.Series.push_back(std::move(series));
   }
+  plan.ValueFormat = FValueFormat;
   if (Settings.DefaultSeries != TvtSeries::csPie) {
     plan.SetAxisTitles = true;
     const bool horizontal = Settings.DefaultSeries == TvtSeries::csHorBar;

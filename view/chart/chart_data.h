@@ -127,6 +127,8 @@ struct TChartPlan {
   std::string BottomTitle, LeftTitle;
   //! Categories beyond MaxDrawnCategories, not drawn.
   int LeftOutCategories = 0;
+  //! The charted summary's format mask, as the grid writes its values.
+  std::string ValueFormat;
   bool operator==(const TChartPlan&) const = default;
 };
 
@@ -139,6 +141,10 @@ using TChartCanDrawItem = std::function<void(const TMemberKey& key, bool& visibl
 //! The message of a click on a drawn point: its category, its value, its
 //! share of the series' absolute total and the click position, one per line.
 std::string ChartPointMessage(const TChartPlan& plan, int series, int point, int x, int y);
+//! The text of a drawn point's mark in the given style: its value under the
+//! plan's format mask (grouped digits when there is none), its share of the
+//! series' absolute total, its category, or a category with either.
+std::string ChartMarkText(const TChartPlan& plan, TSeriesMarksStyle style, int series, int point);
 
 class TChartData {
  public:
@@ -177,7 +183,7 @@ class TChartData {
   std::vector<TChartCategory> FCategories;
   //! The used dimension's member of each point index (grid order).
   std::vector<int> FPointMembers;
-  std::string FValueTitle, FCategoryTitle;
+  std::string FValueTitle, FCategoryTitle, FValueFormat;
   int FSummary = -1, FFunction = -1;
   std::size_t FKeySize = 0;
   int FUsedPos = -1, FOtherPos = -1;

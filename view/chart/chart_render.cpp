@@ -71,22 +71,45 @@ QAbstractBarSeries* MakeBars(const TChartDrawSeries& s, bool horizontal) {
   return series;
 }
 
+void FillXY(QXYSeries& series, const TChartDrawSeries& s, TvtSeries kind) {
+  if (auto* scatter = qobject_cast<QScatterSeries*>(&series)) scatter->setMarkerSize(9);
+  QList<QPointF> points;
+  points.reserve(static_cast<qsizetype>(s.Points.size()));
+  for (int i = 0; i < static_cast<int>(s.Points.size()); ++i) {
+    const TChartDrawPoint& p = s.Points[static_cast<std::size_t>(i)];
+    if (p.Null && kind != TvtSeries::csArea) continue;
+    points.append(QPointF(i, p.Null ? 0.0 : p.Value));
+  }
+  series.append(points);
+  if (kind == TvtSeries::csArea) return;  // an area has one colour
+  int at = 0;
+  for (const TChartDrawPoint& p : s.Points) {
+    if (p.Null) continue;
+    if (p.Color != clTeeColor)
+      series.setPointConfiguration(at, QXYSeries::PointConfiguration::Color, ToQColor(p.Color));
+    ++at;
+  }
+  if (kind == TvtSeries::csLine && HasOwnColors(s)) series.setPointsVisible(true);
+}
+
 //! Line, point and area series: x is the category's position; a gap leaves
 //! its point out (an area drops to zero there).
 QXYSeries* MakeXY(const TChartDrawSeries& s, TvtSeries kind) {
   QXYSeries* series = kind == TvtSeries::csPoint ? static_cast<QXYSeries*>(new QScatterSeries)
                                                  : new QLineSeries;
-  if (auto* scatter = qobject_cast<QScatterSeries*>(series)) scatter->setMarkerSize(9);
-  for (int i = 0; i < static_cast<int>(s.Points.size()); ++i) {
-    const TChartDrawPoint& p = s.Points[static_cast<std::size_t>(i)];
-    if (p.Null && kind != TvtSeries::csArea) continue;
-    series->append(i, p.Null ? 0.0 : p.Value);
-    if (!p.Null && p.Color != clTeeColor)
-      series->setPointConfiguration(series->count() - 1, QXYSeries::PointConfiguration::Color,
-                                    ToQColor(p.Color));
-  }
-  if (kind == TvtSeries::csLine && HasOwnColors(s)) series->setPointsVisible(true);
+  FillXY(*series, s, kind);
   return series;
+}
+
+//! An area under the series' line down to zero. The area does not own the
+//! line that bounds it, so the line becomes its child; its points are in
+//! place before the area is added to the chart.
+QAreaSeries* MakeArea(const TChartDrawSeries& s) {
+  auto* upper = new QLineSeries;
+  FillXY(*upper, s, TvtSeries::csArea);
+  auto* area = new QAreaSeries(upper);
+  upper->setParent(area);
+  return area;
 }
 
 QPieSeries* MakePie(const TChartDrawSeries& s, const std::vector<std::string>& categories) {
@@ -97,25 +120,10 @@ QPieSeries* MakePie(const TChartDrawSeries& s, const std::vector<std::string>& c
     auto* slice = new QPieSlice(QString::fromStdString(categories[static_cast<std::size_t>(i)]),
                                 std::fabs(p.Value));
     slice->setProperty(kPoint, i);
-    slice->setProperty("qdValue", p.Value);
     if (p.Color != clTeeColor) slice->setColor(ToQColor(p.Color));
     series->append(slice);
   }
   return series;
-}
-
-QString SliceMark(TSeriesMarksStyle style, const QPieSlice& slice) {
-  const QString label = slice.property("qdLabel").toString();
-  const QString value = QString::number(slice.property("qdValue").toDouble(), 'g', 10);
-  const QString percent = QString::number(slice.percentage() * 100, 'f', 2) + " %";
-  switch (style) {
-    case TSeriesMarksStyle::smsPercent: return percent;
-    case TSeriesMarksStyle::smsLabel: return label;
-    case TSeriesMarksStyle::smsLabelPercent: return label + " " + percent;
-    case TSeriesMarksStyle::smsLabelValue: return label + " " + value;
-    case TSeriesMarksStyle::smsValue: break;
-  }
-  return value;
 }
 
 }  // namespace
@@ -128,7 +136,10 @@ void TVantraChart::Draw() {
     delete a;
   }
   const TChartPlan& plan = FPlan;
-  if (plan.Series.empty()) return;
+  if (plan.Series.empty()) {
+    PlaceMarks();  // the last plan's marks go too
+    return;
+  }
   const int count = static_cast<int>(plan.Series.size());
   if (plan.Kind == TvtSeries::csPie) {
     // Pies of several series stand side by side, the first created leftmost.
@@ -138,15 +149,14 @@ void TVantraChart::Draw() {
       pie->setProperty(kPlanSeries, i);
       pie->setHorizontalPosition((i + 0.5) / count);
       pie->setPieSize(std::min(0.75, 0.95 / count));
-      for (QPieSlice* slice : pie->slices()) slice->setProperty("qdLabel", slice->label());
       connect(pie, &QPieSeries::clicked, this,
               [this, pie](QPieSlice* slice) { PointClicked(pie, slice->property(kPoint).toInt()); });
       c->addSeries(pie);
       if (OnNewSeries) OnNewSeries(*this, pie);
     }
-    // The slices carry their own labels; a legend of every slice of every pie says nothing more.
+    // The slices carry their own marks; a legend of every slice of every pie says nothing more.
     c->legend()->setVisible(false);
-    ApplyMarks();
+    PlaceMarks();
     return;
   }
   const bool horizontal = plan.Kind == TvtSeries::csHorBar;
@@ -169,21 +179,29 @@ void TVantraChart::Draw() {
       for (QBarSet* set : bars->barSets())
         connect(set, &QBarSet::clicked, this, [this, bars](int index) { PointClicked(bars, index); });
       series = bars;
+    } else if (plan.Kind == TvtSeries::csArea) {
+      QAreaSeries* area = MakeArea(s);
+      connect(area, &QAreaSeries::clicked, this, [this, area](const QPointF& at) {
+        PointClicked(area, static_cast<int>(std::lround(at.x())));
+      });
+      series = area;
     } else {
       QXYSeries* xy = MakeXY(s, plan.Kind);
-      series = xy;
-      if (plan.Kind == TvtSeries::csArea) {
-        auto* area = new QAreaSeries(xy);
-        xy->setParent(area);
-        series = area;
-      }
-      connect(xy, &QXYSeries::clicked, this, [this, series](const QPointF& at) {
-        PointClicked(series, static_cast<int>(std::lround(at.x())));
+      connect(xy, &QXYSeries::clicked, this, [this, xy](const QPointF& at) {
+        PointClicked(xy, static_cast<int>(std::lround(at.x())));
       });
+      series = xy;
     }
     series->setName(QString::fromStdString(s.Title));
     series->setProperty(kPlanSeries, i);
     c->addSeries(series);
+    if (auto* area = qobject_cast<QAreaSeries*>(series)) {
+      // Areas of several series lie on one another: the later ones let the earlier show through.
+      QColor fill = area->color();
+      area->setBorderColor(fill);
+      fill.setAlpha(count > 1 ? 110 : 200);
+      area->setColor(fill);
+    }
     series->attachAxis(categoryAxis);
     series->attachAxis(valueAxis);
     // Extra colour sets of one series share its single legend entry.
@@ -194,6 +212,9 @@ void TVantraChart::Draw() {
   if (hi == lo) hi = lo + 1;
   valueAxis->setRange(lo, hi);
   valueAxis->applyNiceNumbers();
+  // Whole steps are labelled without decimals.
+  const double step = (valueAxis->max() - valueAxis->min()) / std::max(1, valueAxis->tickCount() - 1);
+  if (step == std::floor(step)) valueAxis->setLabelFormat("%.0f");
   if (plan.SetAxisTitles) {
     categoryAxis->setTitleText(QString::fromStdString(horizontal ? plan.LeftTitle : plan.BottomTitle));
     valueAxis->setTitleText(QString::fromStdString(horizontal ? plan.BottomTitle : plan.LeftTitle));
@@ -201,33 +222,7 @@ void TVantraChart::Draw() {
     valueAxis->setTitleVisible(true);
   }
   c->legend()->setVisible(!FData.Settings.TotalDimension);
-  ApplyMarks();
-}
-
-// Qt writes one label format for every point of a bar, line or area series,
-// so those marks show the value whatever the style; pie slices follow it.
-void TVantraChart::ApplyMarks() {
-  for (QAbstractSeries* s : chart()->series()) {
-    if (auto* pie = qobject_cast<QPieSeries*>(s)) {
-      for (QPieSlice* slice : pie->slices()) {
-        slice->setLabel(SliceMark(FMarkStyle, *slice));
-        slice->setLabelVisible(FMarksVisible);
-      }
-    } else if (auto* bars = qobject_cast<QAbstractBarSeries*>(s)) {
-      bars->setLabelsFormat("@value");
-      bars->setLabelsPrecision(12);
-      bars->setLabelsVisible(FMarksVisible);
-      bars->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
-      for (QBarSet* set : bars->barSets()) set->setLabelColor(QColor(64, 64, 64));
-    } else if (auto* area = qobject_cast<QAreaSeries*>(s)) {
-      area->setPointLabelsFormat("@yPoint");
-      area->setPointLabelsVisible(FMarksVisible);
-    } else if (auto* xy = qobject_cast<QXYSeries*>(s)) {
-      xy->setPointLabelsFormat("@yPoint");
-      xy->setPointLabelsVisible(FMarksVisible);
-      xy->setPointLabelsClipping(false);
-    }
-  }
+  PlaceMarks();
 }
 
 }  // namespace qd

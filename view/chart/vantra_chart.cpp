@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QGraphicsRectItem>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -27,6 +28,10 @@ TVantraChart::TVantraChart(QWidget* parent) : QChartView(parent) {
   FNote = new QLabel(this);
   FNote->setStyleSheet("color: #800000; background: rgba(255, 255, 255, 200); padding: 2px;");
   FNote->hide();
+  FMarkLayer = new QGraphicsRectItem(chart());
+  FMarkLayer->setPen(Qt::NoPen);
+  FMarkLayer->setZValue(1000);
+  connect(chart(), &QChart::plotAreaChanged, this, [this] { PlaceMarks(); });
   FData.OnColorRequest = [this](const TMemberKey& key, TColor& color) {
     if (OnColorRequest) OnColorRequest(*this, key, color);
   };
@@ -143,12 +148,12 @@ void TVantraChart::SetMaxDrawnCategories(int value) {
 
 void TVantraChart::SetMarksVisible(bool value) {
   FMarksVisible = value;
-  ApplyMarks();
+  PlaceMarks();
 }
 
 void TVantraChart::SetDefaultMarkStyle(TSeriesMarksStyle value) {
   FMarkStyle = value;
-  ApplyMarks();
+  PlaceMarks();
 }
 
 // ---- Working data ----
