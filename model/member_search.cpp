@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <unordered_map>
 
 #include "engine/core/text_helpers.h"
@@ -17,10 +18,14 @@ namespace qd {
 namespace {
 
 // The toneless syllable of each Han character met so far: the transliterator
-// is slow to make and to run, and a list of members repeats few characters.
+// is slow to make (a tenth of a second) and to run, and a list of members
+// repeats few characters. One for the program, as indexes are built on other
+// threads than the one that searches.
 class TSyllables {
  public:
+  //! The reference stays valid for the program's life.
   const std::string& Of(UChar32 c) {
+    const std::lock_guard lock(FMutex);
     auto it = FCache.find(c);
     if (it != FCache.end()) return it->second;
     std::string out;
@@ -46,13 +51,14 @@ class TSyllables {
     }
     return FTranslit.get();
   }
+  std::mutex FMutex;
   bool FTried = false;
   std::unique_ptr<icu::Transliterator> FTranslit;
   std::unordered_map<UChar32, std::string> FCache;
 };
 
 TSyllables& Syllables() {
-  thread_local TSyllables syllables;
+  static TSyllables syllables;
   return syllables;
 }
 
@@ -104,12 +110,6 @@ void PinyinOf(std::string_view text, std::string& pinyin, std::string& initials)
   }
 }
 
-void TMemberSearch::THaystack::Add(std::string_view entry) {
-  Starts.push_back(static_cast<std::uint32_t>(Text.size()));
-  Text += entry;
-  Text += '\n';
-}
-
 void TMemberSearch::THaystack::Scan(std::string_view needle, std::vector<char>& hit) const {
   const std::string_view text(Text);
   std::size_t at = 0;
@@ -131,11 +131,73 @@ void TMemberSearch::Clear() {
 
 void TMemberSearch::Add(int key, std::string_view caption) {
   FKeys.push_back(key);
-  FCaptions.Add(Fold(caption));
-  std::string pinyin, initials;
-  PinyinOf(caption, pinyin, initials);
-  FPinyin.Add(pinyin);
-  FInitials.Add(initials);
+  for (THaystack* h : {&FCaptions, &FPinyin, &FInitials})
+    h->Starts.push_back(static_cast<std::uint32_t>(h->Text.size()));
+  AppendEntry(caption);
+  for (THaystack* h : {&FCaptions, &FPinyin, &FInitials}) h->Text += '\n';
+}
+
+const std::string* TMemberSearch::SyllableOf(std::int32_t c) {
+  if (c > 0xFFFF) return IsHan(c) ? &Syllables().Of(c) : nullptr;
+  if (FCodePoints.empty()) FCodePoints.resize(0x10000, 0);
+  std::uint16_t& slot = FCodePoints[static_cast<std::size_t>(c)];
+  if (slot == 0) {
+    if (IsHan(c)) {
+      FSyllables.push_back(Syllables().Of(c));
+      slot = static_cast<std::uint16_t>(FSyllables.size() + 1);
+    } else {
+      slot = 1;
+    }
+  }
+  return slot == 1 ? nullptr : &FSyllables[slot - 2u];
+}
+
+// The same results as Fold and PinyinOf, without ICU for ASCII and Han
+// characters (neither has a case folding beyond ASCII's); a caption with any
+// other character, or with broken UTF-8, has its folded text made by ICU.
+void TMemberSearch::AppendEntry(std::string_view caption) {
+  std::string& folded = FCaptions.Text;
+  std::string& pinyin = FPinyin.Text;
+  std::string& initials = FInitials.Text;
+  const std::size_t foldedStart = folded.size();
+  bool foldedHere = true;
+  const auto* s = reinterpret_cast<const std::uint8_t*>(caption.data());
+  const auto length = static_cast<int32_t>(caption.size());
+  for (int32_t i = 0; i < length;) {
+    if (s[i] < 0x80) {
+      const char c = static_cast<char>(s[i++]);
+      const char lower = LowerChar(c);
+      folded += c == '\n' ? ' ' : lower;
+      if ((lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9')) {
+        pinyin += lower;
+        initials += lower;
+      }
+      continue;
+    }
+    const int32_t at = i;
+    UChar32 c = 0;
+    U8_NEXT(s, i, length, c);
+    if (c < 0) {
+      foldedHere = false;
+    } else if (const std::string* syllable = SyllableOf(c)) {
+      folded.append(caption.data() + at, static_cast<std::size_t>(i - at));
+      if (!syllable->empty()) {
+        pinyin += *syllable;
+        initials += syllable->front();
+      }
+    } else {
+      foldedHere = false;
+      if (u_isalnum(c)) {
+        const UChar32 lower = u_tolower(c);
+        AppendUtf8(pinyin, lower);
+        AppendUtf8(initials, lower);
+      }
+    }
+  }
+  if (!foldedHere) {
+    folded.resize(foldedStart);
+    folded += Fold(caption);
+  }
 }
 
 std::vector<int> TMemberSearch::Find(std::string_view text) const {

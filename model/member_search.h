@@ -1,8 +1,10 @@
 // Finding members by what the user types: a piece of the caption in any
 // letter case, the pinyin of its Han characters ("nanfang" finds "南方") or
-// their initials ("nf"). The index is built once for a list of members; each
-// search is one scan of three flat texts, so typing stays quick on hundreds of
-// thousands of members.
+// their initials ("nf"). The index is built once for a list of members, in one
+// pass over each caption that asks ICU only about characters it has not met
+// before; each search is one scan of three flat texts, so typing stays quick
+// on hundreds of thousands of members. An index may be built on another thread
+// than the one that searches it.
 #pragma once
 
 #include <cstdint>
@@ -35,11 +37,20 @@ class TMemberSearch {
   struct THaystack {
     std::string Text;
     std::vector<std::uint32_t> Starts;
-    void Add(std::string_view entry);
     void Scan(std::string_view needle, std::vector<char>& hit) const;
   };
+  // Appends the caption's folded text, pinyin and initials to the three
+  // haystacks' texts.
+  void AppendEntry(std::string_view caption);
+  // The syllable of a Han character, nullptr for any other character.
+  const std::string* SyllableOf(std::int32_t c);
+
   std::vector<int> FKeys;
   THaystack FCaptions, FPinyin, FInitials;
+  // Per code point of the Basic Multilingual Plane met so far: 0 not yet
+  // seen, 1 not Han, else 2 + its syllable's place in FSyllables.
+  std::vector<std::uint16_t> FCodePoints;
+  std::vector<std::string> FSyllables;
 };
 
 }  // namespace qd

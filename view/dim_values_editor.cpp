@@ -1,6 +1,7 @@
 #include "view/dim_values_editor.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
@@ -82,9 +83,9 @@ void TDimValuesEditor::Open() {
     FAttribute = 0;
   }
   FSortType = FState.SortType;
-  FSearchStale = true;
   ApplyOrder();
   FGroups.Changed();
+  StartSearchIndex();
 }
 
 void TDimValuesEditor::ChooseAttribute(int index) {
@@ -99,7 +100,7 @@ void TDimValuesEditor::ChooseAttribute(int index) {
       n.Text = static_cast<std::size_t>(id) < values.size() ? values[static_cast<std::size_t>(id)]
                                                             : std::string();
   });
-  FSearchStale = true;
+  StartSearchIndex();
   if (!FSearchText.empty())
     SetSearch(FSearchText);
   else if (FMembers.OnRepaint)
@@ -218,8 +219,8 @@ bool TDimValuesEditor::MoveBack(TXPCheckTreeNode* node, bool deleteItem) {
   return true;
 }
 
-void TDimValuesEditor::RebuildSearch() {
-  FSearch.Clear();
+void TDimValuesEditor::StartSearchIndex() {
+  std::vector<std::pair<int, std::string>> entries;
   std::vector<char> seen;
   auto add = [&](TXPCheckTreeNode& n) {
     const int id = MemberOf(n).Id;
@@ -227,11 +228,21 @@ void TDimValuesEditor::RebuildSearch() {
     if (static_cast<std::size_t>(id) >= seen.size()) seen.resize(static_cast<std::size_t>(id) + 1);
     if (seen[static_cast<std::size_t>(id)]) return;
     seen[static_cast<std::size_t>(id)] = 1;
-    FSearch.Add(id, n.Text);
+    entries.emplace_back(id, n.Text);
   };
   FMembers.ForEach(add);
   FGroups.ForEach(add);
-  FSearchStale = false;
+  // An index still on its way is waited for as the new one replaces it.
+  FSearchIndex = std::async(std::launch::async, [entries = std::move(entries)] {
+    TMemberSearch search;
+    for (const auto& [id, caption] : entries) search.Add(id, caption);
+    return search;
+  });
+}
+
+bool TDimValuesEditor::SearchIndexReady() const {
+  return !FSearchIndex.valid() ||
+         FSearchIndex.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
 void TDimValuesEditor::SetSearch(const std::string& text) {
@@ -241,7 +252,7 @@ void TDimValuesEditor::SetSearch(const std::string& text) {
     FMembers.SetFilter(nullptr);
     return;
   }
-  if (FSearchStale) RebuildSearch();
+  if (FSearchIndex.valid()) FSearch = FSearchIndex.get();
   std::fill(FFound.begin(), FFound.end(), 0);
   for (int id : FSearch.Find(text)) {
     if (static_cast<std::size_t>(id) >= FFound.size()) FFound.resize(static_cast<std::size_t>(id) + 1);

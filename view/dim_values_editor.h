@@ -5,6 +5,7 @@
 // everything back into the dimension state. Nothing reaches the state before OK.
 #pragma once
 
+#include <future>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,9 @@ class TDimValuesEditor {
   TDimValuesEditor(TGridInfo& model, TDimensionState& state);
 
   //! Fills both trees, the name, the attribute list and the order from the
-  //! dimension state, and puts the member tree in that order.
+  //! dimension state, and puts the member tree in that order. The search
+  //! index is then built on a thread of its own, so that the first keystroke
+  //! need not wait for it.
   void Open();
   TCheckTree& MemberTree() { return FMembers; }
   TCheckTree& GroupTree() { return FGroups; }
@@ -69,7 +72,9 @@ class TDimValuesEditor {
   //! text, with their ancestors and descendants; an empty text shows all.
   void SetSearch(const std::string& text);
   //! A caption was edited in a tree: the search reads captions anew.
-  void CaptionEdited() { FSearchStale = true; }
+  void CaptionEdited() { StartSearchIndex(); }
+  //! The search index is built (a search now only filters).
+  bool SearchIndexReady() const;
 
   //! Writes the trees, name, attribute and order into the dimension state and
   //! has the model apply it.
@@ -82,7 +87,9 @@ class TDimValuesEditor {
                              const std::vector<TXPCheckTreeNode*>& chain);
   bool LessInOrder(const TXPCheckTreeNode& a, const TXPCheckTreeNode& b) const;
   void ApplyOrder();
-  void RebuildSearch();
+  // Reads the captions (each cube member once, the member tree before the
+  // group tree) and builds their index in the background.
+  void StartSearchIndex();
   TDimMembers ToMembers(const TCheckTree::TNodes& nodes) const;
 
   TGridInfo& FModel;
@@ -93,7 +100,7 @@ class TDimValuesEditor {
   bool FHasAttributes = false;
   TDimSortType FSortType;
   TMemberSearch FSearch;
-  bool FSearchStale = true;
+  std::future<TMemberSearch> FSearchIndex;  // valid while an index is on its way
   std::string FSearchText;
   std::vector<char> FFound;  // per cube member: its caption matches the search
 };
