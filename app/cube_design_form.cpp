@@ -29,6 +29,7 @@
 #include "app/support_dump.h"
 #include "app/make_cfd.h"
 #include "app/realtime_cube.h"
+#include "app/report_commands.h"
 #include "engine/cube/cube_file.h"
 #include "design/fact_table_editor.h"
 #include "engine/core/messages.h"
@@ -150,6 +151,12 @@ TCubeDesignForm::TCubeDesignForm(std::string programFolder, QWidget* parent)
 
   FAbout = std::make_unique<TAboutForm>(this);
   FProgress = std::make_unique<TVProgressDlg>(this);
+  FReport = std::make_unique<TReportCommands>(*this, *FGrid, *FPages);
+  FReport->WorkingCube = [this]() -> TCustomVantra* { return FDm ? &FDm->Vantra1 : nullptr; };
+  FReport->CubeCaption = [this] {
+    QTreeWidgetItem* node = FTree->currentItem();
+    return node ? node->text(0).toStdString() : std::string();
+  };
   connect(FTree, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* node) { MainTreeViewChange(node); });
   BuildMenus();
@@ -215,24 +222,8 @@ void TCubeDesignForm::BuildMenus() {
   cube->addSeparator();
   item(cube, TMsg::SMenuExit, [this] { close(); });
 
-  QMenu* report = menuBar()->addMenu(Q(TMsg::SMenuReport));
-  for (TMsg t : {TMsg::SMenuCellDetails, TMsg::SMenuDisplaySettings, TMsg::SMenuSaveGridData,
-                 TMsg::SMenuLoadGridData, TMsg::SMenuSaveGridState, TMsg::SMenuLoadGridState})
-    item(report, t, nullptr);
-
-  QMenu* exportMenu = menuBar()->addMenu(Q(TMsg::SMenuExport));
-  QMenu* excel = exportMenu->addMenu(Q(TMsg::SMenuExcel));
-  item(excel, TMsg::SMenuXlsFile, nullptr);
-  item(excel, TMsg::SMenuExcelOle, nullptr);
-  QMenu* html = exportMenu->addMenu(Q(TMsg::SMenuHtml));
-  item(html, TMsg::SMenuSimpleHtml, nullptr);
-  item(html, TMsg::SMenuAdvancedHtml, nullptr);
-  QMenu* xml = exportMenu->addMenu(Q(TMsg::SMenuXml));
-  item(xml, TMsg::SMenuXmlOffice, nullptr);
-  item(xml, TMsg::SMenuXmlAnalysis, nullptr);
-  item(exportMenu, TMsg::SMenuRtf, nullptr);
-  item(exportMenu, TMsg::SMenuMetafile, nullptr)->setVisible(false);
-  item(exportMenu, TMsg::SMenuPrint, nullptr, QKeySequence("Ctrl+P"));
+  FReport->BuildReportMenu(*menuBar()->addMenu(Q(TMsg::SMenuReport)));
+  FReport->BuildExportMenu(*menuBar()->addMenu(Q(TMsg::SMenuExport)));
 
   QMenu* help = menuBar()->addMenu(Q(TMsg::SMenuHelp));
   item(help, TMsg::SMenuAbout, [this] { AboutMenuClick(); });

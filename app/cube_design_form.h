@@ -25,6 +25,7 @@ class TAboutForm;
 class TChartPage;
 class TFactTableEditor;
 class TDataModule1;
+class TReportCommands;
 class TVantraGrid;
 class TVProgressDlg;
 
@@ -75,6 +76,8 @@ class TCubeDesignForm : public QMainWindow {
   TChartPage& ChartPage() const { return *FChartPage; }
   QLabel& StatusPanel(int i) const;
   QAction& HideTreeAction() const { return *FHideTree; }
+  //! The "报表" and "导出" menus' commands.
+  TReportCommands& ReportCommands() const { return *FReport; }
   //! Menu items by their text; nullptr when absent.
   QAction* FindAction(const std::string& text) const;
   const std::string& ProgramFolder() const { return FProgramFolder; }
@@ -114,6 +117,7 @@ class TCubeDesignForm : public QMainWindow {
   std::unique_ptr<TAboutForm> FAbout;
   std::unique_ptr<TVProgressDlg> FProgress;
   std::unique_ptr<TFactTableEditor> FFactEditor;
+  std::unique_ptr<TReportCommands> FReport;
   TBoxMessageSink FSink;
 };
 

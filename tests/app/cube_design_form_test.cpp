@@ -208,13 +208,13 @@ TEST_F(MainWindow, MenusHoldEveryCommandAndDisableThoseNotAvailableYet) {
     ASSERT_NE(a, nullptr) << on;
     EXPECT_TRUE(a->isEnabled()) << on;
   }
-  for (const char* off : {"设计Cube", "单元格明细", "XLS文件", "简单HTML报表", "XML for Analysis",
-                          "RTF", "直接打印"}) {
+  // Without an open cube the exports and prints are off.
+  for (const char* off : {"设计Cube", "XLS文件", "简单HTML报表", "XML for Analysis", "RTF",
+                          "直接打印"}) {
     QAction* a = form.FindAction(off);
     ASSERT_NE(a, nullptr) << off;
     EXPECT_FALSE(a->isEnabled()) << off;
   }
-  EXPECT_FALSE(form.FindAction("Metafile (WMF)")->isVisible());
   EXPECT_FALSE(form.FindAction("测试")->isVisible());
   EXPECT_EQ(form.FindAction("打开当前Cube")->shortcut(), QKeySequence("Ctrl+O"));
   // A command's error reaches the message box instead of escaping the slot.
