@@ -10,12 +10,11 @@
 #include <QTabWidget>
 #include <QUrl>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
+#include "engine/io/safe_file.h"
 #include "export/excel_export.h"
 #include "export/html_export.h"
 #include "export/rtf_export.h"
@@ -53,13 +52,6 @@ std::string FileDialog(QWidget& parent, const QString& title, bool save, const s
   if (!proposed.empty()) dialog.selectFile(Q(proposed));
   return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0).toStdString()
                                             : std::string();
-}
-
-void WriteWholeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) throw EGenericError(Format(Msg(TMsg::SReportCannotWrite), path));
 }
 
 // The colour of the advanced page's table: red 0x00, green 0x66, blue 0xCC.
@@ -176,6 +168,8 @@ void TReportCommands::BuildExportMenu(QMenu& menu) {
   item(*xml, TMsg::SMenuXmlOffice, &TReportCommands::XMLforMSOffice1Click);
   item(*xml, TMsg::SMenuXmlAnalysis, &TReportCommands::XML2Click);
   item(menu, TMsg::SMenuRtf, &TReportCommands::ExprtfMenuClick);
+  // Kept for the menu's shape; the picture formats are written by quarrydesk-cli.
+  menu.addAction(Q(TMsg::SMenuMetafile))->setVisible(false);
   menu.addSeparator();
   item(menu, TMsg::SMenuPrint, &TReportCommands::RptPrintMenuClick)
       ->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
@@ -276,11 +270,12 @@ void TReportCommands::ExportHtml(TVantraGridExportToHTML& exporter, bool advance
     const std::filesystem::path folder = std::filesystem::path(file).parent_path();
     for (const auto& [resource, name] : {std::pair{"BG", "bg.gif"}, std::pair{"LOGO", "logo.gif"},
                                          std::pair{"SHADE", "shade.gif"}})
-      WriteWholeFile((folder / name).string(), ReportResource(resource));
-    std::ostringstream page;
-    page << ReportResource("HTML");
-    exporter.ExportToStream(page);
-    WriteWholeFile(file, page.str());
+      WriteFileAtomic((folder / name).string(), ReportResource(resource));
+    const std::string page = ReportResource("HTML");
+    WriteFileAtomic(file, [&](std::ostream& out) {
+      out << page;
+      exporter.ExportToStream(out);
+    });
   } else {
     exporter.ExportToFile(file);
   }

@@ -215,6 +215,7 @@ TEST_F(MainWindow, MenusHoldEveryCommandAndDisableThoseNotAvailableYet) {
     ASSERT_NE(a, nullptr) << off;
     EXPECT_FALSE(a->isEnabled()) << off;
   }
+  EXPECT_FALSE(form.FindAction("Metafile (WMF)")->isVisible());
   EXPECT_FALSE(form.FindAction("测试")->isVisible());
   EXPECT_EQ(form.FindAction("打开当前Cube")->shortcut(), QKeySequence("Ctrl+O"));
   // A command's error reaches the message box instead of escaping the slot.

@@ -4,35 +4,11 @@
 // headers on every page and spanning labels continued as empty boxes.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <sstream>
-
-#include "cli_process.h"
+#include "poppler_tools.h"
 
 namespace qd::testing {
 
 namespace {
-
-bool HaveTool(const std::string& name) {
-  return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// The text of one page (1-based) of a PDF file.
-std::string PageText(const std::string& pdf, int page, const TTempFolder& io) {
-  const std::string out = io.Path("page.txt"), p = std::to_string(page);
-  const std::string cmd = "pdftotext -layout -f " + p + " -l " + p + " '" + pdf + "' '" + out + "'";
-  if (std::system(cmd.c_str()) != 0) return {};
-  return ReadFileText(out);
-}
-
-int PageCount(const std::string& pdf, const TTempFolder& io) {
-  const std::string out = io.Path("info.txt");
-  if (std::system(("pdfinfo '" + pdf + "' > '" + out + "'").c_str()) != 0) return -1;
-  std::istringstream in(ReadFileText(out));
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind("Pages:", 0) == 0) return std::atoi(line.c_str() + 6);
-  return -1;
-}
 
 // Three regions of 30 cities on rows; two years of 12 products on columns.
 std::string WideTallCsv(const TTempFolder& io) {
@@ -94,9 +70,8 @@ TEST(PrintCli, PaperSizeAndOrientationAreThePdfPages) {
                                      "--summaries", "amount", "--to", pdf, "--page-size", "A3",
                                      "--landscape", "--quiet"});
   ASSERT_EQ(run.Status, 0) << run.Err;
-  const std::string out = io.Path("info.txt");
-  ASSERT_EQ(std::system(("pdfinfo '" + pdf + "' > '" + out + "'").c_str()), 0);
-  EXPECT_TRUE(Has(ReadFileText(out), "1191 x 842 pts (A3)")) << ReadFileText(out);
+  const std::string info = PdfInfo(pdf, io);
+  EXPECT_TRUE(Has(info, "1191 x 842 pts (A3)")) << info;
   const TCliRun bad = RunCliProcess({"export", csv, "--to", pdf, "--page-size", "A9"});
   EXPECT_EQ(bad.Status, 2);
   EXPECT_TRUE(Has(bad.Err, "--page-size")) << bad.Err;

@@ -2,12 +2,17 @@
 // enabled exactly while a cube is open, each export writing its document and
 // saying so, grid-data files saved and loaded again, printing to a PDF file,
 // the cell details following real mouse moves, and the display settings
-// dialog written back to the grid. Screenshots of the two windows are saved
-// under the build folder (screenshots/).
+// dialog written back to the grid. Screenshots of the two windows, of an open
+// menu and of a printed page are saved under the build folder (screenshots/).
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTest>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QRadioButton>
@@ -20,7 +25,7 @@
 #include "app/report_commands.h"
 #include "app/workbench.h"
 #include "export/excel_automation.h"
-#include "temp_folder.h"
+#include "poppler_tools.h"
 #include "tests/view/qt_test_app.h"
 #include "view/grid_helper_form.h"
 #include "view/internal_grid.h"
@@ -31,12 +36,8 @@ namespace qd::test {
 namespace {
 
 using qd::testing::TTempFolder;
+using qd::testing::ReadFileText;
 namespace fs = std::filesystem;
-
-std::string Bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // A left click delivered as real press and release events.
 void Click(QWidget* w) {
@@ -49,10 +50,14 @@ void Click(QWidget* w) {
   QApplication::sendEvent(w, &release);
 }
 
-void SaveShot(QWidget& w, const std::string& name) {
+fs::path ShotPath(const std::string& name) {
   const fs::path dir = fs::path(QD_DEMO_DB).parent_path().parent_path() / "screenshots";
   fs::create_directories(dir);
-  w.grab().save(QString::fromStdString((dir / name).string()));
+  return dir / name;
+}
+
+void SaveShot(QWidget& w, const std::string& name) {
+  w.grab().save(QString::fromStdString(ShotPath(name).string()));
 }
 
 class ReportMenus : public ::testing::Test {
@@ -134,12 +139,12 @@ TEST_F(ReportMenus, EachExportWritesItsDocumentAndReportsSuccess) {
   Action("RTF").trigger();
   EXPECT_EQ(shown.Messages, (std::vector<std::string>{"Excel报表导出成功!", "XML报表导出成功！",
                                                        "XML报表导出成功！", "RTF报表导出成功！"}));
-  EXPECT_EQ(Bytes(folder.Path("report.xls")).substr(0, 1), "\x09") << "a BOF record";
-  EXPECT_NE(Bytes(folder.Path("office.xml")).find("urn:schemas-microsoft-com:office:spreadsheet"),
+  EXPECT_EQ(ReadFileText(folder.Path("report.xls")).substr(0, 1), "\x09") << "a BOF record";
+  EXPECT_NE(ReadFileText(folder.Path("office.xml")).find("urn:schemas-microsoft-com:office:spreadsheet"),
             std::string::npos);
-  EXPECT_NE(Bytes(folder.Path("analysis.xml")).find("urn:schemas-microsoft-com:xml-analysis"),
+  EXPECT_NE(ReadFileText(folder.Path("analysis.xml")).find("urn:schemas-microsoft-com:xml-analysis"),
             std::string::npos);
-  EXPECT_EQ(Bytes(folder.Path("report.rtf")).substr(0, 5), "{\\rtf");
+  EXPECT_EQ(ReadFileText(folder.Path("report.rtf")).substr(0, 5), "{\\rtf");
 
   // HTML: no message, the page opened for viewing.
   next = "simple";
@@ -148,22 +153,33 @@ TEST_F(ReportMenus, EachExportWritesItsDocumentAndReportsSuccess) {
   Action("高级HTML报表").trigger();
   EXPECT_EQ(opened, (std::vector<std::string>{folder.Path("simple.htm"), folder.Path("advanced.htm")}));
   EXPECT_EQ(shown.Messages.size(), 4u);
-  const std::string page = Bytes(folder.Path("advanced.htm"));
+  const std::string page = ReadFileText(folder.Path("advanced.htm"));
   const std::string tmpl = ReportResource("HTML");
   EXPECT_EQ(page.substr(0, tmpl.size()), tmpl) << "the document follows the template";
   EXPECT_NE(page.find("<TABLE  BORDER=\"0\"  CELLSPACING=\"1\"  CELLPADDING=\"5\"  BGCOLOR=#0066CC>"),
             std::string::npos);
   EXPECT_NE(page.find("BGCOLOR=#C0C0C0"), std::string::npos) << "labels and captions are silver";
   for (const char* image : {"bg.gif", "logo.gif", "shade.gif"}) {
-    EXPECT_EQ(Bytes(folder.Path(image)).substr(0, 6), "GIF89a") << image;
+    EXPECT_EQ(ReadFileText(folder.Path(image)).substr(0, 6), "GIF89a") << image;
     EXPECT_NE(tmpl.find(image), std::string::npos) << image << " is used by the template";
   }
-  EXPECT_NE(Bytes(folder.Path("simple.htm")).find("<TITLE>"), std::string::npos);
+  EXPECT_NE(ReadFileText(folder.Path("simple.htm")).find("<TITLE>"), std::string::npos);
+  // The browser draws the page with its images (looked at under screenshots/).
+  if (qd::testing::HaveTool("chromium")) {
+    const std::string png = ShotPath("advanced_html.png").string();
+    fs::remove(png);
+    const std::string cmd = "chromium --headless --no-sandbox --disable-gpu --user-data-dir='" +
+                            folder.Path("chromium") + "' --screenshot='" + png +
+                            "' --window-size=1000,600 'file://" + folder.Path("advanced.htm") +
+                            "' >/dev/null 2>&1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_GT(fs::exists(png) ? fs::file_size(png) : 0, 0u);
+  }
 
   // The spreadsheet export hands a workbook to the desktop.
   Action("使用OLE").trigger();
   ASSERT_EQ(opened.size(), 3u);
-  EXPECT_EQ(Bytes(opened.back()).substr(0, 2), "PK");
+  EXPECT_EQ(ReadFileText(opened.back()).substr(0, 2), "PK");
   ASSERT_NE(Commands().OleApplication(), nullptr);
   EXPECT_TRUE(Commands().OleApplication()->Visible());
 }
@@ -215,7 +231,53 @@ TEST_F(ReportMenus, PrintingToAPdfFileNeedsNoPrinter) {
   cancel = false;
   Action("直接打印").trigger();
   EXPECT_TRUE(shown.Messages.empty()) << shown.Messages.front();
-  EXPECT_EQ(Bytes(pdf).substr(0, 5), "%PDF-");
+  EXPECT_EQ(ReadFileText(pdf).substr(0, 5), "%PDF-");
+  using qd::testing::HaveTool;
+  if (!HaveTool("pdftotext") || !HaveTool("pdftoppm")) GTEST_SKIP() << "poppler-utils missing";
+  // poppler reads the page: the first row's label is printed.
+  const std::string text = qd::testing::PageText(pdf, 1, folder);
+  TGridInfo& model = Form().Grid().Model();
+  ASSERT_GT(model.RowLineCount(), 0);
+  const std::string first = model.GetNodeCaption(*model.GetRowLine(0));
+  EXPECT_NE(text.find(first), std::string::npos) << first << " in\n" << text;
+  const std::string png = ShotPath("printed_page").string();
+  EXPECT_EQ(std::system(("pdftoppm -r 60 -png -f 1 -l 1 -singlefile '" + pdf + "' '" + png + "'")
+                            .c_str()),
+            0);
+}
+
+TEST_F(ReportMenus, ItemsAnswerTheMenuBarAndTheShortcut) {
+  OpenInternalCube();
+  TCubeDesignForm& form = Form();
+  form.resize(1000, 700);
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  QMenuBar* bar = form.menuBar();
+  QAction* exportItem = nullptr;
+  for (QAction* a : bar->actions())
+    if (a->text() == QStringLiteral("导出(&E)")) exportItem = a;
+  ASSERT_NE(exportItem, nullptr);
+  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(exportItem).center());
+  QMenu* menu = exportItem->menu();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }));
+  // The window with the open menu drawn where it pops up.
+  QPixmap shot = form.grab();
+  QPainter(&shot).drawPixmap(form.mapFromGlobal(menu->pos()), menu->grab());
+  shot.save(QString::fromStdString(ShotPath("export_menu.png").string()));
+
+  next = "clicked";
+  QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(&Action("RTF")).center());
+  EXPECT_EQ(asked, (std::vector<std::string>{"rtf RTF files|*.rtf"}));
+  EXPECT_EQ(shown.Messages, (std::vector<std::string>{"RTF报表导出成功！"}));
+  EXPECT_TRUE(fs::exists(folder.Path("clicked.rtf")));
+  EXPECT_FALSE(menu->isVisible());
+
+  int printDialogs = 0;
+  Commands().ChoosePrinter = [&](QPrinter&) { return ++printDialogs, false; };
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);
+  EXPECT_EQ(printDialogs, 1);
 }
 
 TEST_F(ReportMenus, CellDetailsFollowTheMouseOverDataCells) {
