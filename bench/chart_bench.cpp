@@ -101,9 +101,12 @@ struct TChartFixture {
   }
 };
 
+// Goes before the application does: widgets must not outlive it.
+std::unique_ptr<TChartFixture> gFixture;
+
 TChartFixture& Fixture() {
-  static TChartFixture fixture;
-  return fixture;
+  if (!gFixture) gFixture = std::make_unique<TChartFixture>();
+  return *gFixture;
 }
 
 void BM_ChartAfterMovingCityOrBranch(benchmark::State& state) {
@@ -129,5 +132,6 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  qd::gFixture.reset();
   return 0;
 }

@@ -5,7 +5,6 @@
 #include <QBarSeries>
 #include <QAreaSeries>
 #include <QFile>
-#include <QGraphicsSimpleTextItem>
 #include <QImage>
 #include <QLabel>
 #include <QLineSeries>
@@ -13,11 +12,11 @@
 #include <QPieSeries>
 #include <QProcess>
 #include <QScatterSeries>
-#include <QStackedBarSeries>
 #include <QTest>
 #include <QToolButton>
 #include <filesystem>
 
+#include "view/chart/chart_marks.h"
 #include "view/chart/chart_toolbar.h"
 #include "view/chart/vantra_chart.h"
 #include "view_test_grid.h"
@@ -39,7 +38,7 @@ class ChartView : public ViewGrid {
   QList<QAbstractSeries*> Series() const { return chart->chart()->series(); }
   QStringList MarkTexts() const {
     QStringList out;
-    for (const QGraphicsSimpleTextItem* m : chart->Marks()) out << m->text();
+    for (const auto& m : chart->Overlay().Marks()) out << m.Text;
     return out;
   }
 
@@ -142,16 +141,38 @@ TEST_F(ChartView, DrawsEachSeriesKind) {
   EXPECT_TRUE(MarkTexts().contains("North"));
   chart->SetDefaultMarkStyle(TSeriesMarksStyle::smsPercent);
   EXPECT_TRUE(MarkTexts().contains("25.45 %"));  // 7 of 27.5
+  EXPECT_TRUE(MarkTexts().contains("2024"));     // without a legend each pie has its title
 
-  // A colour scale colours bar by bar: sets of one colour, stacked.
-  chart->SetDefaultSeries(TvtSeries::csBar);
-  chart->SetColorSchemaDimension(TvtRangeType::vtrRows);
-  auto* bars = qobject_cast<QAbstractBarSeries*>(Series()[0]);
-  ASSERT_NE(bars, nullptr);
-  EXPECT_EQ(bars->type(), QAbstractSeries::SeriesTypeStackedBar);
-  EXPECT_EQ(bars->count(), 2);
   chart->SetMarksVisible(false);
-  EXPECT_TRUE(chart->Marks().empty());
+  EXPECT_TRUE(chart->Overlay().Marks().empty());
+}
+
+// A colour scale colours bar by bar: each bar shows its own point's colour,
+// upright or lying, wherever Qt Charts puts it.
+TEST_F(ChartView, EachBarShowsItsPointsColour) {
+  chart->SetMarksVisible(false);
+  chart->SetColorSchemaDimension(TvtRangeType::vtrRowsCols);
+  for (TvtSeries kind : {TvtSeries::csBar, TvtSeries::csHorBar}) {
+    chart->SetDefaultSeries(kind);
+    chart->LayOut();
+    ASSERT_EQ(Series().size(), 2);
+    EXPECT_EQ(chart->Overlay().Bars().size(), 4u);
+    const QImage image = chart->grab().toImage();
+    QChart& c = *chart->chart();
+    const TChartPlan& plan = chart->Plan();
+    for (int s = 0; s < 2; ++s)
+      for (int i = 0; i < 2; ++i) {
+        const TChartDrawPoint& p = plan.Series[s].Points[i];
+        // The middle of the bar: series share a category, the first on the left (or below).
+        const QPointF middle(i - 0.25 + 0.5 * s, p.Value / 2);
+        const QPointF at = kind == TvtSeries::csBar ? middle : middle.transposed();
+        const QPoint pixel = chart->mapFromScene(c.mapToScene(c.mapToPosition(at, Series()[s])));
+        EXPECT_EQ(image.pixelColor(pixel * image.devicePixelRatio()).rgb(), ToQColor(p.Color).rgb())
+            << static_cast<int>(kind) << " " << s << " " << i;
+      }
+  }
+  chart->SetDefaultSeries(TvtSeries::csLine);
+  EXPECT_TRUE(chart->Overlay().Bars().empty());
 }
 
 // An area fills the room under its line: its bounding line holds every
@@ -187,8 +208,7 @@ TEST_F(ChartView, ManyCategoriesAreCappedWithANote) {
 }
 
 TEST_F(ChartView, ClickOnABarReportsItsPoint) {
-  chart->SetColorSchemaDimension(TvtRangeType::vtrDefault);
-  chart->SetMarksVisible(false);
+  chart->SetMarksVisible(false);  // the bars' own colours lie over them: the click passes
   int series = -1, point = -1;
   chart->OnClickSeries = [&](TVantraChart&, int s, int p, int, int) {
     series = s;
@@ -254,7 +274,10 @@ TEST_F(ChartView, SavesPngSvgAndPdf) {
   QProcess text;
   text.start("pdftotext", {QString::fromStdString((dir / "c.pdf").string()), "-"});
   if (text.waitForFinished() && text.exitCode() == 0) {
-    EXPECT_TRUE(QString::fromUtf8(text.readAllStandardOutput()).contains("North"));
+    const QString words = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(words.contains("North"));
+    ASSERT_FALSE(MarkTexts().isEmpty());
+    EXPECT_TRUE(words.contains(MarkTexts().front())) << MarkTexts().front().toStdString();
   }
 
   TShownMessages shown;
@@ -304,20 +327,20 @@ TEST_F(ChartCrowded, MarksNeverOverlapAndWriteNoExponent) {
                          TvtSeries::csArea, TvtSeries::csPoint, TvtSeries::csPie}) {
     chart->SetDefaultSeries(kind);
     chart->LayOut();
-    const auto& marks = chart->Marks();
+    const auto& marks = chart->Overlay().Marks();
     SCOPED_TRACE(static_cast<int>(kind));
     ASSERT_FALSE(marks.empty());
     EXPECT_LT(marks.size(), 180u);  // not every one fits
     const QRectF view(QPointF(0, 0), chart->chart()->size());
     bool big = false;
     for (std::size_t i = 0; i < marks.size(); ++i) {
-      const QRectF box = marks[i]->sceneBoundingRect();
-      EXPECT_TRUE(view.contains(box)) << marks[i]->text().toStdString();
+      const QRectF& box = marks[i].Box;
+      const std::string text = marks[i].Text.toStdString();
+      EXPECT_TRUE(view.contains(box)) << text;
       for (std::size_t k = 0; k < i; ++k)
-        EXPECT_FALSE(box.intersects(marks[k]->sceneBoundingRect()))
-            << marks[i]->text().toStdString() << " over " << marks[k]->text().toStdString();
-      EXPECT_FALSE(marks[i]->text().contains('e')) << marks[i]->text().toStdString();
-      big = big || marks[i]->text() == "12345678.90";
+        EXPECT_FALSE(box.intersects(marks[k].Box)) << text << " over " << marks[k].Text.toStdString();
+      EXPECT_FALSE(marks[i].Text.contains('e')) << text;
+      big = big || text == "12345678.90";
     }
     EXPECT_TRUE(big);  // the largest value keeps its mark
   }

@@ -5,9 +5,7 @@
 
 #include <QAbstractBarSeries>
 #include <QFontMetricsF>
-#include <QGraphicsLineItem>
-#include <QGraphicsRectItem>
-#include <QGraphicsSimpleTextItem>
+#include <QPainter>
 #include <QPieSeries>
 #include <QPieSlice>
 #include <algorithm>
@@ -45,7 +43,21 @@ struct TMark {
   QPointF Base;        //!< bars: where the bar starts, at zero
   QPointF LeaderFrom;  //!< pies: the slice's edge, joined to the mark by a short line
   QString Text;
+  bool Title = false;  //!< a pie's series title under it, placed before any mark
 };
+
+//! A pie: no mark may cover another pie or its own.
+struct TDisc {
+  QPointF Centre;
+  qreal Radius = 0;
+  QString Title;
+};
+
+bool CoversDisc(const QRectF& box, const TDisc& d) {
+  const QPointF nearest(std::clamp(d.Centre.x(), box.left(), box.right()),
+                        std::clamp(d.Centre.y(), box.top(), box.bottom()));
+  return QLineF(nearest, d.Centre).length() < d.Radius;
+}
 
 QRectF BoxAt(const QPointF& at, const QSizeF& size, TSide side) {
   const qreal w = size.width(), h = size.height();
@@ -78,10 +90,12 @@ qreal BarMiddle(int category, int series, int seriesCount) {
   return seriesCount > 1 ? category + (series + 0.5) / seriesCount - 0.5 : category;
 }
 
-void AddPieMarks(QPieSeries& pie, int s, const QRectF& plot, std::vector<TMark>& marks) {
+void AddPieMarks(QPieSeries& pie, int s, const QRectF& plot, std::vector<TMark>& marks,
+                 std::vector<TDisc>& discs) {
   const QPointF centre(plot.left() + plot.width() * pie.horizontalPosition(),
                        plot.top() + plot.height() * pie.verticalPosition());
   const qreal radius = std::min(plot.width(), plot.height()) / 2 * pie.pieSize();
+  discs.push_back({centre, radius, pie.name()});
   for (QPieSlice* slice : pie.slices()) {
     const qreal angle = (slice->startAngle() + slice->angleSpan() / 2) * M_PI / 180;
     const QPointF toward(std::sin(angle), -std::cos(angle));  // clockwise from twelve o'clock
@@ -120,6 +134,21 @@ void AddPointMarks(QChart& c, QAbstractSeries& series, const TChartPlan& plan, i
   }
 }
 
+//! The box of a bar in chart coordinates, as Qt Charts lays it out: bar
+//! series share each category side by side, each bar the series' bar width
+//! of its share.
+QRectF BarBox(QChart& c, QAbstractBarSeries& bars, const TChartPlan& plan, int s, int category) {
+  const int count = static_cast<int>(plan.Series.size());
+  const double value = plan.Series[static_cast<std::size_t>(s)].Points[static_cast<std::size_t>(category)].Value;
+  const qreal middle = BarMiddle(category, s, count);
+  const qreal half = bars.barWidth() / (count > 1 ? count : 1) / 2;
+  const bool horizontal = plan.Kind == TvtSeries::csHorBar;
+  auto at = [&](qreal x, qreal y) {
+    return c.mapToPosition(horizontal ? QPointF(y, x) : QPointF(x, y), &bars);
+  };
+  return QRectF(at(middle - half, value), at(middle + half, 0)).normalized();
+}
+
 //! The width one vertical bar series has in each category, in pixels; 0 for other kinds.
 qreal BarSlot(QChart& c, const TChartPlan& plan) {
   if (plan.Kind != TvtSeries::csBar || c.series().isEmpty()) return 0;
@@ -154,27 +183,111 @@ std::vector<int> KeepMarksApart(const std::vector<TChartMarkBox>& marks, const Q
   return placed;
 }
 
-void TVantraChart::PlaceMarks() {
-  for (QGraphicsItem* item : FMarkLayer->childItems()) delete item;
-  FMarks.clear();
-  if (!FMarksVisible || FPlan.Series.empty()) return;
+TChartOverlay::TChartOverlay(QGraphicsItem* parent) : QGraphicsItem(parent) {
+  setZValue(1000);  // over the series
+  setAcceptedMouseButtons(Qt::NoButton);
+}
+
+void TChartOverlay::SetBars(std::vector<TBar> bars) {
+  FBars = std::move(bars);
+  update();
+}
+
+void TChartOverlay::SetMarks(std::vector<TMarkText> marks, std::vector<QLineF> leaders,
+                             const QFont& font) {
+  FMarks = std::move(marks);
+  FLeaders = std::move(leaders);
+  FFont = font;
+  update();
+}
+
+void TChartOverlay::SetArea(const QRectF& area) {
+  if (area == FArea) return;
+  prepareGeometryChange();
+  FArea = area;
+}
+
+void TChartOverlay::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) {
+  for (const TBar& bar : FBars) {
+    painter->setPen(QPen(bar.Color.darker(130), 0));
+    painter->setBrush(bar.Color);
+    painter->drawRect(bar.Box);
+  }
+  painter->setPen(QPen(QColor(128, 128, 128), 1));
+  for (const QLineF& leader : FLeaders) painter->drawLine(leader);
+  QFont bold = FFont;
+  bold.setBold(true);
+  for (const TMarkText& mark : FMarks) {
+    // A pale ground keeps the text legible where a line or a bar passes under it.
+    painter->fillRect(mark.Box, QColor(255, 255, 255, 190));
+    painter->setPen(QColor(64, 64, 64));
+    painter->setFont(mark.Bold ? bold : FFont);
+    painter->save();
+    QRectF box = mark.Box;
+    if (mark.Upright) {
+      painter->translate(box.bottomLeft());
+      painter->rotate(-90);
+      box = QRectF(0, 0, box.height(), box.width());
+    }
+    painter->drawText(box, Qt::AlignCenter | Qt::TextDontClip, mark.Text);
+    painter->restore();
+  }
+}
+
+void TVantraChart::ColorBars() {
   QChart& c = *chart();
   const QRectF plot = c.plotArea();
-  if (plot.isEmpty()) return;
+  std::vector<TChartOverlay::TBar> out;
+  FOverlay->SetArea(QRectF(QPointF(0, 0), c.size()));
+  for (QAbstractSeries* series : c.series()) {
+    auto* bars = qobject_cast<QAbstractBarSeries*>(series);
+    const int s = series->property("qdPlanSeries").toInt();
+    if (plot.isEmpty() || !bars || s < 0 || s >= static_cast<int>(FPlan.Series.size())) continue;
+    const std::vector<TChartDrawPoint>& points = FPlan.Series[static_cast<std::size_t>(s)].Points;
+    for (int i = 0; i < static_cast<int>(points.size()); ++i) {
+      const TChartDrawPoint& p = points[static_cast<std::size_t>(i)];
+      if (p.Null || p.Color == clTeeColor) continue;
+      out.push_back({s, i, BarBox(c, *bars, FPlan, s, i).intersected(plot), ToQColor(p.Color)});
+    }
+  }
+  FOverlay->SetBars(std::move(out));
+}
+
+void TVantraChart::PlaceMarks() {
+  FOverlay->SetMarks({}, {}, font());
+  QChart& c = *chart();
+  const QRectF plot = c.plotArea();
+  if (!FMarksVisible || FPlan.Series.empty() || plot.isEmpty()) return;
+  FOverlay->SetArea(QRectF(QPointF(0, 0), c.size()));
   std::vector<TMark> marks;
+  std::vector<TDisc> discs;
   for (QAbstractSeries* series : c.series()) {
     const int s = series->property("qdPlanSeries").toInt();
     if (s < 0 || s >= static_cast<int>(FPlan.Series.size())) continue;
-    if (auto* pie = qobject_cast<QPieSeries*>(series)) AddPieMarks(*pie, s, plot, marks);
+    if (auto* pie = qobject_cast<QPieSeries*>(series)) AddPieMarks(*pie, s, plot, marks, discs);
     else AddPointMarks(c, *series, FPlan, s, marks);
   }
   QFont font = this->font();
   font.setPointSizeF(std::max(7.0, font.pointSizeF() - 1));
   const QFontMetricsF metrics(font);
+  QFont boldFont = font;
+  boldFont.setBold(true);
+  const QFontMetricsF boldMetrics(boldFont);
   qreal widest = 0;
   for (TMark& m : marks) {
     m.Text = QString::fromStdString(ChartMarkText(FPlan, FMarkStyle, m.Series, m.Point));
     widest = std::max(widest, metrics.horizontalAdvance(m.Text));
+  }
+  // Pies have no legend: each one's series title stands under it, below the
+  // room of the mark at six o'clock.
+  for (const TDisc& d : discs) {
+    if (d.Title.isEmpty()) continue;
+    TMark title;
+    title.Anchor = d.Centre + QPointF(0, d.Radius + 2 * kGap + metrics.height() / 2);
+    title.Side = TSide::Below;
+    title.Text = d.Title;
+    title.Title = true;
+    marks.push_back(title);
   }
   // Marks wider than their bar's share of a category would cover the next
   // bars: they stand upright, reading upwards, when the bar's share holds
@@ -184,10 +297,17 @@ void TVantraChart::PlaceMarks() {
   std::vector<TChartMarkBox> boxes;
   boxes.reserve(marks.size());
   for (const TMark& m : marks) {
-    const QSizeF size(metrics.horizontalAdvance(m.Text), metrics.height());
-    const double value = FPlan.Series[static_cast<std::size_t>(m.Series)]
-                             .Points[static_cast<std::size_t>(m.Point)].Value;
-    boxes.push_back({Places(m, upright ? size.transposed() : size), std::fabs(value)});
+    const QFontMetricsF& fm = m.Title ? boldMetrics : metrics;
+    const QSizeF size(fm.horizontalAdvance(m.Text), fm.height());
+    const double weight =
+        m.Title ? HUGE_VAL
+                : std::fabs(FPlan.Series[static_cast<std::size_t>(m.Series)]
+                                .Points[static_cast<std::size_t>(m.Point)].Value);
+    boxes.push_back({Places(m, upright ? size.transposed() : size), weight});
+    std::erase_if(boxes.back().Places, [&discs](const QRectF& box) {
+      return std::any_of(discs.begin(), discs.end(),
+                         [&box](const TDisc& d) { return CoversDisc(box, d); });
+    });
   }
   // A pie's marks go round it up to the chart's edge; the others may rise
   // above the plot and pass its right side, but never cover the axes' labels.
@@ -197,31 +317,16 @@ void TVantraChart::PlaceMarks() {
                             : QRectF(QPointF(plot.left() - 2, edge.top()),
                                      QPointF(edge.right(), plot.bottom() + 2));
   const std::vector<int> placed = KeepMarksApart(boxes, bounds);
-  for (std::size_t i = 0; i < marks.size(); ++i)
-    if (placed[i] >= 0)
-      ShowMark(marks[i].Text, boxes[i].Places[static_cast<std::size_t>(placed[i])], upright, font);
-  if (FPlan.Kind == TvtSeries::csPie)
-    for (std::size_t i = 0; i < marks.size(); ++i)
-      if (placed[i] >= 0)
-        (new QGraphicsLineItem(QLineF(marks[i].LeaderFrom, marks[i].Anchor), FMarkLayer))
-            ->setPen(QPen(QColor(128, 128, 128), 1));
-}
-
-void TVantraChart::ShowMark(const QString& text, const QRectF& box, bool upright, const QFont& font) {
-  // A pale ground keeps the text legible where a line or a bar passes under it.
-  auto* ground = new QGraphicsRectItem(box, FMarkLayer);
-  ground->setPen(Qt::NoPen);
-  ground->setBrush(QColor(255, 255, 255, 190));
-  auto* item = new QGraphicsSimpleTextItem(text, FMarkLayer);
-  item->setFont(font);
-  item->setBrush(QColor(64, 64, 64));
-  if (upright) {
-    item->setRotation(-90);  // the text's top-left corner turns to the box's bottom-left
-    item->setPos(box.bottomLeft());
-  } else {
-    item->setPos(box.topLeft());
+  std::vector<TChartOverlay::TMarkText> shown;
+  std::vector<QLineF> leaders;
+  for (std::size_t i = 0; i < marks.size(); ++i) {
+    if (placed[i] < 0) continue;
+    const TMark& m = marks[i];
+    shown.push_back({m.Text, boxes[i].Places[static_cast<std::size_t>(placed[i])], upright && !m.Title,
+                     m.Title});
+    if (FPlan.Kind == TvtSeries::csPie && !m.Title) leaders.emplace_back(m.LeaderFrom, m.Anchor);
   }
-  FMarks.push_back(item);
+  FOverlay->SetMarks(std::move(shown), std::move(leaders), font);
 }
 
 }  // namespace qd

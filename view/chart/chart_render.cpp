@@ -5,18 +5,15 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QHorizontalBarSeries>
-#include <QHorizontalStackedBarSeries>
-#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QScatterSeries>
-#include <QStackedBarSeries>
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
-#include <map>
 
+#include "view/chart/chart_marks.h"
 #include "view/chart/vantra_chart.h"
 
 namespace qd {
@@ -26,48 +23,22 @@ namespace {
 constexpr const char* kPlanSeries = "qdPlanSeries";
 constexpr const char* kPoint = "qdPoint";
 
-QColor ToQColor(TColor c) {
-  return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                static_cast<int>((c >> 16) & 0xFF));
-}
-
 bool HasOwnColors(const TChartDrawSeries& s) {
   return std::any_of(s.Points.begin(), s.Points.end(),
                      [](const TChartDrawPoint& p) { return !p.Null && p.Color != clTeeColor; });
 }
 
-//! Bars of one series. Qt colours a bar set as a whole, so points with colours
-//! of their own become stacked sets of one colour each, every set holding its
-//! points and zeros elsewhere: each category still shows one bar.
+//! Bars of one series. Qt colours a bar set as a whole: bars with colours of
+//! their own are painted over by the chart (chart_marks.cpp).
 QAbstractBarSeries* MakeBars(const TChartDrawSeries& s, bool horizontal) {
-  const int n = static_cast<int>(s.Points.size());
-  if (!HasOwnColors(s)) {
-    QAbstractBarSeries* series = horizontal ? static_cast<QAbstractBarSeries*>(new QHorizontalBarSeries)
-                                            : new QBarSeries;
-    auto* set = new QBarSet(QString::fromStdString(s.Title));
-    for (const TChartDrawPoint& p : s.Points) *set << (p.Null ? 0.0 : p.Value);
-    series->append(set);
-    return series;
-  }
-  QAbstractBarSeries* series = horizontal
-                                   ? static_cast<QAbstractBarSeries*>(new QHorizontalStackedBarSeries)
-                                   : new QStackedBarSeries;
-  std::map<TColor, QBarSet*> sets;
-  for (int i = 0; i < n; ++i) {
-    const TChartDrawPoint& p = s.Points[static_cast<std::size_t>(i)];
-    if (p.Null) continue;
-    QBarSet*& set = sets[p.Color];
-    if (!set) {
-      set = new QBarSet(QString::fromStdString(s.Title));
-      for (int k = 0; k < n; ++k) set->append(0.0);
-      if (p.Color != clTeeColor) {
-        set->setColor(ToQColor(p.Color));
-        set->setBorderColor(ToQColor(p.Color).darker(130));
-      }
-      series->append(set);
-    }
-    set->replace(i, p.Value);
-  }
+  QAbstractBarSeries* series = horizontal ? static_cast<QAbstractBarSeries*>(new QHorizontalBarSeries)
+                                          : new QBarSeries;
+  auto* set = new QBarSet(QString::fromStdString(s.Title));
+  QList<qreal> values;
+  values.reserve(static_cast<qsizetype>(s.Points.size()));
+  for (const TChartDrawPoint& p : s.Points) values.append(p.Null ? 0.0 : p.Value);
+  set->append(values);
+  series->append(set);
   return series;
 }
 
@@ -137,6 +108,7 @@ void TVantraChart::Draw() {
   }
   const TChartPlan& plan = FPlan;
   if (plan.Series.empty()) {
+    ColorBars();
     PlaceMarks();  // the last plan's marks go too
     return;
   }
@@ -156,6 +128,7 @@ void TVantraChart::Draw() {
     }
     // The slices carry their own marks; a legend of every slice of every pie says nothing more.
     c->legend()->setVisible(false);
+    ColorBars();
     PlaceMarks();
     return;
   }
@@ -205,8 +178,6 @@ void TVantraChart::Draw() {
     series->attachAxis(categoryAxis);
     series->attachAxis(valueAxis);
     // Extra colour sets of one series share its single legend entry.
-    const auto markers = c->legend()->markers(series);
-    for (int m = 1; m < markers.size(); ++m) markers[m]->setVisible(false);
     if (OnNewSeries) OnNewSeries(*this, series);
   }
   if (hi == lo) hi = lo + 1;
@@ -222,6 +193,7 @@ void TVantraChart::Draw() {
     valueAxis->setTitleVisible(true);
   }
   c->legend()->setVisible(!FData.Settings.TotalDimension);
+  ColorBars();
   PlaceMarks();
 }
 

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QGraphicsRectItem>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -28,10 +27,11 @@ TVantraChart::TVantraChart(QWidget* parent) : QChartView(parent) {
   FNote = new QLabel(this);
   FNote->setStyleSheet("color: #800000; background: rgba(255, 255, 255, 200); padding: 2px;");
   FNote->hide();
-  FMarkLayer = new QGraphicsRectItem(chart());
-  FMarkLayer->setPen(Qt::NoPen);
-  FMarkLayer->setZValue(1000);
-  connect(chart(), &QChart::plotAreaChanged, this, [this] { PlaceMarks(); });
+  FOverlay = new TChartOverlay(chart());
+  connect(chart(), &QChart::plotAreaChanged, this, [this] {
+    ColorBars();
+    PlaceMarks();
+  });
   FData.OnColorRequest = [this](const TMemberKey& key, TColor& color) {
     if (OnColorRequest) OnColorRequest(*this, key, color);
   };

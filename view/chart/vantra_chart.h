@@ -11,10 +11,9 @@
 
 #include "model/grid_info.h"
 #include "view/chart/chart_data.h"
+#include "view/chart/chart_marks.h"
 
 class QAbstractSeries;
-class QGraphicsRectItem;
-class QGraphicsSimpleTextItem;
 class QLabel;
 class QPrinter;
 
@@ -91,8 +90,9 @@ class TVantraChart : public QChartView, public TGridListener {
   int RebuildCount() const { return FRebuilds; }
   //! The note over the chart saying how many categories were left out; empty when none.
   QString LeftOutNote() const;
-  //! The marks shown now; none overlaps another (chart_marks.h).
-  const std::vector<QGraphicsSimpleTextItem*>& Marks() const { return FMarks; }
+  //! The bars painted in their own colours and the marks shown now; no mark
+  //! overlaps another (chart_marks.h).
+  const TChartOverlay& Overlay() const { return *FOverlay; }
 
   // ---- Output ----
   //! Saves the chart as PNG, SVG or PDF, chosen by the file's extension;
@@ -117,10 +117,10 @@ class TVantraChart : public QChartView, public TGridListener {
   void Unbind();
   //! Draws FPlan (chart_render.cpp).
   void Draw();
+  //! Paints bars with colours of their own over Qt's (chart_marks.cpp).
+  void ColorBars();
   //! Places the marks of the drawn points where they fit (chart_marks.cpp).
   void PlaceMarks();
-  //! Shows one mark's text in its box, upright or level.
-  void ShowMark(const QString& text, const QRectF& box, bool upright, const QFont& font);
   void Redraw();
   void PointClicked(QAbstractSeries* series, int point);
 
@@ -134,9 +134,7 @@ class TVantraChart : public QChartView, public TGridListener {
   bool FDrawn = false;
   QPoint FMouse;
   QLabel* FNote;
-  //! The marks' parent over the series.
-  QGraphicsRectItem* FMarkLayer;
-  std::vector<QGraphicsSimpleTextItem*> FMarks;
+  TChartOverlay* FOverlay;
 };
 
 }  // namespace qd
