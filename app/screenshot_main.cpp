@@ -1,9 +1,10 @@
 // Renders the workbench window with a built-in cube open into a PNG, for
 // looking at the window without a desktop (QT_QPA_PLATFORM=offscreen).
 //   quarrydesk-screenshot OUT.png [CATALOG-NAME] [WIDTHxHEIGHT] [--expand]
-//       [--top-row N] [--scene NAME] [--chart bar|line|horbar|area|point|pie]
+//       [--top-row N] [--left-col N] [--scene NAME]
+//       [--chart bar|line|horbar|area|point|pie]
 // --expand opens every label of the first row dimension one level; --top-row
-// scrolls the data rows by N; --chart shows the chart tab with series of that
+// and --left-col scroll the data rows and columns by N; --chart shows the chart tab with series of that
 // kind. Scenes show one interaction with what it opens
 // drawn over the window: title-menu, label-menu, summary-menu, function-menu
 // (the header menus), attributes (the member-attribute window, on a cube of
@@ -40,6 +41,7 @@ using namespace qd;
 struct TOptions {
   bool Expand = false;
   int TopRow = 0;
+  int LeftCol = 0;
   std::string Scene = "window";
   int Chart = -1;  // the series kind of --chart
 };
@@ -55,6 +57,9 @@ TOptions TakeOptions(int& argc, char** argv) {
       used = 1;
     } else if (a == "--top-row" && i + 1 < argc) {
       o.TopRow = std::atoi(argv[i + 1]);
+      used = 2;
+    } else if (a == "--left-col" && i + 1 < argc) {
+      o.LeftCol = std::atoi(argv[i + 1]);
       used = 2;
     } else if (a == "--chart" && i + 1 < argc) {
       static const char* const kKinds[] = {"line", "bar", "horbar", "area", "point", "pie"};
@@ -180,7 +185,7 @@ int main(int argc, char** argv) {
   const TOptions options = TakeOptions(argc, argv);
   if (argc < 2) {
     std::cerr << "usage: quarrydesk-screenshot OUT.png [CATALOG-NAME] [WIDTHxHEIGHT] [--expand]"
-                 " [--top-row N] [--scene NAME] [--chart KIND]\n";
+                 " [--top-row N] [--left-col N] [--scene NAME] [--chart KIND]\n";
     return 2;
   }
   QApplication app(argc, argv);
@@ -215,6 +220,7 @@ int main(int argc, char** argv) {
     form.Grid().ProcessModelNotifications();
   }
   if (options.TopRow > 0) cells.SetTopRow(cells.FixedRows() + options.TopRow);
+  if (options.LeftCol > 0) cells.SetLeftCol(cells.FixedCols() + options.LeftCol);
   if (options.Chart >= 0) {
     form.PageControl().setCurrentIndex(1);
     form.ChartPage().xChart().SetDefaultSeries(static_cast<TvtSeries>(options.Chart));

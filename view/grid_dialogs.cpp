@@ -37,7 +37,7 @@ void OpenDimensionMapDialog(TCustomVantraGrid& grid) {
 }
 
 void OpenSummariesDialog(TCustomVantraGrid& grid) {
-  RunAggregatesDialog(grid.Model(), false, false, &grid);
+  RunAggregatesDialog(grid.Model(), false, grid.DesignMode, &grid);
 }
 
 TfmIcons* OpenPivotStatesMenu(TCustomVantraGrid& grid) {

@@ -89,6 +89,9 @@ class TCustomVantraGrid : public QWidget, public TGridListener {
   void SetOptions(TVantraGridOptions value);
   bool Editable = false;
   bool DefaultDrawing = true;
+  //! The grid is being set up rather than used: its summaries dialog also
+  //! offers the page of the function catalogue.
+  bool DesignMode = false;
   int DefaultColWidth() const { return FDefaultColWidth; }
   void SetDefaultColWidth(int value);
 

@@ -6,11 +6,13 @@
 #include <sqlite3.h>
 
 #include <QAbstractItemModel>
+#include <QApplication>
 #include <QAction>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTableView>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
@@ -125,6 +127,35 @@ TEST_F(WorkbenchGrid, TotalsArePaleYellowAndLabelsBlueOrPurple) {
   ASSERT_TRUE(first.HasButton());
   EXPECT_EQ(inkOf(first), inkBlue);
   EXPECT_EQ(inkOf(*Model().RowTree().back()), inkPurple);
+}
+
+// Scrolled with the keys so that the first branch's first rows are out of
+// view, its merged label is drawn clipped at the top of the rows, caption
+// included, and stays so while the window goes on with its events.
+TEST_F(WorkbenchGrid, ALabelScrolledPartlyOutIsDrawnClippedWithItsCaption) {
+  Model().ExpandAll(Model().DimensionState(Model().RowDims().front()));
+  Grid().ProcessModelNotifications();
+  TInternalGrid& cells = Cells();
+  const TLabelNode* first = Model().RowTree().front().get();
+  ASSERT_GE(first->Children.size(), 4u);
+  cells.setFocus();
+  for (int i = 0; i < 3; ++i) QTest::keyClick(&cells, Qt::Key_Down, Qt::ControlModifier);
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+  Grid().ProcessModelNotifications();
+  ASSERT_EQ(cells.TopRow(), cells.FixedRows() + 3);
+  cells.ComputeGeometry();
+  first = Model().RowTree().front().get();
+  EXPECT_LT(first->Rect.Top, cells.FixedHeight()) << "the merged cell starts above the rows";
+  EXPECT_GT(first->Rect.Bottom, cells.FixedHeight());
+  const QImage img = cells.viewport()->grab().toImage();
+  int blue = 0;
+  const int glyphs = (first->NextDimButton ? 1 : 0) + (first->HierarchyButton ? 1 : 0);
+  for (int x = first->Rect.Left + 2 + 17 * glyphs; x < first->Rect.Right - 2; ++x)
+    for (int y = cells.FixedHeight() + 2; y < cells.FixedHeight() + 18; ++y) {
+      const QColor c = img.pixel(x, y);
+      if (c.blue() > c.red() + 80 && c.blue() > c.green() + 80) ++blue;
+    }
+  EXPECT_GT(blue, 3) << "the branch's caption is drawn in the part still in view";
 }
 
 TEST_F(WorkbenchGrid, DoubleClickOpensTheFactEditorAndAnAcceptedEditChangesTheFigure) {

@@ -7,10 +7,14 @@
 #include <QDialog>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QPixmap>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -256,6 +260,100 @@ TEST_F(DialogWidgets, KeysOpenTheDialogsWithoutTheMouse) {
   });
   QTest::keyClick(&Grid(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_TRUE(ran);
+}
+
+// Ctrl+Shift+M drops down the grid's dimensions, rows first, and the one
+// chosen with the keys opens its members dialog.
+TEST_F(DialogWidgets, CtrlShiftMChoosesADimensionWhoseMembersDialogOpens) {
+  control.activateWindow();
+  Grid().setFocus();
+  std::vector<std::string> offered;
+  QTimer::singleShot(50, [&offered] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu) return;
+    for (QAction* a : menu->actions())
+      offered.push_back(a->isSeparator() ? "-" : a->text().toStdString());
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Return);
+  });
+  std::string title;
+  OnNextModal<TDimValuesFRM>([&title](TDimValuesFRM& form) {
+    title = form.windowTitle().toStdString();
+    QTest::keyClick(&form, Qt::Key_Escape);
+  });
+  QTest::keyClick(&Grid(), Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(offered, (std::vector<std::string>{"Region", "Product", "-", "Year"}));
+  EXPECT_EQ(title, "维度编辑器  -  Product");
+}
+
+// A double click on a dimension of the map opens its members; what OK there
+// changed shows in the map at once, on the node then selected.
+TEST_F(DialogWidgets, DoubleClickInTheMapOpensTheMembersOfThatDimension) {
+  std::string caption, selected;
+  bool opened = false;
+  OnNextModal<TfmDimMap>([&](TfmDimMap& form) {
+    OnNextModal<TDimValuesFRM>(
+        [&opened](TDimValuesFRM& members) {
+          opened = true;
+          QLineEdit& name = members.NameEdit();
+          name.selectAll();
+          QTest::keyClicks(&name, "Goods");
+          QTest::keyClick(&name, Qt::Key_Return);
+        },
+        &form);
+    TDimMapTree& tree = form.Tree();
+    QTreeWidgetItem* product = tree.topLevelItem(0)->child(1);
+    // As the window system delivers it: a click, then the second press as a
+    // double click.
+    const QPoint at = tree.visualItemRect(product).center();
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(tree.viewport(), Qt::LeftButton, {}, at);
+    EXPECT_TRUE(opened);
+    caption = tree.topLevelItem(0)->child(1)->text(0).toStdString();
+    const QList<QTreeWidgetItem*> chosen = tree.selectedItems();
+    selected = chosen.isEmpty() ? "" : chosen.front()->text(0).toStdString();
+    EXPECT_EQ(form.PropertyPanels().currentWidget(), &form.PropertyPanel());
+    QTest::keyClick(&form, Qt::Key_Escape);
+  });
+  Click(control.ToolStrip().DimensionMapButton());
+  EXPECT_EQ(caption, "Goods");
+  EXPECT_EQ(selected, "Goods");
+  Drain();
+  EXPECT_EQ(Model().DimensionState(Dim("Product")).DisplayName, "Goods");
+}
+
+// The tool strip opens the summaries without the function page; a grid in
+// design mode offers it too, and OK there changes the function catalogue.
+TEST_F(DialogWidgets, DesignModeSummariesOfferTheFunctionPage) {
+  for (bool design : {false, true}) {
+    control.DesignMode = design;
+    bool ran = false;
+    OnNextModal<TfmAggregates>([&ran, design](TfmAggregates& form) {
+      ran = true;
+      QTabBar* tabs = form.Pages().tabBar();
+      EXPECT_EQ(tabs->isVisible(), design);
+      if (!design) {
+        QTest::keyClick(&form, Qt::Key_Escape);
+        return;
+      }
+      EXPECT_EQ(tabs->tabText(1).toStdString(), "函数设置");
+      QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+      ASSERT_EQ(form.Pages().currentIndex(), 1);
+      QListWidget& functions = form.FunctionList();
+      ASSERT_EQ(functions.count(), 11);
+      functions.setFocus();
+      functions.setCurrentRow(1);  // Count
+      QTest::keyClick(&functions, Qt::Key_Space);
+      EXPECT_EQ(functions.item(1)->checkState(), Qt::Unchecked);
+      QTest::keyClick(&form, Qt::Key_Return);
+    });
+    Click(control.ToolStrip().SummariesButton());
+    EXPECT_TRUE(ran);
+    Drain();
+  }
+  EXPECT_TRUE(Model().FunctionDefs().Items(0).UserAllowed);
+  EXPECT_FALSE(Model().FunctionDefs().Items(1).UserAllowed);
 }
 
 // Delivers a drag carrying `mime` to a view's viewport and drops it at `at`,
