@@ -116,7 +116,7 @@ TReportCommands::TReportCommands(QWidget& window, TVantraGrid& grid, QTabWidget&
     return dialog.exec() == QDialog::Accepted;
   };
   OpenDocument = [](const std::string& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(Q(path)));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(Q(path)));
   };
   RunSettings = [](TSettingsFRM& dialog) { return dialog.exec() == QDialog::Accepted; };
 
@@ -255,7 +255,11 @@ void TReportCommands::OLE1Click() {
   if (!CubeOpen()) return;
   FOle.reset();
   auto application = std::make_unique<TXlsxApplication>();
-  application->OnShow = [this](const std::string& path) { OpenDocument(path); };
+  // Without a spreadsheet program the workbook would be left unseen in the
+  // temporary folder: say so instead of doing nothing.
+  application->OnShow = [this](const std::string& path) {
+    if (!OpenDocument(path)) throw EGenericError(Msg(TMsg::SReportNoSpreadsheet));
+  };
   Prepare(*FExcel);
   FExcel->ExportToExcelApp(*application, 1, 1);
   application->SetVisible(true);

@@ -64,8 +64,9 @@ class TReportCommands : public TGridListener {
       ChooseSaveFile, ChooseOpenFile;
   //! The print dialog on the printer; false is Cancel.
   std::function<bool(QPrinter& printer)> ChoosePrinter;
-  //! Opens a document in the desktop's program for it (browser, spreadsheet).
-  std::function<void(const std::string& path)> OpenDocument;
+  //! Opens a document in the desktop's program for it (browser, spreadsheet);
+  //! false when the desktop has no program for it.
+  std::function<bool(const std::string& path)> OpenDocument;
   //! Runs the settings dialog modally; true is OK.
   std::function<bool(TSettingsFRM& dialog)> RunSettings;
 

@@ -77,7 +77,10 @@ class ReportMenus : public ::testing::Test {
       return next.empty() ? std::string() : folder.Path(next);
     };
     r.ChooseOpenFile = r.ChooseSaveFile;
-    r.OpenDocument = [this](const std::string& path) { opened.push_back(path); };
+    r.OpenDocument = [this](const std::string& path) {
+      opened.push_back(path);
+      return desktopOpens;
+    };
   }
   TCubeDesignForm& Form() { return *wb->Form; }
   TReportCommands& Commands() { return Form().ReportCommands(); }
@@ -100,6 +103,7 @@ class ReportMenus : public ::testing::Test {
   std::unique_ptr<TWorkbench> wb;
   std::vector<std::string> asked, opened;
   std::string next;
+  bool desktopOpens = true;
 };
 
 const char* const kGuarded[] = {"保存报表数据", "保存列表设置", "XLS文件",
@@ -182,6 +186,14 @@ TEST_F(ReportMenus, EachExportWritesItsDocumentAndReportsSuccess) {
   EXPECT_EQ(ReadFileText(opened.back()).substr(0, 2), "PK");
   ASSERT_NE(Commands().OleApplication(), nullptr);
   EXPECT_TRUE(Commands().OleApplication()->Visible());
+  fs::remove(opened.back());
+
+  // Without a spreadsheet program on the desktop the user is told so.
+  desktopOpens = false;
+  Action("使用OLE").trigger();
+  ASSERT_EQ(opened.size(), 4u);
+  fs::remove(opened.back());
+  EXPECT_EQ(shown.Messages.back(), "无法打印Microsoft Excel。\r\n请检查是否安装了Microsoft Office");
 }
 
 TEST_F(ReportMenus, GridDataSavedWithTheCubeIsLoadedIntoTheWorkingCube) {

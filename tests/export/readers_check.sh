@@ -3,9 +3,9 @@
 # the XLS, the XML Spreadsheet, the XLSX and the RTF table to CSV and the cell
 # texts must be the snapshot's; xlrd reads the XLS and openpyxl the XLSX
 # (values, blanks, number formats, merges, fonts); LibreOffice Writer prints
-# the RTF and Calc the XML Spreadsheet to PDF, whose pages must show every
-# text, no "###" and no dark cells; xmllint must accept both XML dialects;
-# headless Chromium must render the HTML. Skips (exit 77) when a reader is
+# the RTF and Calc the XML Spreadsheet to PDF, and Writer the EMF and WMF
+# pictures, whose pages must show every text, no "###" and no dark cells;
+# xmllint must accept both XML dialects; headless Chromium must render the HTML. Skips (exit 77) when a reader is
 # missing.
 # usage: readers_check.sh QUARRYDESK-CLI TEST-DATA-DIR
 set -eu
@@ -51,7 +51,18 @@ office --infilter="Rich Text Format (StarCalc)" --convert-to "$csv" --outdir "$w
   "$work/pivot.rtf"
 office --convert-to pdf --outdir "$work/rtfpdf" "$work/pivot.rtf"
 office --convert-to pdf --outdir "$work/xmlpdf" "$work/pivot.xml"
-for pdf in rtfpdf xmlpdf; do
+# The two pictures as LibreOffice draws them, placed on a Writer page (the
+# nogui packages import pictures there only; Writer/Web's own PDF export
+# drops the page's content, so the page is opened as a Writer document).
+for pic in emf wmf; do
+  mkdir -p "$work/$pic"
+  # shellcheck disable=SC2086
+  "$cli" export "$cube" $layout --to "$work/$pic/pivot.$pic"
+  printf '<html><body><img src="pivot.%s"></body></html>\n' "$pic" >"$work/$pic/pivot.html"
+  office --infilter="HTML (StarWriter)" --convert-to pdf:writer_pdf_Export \
+    --outdir "$work/${pic}pdf" "$work/$pic/pivot.html"
+done
+for pdf in rtfpdf xmlpdf emfpdf wmfpdf; do
   pdftotext -layout "$work/$pdf/pivot.pdf" "$work/$pdf/pivot.txt"
   pdftoppm -r 50 -gray "$work/$pdf/pivot.pdf" "$work/$pdf/page"
 done
