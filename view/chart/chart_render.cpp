@@ -97,7 +97,39 @@ QPieSeries* MakePie(const TChartDrawSeries& s, const std::vector<std::string>& c
   return series;
 }
 
+//! Pies in rows of `columns`: the size of each relative to the shorter side
+//! of an area `aspect` times as wide as high, leaving room round each for
+//! its marks.
+qreal PieSize(int count, int columns, qreal aspect) {
+  const int rows = (count + columns - 1) / columns;
+  const qreal share = count == 1 ? 0.75 : 0.6;
+  return aspect >= 1 ? share * std::min(aspect / columns, 1.0 / rows)
+                     : share * std::min(1.0 / columns, 1.0 / (aspect * rows));
+}
+
 }  // namespace
+
+bool TVantraChart::ArrangePies() {
+  std::vector<QPieSeries*> pies;
+  for (QAbstractSeries* s : chart()->series())
+    if (auto* pie = qobject_cast<QPieSeries*>(s)) pies.push_back(pie);
+  if (pies.empty()) return false;
+  // Pies of several series fill the chart in rows, the first created top
+  // left, as many to a row as makes them largest.
+  const int count = static_cast<int>(pies.size());
+  const QSizeF area = size().isEmpty() ? QSizeF(800, 600) : QSizeF(size());
+  const qreal aspect = area.width() / area.height();
+  int columns = 1;
+  for (int k = 2; k <= count; ++k)
+    if (PieSize(count, k, aspect) > PieSize(count, columns, aspect)) columns = k;
+  const int rows = (count + columns - 1) / columns;
+  for (int i = 0; i < count; ++i) {
+    pies[static_cast<std::size_t>(i)]->setHorizontalPosition((i % columns + 0.5) / columns);
+    pies[static_cast<std::size_t>(i)]->setVerticalPosition((i / columns + 0.5) / rows);
+    pies[static_cast<std::size_t>(i)]->setPieSize(PieSize(count, columns, aspect));
+  }
+  return true;
+}
 
 void TVantraChart::Draw() {
   QChart* c = chart();
@@ -114,18 +146,16 @@ void TVantraChart::Draw() {
   }
   const int count = static_cast<int>(plan.Series.size());
   if (plan.Kind == TvtSeries::csPie) {
-    // Pies of several series stand side by side, the first created leftmost.
     for (int i = 0; i < count; ++i) {
       QPieSeries* pie = MakePie(plan.Series[static_cast<std::size_t>(i)], plan.Categories);
       pie->setName(QString::fromStdString(plan.Series[static_cast<std::size_t>(i)].Title));
       pie->setProperty(kPlanSeries, i);
-      pie->setHorizontalPosition((i + 0.5) / count);
-      pie->setPieSize(std::min(0.75, 0.95 / count));
       connect(pie, &QPieSeries::clicked, this,
               [this, pie](QPieSlice* slice) { PointClicked(pie, slice->property(kPoint).toInt()); });
       c->addSeries(pie);
       if (OnNewSeries) OnNewSeries(*this, pie);
     }
+    ArrangePies();
     // The slices carry their own marks; a legend of every slice of every pie says nothing more.
     c->legend()->setVisible(false);
     ColorBars();

@@ -212,6 +212,7 @@ void TVantraChart::mouseReleaseEvent(QMouseEvent* event) {
 void TVantraChart::resizeEvent(QResizeEvent* event) {
   QChartView::resizeEvent(event);
   FNote->move(8, 4);
+  if (ArrangePies()) PlaceMarks();  // their marks move with them
 }
 
 void TVantraChart::PointClicked(QAbstractSeries* series, int point) {

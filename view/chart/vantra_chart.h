@@ -117,6 +117,9 @@ class TVantraChart : public QChartView, public TGridListener {
   void Unbind();
   //! Draws FPlan (chart_render.cpp).
   void Draw();
+  //! Places the pies in rows that fit the chart's shape; false when there
+  //! are none (chart_render.cpp).
+  bool ArrangePies();
   //! Paints bars with colours of their own over Qt's (chart_marks.cpp).
   void ColorBars();
   //! Places the marks of the drawn points where they fit (chart_marks.cpp).
