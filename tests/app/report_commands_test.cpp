@@ -196,6 +196,20 @@ TEST_F(ReportMenus, EachExportWritesItsDocumentAndReportsSuccess) {
   EXPECT_EQ(shown.Messages.back(), "无法打印Microsoft Excel。\r\n请检查是否安装了Microsoft Office");
 }
 
+TEST_F(ReportMenus, AFailedExportIsReportedAndNeverCalledASuccess) {
+  OpenInternalCube();
+  next = "no-such-folder/report";
+  for (const char* item : {"XLS文件", "XML for MS Office", "RTF", "简单HTML报表", "高级HTML报表"}) {
+    shown.Messages.clear();
+    Action(item).trigger();
+    ASSERT_EQ(shown.Messages.size(), 1u) << item;
+    EXPECT_NE(shown.Messages[0].find("no-such-folder"), std::string::npos) << shown.Messages[0];
+    EXPECT_EQ(shown.Messages[0].find("成功"), std::string::npos) << item << ": " << shown.Messages[0];
+  }
+  EXPECT_TRUE(opened.empty()) << "nothing to show in the browser";
+  EXPECT_FALSE(fs::exists(folder.Path("no-such-folder")));
+}
+
 TEST_F(ReportMenus, GridDataSavedWithTheCubeIsLoadedIntoTheWorkingCube) {
   OpenInternalCube();
   next = "grid.vtg";
