@@ -297,9 +297,11 @@ void TAtomicFile::Commit() {
   TFd sync(fd);
   struct stat old {};
   if (::stat(FTarget.c_str(), &old) == 0) {
-    if (::fchmod(fd, old.st_mode & 07777) != 0) Fail(errno);
-    // Only the owner's own files or a privileged user can keep another owner.
+    // The owner first: changing it clears the set-user-ID and set-group-ID
+    // bits, which the mode then puts back. Only a privileged user can give the
+    // file another owner; the group is kept where the user belongs to it.
     [[maybe_unused]] const int owned = ::fchown(fd, old.st_uid, old.st_gid);
+    if (::fchmod(fd, old.st_mode & 07777) != 0) Fail(errno);
   } else if (::fchmod(fd, 0666 & ~CurrentUmask()) != 0) {
     Fail(errno);
   }

@@ -95,6 +95,10 @@ TEST(AtomicWrite, KeepsTheModeOfTheReplacedFileAndGivesANewFileTheUmaskDefault) 
   ASSERT_EQ(::chmod(secret.c_str(), 0640), 0);
   WriteFileAtomic(secret, std::string_view("3"));
   EXPECT_EQ(ModeOf(secret), 0640u);
+  // Giving the new file its owner clears the set-ID bits; they come back.
+  ASSERT_EQ(::chmod(secret.c_str(), 06750), 0);
+  WriteFileAtomic(secret, std::string_view("4"));
+  EXPECT_EQ(ModeOf(secret), 06750u);
 
   const mode_t mask = ::umask(027);
   WriteFileAtomic(dir.Path("new.vtc"), std::string_view("n"));
