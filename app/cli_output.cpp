@@ -1,9 +1,6 @@
 #include "app/cli_output.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -73,26 +70,13 @@ void WriteJsonString(std::ostream& out, std::string_view v) {
 TCliOutput::TCliOutput(const std::string& target, std::ostream& standardOutput)
     : FTarget(target), FStandardOutput(standardOutput) {
   if (target.empty() || target == "-") return;
-  const std::filesystem::path path(target);
-  if (std::filesystem::is_directory(path)) RaiseWriteError(target, EISDIR);
-  // A device or a pipe (/dev/null, /dev/stdout, a FIFO) is written in place: a file
-  // renamed over it would replace the device itself.
-  if (struct stat st {}; ::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    FDirect = true;
-    FTemp = target;
-    return;
+  if (std::filesystem::is_directory(target)) RaiseWriteError(target, EISDIR);
+  try {
+    FFile = std::make_unique<TAtomicFile>(target);
+  } catch (const EStreamError& e) {
+    throw EGenericError(e.what());
   }
-  FTemp = (path.parent_path() / ("." + path.filename().string() + ".part" +
-                                 std::to_string(static_cast<long>(::getpid()))))
-              .string();
-  const int fd = ::open(FTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    const int error = errno;
-    FTemp.clear();
-    RaiseWriteError(target, error);
-  }
-  ::close(fd);
-  SetCliCleanupFile(FTemp);
+  if (!FFile->InPlace()) SetCliCleanupFile(FFile->TempPath());
 }
 
 TCliOutput::~TCliOutput() {
@@ -100,25 +84,18 @@ TCliOutput::~TCliOutput() {
 }
 
 void TCliOutput::Discard() {
-  if (FTemp.empty()) return;
-  if (FFile.is_open()) FFile.close();
-  if (FDirect) return;
-  std::remove(FTemp.c_str());
+  if (!FFile) return;
+  FFile.reset();
   SetCliCleanupFile({});
 }
 
 std::ostream& TCliOutput::Stream() {
-  if (IsStandardOutput()) return FStandardOutput;
-  if (!FFile.is_open()) {
-    FFile.open(FTemp, std::ios::binary | std::ios::trunc);
-    if (!FFile) RaiseWriteError(FTarget, errno);
-  }
-  return FFile;
+  return FFile ? FFile->Stream() : FStandardOutput;
 }
 
 void TCliOutput::WriteFile(const std::function<void(const std::string& path)>& write) {
   TCliDeferInterrupt defer;
-  write(FTemp);
+  write(FFile->TempPath());
 }
 
 void TCliOutput::Commit() {
@@ -127,21 +104,15 @@ void TCliOutput::Commit() {
     FCommitted = true;
     return;
   }
-  if (FFile.is_open()) {
-    FFile.close();
-    if (!FFile) RaiseWriteError(FTarget, errno ? errno : EIO);
-  }
   if (CliInterrupted()) {
     Discard();
     throw EUserCanceledError(Msg(TMsg::SUserCanceled));
   }
-  if (FDirect) {
-    FCommitted = true;
-    return;
+  try {
+    FFile->Commit();
+  } catch (const EStreamError& e) {
+    throw EGenericError(e.what());
   }
-  std::error_code ec;
-  std::filesystem::rename(FTemp, FTarget, ec);
-  if (ec) RaiseWriteError(FTarget, ec.value());
   SetCliCleanupFile({});
   FCommitted = true;
 }

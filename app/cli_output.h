@@ -3,19 +3,22 @@
 // (RFC 4180) or JSON.
 #pragma once
 
-#include <fstream>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/io/safe_file.h"
+
 namespace qd {
 
 //! A command's output: standard output for "-" (or no name), otherwise a file
-//! written beside the target under a temporary name and renamed over it by
-//! Commit. Until then the target is untouched; an error, a Ctrl+C or the end
+//! written atomically (TAtomicFile: beside the target under a temporary name,
+//! renamed over it by Commit with the target's mode, through a link to the file
+//! it names). Until then the target is untouched; an error, a Ctrl+C or the end
 //! of the object without Commit removes the temporary file. A target that
 //! exists and is no regular file (a device such as /dev/null, a pipe) is
 //! written in place.
@@ -27,7 +30,7 @@ class TCliOutput {
   TCliOutput(const TCliOutput&) = delete;
   TCliOutput& operator=(const TCliOutput&) = delete;
 
-  bool IsStandardOutput() const { return FTemp.empty(); }
+  bool IsStandardOutput() const { return !FFile; }
   //! The stream to write to (standard output, or the temporary file).
   std::ostream& Stream();
   //! For writers that create their file themselves: runs `write` with the
@@ -41,11 +44,10 @@ class TCliOutput {
  private:
   void Discard();
 
-  std::string FTarget, FTemp;
+  std::string FTarget;
   std::ostream& FStandardOutput;
-  std::ofstream FFile;
+  std::unique_ptr<TAtomicFile> FFile;
   bool FCommitted = false;
-  bool FDirect = false;  // FTemp is the target itself
 };
 
 //! Records written as CSV (RFC 4180: CR LF line ends, fields quoted when they

@@ -55,13 +55,16 @@ class TAtomicFile {
   const std::string& Path() const { return FPath; }
   //! For writers that open a file by name themselves.
   const std::string& TempPath() const { return FTemp; }
+  //! True for a device or a pipe, which is written in place: TempPath() is then
+  //! the target itself, never to be removed.
+  bool InPlace() const { return FDirect; }
   void Write(std::span<const std::uint8_t> bytes);
   void Write(std::string_view text);
   //! A stream that writes to the temporary file.
   std::ostream& Stream();
-  //! Syncs the data, gives the file the mode and owner of the file it replaces
-  //! (a new file gets 0666 less the umask), renames it over the target and
-  //! syncs the folder.
+  //! Syncs the data, gives the file the owner and then the mode of the file it
+  //! replaces (a new file gets 0666 less the umask), renames it over the target
+  //! and syncs the folder.
   void Commit();
 
  private:

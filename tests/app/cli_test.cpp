@@ -3,10 +3,12 @@
 // Ctrl+C during a build.
 #include "app/cli.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -200,6 +202,51 @@ TEST(CliOutput, WritesAPipeInPlace) {
   struct stat st {};
   ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// A file the user protected keeps its mode; a link keeps pointing at the file
+// it named, which gets the new contents.
+TEST(CliOutput, KeepsTheTargetsModeAndWritesThroughALink) {
+  testing::TTempFolder dir;
+  const std::string real = dir.Write("real.csv", "old");
+  ASSERT_EQ(::chmod(real.c_str(), 0600), 0);
+  std::filesystem::create_symlink(real, dir.Path("link.csv"));
+  std::ostringstream standard;
+  {
+    TCliOutput output(dir.Path("link.csv"), standard);
+    output.Stream() << "new";
+    output.Commit();
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("link.csv")));
+  EXPECT_EQ(testing::ReadFileText(real), "new");
+  struct stat st {};
+  ASSERT_EQ(::stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+// A disk that fills up during an export (a file-size limit here): the command
+// fails naming the document, whose old contents stay as they were, and no
+// temporary file is left.
+TEST(CliProcess, AnExportThatRunsOutOfSpaceKeepsTheOldDocument) {
+  testing::TTempFolder dir;
+  const std::string old(3000, 'x');
+  const std::string target = dir.Write("report.htm", old);
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  struct rlimit small = saved;
+  small.rlim_cur = 600;
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);  // a write fails instead of killing
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  testing::TCliRun run = testing::RunCliProcess({"export", kCube, "--to", target});
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_TRUE(run.Err.starts_with("quarrydesk-cli export: 无法写入文件“" + target + "”！"))
+      << run.Err;
+  EXPECT_EQ(testing::ReadFileText(target), old);
+  int files = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Folder())) ++files;
+  EXPECT_EQ(files, 1);
 }
 
 // The process itself: stdout carries only the output, stderr one Chinese
