@@ -93,6 +93,15 @@ int RunCommand(const TCliCommand& c, const std::vector<std::string>& args, std::
 
 }  // namespace
 
+void CliWarn(std::ostream& err, const char* command, std::string_view message) {
+  // A message worded as a note already is not marked twice.
+  const std::string& note = Msg(TMsg::SCliWarning);
+  const std::string text = message.starts_with(note.substr(0, note.find("%s")))
+                               ? std::string(message)
+                               : Format(note, std::string(message));
+  err << kProgram << ' ' << command << ": " << OneLine(text) << '\n';
+}
+
 const std::vector<TCliCommand>& CliCommands() {
   static const std::vector<TCliCommand> commands = {
       {"version", "version", TMsg::SCliVersionSummary, {}, {},

@@ -10,6 +10,7 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/core/messages.h"
@@ -40,6 +41,10 @@ const std::vector<TCliCommand>& CliCommands();
 //! The whole command line (without the program name); returns the exit status.
 //! Errors print one line on `err`.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+//! A warning of a command that still succeeds: one line on stderr,
+//! "quarrydesk-cli COMMAND: 注意：MESSAGE".
+void CliWarn(std::ostream& err, const char* command, std::string_view message);
 
 //! A comma-separated option value ("City, Year"): the items with surrounding
 //! blanks removed; empty items are dropped.

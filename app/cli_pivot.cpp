@@ -247,6 +247,12 @@ int FindDimension(const TGridInfo& grid, const std::string& name) {
   RaiseUnknownName(Format(Msg(TMsg::SCliNoDimension), name), name, names);
 }
 
+std::vector<std::string> TLoadedPivot::Warnings() const {
+  std::vector<std::string> out = NonNumberMessages(Cube.Built());
+  for (const std::string& e : Grid.FormulaErrors()) out.push_back(e);
+  return out;
+}
+
 std::unique_ptr<TLoadedPivot> LoadPivot(const TPivotOptions& o, TPhaseClock& clock,
                                         TTerminalProgress& progress) {
   auto p = std::make_unique<TLoadedPivot>();

@@ -52,6 +52,9 @@ struct TLoadedPivot {
   TVantra Cube;
   TGridInfo Grid;
   ~TLoadedPivot() { Grid.SetVantra(nullptr); }
+  //! What the user should hear although the pivot was made: summary values of
+  //! a CSV file that were not numbers, formulas that do not parse.
+  std::vector<std::string> Warnings() const;
 };
 
 //! Loads the file (phase "load") and applies the options with their

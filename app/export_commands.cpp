@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <ostream>
 
+#include "app/cli.h"
 #include "app/cli_args.h"
 #include "app/cli_output.h"
 #include "app/cli_pivot.h"
@@ -228,6 +230,7 @@ int CliPivot(const std::vector<std::string>& args, std::ostream& out) {
   TTerminalProgress progress(o.Quiet);
   auto p = LoadPivot(o, clock, progress);
   progress.Erase();
+  for (const std::string& w : p->Warnings()) CliWarn(std::cerr, "pivot", w);
   WritePivot(p->Grid, format, output.Stream(), clock);
   output.Commit();
   clock.End("output");
@@ -253,6 +256,10 @@ int CliExport(const std::vector<std::string>& args, std::ostream& out) {
   TPhaseClock clock(o.Timing);
   TTerminalProgress progress(o.Quiet);
   auto p = LoadPivot(o, clock, progress);
+  if (const std::vector<std::string> warnings = p->Warnings(); !warnings.empty()) {
+    progress.Erase();
+    for (const std::string& w : warnings) CliWarn(std::cerr, "export", w);
+  }
   progress.SetCaption(Msg(TMsg::SCliWriting));
   if (type.Format == std::string("csv") || type.Format == std::string("json")) {
     progress.Erase();

@@ -128,6 +128,12 @@ void SaveOutput(TVantraCubeTarget& target, TCliOutput& output) {
   output.Commit();
 }
 
+std::string AbsoluteName(const std::string& file) {
+  std::error_code ec;
+  const std::filesystem::path p = std::filesystem::absolute(file, ec);
+  return ec ? file : p.lexically_normal().string();
+}
+
 }  // namespace
 
 TAutoSaveResult GenerateBuiltinCubes(TDataModule1& dm, const std::string& argument, int& failed,
@@ -178,11 +184,19 @@ int RunBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
   cube.Cube.ProgressSink = &progress;
   cube.Cube.Options().ShowProgressBar = true;
   TClockPoint start = std::chrono::steady_clock::now();
-  BuildDefinitionFile(name, ProgramFolder(), cube.Target);
+  const TCfdOutput written = BuildDefinitionFile(name, ProgramFolder(), cube.Target);
   if (output) SaveOutput(cube.Target, *output);
   double total = SecondsSince(start);
+  progress.Erase();
+  for (const std::string& note : NonNumberMessages(cube.Cube.Built()))
+    CliWarn(timing, "build", note);
+  // Every file written, by its absolute name: -o's in the line it always had,
+  // then the definition's own.
   out << Msg(TMsg::SCfdCubeBuilt) << '\n';
-  if (output) out << Msg(TMsg::SCfdCryptOutputName) << *file << '\n';
+  if (output) out << Msg(TMsg::SCfdCryptOutputName) << AbsoluteName(*file) << '\n';
+  if (!written.File.empty()) out << Msg(TMsg::SCfdCryptOutputName) << written.File << '\n';
+  if (written.OutsideFolder)
+    CliWarn(timing, "build", Msg(TMsg::SCfdOutputOutside) + "：" + written.File);
   if (parsed.Has("--timing"))
     PrintTiming(timing, total - cube.Target.SaveSeconds(), cube.Target.SaveSeconds());
   return 0;
@@ -234,8 +248,11 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
   const double cpuRead = CpuSeconds();
   SaveOutput(cube.Target, *output);
   const double cpuSaved = CpuSeconds();
+  progress.Erase();
+  for (const std::string& note : NonNumberMessages(cube.Cube.Built()))
+    CliWarn(timing, "import", note);
   out << Msg(TMsg::SCfdCubeBuilt) << '\n'
-      << Msg(TMsg::SCfdCryptOutputName) << *file << '\n';
+      << Msg(TMsg::SCfdCryptOutputName) << AbsoluteName(*file) << '\n';
   if (parsed.Has("--timing"))
     PrintTiming(timing, read, cube.Target.SaveSeconds(), cpuRead - cpuStart, cpuSaved - cpuRead);
   return 0;

@@ -281,6 +281,39 @@ TEST(ExportCommand, WritesToStandardOutputWhereTheFormatAllows) {
   EXPECT_EQ(testing::ReadFileText(dir.Path("c.txt")).rfind("<?xml", 0), 0u);
 }
 
+// Summary values that are not numbers and a formula that does not parse leave
+// the command successful, with one note each on stderr that the document is
+// not the whole truth.
+TEST(PivotCommand, NonNumbersAndBrokenFormulasAreNotedOnStandardError) {
+  testing::TTempFolder dir;
+  const std::string facts = dir.Write("facts.csv", "city,amount\nA,1\nB,abc\nC,\"12,5\"\n");
+  const std::string brokenGrid = std::string(QD_TEST_DATA_DIR) + "/grid_file/broken_formula.vtg";
+  const std::string note = "注意：amount有 2 个值不是数字，已按 0 计算（第一个在第 2 行：“abc”）\n";
+  const struct {
+    std::vector<std::string> Args;
+    std::string Stderr;
+  } cases[] = {
+      {{"pivot", facts, "--rows", "city", "--summaries", "amount"}, "quarrydesk-cli pivot: " + note},
+      {{"export", facts, "--rows", "city", "--summaries", "amount", "--to", dir.Path("f.htm")},
+       "quarrydesk-cli export: " + note},
+      {{"pivot", brokenGrid},
+       "quarrydesk-cli pivot: 注意：计算合计项“双倍”的公式有错误（第 1 个字符）：不正确的字符串\n"},
+      {{"pivot", kGridFile, "--functions", "Sum"}, ""}};
+  for (const auto& c : cases) {
+    std::ostringstream captured;
+    auto* old = std::cerr.rdbuf(captured.rdbuf());
+    std::string out, err;
+    const int rc = Cli(c.Args, out, err);
+    std::cerr.rdbuf(old);
+    EXPECT_EQ(rc, 0) << err;
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(captured.str(), c.Stderr) << c.Args[1];
+  }
+  // "12,5" is no number either: it never becomes 12.
+  EXPECT_NE(testing::ReadFileText(dir.Path("f.htm")).find("1.00"), std::string::npos);
+  EXPECT_EQ(testing::ReadFileText(dir.Path("f.htm")).find("12"), std::string::npos);
+}
+
 // The cube of the demo database's premiums by product class, channel and
 // branch, built once.
 class DemoPremiums : public ::testing::Test {

@@ -159,7 +159,9 @@ TEST_F(Generate, BuildFromADefinitionAndFromItsEncryptedFormInAnotherFolder) {
       "DgSum1=amnt;保费\r\nDgSum2=num\r\n[Other]\r\nOutPutFile=kept.vtc\r\n");
   std::ostringstream out, timing;
   EXPECT_EQ(RunBuild({cfd, "-o", a.Path("plain.vtc")}, out, timing), 0);
-  EXPECT_EQ(out.str(), "CUBE生成成功！\n导出文件名：" + a.Path("plain.vtc") + "\n");
+  // Both files written, by their absolute names.
+  EXPECT_EQ(out.str(), "CUBE生成成功！\n导出文件名：" + a.Path("plain.vtc") + "\n导出文件名：" +
+                           a.Path("kept.vtc") + "\n");
   EXPECT_EQ(timing.str(), "");
   std::string plain = Outline(a.Path("plain.vtc"));
   EXPECT_TRUE(plain.starts_with("机构|sales_channel|保费|num|")) << plain;
@@ -221,6 +223,30 @@ TEST_F(Generate, BuildReportsAFieldTheQueryDoesNotReturn) {
   EXPECT_EQ(RunCli({"build", cfd, "-o", a.Path("x.vtc")}, out, err), 1);
   EXPECT_NE(err.str().find("查询结果中没有字段“region”"), std::string::npos) << err.str();
   EXPECT_FALSE(std::filesystem::exists(a.Path("x.vtc")));
+}
+
+// An output file outside the definition's folder is still written, as stored
+// definitions may rely on it, but the user hears where; a relative -o is
+// printed by its absolute name.
+TEST_F(Generate, BuildNamesEveryFileItWroteAndNotesOneOutsideTheDefinitionsFolder) {
+  testing::TTempFolder a;
+  std::filesystem::create_directories(a.Path("defs"));
+  std::string cfd = WriteDefinition(a, "DgRow1=mgr_branch\r\nDgSum1=amnt\r\n[Other]\r\n"
+                                       "OutPutFile=../elsewhere.vtc\r\n");
+  std::filesystem::rename(cfd, a.Path("defs/sales.cfd"));
+  for (const char* companion : {"conn.txt", "query.sql"})
+    std::filesystem::rename(a.Path(companion), a.Path(std::string("defs/") + companion));
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(a.Folder());
+  std::ostringstream out, timing;
+  const int rc = RunBuild({"defs/sales.cfd", "-o", "mine.vtc"}, out, timing);
+  std::filesystem::current_path(before);
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(out.str(), "CUBE生成成功！\n导出文件名：" + a.Path("mine.vtc") + "\n导出文件名：" +
+                           a.Path("elsewhere.vtc") + "\n");
+  EXPECT_EQ(timing.str(), "quarrydesk-cli build: 注意：输出文件不在Cube定义文件所在的文件夹中：" +
+                              a.Path("elsewhere.vtc") + "\n");
+  EXPECT_TRUE(std::filesystem::is_regular_file(a.Path("elsewhere.vtc")));
 }
 
 TEST_F(Generate, ImportBuildsFromAQueryWithDisplayNamesAndTiming) {
