@@ -277,8 +277,13 @@ void TCubeDesignForm::FormActivate() {
   for (QLabel* panel : FPanels)  // a panel never clips its text
     panel->setMinimumWidth(std::max(panel->minimumWidth(), panel->sizeHint().width()));
   // A connection that cannot open ends the sequence here; it runs again at
-  // the next activation.
-  ApplyCubeConnectionIni(FDm->ADOConnection, FProgramFolder);
+  // the next activation. The unattended generation goes on instead and logs
+  // the reason under each cube.
+  try {
+    ApplyCubeConnectionIni(FDm->ADOConnection, FProgramFolder);
+  } catch (const std::exception&) {
+    if (!AutoSaveArgument) throw;
+  }
   FDm->Vantra1.ProgressSink = FProgress.get();
   for (int i = 0; i < FDm->BuiltinCount(); ++i) FDm->BuiltinCube(i).ProgressSink = FProgress.get();
   BuildCatalog();

@@ -81,6 +81,8 @@ class TCountingGenerator : public TCubeGenerator {
       throw;
     }
   }
+  std::string FailureReason() const override { return FInner.FailureReason(); }
+  std::vector<std::string> BuildNotes() const override { return FInner.BuildNotes(); }
   int Failed = 0;
   //! The builds' progress, whose Cancel ends the run.
   const TProgressSink* Progress = nullptr;
@@ -155,8 +157,16 @@ int CliGenerate(const std::vector<std::string>& args, std::ostream& out) {
     throw EGenericError(Format(Msg(TMsg::SAppFolderMissing), Trim(argument, kSpaceAndControls)));
   TClockPoint start = std::chrono::steady_clock::now();
   TDataModule1 dm;
-  dm.DataModuleCreate();
-  ApplyCubeConnectionIni(dm.ADOConnection, ProgramFolder());
+  // A database that cannot be reached fails each cube, each logged with the
+  // reason, instead of ending the run without a log.
+  try {
+    dm.DataModuleCreate();
+  } catch (const std::exception&) {
+  }
+  try {
+    ApplyCubeConnectionIni(dm.ADOConnection, ProgramFolder());
+  } catch (const std::exception&) {
+  }
   TTerminalProgress progress(parsed.Has("--quiet"));
   int failed = 0;
   // Cube files and the log are replaced whole; Ctrl+C stops between them.

@@ -101,7 +101,7 @@ bool TBuiltinCubeGenerator::BuildCube(const std::string& name) {
     FCurrent->SetActive(true);
   } catch (const std::exception& e) {
     FCurrent->ProgressSink = nullptr;
-    FFailure = e.what();
+    FFailure = MessageWithCauses(e);
     return false;
   }
   FCurrent->ProgressSink = nullptr;

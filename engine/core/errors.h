@@ -2,6 +2,7 @@
 // from Exception and carries its complete, user-visible message (UTF-8).
 #pragma once
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -57,5 +58,19 @@ class EParseError : public Exception {
 class ECubeDesignError : public Exception {
   using Exception::Exception;
 };
+
+//! The message of `e` followed by those of the errors it was raised for
+//! (std::throw_with_nested), each after "：" — the database's own reason
+//! behind a failed build, for a log.
+inline std::string MessageWithCauses(const std::exception& e) {
+  std::string text = e.what();
+  try {
+    std::rethrow_if_nested(e);
+  } catch (const std::exception& cause) {
+    text += "：" + MessageWithCauses(cause);
+  } catch (...) {
+  }
+  return text;
+}
 
 }  // namespace qd

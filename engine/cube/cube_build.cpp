@@ -68,7 +68,8 @@ void OpenForReading(TDataSet& ds) {
   try {
     ds.Open();
   } catch (const std::exception&) {
-    throw ECubeError(Msg(TMsg::SNoConnection));
+    // The database's reason travels along for those who log it.
+    std::throw_with_nested(ECubeError(Msg(TMsg::SNoConnection)));
   }
   if (!ds.Active()) throw ECubeError(Msg(TMsg::SNoConnection));
 }

@@ -110,6 +110,9 @@ void TCustomVantra::BuildUnderProgress(const TBuildSource& src) {
   withSink.Progress = &sink;
   try {
     BuildCube(withSink, FBuilt);
+  } catch (const ECubeError&) {
+    sink.End();
+    throw;  // as raised, with the reason it may carry
   } catch (const std::exception& e) {
     sink.End();
     throw ECubeError(e.what());

@@ -185,6 +185,21 @@ TEST_F(MainWindow, ShowingTheWindowRunsTheStartUpSequenceOnce) {
   EXPECT_EQ(shown.Messages.size(), 1u);
 }
 
+// Unattended, a CubeConnection.ini that does not open stops nothing: every
+// built-in cube is tried (failing fast here) and the log is written.
+TEST_F(MainWindow, UnattendedGenerationGoesOnPastACubeConnectionIniThatFails) {
+  folder.Write("CubeConnection.ini", "no-such-driver://nowhere");
+  std::filesystem::create_directories(folder.Path("out"));
+  TWorkbench wb(folder.Folder());
+  for (int i = 0; i < wb.DataModule->BuiltinCount(); ++i)
+    wb.DataModule->BuiltinFact(i).SetSQL("SELECT no_such_column FROM no_such_table");
+  wb.Form->AutoSaveArgument = folder.Path("out");
+  wb.Form->FormActivate();
+  EXPECT_TRUE(shown.Messages.empty());
+  EXPECT_FALSE(wb.Form->FirstActivation());
+  EXPECT_TRUE(std::filesystem::exists(folder.Path("out/CubeAutoSave.log")));
+}
+
 TEST_F(MainWindow, HideTreeTogglesTheCatalogAndItsCaption) {
   auto wb = Start();
   TCubeDesignForm& form = *wb->Form;

@@ -77,6 +77,8 @@ TEST_F(Generate, EveryBuiltinCubeIsSavedAndLoggedAndAFailureDoesNotStopTheRun) {
     const std::string& name = names[static_cast<std::size_t>(i)];
     expected.push_back("T0；开始生成Cube：" + name + "－－－");
     expected.push_back("　　" + name + (i == 2 ? "，生成失败！" : "，成功生成！"));
+    // The database's own reason under the cube that failed.
+    if (i == 2) expected.push_back("　　　　原因：没有任何数据库连接：no such table: no_such_table");
     EXPECT_EQ(std::filesystem::exists(out.Path(name + ".vtc")), i != 2) << name;
   }
   EXPECT_EQ(LogLines(out.Path("CubeAutoSave.log")), expected);
@@ -117,26 +119,33 @@ TEST_F(Generate, CancelDuringABuildEndsTheRun) {
   EXPECT_LT(lines.size(), 2u * dm.CatalogNames().size());
 }
 
-// A database without the fact tables: every cube fails, the log says so and
-// the command ends with a failure status instead of reporting success.
-TEST_F(Generate, CommandLineRunOverAnEmptyDatabaseLogsEveryCubeAsFailed) {
+// A database without the fact tables, or one that cannot be opened at all:
+// every cube fails with the database's reason in the log, and the command ends
+// with a failure status instead of reporting success.
+TEST_F(Generate, CommandLineRunOverAnEmptyOrUnreachableDatabaseLogsEveryCubeWithTheReason) {
   testing::TTempFolder dir;
   std::string empty = dir.Write("empty.db", "");
-  setenv("QD_DEMO_DB", empty.c_str(), 1);
+  const std::pair<std::string, std::string> cases[] = {
+      {empty, "no such table: "},
+      {dir.Path("missing/none.db"), "unable to open database file"}};
   std::filesystem::create_directories(dir.Path("out"));
-  std::ostringstream out, err;
-  int rc = RunCli({"generate", dir.Path("out")}, out, err);
-  setenv("QD_DEMO_DB", QD_DEMO_DB, 1);
-  EXPECT_EQ(rc, 1);
-  EXPECT_EQ(err.str(), "");
-  std::vector<std::string> lines = LogLines(dir.Path("out/CubeAutoSave.log"));
-  ASSERT_EQ(lines.size(), 38u);
-  EXPECT_EQ(lines[37], "　　股份续期保费年度预测分析，生成失败！");
-  EXPECT_NE(out.str().find("　　股份保费分析（按渠道分类），生成失败！\n"), std::string::npos);
-  std::vector<std::string> files;
-  for (const auto& e : std::filesystem::directory_iterator(dir.Path("out")))
-    files.push_back(e.path().filename().string());
-  EXPECT_EQ(files, std::vector<std::string>{"CubeAutoSave.log"});
+  for (const auto& [database, reason] : cases) {
+    setenv("QD_DEMO_DB", database.c_str(), 1);
+    std::ostringstream out, err;
+    int rc = RunCli({"generate", dir.Path("out")}, out, err);
+    setenv("QD_DEMO_DB", QD_DEMO_DB, 1);
+    EXPECT_EQ(rc, 1);
+    EXPECT_EQ(err.str(), "");
+    std::vector<std::string> lines = LogLines(dir.Path("out/CubeAutoSave.log"));
+    ASSERT_EQ(lines.size(), 57u) << database;
+    EXPECT_EQ(lines[55], "　　股份续期保费年度预测分析，生成失败！");
+    EXPECT_TRUE(lines[56].starts_with("　　　　原因：没有任何数据库连接：" + reason)) << lines[56];
+    EXPECT_NE(out.str().find("　　股份保费分析（按渠道分类），生成失败！\n"), std::string::npos);
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path("out")))
+      files.push_back(e.path().filename().string());
+    EXPECT_EQ(files, std::vector<std::string>{"CubeAutoSave.log"});
+  }
 }
 
 std::string WriteDefinition(const testing::TTempFolder& dir, const std::string& cube) {
