@@ -132,6 +132,20 @@ class TFdStreamBuf final : public std::streambuf {
   int FError = 0;
 };
 
+// A link that someone else put into a shared folder with the sticky bit (/tmp)
+// is not followed, as the system does not follow it either where it protects
+// such links: otherwise anyone could plant /tmp/report.htm pointing at a file
+// of the user's and have it replaced. The write then meets the link itself,
+// which a user cannot replace in such a folder.
+bool PlantedLink(const fs::path& link) {
+  const fs::path folder = link.has_parent_path() ? link.parent_path() : fs::path(".");
+  struct stat l {}, dir {};
+  if (::lstat(link.c_str(), &l) != 0 || !S_ISLNK(l.st_mode) || ::stat(folder.c_str(), &dir) != 0)
+    return false;
+  return (dir.st_mode & S_ISVTX) && (dir.st_mode & S_IWOTH) && l.st_uid != ::geteuid() &&
+         l.st_uid != dir.st_uid;
+}
+
 }  // namespace
 
 std::uint64_t CheckReadableFile(const std::string& path, std::uint64_t limit) {
@@ -169,6 +183,12 @@ std::string AtomicWriteTarget(const std::string& path) {
   fs::path p(path);
   // Follow a chain of links by hand, so that a dangling link names the file to create.
   for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(p, ec)); ++hops) {
+    if (PlantedLink(p)) break;
+    // A device or a pipe behind the link (/dev/stdout) is opened by this name,
+    // through the system's own links, some of which name no file (pipe:[N]).
+    if (struct stat st {}; ::stat(p.c_str(), &st) == 0 && !S_ISREG(st.st_mode) &&
+                           !S_ISDIR(st.st_mode))
+      break;
     fs::path next = fs::read_symlink(p, ec);
     if (ec) break;
     p = next.is_absolute() ? next : p.parent_path() / next;
@@ -218,6 +238,7 @@ TAtomicFile::TAtomicFile(const std::string& path) : FPath(path), FTarget(AtomicW
   // A device or a pipe (/dev/null, a FIFO) is written in place: a file renamed over
   // it would take the device's place.
   if (struct stat st {}; ::stat(FTarget.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    if (PlantedLink(FTarget)) RaiseSaveError(FPath, EACCES);
     FFd = ::open(FTarget.c_str(), O_WRONLY | O_CLOEXEC);
     if (FFd < 0) RaiseSaveError(FPath, errno);
     FTemp = FTarget;

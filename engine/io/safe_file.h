@@ -33,7 +33,9 @@ std::vector<std::uint8_t> ReadRegularFile(const std::string& path,
                                           std::uint64_t limit = kMaxReadBytes);
 
 //! The file an atomic write replaces: `path` itself, or the file a symbolic
-//! link (or chain of links) at `path` points to.
+//! link (or chain of links) at `path` points to. A link another user put into
+//! a shared folder with the sticky bit (/tmp) is not followed, nor one that
+//! leads to a device or a pipe, which is opened by its name.
 std::string AtomicWriteTarget(const std::string& path);
 
 //! A new version of a file, written beside it under a hidden temporary name

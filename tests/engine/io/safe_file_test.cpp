@@ -122,6 +122,43 @@ TEST(AtomicWrite, WritesThroughASymbolicLinkToTheFileItNames) {
   EXPECT_EQ(ReadText(dir.Path("real/later.vtc")), "made");
 }
 
+// A link someone else planted in a shared folder such as /tmp is not followed:
+// the user's file it points at is never replaced.
+TEST(AtomicWrite, DoesNotFollowALinkSomeoneElsePlantedInASharedFolder) {
+  TTempFolder dir("atomic");
+  const std::string victim = dir.Path("own.txt");
+  WriteFileAtomic(victim, std::string_view("precious"));
+  fs::create_directories(dir.Path("shared"));
+  ASSERT_EQ(::chmod(dir.Path("shared").c_str(), 01777), 0);
+  const std::string planted = dir.Path("shared/report.htm");
+  fs::create_symlink(victim, planted);
+  if (::geteuid() != 0 || ::lchown(planted.c_str(), 65534, 65534) != 0)
+    GTEST_SKIP() << "giving the link another owner needs root";
+  try {
+    WriteFileAtomic(planted, std::string_view("dump"));  // root may replace the link itself
+  } catch (const EStreamError&) {
+  }
+  EXPECT_EQ(ReadText(victim), "precious");
+  // One's own link there is followed as anywhere else.
+  fs::remove(planted);
+  fs::create_symlink(victim, planted);
+  WriteFileAtomic(planted, std::string_view("mine"));
+  EXPECT_EQ(ReadText(victim), "mine");
+}
+
+// /dev/stdout and /proc/self/fd/N lead to a pipe through links that name no
+// file; the pipe is written in place.
+TEST(AtomicWrite, WritesAPipeBehindTheSystemsOwnLinks) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  WriteFileAtomic("/proc/self/fd/" + std::to_string(fds[1]), std::string_view("piped"));
+  ::close(fds[1]);
+  char buffer[16] = {};
+  EXPECT_EQ(::read(fds[0], buffer, sizeof buffer), 5);
+  ::close(fds[0]);
+  EXPECT_EQ(std::string(buffer), "piped");
+}
+
 TEST(AtomicWrite, RemovesItsOwnTemporaryFilesOlderThanADayOnTheNextSave) {
   TTempFolder dir("atomic");
   const std::string path = dir.Path("sales.vtc");
