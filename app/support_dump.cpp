@@ -6,13 +6,14 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <sstream>
 
 #include "app/cube_design_form.h"
+#include "engine/io/safe_file.h"
 #include "export/grid_export_structure.h"
 #include "view/internal_grid.h"
+#include "view/message_guard.h"
 #include "view/pivot_panels.h"
 #include "view/quick_menu.h"
 #include "view/vantra_grid.h"
@@ -144,13 +145,8 @@ std::string WriteSupportDump(TCubeDesignForm& form) {
   const std::string path = env && *env ? std::string(env)
                                        : (QDir::tempPath() + "/quarrydesk-grid-dump.txt")
                                              .toStdString();
-  // Written beside and renamed, so that a reader never sees half a dump.
-  const std::string part = path + ".part";
-  {
-    std::ofstream file(part, std::ios::binary);
-    file << SupportDumpText(form);
-  }
-  std::rename(part.c_str(), path.c_str());
+  // Whole or not at all, so that a reader never sees half a dump.
+  WriteFileAtomic(path, SupportDumpText(form));
   return path;
 }
 
@@ -160,13 +156,13 @@ void InstallSupportDump(TCubeDesignForm& form) {
   dump->setShortcutContext(Qt::ApplicationShortcut);
   form.addAction(dump);
   QObject::connect(dump, &QAction::triggered, &form, [&form] {
-    form.StatusPanel(0).setText(QString::fromStdString(WriteSupportDump(form)));
+    Guard([&form] { form.StatusPanel(0).setText(QString::fromStdString(WriteSupportDump(form))); });
   });
   if (!std::getenv("QD_GRID_DUMP")) return;
   TQuickMenu& menu = form.Grid().InternalGrid().QuickMenu();
   QObject::connect(&menu, &QMenu::aboutToShow, &form, [&form] {
     // Once the menu stands where it is shown.
-    QTimer::singleShot(100, &form, [&form] { WriteSupportDump(form); });
+    QTimer::singleShot(100, &form, [&form] { Guard([&form] { WriteSupportDump(form); }); });
   });
 }
 
