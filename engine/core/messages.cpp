@@ -50,6 +50,9 @@ std::string SystemErrorText(int errorNumber) {
     case EMFILE:
     case ENFILE: return Msg(TMsg::SSysTooManyFiles);
     case ENAMETOOLONG: return Msg(TMsg::SSysNameTooLong);
+    case EFBIG: return Msg(TMsg::SSysTooLarge);
+    case EIO: return Msg(TMsg::SSysIo);
+    case ELOOP: return Msg(TMsg::SSysLinkLoop);
     default: return Format(Msg(TMsg::SSysOther), errorNumber);
   }
 }

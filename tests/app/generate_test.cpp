@@ -237,7 +237,7 @@ TEST_F(Generate, BuildReportsAFieldTheQueryDoesNotReturn) {
 // An output file outside the definition's folder is still written, as stored
 // definitions may rely on it, but the user hears where; a relative -o is
 // printed by its absolute name.
-TEST_F(Generate, BuildNamesEveryFileItWroteAndNotesOneOutsideTheDefinitionsFolder) {
+TEST_F(Generate, BuildAndImportNameWhatTheyWroteAndNoteWhatTheUserShouldKnow) {
   testing::TTempFolder a;
   std::filesystem::create_directories(a.Path("defs"));
   std::string cfd = WriteDefinition(a, "DgRow1=mgr_branch\r\nDgSum1=amnt\r\n[Other]\r\n"
@@ -256,6 +256,18 @@ TEST_F(Generate, BuildNamesEveryFileItWroteAndNotesOneOutsideTheDefinitionsFolde
   EXPECT_EQ(timing.str(), "quarrydesk-cli build: 注意：输出文件不在Cube定义文件所在的文件夹中：" +
                               a.Path("elsewhere.vtc") + "\n");
   EXPECT_TRUE(std::filesystem::is_regular_file(a.Path("elsewhere.vtc")));
+
+  // The import notes summary values that were not numbers, before its timing.
+  a.Write("facts.csv", "k,v\r\nx,1\r\ny,n/a\r\n");
+  std::ostringstream imported, notes;
+  EXPECT_EQ(RunImport({"--connection", "Provider=CSV;Data Source=" + a.Folder(), "--query",
+                       "SELECT * FROM [facts.csv]", "--rows", "k", "--summaries", "v", "-o",
+                       a.Path("f.vtc"), "--timing"},
+                      imported, notes),
+            0);
+  EXPECT_TRUE(notes.str().starts_with(
+      "quarrydesk-cli import: 注意：v有 1 个值不是数字，已按 0 计算（第一个在第 2 行：“n/a”）\nread: "))
+      << notes.str();
 }
 
 TEST_F(Generate, ImportBuildsFromAQueryWithDisplayNamesAndTiming) {
