@@ -9,7 +9,10 @@
 // drawn over the window: title-menu, label-menu, summary-menu, function-menu
 // (the header menus), attributes (the member-attribute window, on a cube of
 // premiums by branch whose branch lookup gives the attributes), facts (the
-// fact-table editor of the first data cell).
+// fact-table editor of the first data cell), summaries, dim-map, members (the
+// grid's dialogs, the members of the first row dimension) and states (the
+// saved-states drop-down). An unknown scene exits with 2, a scene whose menu,
+// window or dialog did not open with 1, so that a script notices either.
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QTabWidget>
@@ -18,6 +21,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <string>
 
@@ -29,8 +33,11 @@
 #include "engine/core/messages.h"
 #include "view/attribute_window.h"
 #include "view/chart/vantra_chart.h"
+#include "view/icons_form.h"
+#include "view/grid_dialogs.h"
 #include "view/internal_grid.h"
 #include "view/message_guard.h"
+#include "view/pivot_panels.h"
 #include "view/quick_menu.h"
 #include "view/vantra_grid.h"
 
@@ -160,29 +167,75 @@ void HoverFirstLabel(TInternalGrid& cells, TGridInfo& model) {
   QApplication::processEvents();
 }
 
-// Double-clicks the first data cell; the editor is drawn while it is open.
-QImage FactsScene(TCubeDesignForm& form, TInternalGrid& cells) {
+// Runs `open`, which shows a modal dialog, and draws the window with the dialog
+// over it while it is open; a null image when no dialog opened.
+QImage ModalScene(QWidget& form, const std::function<void()>& open) {
   QImage shot;
   QTimer::singleShot(200, [&] {
-    QWidget* dialog = QApplication::activeModalWidget();
-    shot = Compose(form, {dialog});
-    if (dialog) dialog->close();
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+      shot = Compose(form, {dialog});
+      dialog->close();
+    }
   });
+  Guard(open);
+  return shot;
+}
+
+// Double-clicks the first data cell; the editor is drawn while it is open.
+QImage FactsScene(QWidget& form, TInternalGrid& cells) {
   const QPoint at = cells.CellRect(cells.FixedCols(), cells.FixedRows()).center();
-  for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
-                         QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
-    QMouseEvent e(t, at, cells.viewport()->mapToGlobal(at), Qt::LeftButton,
-                  t == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
-                  Qt::NoModifier);
-    QApplication::sendEvent(cells.viewport(), &e);
+  return ModalScene(form, [&] {
+    for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                           QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+      QMouseEvent e(t, at, cells.viewport()->mapToGlobal(at), Qt::LeftButton,
+                    t == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                    Qt::NoModifier);
+      QApplication::sendEvent(cells.viewport(), &e);
+    }
+  });
+}
+
+// The grid's dialogs and drop-down, opened as its tool strip opens them.
+QImage DialogScene(const std::string& scene, QWidget& form, TCustomVantraGrid& grid) {
+  TGridInfo& model = grid.Model();
+  if (scene == "summaries") return ModalScene(form, [&] { grid.OnSummariesDialog(grid); });
+  if (scene == "dim-map") return ModalScene(form, [&] { grid.OnDimensionMapDialog(grid); });
+  if (scene == "members") {
+    if (model.RowDims().empty()) return {};
+    TDimensionState& state = model.DimensionState(model.RowDims().front());
+    const QPoint at = grid.ToolStrip().mapToGlobal(QPoint(3, 21));
+    return ModalScene(form, [&] { grid.OnDimensionMembersDialog(grid, state, at); });
   }
-  return shot.isNull() ? form.grab().toImage() : shot;
+  TfmIcons* menu = OpenPivotStatesMenu(grid);
+  QApplication::processEvents();
+  QImage shot = Compose(form, {menu});
+  menu->close();
+  return shot;
+}
+
+bool IsMenuScene(const std::string& scene) {
+  return scene.size() > 5 && scene.compare(scene.size() - 5, 5, "-menu") == 0;
+}
+
+bool IsDialogScene(const std::string& scene) {
+  return scene == "summaries" || scene == "dim-map" || scene == "members" || scene == "states";
+}
+
+bool KnownScene(const std::string& scene) {
+  for (const char* known : {"window", "title-menu", "label-menu", "summary-menu",
+                            "function-menu", "attributes", "facts"})
+    if (scene == known) return true;
+  return IsDialogScene(scene);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const TOptions options = TakeOptions(argc, argv);
+  if (!KnownScene(options.Scene)) {
+    std::cerr << "unknown scene " << options.Scene << '\n';
+    return 2;
+  }
   if (argc < 2) {
     std::cerr << "usage: quarrydesk-screenshot OUT.png [CATALOG-NAME] [WIDTHxHEIGHT] [--expand]"
                  " [--top-row N] [--left-col N] [--scene NAME] [--chart KIND]\n";
@@ -231,20 +284,27 @@ int main(int argc, char** argv) {
 
   QImage shot;
   const std::string& scene = options.Scene;
-  if (scene.size() > 5 && scene.compare(scene.size() - 5, 5, "-menu") == 0) {
+  if (IsMenuScene(scene)) {
     const QPoint at = SceneHeader(scene, model);
     if (at.x() >= 0) RightClick(cells, at);
-    shot = Compose(form, {&cells.QuickMenu()});
+    if (cells.QuickMenu().isVisible()) shot = Compose(form, {&cells.QuickMenu()});
   } else if (scene == "attributes") {
     HoverFirstLabel(cells, model);
-    shot = Compose(form, {cells.AttributeWindow()});
+    if (cells.AttributeWindow() && cells.AttributeWindow()->isVisible())
+      shot = Compose(form, {cells.AttributeWindow()});
   } else if (scene == "facts") {
     shot = FactsScene(form, cells);
+  } else if (IsDialogScene(scene)) {
+    shot = DialogScene(scene, form, form.Grid());
   } else {
     shot = form.grab().toImage();
   }
   cells.QuickMenu().hide();
   form.Grid().SetVantra(nullptr);  // the branch cube goes first
+  if (shot.isNull()) {
+    std::cerr << "scene " << scene << " did not open\n";
+    return 1;
+  }
   if (!shot.save(QString::fromLocal8Bit(argv[1]))) {
     std::cerr << "cannot write " << argv[1] << '\n';
     return 1;
