@@ -66,6 +66,14 @@ PRODUCTS = [
     ("3401", "团体定期寿险", "传统寿险", "团体定寿", "团体", "短期", 3),
 ]
 
+AGENT_CHANNEL = "01"          # the agents' channel (个人营销)
+GROUP_DIRECT_CHANNEL = "03"   # 团体直销
+
+# Expected loss ratio of each short-term product, and how each year ran.
+LOSS_RATIOS = {"2101": 0.32, "2102": 0.24, "2201": 0.68, "3201": 0.45, "3301": 0.82,
+               "3401": 0.38}
+LOSS_YEAR = {"2022": 0.92, "2023": 1.08, "2024": 1.0}
+
 PAY_MODES_LONG = [("趸交", 15), ("年交", 60), ("半年交", 5), ("季交", 8), ("月交", 12)]
 PAY_MODES_SHORT = [("趸交", 85), ("年交", 10), ("月交", 5)]
 
@@ -82,6 +90,8 @@ PAY_TYPES = [("转账", 60), ("现金", 10), ("银行代付", 25), ("支票", 5)
 
 RANKS = ["业务员", "业务主任", "高级业务主任", "业务经理", "高级业务经理", "区域总监"]
 RANK_SHARE = [0.62, 0.16, 0.09, 0.07, 0.04, 0.02]
+# Share of a branch's new premium that each rank's own sales make (sums to 1).
+RANK_PREMIUM = [0.46, 0.18, 0.13, 0.11, 0.08, 0.04]
 
 OCCUPATIONS = [("一类（内勤）", 40), ("二类（外勤）", 25), ("三类（轻体力）", 18),
                ("四类（中体力）", 10), ("五类（重体力）", 5), ("六类（高危）", 2)]
@@ -90,10 +100,10 @@ POLICY_STATES = [("有效", 78), ("失效", 6), ("满期终止", 5), ("退保终
 DATE_FROM = datetime.date(2022, 1, 1)
 DATE_TO = datetime.date(2024, 12, 31)
 
-# Base row counts at --scale 1 (about 300k fact rows in all).
+# Base row counts at --scale 1 (about 300k fact rows in all). The agent, group
+# KPI and claims facts are drawn from the premium rows, so they have no count.
 BASE_ROWS = {
-    "f_premium": 90_000, "f_expense": 40_000, "f_agent_newbiz": 25_000,
-    "f_short_claim": 15_000, "f_group_kpi": 10_000, "f_surrender": 20_000,
+    "f_premium": 90_000, "f_expense": 40_000, "f_surrender": 20_000,
     "f_withdrawal": 10_000, "f_policy": 30_000, "f_receivable": 10_000,
     "f_payable": 15_000, "f_renewal_due": 15_000,
 }
@@ -205,6 +215,8 @@ class Gen:
         self.personal = [p for p in PRODUCTS if p[4] == "个人"]
         self.group = [p for p in PRODUCTS if p[4] == "团体"]
         self.branch_cum = self.cumulative([b[5] for b in self.branches])
+        self._premium = None
+        self._newbiz = None
         self.product_cum = self.cumulative([p[6] for p in PRODUCTS])
 
     @staticmethod
@@ -266,16 +278,26 @@ class Gen:
 
     # ---- fact tables ----
 
+    def premium_rows(self):
+        """The premium receipts, generated once and shared: the agent, group KPI
+        and claims facts are read off them, so every cube tells the same story."""
+        if self._premium is None:
+            self._premium = []
+            for _ in range(self.n("f_premium")):
+                p = self.product()
+                mode = self.pay_mode(p)
+                first = mode == "趸交" or p[5] == "短期" or self.r.random() < 0.45
+                year = 1 if first else 2 + min(8, int(self.r.expovariate(0.45)))
+                self._premium.append(
+                    ("G" if self.r.random() < 0.8 else "J", self.branch()[0], self.date(),
+                     self.channel_for(p), p[0], mode,
+                     "第%02d年" % year + ("" if year < 10 else "及以上"),
+                     "首期" if first else "续期", self.money(8000 if mode == "趸交" else 3000),
+                     1 + int(self.r.expovariate(0.6))))
+        return self._premium
+
     def premium(self):
-        for _ in range(self.n("f_premium")):
-            p = self.product()
-            mode = self.pay_mode(p)
-            first = mode == "趸交" or p[5] == "短期" or self.r.random() < 0.45
-            year = 1 if first else 2 + min(8, int(self.r.expovariate(0.45)))
-            yield ("G" if self.r.random() < 0.8 else "J", self.branch()[0], self.date(),
-                   self.channel_for(p), p[0], mode, "第%02d年" % year + ("" if year < 10 else "及以上"),
-                   "首期" if first else "续期", self.money(8000 if mode == "趸交" else 3000),
-                   1 + int(self.r.expovariate(0.6)))
+        return iter(self.premium_rows())
 
     def expense(self):
         classes = [(c, c[2]) for c in EXPENSE_CLASSES]
@@ -286,27 +308,41 @@ class Gen:
                    self.channel_for(p), p[0], c[0], c[1][self.r.randrange(len(c[1]))],
                    self.pick(PAY_TYPES), self.money(2500), 1 + int(self.r.expovariate(0.5)))
 
+    def agent_newbiz_rows(self):
+        """New business of the agents: the listed company's first-year premium of
+        the agent channel, each receipt booked to a workplace of its branch."""
+        if self._newbiz is None:
+            by_branch = {}
+            for wp in self.workplaces:
+                by_branch.setdefault(wp[1][:6], []).append(wp[0])
+            self._newbiz = [
+                (self.r.choice(by_branch[row[1]]), row[2], row[4], row[5], row[8], row[9])
+                for row in self.premium_rows()
+                if row[0] == "G" and row[3] == AGENT_CHANNEL and row[7] == "首期"]
+        return self._newbiz
+
     def agent_newbiz(self):
-        for _ in range(self.n("f_agent_newbiz")):
-            p = self.product(self.personal)
-            wp = self.workplaces[self.r.randrange(len(self.workplaces))]
-            yield (wp[0], self.date(), p[0], self.pay_mode(p), self.money(4000),
-                   1 + int(self.r.expovariate(0.8)))
+        return iter(self.agent_newbiz_rows())
 
     def short_claim(self):
-        short = [p for p in PRODUCTS if p[5] == "短期"]
-        for _ in range(self.n("f_short_claim")):
-            p = self.product(short)
-            prem = self.money(1200)
-            claim = round(prem * max(0.0, self.r.gauss(0.55, 0.5)), 2) if self.r.random() < 0.7 else 0.0
-            yield (self.branch()[0], self.date(), self.channel_for(p), p[0], prem, claim)
+        """Premium and claims of the listed company's short-term business; the loss
+        ratio depends on the product and the year."""
+        short = {p[0] for p in PRODUCTS if p[5] == "短期"}
+        for row in self.premium_rows():
+            if row[0] != "G" or row[4] not in short:
+                continue
+            ratio = LOSS_RATIOS[row[4]] * LOSS_YEAR[row[2][:4]]
+            claim = 0.0
+            if self.r.random() < 0.7:
+                claim = round(row[8] * max(0.0, self.r.gauss(ratio / 0.7, 0.25)), 2)
+            yield (row[1], row[2], row[3], row[4], row[8], claim)
 
     def group_kpi(self):
-        for _ in range(self.n("f_group_kpi")):
-            p = self.product(self.group)
-            prem = self.money(20000, 1.3)
-            yield (self.branch()[0], self.date(), p[0], prem, 1 + int(self.r.expovariate(0.3)),
-                   round(prem * self.r.uniform(0.01, 0.05), 2))
+        """Group business of the listed company's group direct channel."""
+        for row in self.premium_rows():
+            if row[0] == "G" and row[3] == GROUP_DIRECT_CHANNEL:
+                yield (row[1], row[2], row[4], row[8], row[9],
+                       round(row[8] * self.r.uniform(0.01, 0.05), 2))
 
     def surrender(self):
         long_personal = [p for p in self.personal if p[5] == "长期"]
@@ -340,30 +376,50 @@ class Gen:
                 yield f"{y}-{m:02d}"
 
     def agent_month(self):
+        """Monthly head counts per branch and rank: a month begins with the head
+        count the month before ended with; joins come in at the lowest rank and
+        promotions move agents up one rank. The new business of the month is the
+        agents' new premium (f_agent_newbiz), shared among the ranks."""
+        sales = {}
+        for wp, d, _, _, amnt, num in self.agent_newbiz_rows():
+            key = (wp[:6], d[:7])
+            prem, pols = sales.get(key, (0.0, 0))
+            sales[key] = (prem + amnt, pols + num)
         months = list(self.months())
         for b in self.branches:
             size = int(60 * b[5] * self.scale) + 10
+            heads = [max(3, round(size * share)) for share in RANK_SHARE]
             for month in months:
-                for rank, share in zip(RANKS, RANK_SHARE):
-                    begin = max(0, int(size * share * self.r.uniform(0.9, 1.1)))
-                    join = int(begin * self.r.uniform(0.0, 0.12)) if rank == "业务员" else 0
-                    leave = int(begin * self.r.uniform(0.0, 0.08))
-                    end = begin + join - leave
-                    active = int(end * self.r.uniform(0.3, 0.7))
-                    lic = int(end * self.r.uniform(0.85, 1.0))
-                    new_pol = int(active * self.r.uniform(0.8, 2.5))
-                    new_prem = round(new_pol * self.money(3500), 2)
-                    short_cnt = int(new_pol * self.r.uniform(0.1, 0.4))
-                    yield (month, b[0], rank, begin, end, join, leave,
-                           int(begin * self.r.uniform(0, 0.03)), int(begin * self.r.uniform(0, 0.02)),
-                           round((begin + end) / 2, 2), active, int(join * self.r.uniform(0.2, 0.6)),
-                           int(active * self.r.uniform(0.05, 0.2)), int(end * self.r.uniform(0.4, 0.8)),
-                           new_pol, new_prem, round(new_prem * self.r.uniform(0.6, 1.0), 2),
-                           round(new_prem * self.r.uniform(0.5, 0.9), 2), new_pol - short_cnt, short_cnt,
-                           round(short_cnt * self.money(400), 2), int(end * self.r.uniform(0, 0.1)),
-                           end if rank != "业务员" else 0, lic, int(join * self.r.uniform(0.5, 1.0)),
-                           int(end * self.r.uniform(1, 4)), int(end * self.r.uniform(15, 22)),
-                           int(leave * self.r.uniform(0.7, 1.0)))
+                prem, pols = sales.get((b[0], month), (0.0, 0))
+                shares = [round(prem * x, 2) for x in RANK_PREMIUM[:-1]]
+                shares.append(round(prem - sum(shares), 2))
+                moved = [0] + [int(heads[i] * self.r.uniform(0.0, 0.03)) for i in range(len(RANKS) - 1)]
+                for i, rank in enumerate(RANKS):
+                    yield self.agent_month_row(month, b[0], i, heads, moved, shares[i], pols)
+
+    def agent_month_row(self, month, branch, i, heads, moved, prem, pols):
+        rank = RANKS[i]
+        begin = heads[i]
+        join = int(begin * self.r.uniform(0.02, 0.12)) if i == 0 else 0
+        up_in, up_out = moved[i], moved[i + 1] if i + 1 < len(moved) else 0
+        leave = min(begin - up_out, int(begin * self.r.uniform(0.0, 0.08)))
+        demote = int(begin * self.r.uniform(0, 0.02)) if i > 0 else 0
+        end = max(1, begin + join + up_in - up_out - leave)
+        heads[i] = end
+        active = max(1, int(end * self.r.uniform(0.3, 0.7)))
+        lic = int(end * self.r.uniform(0.85, 1.0))
+        new_prem = prem
+        new_pol = int(round(pols * RANK_PREMIUM[i]))
+        short_cnt = int(new_pol * self.r.uniform(0.1, 0.4))
+        return (month, branch, rank, begin, end, join, leave, up_out, demote,
+                round((begin + end) / 2, 2), active, int(join * self.r.uniform(0.2, 0.6)),
+                int(active * self.r.uniform(0.05, 0.2)), int(end * self.r.uniform(0.4, 0.8)),
+                new_pol, new_prem, round(new_prem * self.r.uniform(0.6, 1.0), 2),
+                round(new_prem * self.r.uniform(0.5, 0.9), 2), new_pol - short_cnt, short_cnt,
+                round(short_cnt * self.money(400), 2), int(end * self.r.uniform(0, 0.1)),
+                end if rank != "业务员" else 0, lic, int(join * self.r.uniform(0.5, 1.0)),
+                int(end * self.r.uniform(1, 4)), int(end * self.r.uniform(15, 22)),
+                int(leave * self.r.uniform(0.7, 1.0)))
 
     def agent_appraisal(self):
         quarter_ends = [m for m in self.months() if m[5:] in ("03", "06", "09", "12")]
