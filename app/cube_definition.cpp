@@ -72,6 +72,18 @@ std::optional<TCfdSortType> ParseSortType(std::string_view word) {
   return std::nullopt;
 }
 
+// A positive count written in decimal digits; anything else reads as 0.
+static int ParseCount(std::string_view text) {
+  std::string_view t = Trim(text, kSpaceAndControls);
+  if (t.empty() || t.size() > 6) return 0;
+  int n = 0;
+  for (char c : t) {
+    if (c < '0' || c > '9') return 0;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
 std::optional<TCfdTotal> ParseTotal(std::string_view word) {
   if (SameText(word, "first")) return TCfdTotal::First;
   if (SameText(word, "last")) return TCfdTotal::Last;
@@ -105,6 +117,10 @@ TCubeDefinition ReadCubeDefinition(const TIniFile& ini, std::string_view folder)
       dim.AsDate = ini.ReadString("Cube", key + "AsDate") == "1";
       dim.SortType = ParseSortType(ini.ReadString("Cube", key + "SortType"));
       dim.Total = ParseTotal(ini.ReadString("Cube", key + "Total"));
+      std::vector<std::string> parts;
+      if (splitString(ini.ReadString("Cube", key + "Parts"), ";", parts))
+        for (const std::string& p : parts) dim.Parts.emplace_back(Trim(p, kSpaceAndControls));
+      dim.Ranges = ParseCount(ini.ReadString("Cube", key + "Ranges"));
       def.Dimensions.push_back(std::move(dim));
     }
   }

@@ -56,6 +56,12 @@ struct TCfdDimension {
   bool AsDate = false;                     //!< "AsDate" was "1"
   std::optional<TCfdSortType> SortType;    //!< unset: an unknown or missing word
   std::optional<TCfdTotal> Total;          //!< unset: an unknown or missing word
+  //! "<key>Parts": fields that follow FieldName in a composite dimension, each
+  //! level a child of the one before (region, then city, then branch).
+  std::vector<std::string> Parts;
+  //! "<key>Ranges": cut the numeric field into this many value ranges of equal
+  //! density; 0 keeps the field's own values.
+  int Ranges = 0;
 };
 
 //! One "DgSum" entry.

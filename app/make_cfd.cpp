@@ -30,8 +30,10 @@ std::string FieldOrFail(const std::vector<std::string>& fields, const std::strin
 // The dimensions, summaries and key fields, then the build.
 void PlaceAndBuild(const TCubeDefinition& def, const std::vector<std::string>& fields,
                    TRealTimeCubeTarget& cube, std::string_view shownName) {
-  for (const TCfdDimension& dim : def.Dimensions)
+  for (const TCfdDimension& dim : def.Dimensions) {
+    for (const std::string& part : dim.Parts) FieldOrFail(fields, part, shownName);
     cube.PlaceDimension(FieldOrFail(fields, dim.FieldName, shownName), dim);
+  }
   for (const TCfdSummary& sum : def.Summaries)
     cube.MarkSummary(FieldOrFail(fields, sum.FieldName, shownName), sum.DisplayName);
   if (!def.KeyFields.empty()) {

@@ -41,8 +41,20 @@ std::vector<std::string> TVantraCubeTarget::RefillDimensionMap() {
 }
 
 void TVantraCubeTarget::PlaceDimension(const std::string& fieldName, const TCfdDimension& entry) {
-  TDimSum* item = FCube.PlaceAsDimension(fieldName, static_cast<TDimGroup>(entry.Group));
+  const auto group = static_cast<TDimGroup>(entry.Group);
+  TDimSum* item = nullptr;
+  if (entry.Parts.empty()) {
+    item = FCube.PlaceAsDimension(fieldName, group);
+  } else {
+    std::vector<std::string> fields{fieldName};
+    fields.insert(fields.end(), entry.Parts.begin(), entry.Parts.end());
+    item = &FCube.PlaceAsComposite(fields, group);
+  }
   if (!item) return;
+  if (entry.Ranges > 0) {
+    item->EnableTransformation = true;
+    item->SeriesMemberCount = entry.Ranges;
+  }
   if (entry.DisplayName) item->DisplayName = *entry.DisplayName;
   // The cube takes date parts only on a composite dimension.
   if (entry.AsDate)

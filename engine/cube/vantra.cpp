@@ -243,6 +243,18 @@ TDimSum* TCustomVantra::PlaceAsDimension(std::string_view fieldName, TDimGroup g
   return item;
 }
 
+TDimSum& TCustomVantra::PlaceAsComposite(const std::vector<std::string>& fields,
+                                         TDimGroup group) {
+  TDimSum& item = FMap.Add();
+  item.Composite = true;
+  item.DimSumType = TDimSumType::dsDimension;
+  item.DimGroup = group;
+  item.TotalAppearance = TTotalAppearance::taLast;
+  for (const std::string& f : fields) AddCompositePart(item, f);
+  MoveToFirstUnused(FMap, item);
+  return item;
+}
+
 TDimSum* TCustomVantra::MarkAsSummary(std::string_view fieldName) {
   TDimSum* item = FMap.FindPlain(fieldName);
   if (!item) return nullptr;

@@ -115,6 +115,9 @@ class TCustomVantra : public TDataSetWatcher {
   bool RefreshDimensionMap();
   TDimSum* PlaceAsDimension(std::string_view fieldName, TDimGroup group);
   TDimSum* MarkAsSummary(std::string_view fieldName);
+  //! A new composite dimension of `group` whose parts are `fields`, outermost
+  //! first, placed after the defined items; its total line last.
+  TDimSum& PlaceAsComposite(const std::vector<std::string>& fields, TDimGroup group);
   TDimCollectionItem* AddCompositePart(TDimSum& item, const std::string& fieldName,
                                        const std::string& nameField = {},
                                        const std::string& idField = {}, TDataSet* lookup = nullptr);
