@@ -92,6 +92,22 @@ TEST(CubeDefinition, ListsEndAtTheFirstGapAndCarryTheirOptions) {
   EXPECT_TRUE(def.OutputFile.empty());
 }
 
+TEST(CubeDefinition, ReadsCompositePartsAndRangeCounts) {
+  TIniFile ini;
+  ini.SetText(
+      "[Cube]\nDgRow1=region;机构\nDgRow1Parts= city ; branch ;\n"
+      "DgPage1=amount\nDgPage1Ranges= 5 \nDgPage2=a\nDgPage2Ranges=-3\n"
+      "DgPage3=b\nDgPage3Ranges=4x\n");
+  TCubeDefinition def = ReadCubeDefinition(ini, "/defs/");
+  ASSERT_EQ(def.Dimensions.size(), 4u);
+  EXPECT_EQ(def.Dimensions[0].Parts, (Items{"city", "branch"}));
+  EXPECT_EQ(def.Dimensions[0].Ranges, 0);
+  EXPECT_TRUE(def.Dimensions[1].Parts.empty());
+  EXPECT_EQ(def.Dimensions[1].Ranges, 5);
+  EXPECT_EQ(def.Dimensions[2].Ranges, 0);  // not a count: the field keeps its values
+  EXPECT_EQ(def.Dimensions[3].Ranges, 0);
+}
+
 TEST(CubeDefinition, ResolvesFileNamesAgainstTheDefinitionFolder) {
   EXPECT_EQ(ResolveDefinitionFileName("", "/defs/"), "");
   EXPECT_EQ(ResolveDefinitionFileName("sub/conn.txt", "/defs/"), "/defs/sub/conn.txt");
