@@ -223,7 +223,7 @@ bool IsDialogScene(const std::string& scene) {
 
 bool KnownScene(const std::string& scene) {
   for (const char* known : {"window", "title-menu", "label-menu", "summary-menu",
-                            "function-menu", "attributes", "facts"})
+                            "function-menu", "attributes", "facts", "catalog"})
     if (scene == known) return true;
   return IsDialogScene(scene);
 }
@@ -252,10 +252,21 @@ int main(int argc, char** argv) {
   form.show();
   Guard([&] { form.FormActivate(); });
   const std::string name = argc > 2 && *argv[2] ? argv[2] : wb.DataModule->DBCubes[0].Name;
-  if (QTreeWidgetItem* node = form.FindNode({Msg(TMsg::SCatalogInternal), name}))
+  if (options.Scene == "catalog") {
+    // Every branch open, with the demo's local cube shown in the grid.
+    form.MainTreeView().expandAll();
+    const std::string local = argc > 2 && *argv[2] ? argv[2] : "机构保费";
+    QTreeWidgetItem* node = form.FindNode({Msg(TMsg::SCatalogLocal), "演示", local});
+    if (!node) {
+      std::cerr << "no local cube named " << local << '\n';
+      return 1;
+    }
     form.MainTreeView().setCurrentItem(node);
-  else
+  } else if (QTreeWidgetItem* node = form.FindNode({Msg(TMsg::SCatalogInternal), name})) {
+    form.MainTreeView().setCurrentItem(node);
+  } else {
     std::cerr << "no internal cube named " << name << '\n';
+  }
   std::unique_ptr<TBranchCube> branches;
   if (options.Scene == "attributes") {
     branches = std::make_unique<TBranchCube>(wb.DataModule->ADOConnection);
