@@ -188,6 +188,18 @@ TEST(MakeCfd, ReportsMissingFilesConnectionErrorsAndUnknownFields) {
                 "查询结果中没有字段“Missing”（Cube定义文件：" + cfd + "），CUBE生成失败！"}));
 }
 
+TEST(MakeCfd, ACompositePartTheQueryDoesNotReturnStopsTheBuild) {
+  testing::TTempFolder tmp;
+  std::string cfd =
+      WriteDefinition(tmp, "[Cube]\r\nDgRow1=Region\r\nDgRow1Parts=id;Branch\r\nDgSum1=Amount\r\n");
+  TFakeCube cube;
+  TMessageList messages;
+  EXPECT_FALSE(MakeCFD(cfd, "/", cube, messages));
+  EXPECT_FALSE(cube.Active());
+  EXPECT_EQ(messages.Messages, std::vector<std::string>{"查询结果中没有字段“Branch”（Cube定义文件：" +
+                                                        cfd + "），CUBE生成失败！"});
+}
+
 TEST(MakeCfd, OpeningAnEncryptedDefinitionBuildsAndLeavesNoTemporaryFiles) {
   testing::TTempFolder a, b;
   std::string good = CryptCFD(WriteDefinition(a, "[Cube]\r\nDgRow1=Region\r\n"), "/");
