@@ -24,6 +24,7 @@
 #include "app/chart_page.h"
 #include "app/cube_definition.h"
 #include "app/data_module.h"
+#include "app/design_commands.h"
 #include "app/generate_commands.h"
 #include "app/grid_handlers.h"
 #include "app/support_dump.h"
@@ -35,6 +36,7 @@
 #include "engine/core/messages.h"
 #include "view/glyphs.h"
 #include "view/message_guard.h"
+#include "view/grid_helper_form.h"
 #include "view/progress_dlg.h"
 #include "view/vantra_grid.h"
 
@@ -157,6 +159,12 @@ TCubeDesignForm::TCubeDesignForm(std::string programFolder, QWidget* parent)
     QTreeWidgetItem* node = FTree->currentItem();
     return node ? node->text(0).toStdString() : std::string();
   };
+  FDesign = std::make_unique<TDesignCommands>(*this, *FGrid, FSink, FProgramFolder);
+  FDesign->MakeTarget = [this]() -> std::unique_ptr<TRealTimeCubeTarget> {
+    if (!FDm) return nullptr;
+    return std::make_unique<TFormCubeTarget>(*FDm, *FGrid);
+  };
+  FDesign->CloseCellDetails = [this] { FReport->GridHelper().hide(); };
   connect(FTree, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* node) { MainTreeViewChange(node); });
   BuildMenus();
@@ -208,12 +216,13 @@ void TCubeDesignForm::BuildMenus() {
   QMenu* cube = menuBar()->addMenu(Q(TMsg::SMenuCube));
   item(cube, TMsg::SMenuOpenLocal, [this] { OpenMenuClick(); });
   item(cube, TMsg::SMenuSaveLocal, [this] { SaveAsMenuClick(); });
-  item(cube, TMsg::SMenuOpenDefinition, nullptr);
-  item(cube, TMsg::SMenuEncryptDefinition, nullptr);
+  item(cube, TMsg::SMenuOpenDefinition, [this] { FDesign->OpenCFDMenuClick(); });
+  item(cube, TMsg::SMenuEncryptDefinition, [this] { FDesign->CryptCFDMenuClick(); });
   cube->addSeparator();
   FHideTree = item(
       cube, TMsg::SMenuHideTree, [this] { HideTreeMenuClick(); }, QKeySequence(Qt::Key_F4));
-  item(cube, TMsg::SMenuDesignCube, nullptr, QKeySequence(Qt::Key_F2));
+  item(
+      cube, TMsg::SMenuDesignCube, [this] { FDesign->CubeDefMenuClick(); }, QKeySequence(Qt::Key_F2));
   item(
       cube, TMsg::SMenuOpenCube, [this] { OpenCubeMenuClick(); }, QKeySequence("Ctrl+O"));
   item(

@@ -25,6 +25,7 @@ class TAboutForm;
 class TChartPage;
 class TFactTableEditor;
 class TDataModule1;
+class TDesignCommands;
 class TReportCommands;
 class TVantraGrid;
 class TVProgressDlg;
@@ -78,6 +79,8 @@ class TCubeDesignForm : public QMainWindow {
   QAction& HideTreeAction() const { return *FHideTree; }
   //! The "报表" and "导出" menus' commands.
   TReportCommands& ReportCommands() const { return *FReport; }
+  //! "设计Cube" and the definition-file commands.
+  TDesignCommands& DesignCommands() const { return *FDesign; }
   //! Menu items by their text; nullptr when absent.
   QAction* FindAction(const std::string& text) const;
   const std::string& ProgramFolder() const { return FProgramFolder; }
@@ -118,6 +121,7 @@ class TCubeDesignForm : public QMainWindow {
   std::unique_ptr<TVProgressDlg> FProgress;
   std::unique_ptr<TFactTableEditor> FFactEditor;
   std::unique_ptr<TReportCommands> FReport;
+  std::unique_ptr<TDesignCommands> FDesign;
   TBoxMessageSink FSink;
 };
 
