@@ -202,6 +202,7 @@ TDimensionMapForm::TDimensionMapForm(QWidget* parent) : QDialog(parent) {
   rightLayout->addWidget(FPanels, 1);
   splitter->setStretchFactor(0, 1);
   splitter->setStretchFactor(1, 1);
+  splitter->setSizes({400, 360});  // node texts are long: the tree gets the room
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
