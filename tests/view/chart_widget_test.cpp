@@ -14,7 +14,9 @@
 #include <QScatterSeries>
 #include <QTest>
 #include <QToolButton>
+#include <csignal>
 #include <filesystem>
+#include <sys/resource.h>
 
 #include "view/chart/chart_marks.h"
 #include "view/chart/chart_toolbar.h"
@@ -287,7 +289,26 @@ TEST_F(ChartView, SavesPngSvgAndPdf) {
   QTest::mouseClick(&bar.SaveButton(), Qt::LeftButton);
   ASSERT_EQ(shown.Messages.size(), 2u);
   EXPECT_NE(shown.Messages[0].find("PNG、SVG 或 PDF"), std::string::npos);
-  EXPECT_NE(shown.Messages[1].find("无法保存图表文件"), std::string::npos);
+  EXPECT_NE(shown.Messages[1].find("/nonexistent-folder/c.png"), std::string::npos);
+
+  // A save that fails part way (here at a file-size limit) leaves the old
+  // picture whole and no partial file beside it.
+  const auto path = dir / "c.pdf";
+  const auto before = std::filesystem::file_size(path);
+  ASSERT_GT(before, 4096u);
+  bar.ChooseSaveFile = [&path] { return path.string(); };
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 4096;
+  setrlimit(RLIMIT_FSIZE, &small);
+  QTest::mouseClick(&bar.SaveButton(), Qt::LeftButton);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  ASSERT_EQ(shown.Messages.size(), 3u);
+  EXPECT_EQ(std::filesystem::file_size(path), before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3);
   std::filesystem::remove_all(dir);
 }
 

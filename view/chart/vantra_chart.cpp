@@ -1,7 +1,7 @@
 #include "view/chart/vantra_chart.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
@@ -15,6 +15,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
+#include "engine/io/safe_file.h"
 #include "view/message_guard.h"
 #include "view/vantra_grid.h"
 #include "view/view_reactions.h"
@@ -235,10 +236,10 @@ void TVantraChart::SaveToFile(const std::string& fileName) {
   auto failed = [&fileName](int error) {
     return ECubeError(Format(Msg(TMsg::SChartSaveFailed), fileName, SystemErrorText(error)));
   };
-  {
-    QFile probe(name);  // says why a file cannot be written, which the painters do not
-    if (!probe.open(QIODevice::WriteOnly)) throw failed(errno);
-  }
+  // Painted in memory first: the painters do not report a failed write, and
+  // the old file stays whole until the complete picture replaces it.
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
   bool ok = true;
   if (suffix == "png") {
     QImage image(size * 2, QImage::Format_ARGB32);
@@ -248,10 +249,10 @@ void TVantraChart::SaveToFile(const std::string& fileName) {
       QPainter painter(&image);
       render(&painter, QRectF(QPointF(0, 0), size));
     }
-    ok = image.save(name, "PNG");
+    ok = image.save(&buffer, "PNG");
   } else if (suffix == "svg") {
     QSvgGenerator svg;
-    svg.setFileName(name);
+    svg.setOutputDevice(&buffer);
     svg.setSize(size);
     svg.setViewBox(QRect(QPoint(0, 0), size));
     svg.setTitle(QString::fromStdString(FData.ValueTitle()));
@@ -262,7 +263,7 @@ void TVantraChart::SaveToFile(const std::string& fileName) {
       ok = painter.end();
     }
   } else {
-    QPdfWriter pdf(name);
+    QPdfWriter pdf(&buffer);
     pdf.setPageOrientation(QPageLayout::Landscape);
     pdf.setTitle(QString::fromStdString(FData.ValueTitle()));
     QPainter painter;
@@ -272,7 +273,11 @@ void TVantraChart::SaveToFile(const std::string& fileName) {
       ok = painter.end();
     }
   }
-  if (!ok || QFileInfo(name).size() == 0) throw failed(EIO);
+  if (!ok || buffer.data().isEmpty()) throw failed(EIO);
+  TAtomicFile out(fileName);
+  out.Write(std::span(reinterpret_cast<const std::uint8_t*>(buffer.data().constData()),
+                      static_cast<std::size_t>(buffer.data().size())));
+  out.Commit();
 }
 
 void TVantraChart::LayOut() {
