@@ -474,7 +474,26 @@ std::vector<TMapCommand> TDimensionMapEditor::ContextCommands(TMapNode* node) co
   return out;
 }
 
-// ---- Accepting ----
+// ---- Preview and accepting ----
+
+TMapPreview TDimensionMapEditor::Preview(int maxRows) {
+  if (!FCube || !FCube->DataSet()) throw ECubeDesignError(Msg(TMsg::SMapNoDataSource));
+  TakeOver(FCurrent);
+  std::vector<const TFieldData*> dims;
+  std::vector<std::vector<std::string>> parts;
+  for (TMapRoot r : {mrRows, mrCols, mrPages})
+    for (int i = 0; i < Root(r).Count(); ++i) {
+      TMapNode& node = Root(r).Child(i);
+      if (!node.Field()) continue;
+      dims.push_back(node.Field());
+      std::vector<std::string> names;
+      for (int p = 0; p < node.Count(); ++p)
+        if (node.Child(p).Part()) names.push_back(node.Child(p).Part()->FieldName);
+      parts.push_back(std::move(names));
+    }
+  return PreviewMap(*FCube->DataSet(), dims, parts, maxRows);
+}
+
 
 void TDimensionMapEditor::Accept() {
   if (!FCurrent || !FCube) return;

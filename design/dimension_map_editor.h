@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "design/dim_map_nodes.h"
+#include "design/map_preview.h"
 
 namespace qd {
 
@@ -120,6 +121,10 @@ class TDimensionMapEditor {
   //! Ends it: a non-empty text becomes the display name; the full text returns.
   void EndRename(TMapNode* node, const std::string& text);
   std::vector<TMapCommand> ContextCommands(TMapNode* node) const;
+
+  //! The first rows of the fact query and each axis dimension's member count
+  //! as the tree now stands (the panel is taken over into the current node first).
+  TMapPreview Preview(int maxRows = 200);
 
   //! Writes the tree into the cube's map and tells its models (code 1).
   //! Without a current node nothing changes.

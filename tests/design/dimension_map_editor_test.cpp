@@ -409,5 +409,48 @@ TEST_F(DimensionMapEditor, WithoutADesignerNoLookupTableSurvivesATakeOver) {
   EXPECT_EQ(Cube.DimensionMap().FindPlain("region")->LookupDataSet(), nullptr);
 }
 
+TEST_F(DimensionMapEditor, PreviewShowsTheFirstRowsAndTheMembersEachDimensionWillHave) {
+  // Four records: two regions, three cities, years 2021/2022, amounts to cut.
+  Facts = MakeTable("qrFact",
+                    {{"region", TFieldType::ftString},
+                     {"city", TFieldType::ftString},
+                     {"year", TFieldType::ftInteger},
+                     {"amnt", TFieldType::ftFloat}},
+                    {{S("N"), S("A"), I(2021), D(1)},
+                     {S("n"), S("B"), I(2022), D(2)},
+                     {S("S"), S("A"), I(2021), D(3)},
+                     {S("S"), S("C"), I(2021), D(4)}});
+  Cube.SetDataSet(Facts.get());
+  Cube.RefreshDimensionMap();
+  Cube.PlaceAsDimension("region", TDimGroup::dgRow);
+  Cube.PlaceAsDimension("year", TDimGroup::dgCol);
+  Cube.PlaceAsDimension("city", TDimGroup::dgPage);
+  Cube.MarkAsSummary("amnt");
+  Prepare();
+  TMapNode* place = Editor.NewComposite(&Editor.Root(mrRows));
+  Editor.DragDrop(Child(mrFacts, "region"), place);
+  Editor.DragDrop(Child(mrFacts, "city"), place);
+  Editor.DragDrop(Child(mrFacts, "amnt"), &Editor.Root(mrPages));
+  Editor.Select(Child(mrPages, "amnt"));
+  Editor.DimPanel.Transform = true;
+  Editor.DimPanel.MemberCount = "3";
+  Editor.Select(Child(mrPages, "city"));
+  Editor.DataSetChanged("cities");  // the lookup table's keys are the members
+  Editor.DimPanel.IDField = "code";
+
+  const TMapPreview p = Editor.Preview(3);
+  EXPECT_EQ(p.Columns, (std::vector<std::string>{"region", "city", "year", "amnt"}));
+  ASSERT_EQ(p.Rows.size(), 3u);
+  EXPECT_EQ(p.Rows[1], (std::vector<std::string>{"n", "B", "2022", "2"}));
+  EXPECT_EQ(p.RecordCount, 4);
+  std::vector<std::string> counts;
+  for (const auto& d : p.Dimensions) counts.push_back(d.Caption + "=" + std::to_string(d.Members));
+  // Regions without regard to case; the composite's paths N, N;A, N;B, S,
+  // S;A, S;C; the lookup's one key; three ranges.
+  EXPECT_EQ(counts, (std::vector<std::string>{"region=2", "--- 新的复合维度 ---=6", "year=2",
+                                              "city=1", "amnt=3"}));
+  EXPECT_FALSE(Facts->Active());
+}
+
 }  // namespace
 }  // namespace qd
