@@ -11,6 +11,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QTableWidget>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,6 +25,7 @@
 #include <QVBoxLayout>
 
 #include "design/check_list_box_form.h"
+#include "engine/core/format.h"
 #include "engine/core/messages.h"
 #include "view/message_guard.h"
 #include "view/quick_menu.h"
@@ -205,6 +208,8 @@ TDimensionMapForm::TDimensionMapForm(QWidget* parent) : QDialog(parent) {
   splitter->setSizes({400, 360});  // node texts are long: the tree gets the room
 
   auto* buttons = new QHBoxLayout;
+  FPreview = new QPushButton(Q(TMsg::SMapPreview), this);
+  buttons->addWidget(FPreview);
   buttons->addStretch(1);
   FOk = new QPushButton(Q(TMsg::SMapAccept), this);
   auto* cancel = new QPushButton(Q(TMsg::SMapCancel), this);
@@ -251,6 +256,31 @@ TDimensionMapForm::TDimensionMapForm(QWidget* parent) : QDialog(parent) {
     accept();
   });
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(FPreview, &QPushButton::clicked, this, [this] {
+    Guard([this] {
+      const TMapPreview preview = FEditor.Preview();
+      if (ShowPreview) ShowPreview(preview);
+    });
+  });
+  ShowPreview = [this](const TMapPreview& p) {
+    QDialog window(this);
+    window.setWindowTitle(Q(TMsg::SMapPreview));
+    window.resize(720, 480);
+    auto* layout = new QVBoxLayout(&window);
+    auto* table = new QTableWidget(static_cast<int>(p.Rows.size()),
+                                   static_cast<int>(p.Columns.size()), &window);
+    for (std::size_t c = 0; c < p.Columns.size(); ++c)
+      table->setHorizontalHeaderItem(static_cast<int>(c), new QTableWidgetItem(Q(p.Columns[c])));
+    for (std::size_t r = 0; r < p.Rows.size(); ++r)
+      for (std::size_t c = 0; c < p.Rows[r].size(); ++c)
+        table->setItem(static_cast<int>(r), static_cast<int>(c), new QTableWidgetItem(Q(p.Rows[r][c])));
+    layout->addWidget(table, 1);
+    auto* counts = new QListWidget(&window);
+    for (const auto& d : p.Dimensions)
+      counts->addItem(Q(Format(Msg(TMsg::SMapPreviewMembers), d.Caption, d.Members)));
+    layout->addWidget(counts);
+    window.exec();
+  };
 }
 
 TDimensionMapForm::~TDimensionMapForm() = default;

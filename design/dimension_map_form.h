@@ -70,6 +70,9 @@ class TDimensionMapForm : public QDialog {
   TQuickMenu& QuickMenu() const { return *FMenu; }
   QToolButton& NewCompositeButton() const { return *FNewComposite; }
   QPushButton& AcceptButton() const { return *FOk; }
+  QPushButton& PreviewButton() const { return *FPreview; }
+  //! Shows a preview; by default in a window of its own. Tests replace it.
+  std::function<void(const TMapPreview&)> ShowPreview;
 
   // Panel controls, by the names the editor's rules use.
   QComboBox *TACombo, *DataSetCombo, *IDCombo, *ParentIDCombo, *DefaultAttrCombo, *SortCombo;
@@ -107,6 +110,7 @@ class TDimensionMapForm : public QDialog {
   TQuickMenu* FMenu;
   QToolButton* FNewComposite;
   QPushButton* FOk;
+  QPushButton* FPreview;
   TMapNode* FMenuNode = nullptr;
   TMapNode* FRenaming = nullptr;
   bool FSyncing = false;

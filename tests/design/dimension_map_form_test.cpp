@@ -177,6 +177,15 @@ TEST_F(DimensionMapForm, TheContextMenuCreatesACompositeThatTakesPartsByDrops) {
   EXPECT_EQ(Cube.DimensionCount(), 2);
 }
 
+TEST_F(DimensionMapForm, ThePreviewButtonShowsTheFirstRowsAndTheMemberCounts) {
+  TMapPreview shown;
+  Form.ShowPreview = [&](const TMapPreview& p) { shown = p; };
+  QTest::mouseClick(&Form.PreviewButton(), Qt::LeftButton);
+  EXPECT_EQ(shown.Rows.size(), 2u);
+  ASSERT_EQ(shown.Dimensions.size(), 1u);
+  EXPECT_EQ(shown.Dimensions[0].Members, 2);
+}
+
 TEST_F(DimensionMapForm, AMemberCountErrorIsReportedAndTheWindowClosesWithTheMapUnchanged) {
   Item(mrFacts)->setExpanded(true);
   Drop(Fact("year"), Item(mrRows));
