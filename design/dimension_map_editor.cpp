@@ -8,6 +8,7 @@
 #include "engine/core/messages.h"
 #include "engine/core/text_helpers.h"
 #include "engine/cube/vantra.h"
+#include "engine/data/dataset.h"
 
 namespace qd {
 
@@ -44,6 +45,36 @@ bool IsCompositeNode(const TMapNode* node) {
   return node && node->Field() && node->Field()->Composite;
 }
 
+// The numeric, text and date kinds of a field type.
+int FieldKind(TFieldType t) {
+  if (IsIntegerFieldType(t) || IsRealFieldType(t)) return 1;
+  if (IsTextFieldType(t)) return 2;
+  if (IsDateTimeFieldType(t)) return 3;
+  return 0;
+}
+
+// A placed item whose field the query returns with another type of the same
+// kind (a sum declared as BCD that SQLite reports as a float, an integer as a
+// large integer) is the same field: it takes the query's type, so that bringing
+// the map in line with the query keeps it in place instead of dropping it.
+void AdoptQueryFieldKinds(TCustomVantra& cube) {
+  const TSourceFields& fields = cube.SourceFields();
+  TDimSums& map = cube.DimensionMap();
+  for (int i = 0; i < map.Count(); ++i) {
+    TDimSum& item = map[i];
+    if (item.Composite || item.DimSumType == TDimSumType::dsUnknown) continue;
+    if (fields.IndexOf(item.BaseFieldName, item.BaseFieldType) >= 0) continue;
+    for (int f = 0; f < fields.Count(); ++f) {
+      const TSourceField& field = fields.Items(f);
+      if (SameText(field.FieldName, item.BaseFieldName) && FieldKind(field.DataType) != 0 &&
+          FieldKind(field.DataType) == FieldKind(item.BaseFieldType)) {
+        item.BaseFieldType = field.DataType;
+        break;
+      }
+    }
+  }
+}
+
 }  // namespace
 
 TDimensionMapEditor::TDimensionMapEditor() = default;
@@ -55,6 +86,8 @@ bool TDimensionMapEditor::Prepare(IDesigner* designer, TCustomVantra& cube) {
   if (!cube.DataSet()) throw ECubeDesignError(Msg(TMsg::SMapNoDataSource));
   for (auto& root : FRoots) root.reset();
   FCurrent = FSelected = nullptr;
+  if (!cube.ReadSourceFields()) return false;
+  AdoptQueryFieldKinds(cube);
   if (!cube.RefreshDimensionMap()) return false;
   if (FDesigner) FDesigner->ListDataSets([this](const std::string& name) { AddDataSetName(name); });
   BuildTree();

@@ -452,5 +452,26 @@ TEST_F(DimensionMapEditor, PreviewShowsTheFirstRowsAndTheMembersEachDimensionWil
   EXPECT_FALSE(Facts->Active());
 }
 
+// A built-in map declares its sums as BCD and its counts as integers, while
+// the query reports floats and large integers: the editor keeps them placed,
+// and accepting writes them with the query's types, ready to build.
+TEST_F(DimensionMapEditor, KeepsPlacedFieldsTheQueryReportsWithAnotherTypeOfTheSameKind) {
+  PlaceDefaults();
+  Cube.MarkAsSummary("qty");
+  Cube.DimensionMap().FindPlain("amnt")->BaseFieldType = TFieldType::ftBCD;
+  Cube.DimensionMap().FindPlain("qty")->BaseFieldType = TFieldType::ftLargeint;
+  Cube.DimensionMap().FindPlain("region")->BaseFieldType = TFieldType::ftWideString;
+  Cube.DimensionMap().FindPlain("year")->BaseFieldType = TFieldType::ftString;  // another kind
+  Prepare();
+  EXPECT_NE(Child(mrSummaries, "amnt"), nullptr);
+  EXPECT_NE(Child(mrSummaries, "qty"), nullptr);
+  EXPECT_NE(Child(mrRows, "region"), nullptr);
+  EXPECT_EQ(Child(mrCols, "year"), nullptr);
+  Editor.Accept();
+  EXPECT_EQ(Cube.DimensionMap().SummaryCount(), 2);
+  EXPECT_EQ(Cube.DimensionMap().FindSummary("amnt")->BaseFieldType, TFieldType::ftFloat);
+  EXPECT_EQ(Cube.DimensionMap().FindSummary("qty")->BaseFieldType, TFieldType::ftInteger);
+}
+
 }  // namespace
 }  // namespace qd
