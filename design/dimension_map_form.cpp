@@ -95,6 +95,16 @@ QPushButton* ClearButton(QWidget* parent) {
   return b;
 }
 
+// A property panel's field with its button beside it, the field taking the width.
+QWidget* FieldRow(QWidget* panel, QWidget* field, QWidget* button) {
+  auto* w = new QWidget(panel);
+  auto* h = new QHBoxLayout(w);
+  h->setContentsMargins(0, 0, 0, 0);
+  h->addWidget(field, 1);
+  h->addWidget(button);
+  return w;
+}
+
 }  // namespace
 
 // ---- The tree ----
@@ -289,33 +299,25 @@ QWidget* TDimensionMapForm::BuildDimensionPanel() {
   auto* panel = new QWidget;
   panel->setObjectName("DimensionPanel");
   auto* form = new QFormLayout(panel);
-  auto row = [&](QWidget* field, QPushButton* clear) {
-    auto* w = new QWidget(panel);
-    auto* h = new QHBoxLayout(w);
-    h->setContentsMargins(0, 0, 0, 0);
-    h->addWidget(field, 1);
-    if (clear) h->addWidget(clear);
-    return w;
-  };
   TACombo = new QComboBox(panel);
   TACombo->addItems({"First", "Last", "Invisible"});
   form->addRow("Total appearance:", TACombo);
   DataSetCombo = new QComboBox(panel);
   auto* clearDataSet = ClearButton(panel);
-  form->addRow("Dimension table:", row(DataSetCombo, clearDataSet));
+  form->addRow("Dimension table:", FieldRow(panel, DataSetCombo, clearDataSet));
   IDCombo = new QComboBox(panel);
   IDCombo->setEditable(true);
   auto* clearID = ClearButton(panel);
-  form->addRow("ID Field", row(IDCombo, clearID));
+  form->addRow("ID Field", FieldRow(panel, IDCombo, clearID));
   ParentIDCombo = new QComboBox(panel);
   ParentIDCombo->setEditable(true);
   auto* clearParent = ClearButton(panel);
-  form->addRow("ParentID Field", row(ParentIDCombo, clearParent));
+  form->addRow("ParentID Field", FieldRow(panel, ParentIDCombo, clearParent));
   AttrEdit = new QLineEdit(panel);
   AttrEdit->setReadOnly(true);
   AttrSelectBTN = new QPushButton("...", panel);
   AttrSelectBTN->setFixedWidth(24);
-  form->addRow("Attributes", row(AttrEdit, AttrSelectBTN));
+  form->addRow("Attributes", FieldRow(panel, AttrEdit, AttrSelectBTN));
   DefaultAttrCombo = new QComboBox(panel);
   form->addRow("Default attribute", DefaultAttrCombo);
   SortCombo = new QComboBox(panel);
@@ -366,25 +368,17 @@ QWidget* TDimensionMapForm::BuildPartPanel() {
   auto* panel = new QWidget;
   panel->setObjectName("DimComponentPanel");
   auto* form = new QFormLayout(panel);
-  auto row = [&](QWidget* field, QPushButton* clear) {
-    auto* w = new QWidget(panel);
-    auto* h = new QHBoxLayout(w);
-    h->setContentsMargins(0, 0, 0, 0);
-    h->addWidget(field, 1);
-    h->addWidget(clear);
-    return w;
-  };
   dcDataSetCombo = new QComboBox(panel);
   auto* clearDataSet = ClearButton(panel);
-  form->addRow("Dimension table:", row(dcDataSetCombo, clearDataSet));
+  form->addRow("Dimension table:", FieldRow(panel, dcDataSetCombo, clearDataSet));
   dcIDCombo = new QComboBox(panel);
   dcIDCombo->setEditable(true);
   auto* clearID = ClearButton(panel);
-  form->addRow("ID Field", row(dcIDCombo, clearID));
+  form->addRow("ID Field", FieldRow(panel, dcIDCombo, clearID));
   dcNameCombo = new QComboBox(panel);
   dcNameCombo->setEditable(true);
   auto* clearName = ClearButton(panel);
-  form->addRow("Name Field", row(dcNameCombo, clearName));
+  form->addRow("Name Field", FieldRow(panel, dcNameCombo, clearName));
   dcFormatStringEdit = new QLineEdit(panel);
   form->addRow("Format string", dcFormatStringEdit);
 
