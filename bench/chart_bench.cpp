@@ -16,6 +16,7 @@
 #include <string>
 
 #include "bench/bench_data.h"
+#include "bench/widget_bench_main.h"
 #include "engine/cube/vantra.h"
 #include "engine/data/memory_table.h"
 #include "view/chart/vantra_chart.h"
@@ -126,12 +127,5 @@ BENCHMARK(BM_ChartWithTenThousandCategories)->Unit(benchmark::kMillisecond);
 }  // namespace qd
 
 int main(int argc, char** argv) {
-  qd::bench::TakeRowsArgument(argc, argv, qd::gRows);
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  qd::gFixture.reset();
-  return 0;
+  return qd::bench::RunWidgetBenchmarks(argc, argv, qd::gRows, [] { qd::gFixture.reset(); });
 }

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "bench/bench_data.h"
+#include "bench/widget_bench_main.h"
 #include "engine/cube/vantra.h"
 #include "engine/data/memory_table.h"
 #include "view/internal_grid.h"
@@ -98,12 +99,4 @@ BENCHMARK(BM_JumpToTheEndAndBackWithRepaint)->Unit(benchmark::kMillisecond);
 }  // namespace
 }  // namespace qd
 
-int main(int argc, char** argv) {
-  qd::bench::TakeRowsArgument(argc, argv, qd::gRows);
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return qd::bench::RunWidgetBenchmarks(argc, argv, qd::gRows); }
