@@ -153,6 +153,27 @@ TConnectionTarget PostgresTarget(const TConnectionString& cs, TConnectionTarget 
   return t;
 }
 
+// ClickHouse's HTTP interface: "host", "host:port", "host,port" or a whole
+// "http(s)://…" address.
+TConnectionTarget ClickHouseTarget(const TConnectionString& cs, TConnectionTarget t) {
+  const std::string ds = DataSource(cs);
+  t.Provider = TDbProvider::dpClickHouse;
+  if (StartsWithNoCase(ds, "http://") || StartsWithNoCase(ds, "https://")) {
+    t.HttpUrl = ds.back() == '/' ? ds : ds + '/';
+  } else {
+    std::string host, port;
+    SplitHostPort(ds, host, port);
+    if (auto p = cs.Get("Port")) port = *p;
+    // An IPv6 address goes in brackets inside a URL.
+    if (host.find(':') != std::string::npos && host.front() != '[') host = '[' + host + ']';
+    t.HttpUrl = "http://" + host + ':' + (port.empty() ? "8123" : port) + '/';
+  }
+  t.Database = cs.GetAny({"Initial Catalog", "Database"}).value_or("");
+  t.User = cs.GetAny({"User ID", "UID", "User", "Username"}).value_or("default");
+  t.Password = cs.GetAny({"Password", "PWD"}).value_or("");
+  return t;
+}
+
 }  // namespace
 
 TConnectionString TConnectionString::Parse(std::string_view text) {
@@ -275,6 +296,7 @@ TConnectionTarget ResolveConnectionString(std::string_view text) {
   }
   if (IsSqlServerProvider(p)) return SqlServerTarget(cs, t);
   if (p == "postgresql" || p == "pgsql" || p == "postgres") return PostgresTarget(cs, t);
+  if (p == "clickhouse") return ClickHouseTarget(cs, t);
   if (p == "sqlite" || p == "sqlite3" || p == "csv") {
     auto ds = cs.GetAny({"Data Source", "Database", "DataSource"});
     if (!ds || TrimSpace(*ds).empty()) throw EDbError(Msg(TMsg::SDbNoDataSource));

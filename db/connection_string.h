@@ -33,7 +33,13 @@ class TConnectionString {
 };
 
 //! Which adapter reaches the database.
-enum class TDbProvider : std::uint8_t { dpSQLite = 0, dpPostgreSQL = 1, dpODBC = 2, dpCSV = 3 };
+enum class TDbProvider : std::uint8_t {
+  dpSQLite = 0,
+  dpPostgreSQL = 1,
+  dpODBC = 2,
+  dpCSV = 3,
+  dpClickHouse = 4
+};
 
 //! Where and how to connect.
 struct TConnectionTarget {
@@ -44,6 +50,9 @@ struct TConnectionTarget {
   std::vector<std::pair<std::string, std::string>> PgParams;
   //! The string handed to SQLDriverConnect (ODBC, SQL Server).
   std::string OdbcString;
+  //! ClickHouse: the server's HTTP address ("http://host:8123/"), the
+  //! database queries run in, and the login sent as HTTP basic authentication.
+  std::string HttpUrl, Database, User, Password;
   //! Login time-out in seconds ("Connect Timeout"); 0 = the driver's default.
   int ConnectTimeout = 15;
   //! Time-out of every query in seconds ("Command Timeout" or "Query
@@ -57,7 +66,8 @@ struct TConnectionTarget {
 //! reach SQL Server through ODBC with the FreeTDS driver (QD_SQLSERVER_ODBC_DRIVER
 //! names another driver); SQLite opens the file in Data Source; PostgreSQL and
 //! PGSQL use libpq; CSV reads a file or a folder of files; MSDASQL and strings
-//! with Driver= or DSN= go to ODBC unchanged. Raises EDbError for an empty
+//! with Driver= or DSN= go to ODBC unchanged; ClickHouse speaks HTTP to the
+//! "host:port" of Data Source (port 8123 when none is given). Raises EDbError for an empty
 //! string or an unknown provider.
 TConnectionTarget ResolveConnectionString(std::string_view text);
 

@@ -20,6 +20,8 @@ std::unique_ptr<TDbBackend> OpenBackend(const TConnectionTarget& target) {
       return OpenOdbcBackend(target);
     case TDbProvider::dpCSV:
       return OpenCsvBackend(target);
+    case TDbProvider::dpClickHouse:
+      return OpenClickHouseBackend(target);
   }
   return nullptr;
 }

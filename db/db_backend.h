@@ -65,6 +65,7 @@ std::unique_ptr<TDbBackend> OpenSqliteBackend(const TConnectionTarget& target);
 std::unique_ptr<TDbBackend> OpenPgBackend(const TConnectionTarget& target);
 std::unique_ptr<TDbBackend> OpenOdbcBackend(const TConnectionTarget& target);
 std::unique_ptr<TDbBackend> OpenCsvBackend(const TConnectionTarget& target);
+std::unique_ptr<TDbBackend> OpenClickHouseBackend(const TConnectionTarget& target);
 
 // Conversions of a value that a database delivers as text, by field type.
 // Shared by the backends that read text (PostgreSQL, ODBC, CSV).

@@ -59,6 +59,26 @@ TEST(ConnectionString, SqlServerProvidersGoToOdbcThroughFreeTds) {
             "Connect Timeout=15");
 }
 
+TEST(ConnectionString, ClickHouseSpeaksHttpToTheDataSourcesPort) {
+  auto t = ResolveConnectionString(
+      "Provider=ClickHouse;Data Source=ch1.example:8124;Initial Catalog=stat;"
+      "User ID=ana;Password=\"p;w\"");
+  EXPECT_EQ(t.Provider, TDbProvider::dpClickHouse);
+  EXPECT_EQ(t.HttpUrl, "http://ch1.example:8124/");
+  EXPECT_EQ(t.Database, "stat");
+  EXPECT_EQ(t.User, "ana");
+  EXPECT_EQ(t.Password, "p;w");
+  // The default port and user; an IPv6 address; a whole address as given.
+  auto bare = ResolveConnectionString("Provider=clickhouse;Data Source=10.0.0.5");
+  EXPECT_EQ(bare.HttpUrl, "http://10.0.0.5:8123/");
+  EXPECT_EQ(bare.User, "default");
+  EXPECT_EQ(ResolveConnectionString("Provider=ClickHouse;Data Source=::1").HttpUrl,
+            "http://[::1]:8123/");
+  EXPECT_EQ(ResolveConnectionString("Provider=ClickHouse;Data Source=https://ch.example:8443")
+                .HttpUrl,
+            "https://ch.example:8443/");
+}
+
 TEST(ConnectionString, EmbeddedServerAndFileProviders) {
   auto lite = ResolveConnectionString("Provider=SQLite;Data Source=\"/data/my demo.db\";Mode=Read");
   EXPECT_EQ(lite.Provider, TDbProvider::dpSQLite);

@@ -101,6 +101,16 @@ TEST(SilentServer, PostgreSqlGivesUpAfterTheConnectTimeout) {
             0);
 }
 
+TEST(SilentServer, ClickHouseGivesUpAfterTheConnectTimeout) {
+  TSilentListener server;
+  EXPECT_EQ(ConnectToSilentServer("Provider=ClickHouse;Data Source=127.0.0.1:" +
+                                      std::to_string(server.Port()) +
+                                      ";Initial Catalog=stat;User ID=ana;Password=\"Sec;r3t\";"
+                                      "Connect Timeout=2",
+                                  1),
+            0);
+}
+
 TEST(SilentServer, TheConnectionStringsCommandTimeoutBoundsEveryQuery) {
   test::TScratchDir dir;
   TDbConnection connection("Provider=SQLite;Data Source=" + dir.Write("t.db", "") +
