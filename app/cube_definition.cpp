@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/ini_file.h"
+#include "db/connection_string.h"
 
 namespace qd {
 namespace {
@@ -22,6 +23,25 @@ void SplitEntry(const std::string& value, std::string& field, std::optional<std:
   splitString(value, ";", items);
   field = items.empty() ? std::string() : items[0];
   if (items.size() >= 2) display = items[1];
+}
+
+// The "<key>Lookup…" keys of a dimension entry; nullopt without a table.
+std::optional<TCfdLookup> ReadLookup(const TIniFile& ini, const std::string& key) {
+  auto value = [&](const char* suffix) {
+    return std::string(Trim(ini.ReadString("Cube", key + suffix), kSpaceAndControls));
+  };
+  TCfdLookup lookup;
+  lookup.Table = value("Lookup");
+  if (lookup.Table.empty()) return std::nullopt;
+  lookup.KeyField = value("LookupKey");
+  lookup.NameField = value("LookupName");
+  lookup.ParentField = value("LookupParent");
+  std::vector<std::string> names;
+  if (splitString(value("LookupAttributes"), ";", names))
+    for (const std::string& n : names)
+      lookup.Attributes += (lookup.Attributes.empty() ? "" : "; ") +
+                           std::string(Trim(n, kSpaceAndControls));
+  return lookup;
 }
 
 }  // namespace
@@ -62,6 +82,25 @@ std::string ResolveDefinitionFileName(std::string_view value, std::string_view f
   if (value.find(':') != std::string_view::npos || value.front() == '/' || value.front() == '\\')
     return std::string(value);
   return std::string(folder) + std::string(value);
+}
+
+std::string ResolveConnectionFolder(const std::string& connection, std::string_view folder) {
+  TConnectionTarget target;
+  try {
+    target = ResolveConnectionString(connection);
+  } catch (const std::exception&) {
+    return connection;  // opening it reports what is wrong
+  }
+  if (target.Provider != TDbProvider::dpSQLite && target.Provider != TDbProvider::dpCSV)
+    return connection;
+  const std::string path = ResolveDefinitionFileName(target.Path, folder);
+  if (path == target.Path) return connection;
+  // A pair written later overrides the earlier ones, whichever key they used;
+  // the text itself stays as it was written.
+  std::string text = connection;
+  const char last = text.empty() ? ';' : text.back();
+  if (last != ';' && last != '\n' && last != '\r') text += ';';
+  return text + "Data Source=" + QuoteConnectionValue(path);
 }
 
 std::optional<TCfdSortType> ParseSortType(std::string_view word) {
@@ -121,6 +160,7 @@ TCubeDefinition ReadCubeDefinition(const TIniFile& ini, std::string_view folder)
       if (splitString(ini.ReadString("Cube", key + "Parts"), ";", parts))
         for (const std::string& p : parts) dim.Parts.emplace_back(Trim(p, kSpaceAndControls));
       dim.Ranges = ParseCount(ini.ReadString("Cube", key + "Ranges"));
+      dim.Lookup = ReadLookup(ini, key);
       def.Dimensions.push_back(std::move(dim));
     }
   }

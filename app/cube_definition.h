@@ -38,6 +38,12 @@ bool splitString(std::string_view text, std::string_view separator,
 //! `folder` (which ends with a separator).
 std::string ResolveDefinitionFileName(std::string_view value, std::string_view folder);
 
+//! The connection text of a definition with a file database (SQLite, CSV)
+//! named relative to `folder`, as the companion files are, so that a
+//! definition moved with its database keeps working. Other texts, absolute
+//! names and texts that do not parse come back unchanged.
+std::string ResolveConnectionFolder(const std::string& connection, std::string_view folder);
+
 //! Ordinals equal those of the cube's TDimGroup, TDimSortType and
 //! TTotalAppearance, so the build converts them with a cast.
 enum class TCfdGroup : std::uint8_t { Row = 0, Col = 1, Page = 2 };
@@ -46,6 +52,21 @@ enum class TCfdTotal : std::uint8_t { First = 0, Last = 1, Invisible = 2 };
 
 //! The composite parts an "AsDate" dimension asks for, in this order.
 inline constexpr std::array<std::string_view, 3> CfdDateParts = {"Year", "Quarter", "Month"};
+
+//! A dimension whose members are the rows of a table or view of the
+//! definition's connection ("<key>Lookup" names it) rather than the fact
+//! field's values: "<key>LookupKey" is the table's field that the fact field's
+//! values match, "<key>LookupName" the field that names the members,
+//! "<key>LookupParent" the field holding the parent member's key (a member
+//! hierarchy such as region, city, branch in one table) and
+//! "<key>LookupAttributes" the fields shown as member attributes (";"-separated).
+struct TCfdLookup {
+  std::string Table;
+  std::string KeyField;
+  std::string NameField;
+  std::string ParentField;
+  std::string Attributes;  //!< joined with "; "
+};
 
 //! One "DgRow"/"DgCol"/"DgPage" entry.
 struct TCfdDimension {
@@ -62,6 +83,8 @@ struct TCfdDimension {
   //! "<key>Ranges": cut the numeric field into this many value ranges of equal
   //! density; 0 keeps the field's own values.
   int Ranges = 0;
+  //! Set when the entry names a lookup table.
+  std::optional<TCfdLookup> Lookup;
 };
 
 //! One "DgSum" entry.

@@ -61,7 +61,7 @@ int ImageOf(const QTreeWidgetItem* node) {
 class TFormCubeTarget : public TVantraCubeTarget {
  public:
   TFormCubeTarget(TDataModule1& dm, TVantraGrid& grid)
-      : TVantraCubeTarget(dm.ADOConnection, dm.qrFact, dm.Vantra1), FGrid(grid) {}
+      : TVantraCubeTarget(dm.ADOConnection, dm.qrFact, dm.Vantra1, dm.Lookups), FGrid(grid) {}
   void Activate() override {
     FGrid.SetVantra(&Cube());
     TVantraCubeTarget::Activate();
@@ -190,6 +190,11 @@ TCubeDesignForm::TCubeDesignForm(std::string programFolder, QWidget* parent)
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0).toStdString()
                                               : std::string();
   };
+}
+
+void TCubeDesignForm::SetDataModule(TDataModule1* dm) {
+  FDm = dm;
+  FDesign->Designer().ShareTables(dm ? &dm->Lookups : nullptr);
 }
 
 TCubeDesignForm::~TCubeDesignForm() {

@@ -43,7 +43,8 @@ class TCubeDesignForm : public QMainWindow {
   ~TCubeDesignForm() override;
 
   //! The data module is created after the window; the first activation uses it.
-  void SetDataModule(TDataModule1* dm) { FDm = dm; }
+  //! The design commands share its store of lookup tables.
+  void SetDataModule(TDataModule1* dm);
   //! The folder argument of an unattended run; the start-up sequence then
   //! generates every internal cube into it and closes the window.
   std::optional<std::string> AutoSaveArgument;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/lookup_tables.h"
 #include "db/db_connection.h"
 #include "engine/cube/vantra.h"
 
@@ -29,6 +30,8 @@ class TDataModule1 {
   TDataModule1& operator=(const TDataModule1&) = delete;
 
   TDbConnection ADOConnection, StatADOConnection, BaseDBConnection;
+  //! The lookup tables of Vantra1's dimensions; outlives the cube.
+  TLookupTables Lookups;
   TDbQuery qrFact;
   TVantra Vantra1;
   std::array<DBCubeRec, kDBCubeCount> DBCubes;

@@ -19,13 +19,6 @@ namespace {
 
 constexpr const char* kFactName = "qrFact";
 
-// A table name as an SQL identifier: double quotes, inner ones doubled.
-std::string QuoteName(const std::string& name) {
-  std::string out = "\"";
-  for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return out + "\"";
-}
-
 std::vector<std::string> ReadNames(TDbConnection& connection, const std::string& sql) {
   TDbQuery query(&connection, sql);
   std::vector<std::string> names;
@@ -73,20 +66,13 @@ void TConnectionDesigner::ListDataSets(const std::function<void(const std::strin
 TDataSet* TConnectionDesigner::FindDataSet(const std::string& name) {
   if (name == kFactName) return FFacts;
   if (!FConnection || name.empty()) return nullptr;
-  auto& slot = FTables[{FConnection, name}];
-  if (!slot) {
-    slot = std::make_unique<TDbQuery>(FConnection, "SELECT * FROM " + QuoteName(name));
-    slot->Name = name;
-  }
-  return slot.get();
+  return &FTables->Table(*FConnection, name);
 }
 
 std::string TConnectionDesigner::DataSetName(const TDataSet* ds) {
   if (!ds) return {};
   if (ds == FFacts) return kFactName;
-  for (const auto& [key, query] : FTables)
-    if (query.get() == ds) return key.second;
-  return {};
+  return FTables->NameOf(ds);
 }
 
 // ---- The commands ----

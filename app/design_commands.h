@@ -7,11 +7,11 @@
 #pragma once
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <utility>
 
+#include "app/lookup_tables.h"
 #include "design/dimension_map_editor.h"
 
 class QWidget;
@@ -27,14 +27,17 @@ class TVantraGrid;
 
 //! The lookup tables the editor offers: every table and view of the fact
 //! query's connection, read through "SELECT * FROM" the table, and the fact
-//! query itself under the name "qrFact". The queries live as long as this
-//! object, so that a map keeps the tables chosen in an earlier session.
+//! query itself under the name "qrFact". The queries live in a store that
+//! lives as long as the cube (the working cube's, once shared), so that a map
+//! keeps the tables chosen in an earlier session or by a definition file.
 class TConnectionDesigner : public IDesigner {
  public:
   TConnectionDesigner();
   ~TConnectionDesigner() override;
   //! The connection of `facts` when it is a database query; none lists only "qrFact".
   void SetFactDataSet(TDataSet* facts);
+  //! Takes the tables from `tables` from now on; none returns to a store of its own.
+  void ShareTables(TLookupTables* tables) { FTables = tables ? tables : &FOwnTables; }
   void ListDataSets(const std::function<void(const std::string&)>& add) override;
   TDataSet* FindDataSet(const std::string& name) override;
   std::string DataSetName(const TDataSet* ds) override;
@@ -45,7 +48,8 @@ class TConnectionDesigner : public IDesigner {
  private:
   TDataSet* FFacts = nullptr;
   TDbConnection* FConnection = nullptr;
-  std::map<std::pair<TDbConnection*, std::string>, std::unique_ptr<TDbQuery>> FTables;
+  TLookupTables FOwnTables;
+  TLookupTables* FTables = &FOwnTables;
 };
 
 class TDesignCommands {

@@ -32,6 +32,9 @@ void PlaceAndBuild(const TCubeDefinition& def, const std::vector<std::string>& f
                    TRealTimeCubeTarget& cube, std::string_view shownName) {
   for (const TCfdDimension& dim : def.Dimensions) {
     for (const std::string& part : dim.Parts) FieldOrFail(fields, part, shownName);
+    // The members come either from the lookup table or from the fact values.
+    if (dim.Lookup && (!dim.Parts.empty() || dim.Ranges > 0))
+      throw ECubeError(Format(Msg(TMsg::SCfdLookupNotPlain), dim.FieldName, shownName));
     cube.PlaceDimension(FieldOrFail(fields, dim.FieldName, shownName), dim);
   }
   for (const TCfdSummary& sum : def.Summaries)
@@ -96,7 +99,7 @@ bool BuildCubeDefinition(const TCfdTexts& texts, TRealTimeCubeTarget& cube, TMes
     return false;
   }
   try {
-    cube.OpenConnection(*texts.Connection);
+    cube.OpenConnection(ResolveConnectionFolder(*texts.Connection, def.Folder));
   } catch (const std::exception& e) {
     sink.ShowMessage(e.what());
     return false;

@@ -51,6 +51,14 @@ void TVantraCubeTarget::PlaceDimension(const std::string& fieldName, const TCfdD
     item = &FCube.PlaceAsComposite(fields, group);
   }
   if (!item) return;
+  if (entry.Lookup) {
+    const TCfdLookup& l = *entry.Lookup;
+    item->SetLookupDataSet(&FLookups.Table(FConnection, l.Table));
+    item->ID_Field = l.KeyField;
+    item->ParentID_Field = l.ParentField;
+    item->Attributes = l.Attributes;
+    if (!l.NameField.empty()) item->SetDefaultAttribute(l.NameField);
+  }
   if (entry.Ranges > 0) {
     item->EnableTransformation = true;
     item->SeriesMemberCount = entry.Ranges;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/auto_save.h"
+#include "app/lookup_tables.h"
 #include "app/make_cfd.h"
 #include "db/db_connection.h"
 #include "engine/cube/vantra.h"
@@ -16,11 +17,13 @@ class TDataModule1;
 
 //! A real-time cube build over a cube, the query it reads and that query's
 //! connection (the data module's Vantra1, qrFact and ADOConnection, or a
-//! standalone set). Keeps the time spent saving for callers that report it.
+//! standalone set), with the store of the cube's lookup tables. Keeps the
+//! time spent saving for callers that report it.
 class TVantraCubeTarget : public TRealTimeCubeTarget {
  public:
-  TVantraCubeTarget(TDbConnection& connection, TDbQuery& query, TVantra& cube)
-      : FConnection(connection), FQuery(query), FCube(cube) {}
+  TVantraCubeTarget(TDbConnection& connection, TDbQuery& query, TVantra& cube,
+                    TLookupTables& lookups)
+      : FConnection(connection), FQuery(query), FCube(cube), FLookups(lookups) {}
 
   void OpenConnection(const std::string& connectionString) override;
   void SetFactQuery(const std::string& sql) override;
@@ -41,6 +44,7 @@ class TVantraCubeTarget : public TRealTimeCubeTarget {
   TDbConnection& FConnection;
   TDbQuery& FQuery;
   TVantra& FCube;
+  TLookupTables& FLookups;
   double FSaveSeconds = 0;
 };
 
@@ -48,9 +52,10 @@ class TVantraCubeTarget : public TRealTimeCubeTarget {
 struct TStandaloneCube {
   TStandaloneCube();
   TDbConnection Connection;
+  TLookupTables Lookups;  // outlives the cube that points at its tables
   TDbQuery Query;
   TVantra Cube;
-  TVantraCubeTarget Target{Connection, Query, Cube};
+  TVantraCubeTarget Target{Connection, Query, Cube, Lookups};
 };
 
 //! Saves a built cube to a local cube file with CubeUserData as its user data.

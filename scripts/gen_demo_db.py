@@ -40,6 +40,10 @@ CITIES = [
     ("3311", "丽水", ["莲都", "龙泉", "青田", "缙云", "遂昌", "松阳", "云和", "庆元"]),
 ]
 
+# The four sales regions and the cities each takes in, in the order they are shown.
+REGIONS = [("R1", "浙北", ["3301", "3304", "3305"]), ("R2", "浙东", ["3302", "3306", "3309"]),
+           ("R3", "浙中西", ["3307", "3308"]), ("R4", "浙南", ["3303", "3310", "3311"])]
+
 CHANNELS = [("01", "个人营销"), ("02", "银行邮政代理"), ("03", "团体直销"),
             ("04", "专业代理"), ("05", "电话销售"), ("06", "网络销售")]
 PERSONAL_CHANNELS = [("01", 55), ("02", 25), ("04", 8), ("05", 7), ("06", 5)]
@@ -113,6 +117,9 @@ CREATE TABLE d_branch (
   branch_code VARCHAR(8) PRIMARY KEY, town_branch_name VARCHAR(40) NOT NULL,
   branch_alias_name VARCHAR(20) NOT NULL, city_code VARCHAR(8) NOT NULL,
   city_branch_name VARCHAR(40) NOT NULL);
+CREATE TABLE d_org (
+  org_code VARCHAR(8) PRIMARY KEY, org_name VARCHAR(40) NOT NULL, parent_code VARCHAR(8),
+  org_level INTEGER NOT NULL);
 CREATE TABLE d_channel (channel_code VARCHAR(4) PRIMARY KEY, channel_name VARCHAR(20) NOT NULL);
 CREATE TABLE d_product (
   pol_code VARCHAR(8) PRIMARY KEY, pol_name VARCHAR(60) NOT NULL, class_name VARCHAR(20) NOT NULL,
@@ -462,8 +469,21 @@ FACT_TABLES = ["f_premium", "f_expense", "f_agent_newbiz", "f_short_claim", "f_g
                "f_receivable", "f_payable", "f_renewal_due"]
 
 
+def org_rows(g):
+    """The organisation as one table: regions, their cities, the cities' branches,
+    each row naming its parent's code (a lookup hierarchy in one table)."""
+    for code, name, _ in REGIONS:
+        yield code, name, None, 1
+    for code, name, cities in REGIONS:
+        for city in cities:
+            yield city, next(b[4] for b in g.branches if b[3] == city), code, 2
+    for b in g.branches:
+        yield b[0], b[1], b[3], 3
+
+
 def tables(g):
     yield "d_branch", (b[:5] for b in g.branches)
+    yield "d_org", org_rows(g)
     yield "d_channel", iter(CHANNELS)
     yield "d_product", (p[:6] for p in PRODUCTS)
     yield "d_sales_area", iter(g.areas)
@@ -498,7 +518,7 @@ def main():
     if pg:
         pg.write("\\set ON_ERROR_STOP on\nSET client_encoding = 'UTF8';\nSET client_min_messages = warning;\nBEGIN;\n")
         pg.write("".join(f"DROP TABLE IF EXISTS {name};\n" for name in
-                         ["d_branch", "d_channel", "d_product", "d_sales_area", "d_workplace",
+                         ["d_branch", "d_org", "d_channel", "d_product", "d_sales_area", "d_workplace",
                           "m_premium_sum"] + FACT_TABLES))
         pg.write(DDL)
     g = Gen(args.seed, args.scale)

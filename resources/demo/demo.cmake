@@ -1,13 +1,15 @@
 # Demo content beside the programs, so that the catalog's three branches are
 # filled on first start: two real-time cube definitions (with their query files
-# and a connection file naming the demo database), a third one encrypted
+# and a connection file naming the demo database relative to their folder, so
+# that the folder can be moved or installed whole), a third one encrypted
 # (.cfdm, its plain definition is not shipped), and two local cube files that
 # our own command-line tool builds from the definitions.
 set(QD_DEMO_SRC ${PROJECT_SOURCE_DIR}/resources/demo)
 set(QD_PROGRAM_DIR ${PROJECT_BINARY_DIR}/app)
 set(QD_DEMO_STAGE ${PROJECT_BINARY_DIR}/demo_stage)
 set(QD_DEMO_CONNECTION ${QD_DEMO_STAGE}/demo_connection.txt)
-file(GENERATE OUTPUT ${QD_DEMO_CONNECTION} CONTENT "Provider=SQLite;Data Source=${QD_DEMO_DB}")
+file(RELATIVE_PATH QD_DEMO_DB_NAME ${QD_PROGRAM_DIR} ${QD_DEMO_DB})
+file(GENERATE OUTPUT ${QD_DEMO_CONNECTION} CONTENT "Provider=SQLite;Data Source=${QD_DEMO_DB_NAME}")
 
 set(QD_DEMO_PLAIN 机构保费分析 短期险赔付分析)
 set(QD_DEMO_ENCRYPTED 代理人新单分析)

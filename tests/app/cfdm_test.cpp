@@ -165,7 +165,8 @@ TEST(MakeCfd, PlacesFieldsWithoutRegardToCaseThenBuildsAndSaves) {
   EXPECT_TRUE(MakeCFD(cfd, "/prog/", cube, messages));
   EXPECT_TRUE(messages.Messages.empty());
   EXPECT_EQ(cube.Calls,
-            (std::vector<std::string>{"connect:Provider=SQLite;\r\nData Source=销售.db",
+            (std::vector<std::string>{"connect:Provider=SQLite;\r\nData Source=销售.db;"
+                                      "Data Source=" + tmp.Path("销售.db"),
                                       "query:select * from facts\n", "dim:Region",
                                       "dim:OrderDate+date", "sum:Amount:金额", "key:1ID",
                                       "activate", "save:" + tmp.Path("out.vtc")}));
@@ -208,7 +209,9 @@ TEST(MakeCfd, OpeningAnEncryptedDefinitionBuildsAndLeavesNoTemporaryFiles) {
   TMessageList messages;
   EXPECT_TRUE(OpenDefinitionFile(b.Path("good.CFDM"), "/", cube, messages));
   EXPECT_EQ(messages.Messages, std::vector<std::string>{"CUBE生成成功！"});
-  EXPECT_EQ(cube.Calls.front(), "connect:Provider=SQLite;\r\nData Source=销售.db\r\n");
+  // The database named without a folder is looked for beside the encrypted file.
+  EXPECT_EQ(cube.Calls.front(),
+            "connect:Provider=SQLite;\r\nData Source=销售.db\r\nData Source=" + b.Path("销售.db"));
   EXPECT_FALSE(HasTempFiles(b.Folder()));
 
   std::string bad = CryptCFD(WriteDefinition(a, "[Cube]\r\nDgRow1=Nowhere\r\n"), "/");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/ini_file.h"
+#include "db/connection_string.h"
 #include "engine/core/text_codec.h"
 #include "temp_folder.h"
 
@@ -125,6 +126,45 @@ TEST(CubeDefinition, ResolvesFileNamesAgainstTheDefinitionFolder) {
   EXPECT_EQ(def.ConnectionFile, tmp.Path("defs/conn.txt"));
   EXPECT_EQ(def.QueryFile, "/abs/q.sql");
   EXPECT_EQ(def.OutputFile, tmp.Path("defs/out/s.vtc"));
+}
+
+TEST(CubeDefinition, ReadsALookupTableWithItsFields) {
+  TIniFile ini;
+  ini.SetText(
+      "[Cube]\nDgPage1=mgr_branch;机构\nDgPage1Lookup= d_org \nDgPage1LookupKey=org_code\n"
+      "DgPage1LookupName=org_name\nDgPage1LookupParent=parent_code\n"
+      "DgPage1LookupAttributes= org_level ;city;\n"
+      "DgPage2=channel\nDgPage2LookupKey=code\n");
+  TCubeDefinition def = ReadCubeDefinition(ini, "/defs/");
+  ASSERT_EQ(def.Dimensions.size(), 2u);
+  ASSERT_TRUE(def.Dimensions[0].Lookup);
+  const TCfdLookup& l = *def.Dimensions[0].Lookup;
+  EXPECT_EQ(l.Table, "d_org");
+  EXPECT_EQ(l.KeyField, "org_code");
+  EXPECT_EQ(l.NameField, "org_name");
+  EXPECT_EQ(l.ParentField, "parent_code");
+  EXPECT_EQ(l.Attributes, "org_level; city");
+  EXPECT_FALSE(def.Dimensions[1].Lookup);  // fields without a table name no lookup
+}
+
+// A file database named relative to the definition is found beside it; other
+// connections, absolute names and broken texts are left for opening to judge.
+TEST(CubeDefinition, FileDatabasesResolveAgainstTheDefinitionFolder) {
+  const std::string pg = "Provider=PostgreSQL;Data Source=db.host;Initial Catalog=stat";
+  EXPECT_EQ(ResolveConnectionFolder(pg, "/defs/"), pg);
+  for (std::string abs : {"Provider=SQLite;Data Source=/var/demo.db",
+                          "Provider=SQLite;Data Source=:memory:", "Provider=;;", "Provider=SQLite"})
+    EXPECT_EQ(ResolveConnectionFolder(abs, "/defs/"), abs);
+  for (std::string rel : {"Provider=SQLite;Data Source=demo.db\r\n",
+                          "Provider=SQLite;Database=demo.db", "Provider=sqlite;DataSource= demo.db;"}) {
+    const TConnectionTarget t = ResolveConnectionString(ResolveConnectionFolder(rel, "/defs/"));
+    EXPECT_EQ(t.Path, "/defs/demo.db") << rel;
+  }
+  const std::string csv = ResolveConnectionFolder("Provider=CSV;Data Source=data;Mode=Read", "/a b;c/");
+  const TConnectionTarget t = ResolveConnectionString(csv);
+  EXPECT_EQ(t.Provider, TDbProvider::dpCSV);
+  EXPECT_EQ(t.Path, "/a b;c/data");
+  EXPECT_TRUE(t.ReadOnly);
 }
 
 TEST(CubeDefinition, ProgramFolderAndUserDataBlock) {

@@ -1,5 +1,6 @@
 // The demo content beside the programs: each demo definition builds, its
-// region → city → branch hierarchy rolls up to the database's own sums and its
+// region → city → branch hierarchy (composite parts, or the organisation
+// table as a lookup) rolls up to the database's own sums and its
 // premium bands cover every receipt; the built-in cubes agree with each other
 // where they show the same quantity; the catalog has all three branches filled.
 #include <gtest/gtest.h>
@@ -82,8 +83,19 @@ void ExpectSameSums(const Sums& got, const Sums& want) {
   }
 }
 
+// The query's rows with their region and city, read off the organisation
+// table for a query that returns only the branch code.
+std::string WithRegionAndCity(const std::string& sql, bool lookup) {
+  if (!lookup) return sql;
+  return "SELECT r.org_name AS region, c.org_name AS city_branch_name, t.* FROM (" + sql +
+         ") t JOIN d_org b ON b.org_code = t.mgr_branch JOIN d_org c ON c.org_code = "
+         "b.parent_code JOIN d_org r ON r.org_code = c.parent_code";
+}
+
 struct TDemoDefinition {
   const char* File;
+  const char* Org;     // base field of the branch dimension
+  bool Lookup;         // its members come from the organisation table
   const char* Amount;  // summary field rolled up
   const char* Band;    // range dimension's field, or nullptr
   int Bands;
@@ -107,15 +119,18 @@ TEST_P(DemoDefinitions, BuildAndRollUpTheBranchHierarchyToTheSqlSums) {
   }
   const std::string amount = demo.Amount;
   const int s = SumIndex(c.Cube, amount);
-  int org = 0;
-  for (int d = 0; d < c.Cube.DimensionCount(); ++d)
-    if (c.Cube.Dimensions()[d]->BaseFieldName.starts_with("region; city_branch_name")) org = d;
+  const int org = DimIndex(c.Cube, demo.Org);
   ASSERT_TRUE(c.Cube.Dimensions()[org]->HasHierarchy);
+  if (demo.Lookup) {  // every row of the table is a member, with or without facts
+    EXPECT_EQ(c.Cube.Dimensions()[org]->MemberCount(),
+              static_cast<int>(SqlSums("SELECT org_code, 0 FROM d_org").size()));
+  }
+  const std::string rows = WithRegionAndCity(sql, demo.Lookup);
 
   ExpectSameSums(SumBy(c.Cube, s, [&](std::int32_t r) { return CaptionAt(c.Cube, org, r, 0); }),
-                 SqlSums("SELECT region, SUM(" + amount + ") FROM (" + sql + ") t GROUP BY region"));
+                 SqlSums("SELECT region, SUM(" + amount + ") FROM (" + rows + ") t GROUP BY region"));
   ExpectSameSums(SumBy(c.Cube, s, [&](std::int32_t r) { return CaptionAt(c.Cube, org, r, 1); }),
-                 SqlSums("SELECT city_branch_name, SUM(" + amount + ") FROM (" + sql +
+                 SqlSums("SELECT city_branch_name, SUM(" + amount + ") FROM (" + rows +
                          ") t GROUP BY city_branch_name"));
   const Sums regions = SumBy(c.Cube, s, [&](std::int32_t r) { return CaptionAt(c.Cube, org, r, 0); });
   EXPECT_EQ(regions.size(), 4u);
@@ -133,9 +148,13 @@ TEST_P(DemoDefinitions, BuildAndRollUpTheBranchHierarchyToTheSqlSums) {
 
 INSTANTIATE_TEST_SUITE_P(
     Demo, DemoDefinitions,
-    ::testing::Values(TDemoDefinition{"机构保费分析.cfd", "amnt", "prem_band", 5},
-                      TDemoDefinition{"短期险赔付分析.cfd", "claim", nullptr, 0},
-                      TDemoDefinition{"代理人新单分析.cfdm", "amnt", "prem_band", 4}));
+    ::testing::Values(
+        TDemoDefinition{"机构保费分析.cfd", "region; city_branch_name; town_branch_name", false,
+                        "amnt", "prem_band", 5},
+        TDemoDefinition{"短期险赔付分析.cfd", "mgr_branch", true, "claim", nullptr, 0},
+        TDemoDefinition{"代理人新单分析.cfdm",
+                        "region; city_branch_name; town_branch_name; area_name", false, "amnt",
+                        "prem_band", 4}));
 
 // Built-in cubes of the demo database, built once for the suite.
 class DemoDatabase : public ::testing::Test {

@@ -84,6 +84,38 @@ TEST_F(DesignCommands, DesignCubeEditsTheOpenCubesMapAndRebuildsIt) {
   EXPECT_EQ(Form().Grid().Model().PageDims().size(), 1u);
 }
 
+// A dimension whose members a definition reads from a table shows that table
+// in the editor, and accepting the map keeps it.
+TEST_F(DesignCommands, TheEditorKeepsTheLookupTableADefinitionNamed) {
+  folder.Write("conn.txt", std::string("Provider=SQLite;Data Source=") + QD_DEMO_DB);
+  folder.Write("query.sql", "SELECT mgr_branch, total_amnt FROM m_premium_sum");
+  const std::string cfd = folder.Write(
+      "org.cfd", "[DB]\r\nConnectString=conn.txt\r\nQueryString=query.sql\r\n[Cube]\r\n"
+                 "DgRow1=mgr_branch;机构\r\nDgRow1Lookup=d_org\r\nDgRow1LookupKey=org_code\r\n"
+                 "DgRow1LookupName=org_name\r\nDgRow1LookupParent=parent_code\r\n"
+                 "DgSum1=total_amnt\r\n");
+  ASSERT_TRUE(Form().DesignCommands().OpenDefinition(cfd));
+  TCustomVantra* cube = Form().Grid().Vantra();
+  ASSERT_TRUE(cube && cube->Active());
+  const TDataSet* lookup = cube->DimensionMap().FindPlain("mgr_branch")->LookupDataSet();
+  ASSERT_NE(lookup, nullptr);
+  TDimensionPanel shownPanel;
+  Form().DesignCommands().ExecEditor = [&](TDimensionMapForm& form) {
+    TDimensionMapEditor& e = form.Editor();
+    e.Select(&e.Root(TMapRoot::mrRows).Child(0));
+    shownPanel = e.DimPanel;
+    form.AcceptButton().click();
+    return form.result() == QDialog::Accepted;
+  };
+  Trigger("设计Cube");
+  EXPECT_EQ(shownPanel.DataSet, "d_org");
+  EXPECT_EQ(shownPanel.IDField, "org_code");
+  EXPECT_EQ(shownPanel.ParentIDField, "parent_code");
+  ASSERT_TRUE(cube->Active());
+  EXPECT_EQ(cube->DimensionMap().FindPlain("mgr_branch")->LookupDataSet(), lookup);
+  EXPECT_TRUE(cube->Dimensions()[0]->HasHierarchy);
+}
+
 TEST_F(DesignCommands, AnEncryptedDefinitionBuildsTheWorkingCubeFromTheWindow) {
   const std::string cfd = WriteChannels();
   Form().DesignCommands().ChooseCfdFile = [&] { return cfd; };

@@ -234,6 +234,46 @@ TEST_F(Generate, BuildReportsAFieldTheQueryDoesNotReturn) {
   EXPECT_FALSE(std::filesystem::exists(a.Path("x.vtc")));
 }
 
+// A folder holding a definition and the database its connection names
+// relatively builds wherever the folder is moved, and a branch dimension read
+// from the organisation table gets the table's hierarchy.
+TEST_F(Generate, ADefinitionFindsItsDatabaseAndLookupTableBesideIt) {
+  namespace fs = std::filesystem;
+  testing::TTempFolder a;
+  const std::string cube =
+      "DgRow1=mgr_branch;机构\r\nDgRow1Lookup=d_org\r\nDgRow1LookupKey=org_code\r\n"
+      "DgRow1LookupName=org_name\r\nDgRow1LookupParent=parent_code\r\n"
+      "DgRow1LookupAttributes=org_level\r\nDgSum1=amnt\r\n";
+  a.Write("x/conn.txt", "Provider=SQLite;Data Source=demo.db\r\n");
+  a.Write("x/query.sql", "SELECT mgr_branch, total_amnt AS amnt FROM m_premium_sum");
+  a.Write("x/sales.cfd", "[DB]\r\nConnectString=conn.txt\r\nQueryString=query.sql\r\n[Cube]\r\n" + cube);
+  fs::create_symlink(QD_DEMO_DB, a.Path("x/demo.db"));
+  fs::rename(a.Path("x"), a.Path("moved"));
+
+  TStandaloneCube c;
+  ASSERT_NO_THROW(BuildDefinitionFile(a.Path("moved/sales.cfd"), "/", c.Target));
+  ASSERT_TRUE(c.Cube.Active());
+  const TDimension& org = *c.Cube.Dimensions()[0];
+  EXPECT_TRUE(org.HasHierarchy);
+  ASSERT_GT(org.MemberCount(), 4);
+  int regions = 0;
+  for (int m = 0; m < org.MemberCount(); ++m) {
+    if (org.Parents[static_cast<std::size_t>(m)] < 0) ++regions;
+  }
+  EXPECT_EQ(regions, 4);
+  EXPECT_EQ(c.Cube.DimensionMap().FindPlain("mgr_branch")->LookupDataSet(),
+            &c.Lookups.Table(c.Connection, "d_org"));
+
+  // The members come from the table or from the facts, not both.
+  a.Write("moved/both.cfd", "[DB]\r\nConnectString=conn.txt\r\nQueryString=query.sql\r\n"
+                            "[Cube]\r\nDgRow1=mgr_branch\r\nDgRow1Lookup=d_org\r\n"
+                            "DgRow1Ranges=3\r\nDgSum1=amnt\r\n");
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCli({"build", a.Path("moved/both.cfd"), "-o", a.Path("y.vtc")}, out, err), 1);
+  EXPECT_NE(err.str().find("维度“mgr_branch”有查找表"), std::string::npos) << err.str();
+  EXPECT_FALSE(fs::exists(a.Path("y.vtc")));
+}
+
 // An output file outside the definition's folder is still written, as stored
 // definitions may rely on it, but the user hears where; a relative -o is
 // printed by its absolute name.
