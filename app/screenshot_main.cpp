@@ -11,7 +11,10 @@
 // premiums by branch whose branch lookup gives the attributes), facts (the
 // fact-table editor of the first data cell), summaries, dim-map, members (the
 // grid's dialogs, the members of the first row dimension) and states (the
-// saved-states drop-down). An unknown scene exits with 2, a scene whose menu,
+// saved-states drop-down), map-editor (设计Cube on the real-time cube
+// CATALOG-NAME, default 机构保费分析, its composite dimension selected) and
+// formula (the formula editor of a calculated loss ratio added to the demo's
+// local short-term cube). An unknown scene exits with 2, a scene whose menu,
 // window or dialog did not open with 1, so that a script notices either.
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -29,6 +32,7 @@
 #include "app/cube_catalog.h"
 #include "app/cube_design_form.h"
 #include "app/data_module.h"
+#include "app/screenshot_scenes.h"
 #include "app/workbench.h"
 #include "engine/core/messages.h"
 #include "view/attribute_window.h"
@@ -86,16 +90,6 @@ TOptions TakeOptions(int& argc, char** argv) {
     argc -= used;
   }
   return o;
-}
-
-// The window with the popups and dialogs over it, where they stand.
-QImage Compose(QWidget& form, std::initializer_list<QWidget*> above) {
-  QImage shot = form.grab().toImage();
-  QPainter p(&shot);
-  const QPoint origin = form.mapToGlobal(QPoint(0, 0));
-  for (QWidget* w : above)
-    if (w && w->isVisible()) p.drawPixmap(w->mapToGlobal(QPoint(0, 0)) - origin, w->grab());
-  return shot;
 }
 
 QPoint Centre(const TGridRect& r) {
@@ -167,20 +161,6 @@ void HoverFirstLabel(TInternalGrid& cells, TGridInfo& model) {
   QApplication::processEvents();
 }
 
-// Runs `open`, which shows a modal dialog, and draws the window with the dialog
-// over it while it is open; a null image when no dialog opened.
-QImage ModalScene(QWidget& form, const std::function<void()>& open) {
-  QImage shot;
-  QTimer::singleShot(200, [&] {
-    if (QWidget* dialog = QApplication::activeModalWidget()) {
-      shot = Compose(form, {dialog});
-      dialog->close();
-    }
-  });
-  Guard(open);
-  return shot;
-}
-
 // Double-clicks the first data cell; the editor is drawn while it is open.
 QImage FactsScene(QWidget& form, TInternalGrid& cells) {
   const QPoint at = cells.CellRect(cells.FixedCols(), cells.FixedRows()).center();
@@ -223,7 +203,8 @@ bool IsDialogScene(const std::string& scene) {
 
 bool KnownScene(const std::string& scene) {
   for (const char* known : {"window", "title-menu", "label-menu", "summary-menu",
-                            "function-menu", "attributes", "facts", "catalog"})
+                            "function-menu", "attributes", "facts", "catalog", "map-editor",
+                            "formula"})
     if (scene == known) return true;
   return IsDialogScene(scene);
 }
@@ -252,10 +233,14 @@ int main(int argc, char** argv) {
   form.show();
   Guard([&] { form.FormActivate(); });
   const std::string name = argc > 2 && *argv[2] ? argv[2] : wb.DataModule->DBCubes[0].Name;
-  if (options.Scene == "catalog") {
-    // Every branch open, with the demo's local cube shown in the grid.
-    form.MainTreeView().expandAll();
-    const std::string local = argc > 2 && *argv[2] ? argv[2] : "机构保费";
+  // Every branch of the catalog open, so that each picture shows the demo content.
+  form.MainTreeView().expandAll();
+  if (options.Scene == "map-editor") {
+    // The editor picks its cube itself.
+  } else if (options.Scene == "catalog" || options.Scene == "formula") {
+    // A local cube of the demo shown in the grid.
+    const char* fallback = options.Scene == "formula" ? "短期险赔付" : "机构保费";
+    const std::string local = argc > 2 && *argv[2] ? argv[2] : fallback;
     QTreeWidgetItem* node = form.FindNode({Msg(TMsg::SCatalogLocal), "演示", local});
     if (!node) {
       std::cerr << "no local cube named " << local << '\n';
@@ -305,6 +290,10 @@ int main(int argc, char** argv) {
       shot = Compose(form, {cells.AttributeWindow()});
   } else if (scene == "facts") {
     shot = FactsScene(form, cells);
+  } else if (scene == "map-editor") {
+    shot = MapEditorScene(form, argc > 2 && *argv[2] ? argv[2] : "机构保费分析");
+  } else if (scene == "formula") {
+    shot = FormulaScene(form, "赔付率", "\"赔款支出\" / \"保费收入\"");
   } else if (IsDialogScene(scene)) {
     shot = DialogScene(scene, form, form.Grid());
   } else {
