@@ -165,6 +165,9 @@ class TChCursor final : public TDbCursor {
   double Float(int col) const override {
     return dbtext::ToFloatOf(FField[col], FColumns[col].Type);
   }
+  std::int64_t BytesReceived() const override {
+    return static_cast<std::int64_t>(FStream.BytesReceived());
+  }
 
  private:
   // Splits a line into fields with their escapes undone; false when it does

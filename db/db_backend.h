@@ -42,6 +42,9 @@ class TDbCursor {
   //! The value as a number; false, with `value` 0, when a text is not one
   //! number. The default reads text columns strictly and the others by Float.
   virtual bool Number(int col, double& value) const;
+  //! Bytes of the result received from the server so far; -1 when the
+  //! backend does not know.
+  virtual std::int64_t BytesReceived() const { return -1; }
 
  protected:
   std::vector<TDbColumn> FColumns;

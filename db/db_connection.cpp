@@ -102,6 +102,7 @@ void TDbQuery::DoOpen() {
 }
 
 void TDbQuery::DoClose() {
+  if (FCursor) FBytesReceived = FCursor->BytesReceived();
   FCursor.reset();
   FFetched = false;
 }

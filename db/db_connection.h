@@ -72,6 +72,9 @@ class TDbQuery : public TDataSet {
   const std::string& SQL() const { return FSql; }
   //! Replaces the SQL text as a whole; closes the query first.
   void SetSQL(std::string sql);
+  //! Bytes the last run of the query received from the server (while it is
+  //! open: so far); -1 when the backend does not count them.
+  std::int64_t BytesReceived() const { return FCursor ? FCursor->BytesReceived() : FBytesReceived; }
 
  protected:
   void DoOpen() override;
@@ -94,6 +97,7 @@ class TDbQuery : public TDataSet {
   std::string FSql;
   std::unique_ptr<TDbCursor> FCursor;
   bool FFetched = false;  // the cursor has moved past its first row
+  std::int64_t FBytesReceived = -1;  // of the last cursor closed
 };
 
 }  // namespace qd

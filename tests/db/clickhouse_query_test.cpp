@@ -65,6 +65,7 @@ TEST_F(ChQuery, StreamsLargeResultsAndKeepsTwoQueriesApart) {
   }
   EXPECT_EQ(count, 300001);
   EXPECT_EQ(sum, 300001LL * 300002 / 2);
+  EXPECT_GT(big.BytesReceived(), 300001 * 2);  // a line per number
   big.First();  // runs again
   EXPECT_EQ(big.Fields(0).AsInteger(), 1);
 }

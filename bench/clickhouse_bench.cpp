@@ -1,0 +1,107 @@
+// A cube built from facts kept in ClickHouse, in both modes: every fact row
+// sent to the workbench, and the first aggregation done by the database (one
+// row per combination of dimension values). Reports the build time, the rows
+// and the bytes received.
+//
+//   bench_clickhouse [--rows=N] [google-benchmark flags]
+//
+// QD_BENCH_CH holds the connection string (for example the one printed by
+// scripts/ch-test-server); the facts are made by the server itself into table
+// bench_facts_<N> on first use: 11 cities of 8 branches, 6 channels, 17
+// products, 5 pay modes and 36 months, with pseudo-random amounts.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+
+#include "bench/bench_data.h"
+#include "db/aggregate_query.h"
+#include "db/db_connection.h"
+#include "engine/cube/vantra.h"
+
+namespace qd {
+namespace {
+
+std::int64_t gRows = 10000000;
+
+const char* const kDims[] = {"city", "branch", "channel", "product", "pay_mode", "group_date"};
+
+std::string Table(TDbConnection& conn) {
+  const std::string table = "bench_facts_" + std::to_string(gRows);
+  TDbQuery exists(&conn, "SELECT count() FROM system.tables WHERE database = currentDatabase() "
+                         "AND name = '" + table + "'");
+  exists.Open();
+  if (exists.Fields(0).AsInteger() > 0) return table;
+  conn.Execute("CREATE TABLE " + table +
+               " (city String, branch String, channel String, product String, pay_mode String, "
+               "group_date Date, amnt Decimal(12, 2), total_num Int32) "
+               "ENGINE = MergeTree() ORDER BY (city, branch)");
+  const std::string h = "intHash32(number)";
+  conn.Execute(
+      "INSERT INTO " + table + " SELECT concat('城市', toString(" + h + " % 11)), "
+      "concat('支公司', toString(" + h + " % 88)), concat('渠道', toString(intHash32(number + 1) % 6)), "
+      "concat('险种', toString(intHash32(number + 2) % 17)), "
+      "concat('缴费', toString(intHash32(number + 3) % 5)), "
+      "addMonths(toDate('2022-01-01'), intHash32(number + 4) % 36), "
+      "toDecimal64((intHash32(number + 5) % 2000000) / 100, 2), intHash32(number + 6) % 9 + 1 "
+      "FROM numbers(" + std::to_string(gRows) + ")");
+  return table;
+}
+
+void BuildCube(benchmark::State& state, bool inDatabase) {
+  const char* cs = std::getenv("QD_BENCH_CH");
+  if (!cs || !*cs) {
+    state.SkipWithError("QD_BENCH_CH is not set");
+    return;
+  }
+  TDbConnection conn(cs);
+  conn.CommandTimeout = 600;
+  const std::string facts = "SELECT city, branch, channel, product, pay_mode, group_date, amnt, "
+                            "total_num FROM " + Table(conn);
+  std::vector<std::string> dims(std::begin(kDims), std::end(kDims));
+  TDbQuery q(&conn, inDatabase ? AggregateInDatabaseSql(facts, dims, {"amnt", "total_num"},
+                                                        TSqlDialect::sdClickHouse)
+                               : facts);
+  q.CommandTimeout = 600;
+  TVantra cube;
+  cube.Options().ShowProgressBar = false;
+  cube.SetDataSet(&q);
+  cube.RefreshDimensionMap();
+  for (const char* dim : kDims) cube.PlaceAsDimension(dim, TDimGroup::dgRow);
+  cube.MarkAsSummary(inDatabase ? "amnt#1" : "amnt");
+  cube.MarkAsSummary(inDatabase ? "total_num#1" : "total_num");
+  double rows = 0, bytes = 0;
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    cube.SetActive(true);
+    rows += cube.FactTable()->RecordCount();
+    bytes += static_cast<double>(q.BytesReceived());
+    cube.SetActive(false);
+    q.Close();
+  }
+  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const auto n = static_cast<double>(state.iterations());
+  state.counters["facts"] = static_cast<double>(gRows);
+  state.counters["rows_received"] = rows / n;
+  state.counters["MB_received"] = bytes / n / 1048576.0;
+  state.counters["wall_s"] = wall / n;
+  state.counters["peak_MB"] = static_cast<double>(bench::PeakRssBytes()) / 1048576.0;
+}
+
+}  // namespace
+}  // namespace qd
+
+int main(int argc, char** argv) {
+  qd::bench::TakeRowsArgument(argc, argv, qd::gRows);
+  benchmark::RegisterBenchmark("BM_BuildCube/every_row", qd::BuildCube, false)
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(1);
+  benchmark::RegisterBenchmark("BM_BuildCube/in_database", qd::BuildCube, true)
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(1);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
