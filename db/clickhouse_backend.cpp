@@ -244,7 +244,9 @@ class TChBackend final : public TDbBackend {
  public:
   explicit TChBackend(const TConnectionTarget& t) : FTarget(t) {
     // HTTP has no session to open: a first query proves the server and the login.
-    THttpStream probe(Request("SELECT 1", t.ConnectTimeout));
+    THttpRequest request = Request("SELECT 1", t.ConnectTimeout);
+    request.Probe = true;
+    THttpStream probe(request);
     const long status = probe.Status();
     if (status != 200) RaiseStatus(status, Server(), probe.ReadRest(kErrorTextLimit));
   }

@@ -29,7 +29,10 @@ constexpr std::size_t kCompactAt = 1 << 20;
 }  // namespace
 
 THttpStream::THttpStream(const THttpRequest& request)
-    : FServer(ServerOf(request.Url)), FIdleTimeout(request.IdleTimeout) {
+    : FServer(ServerOf(request.Url)),
+      FProbe(request.Probe),
+      FIdleTimeout(request.IdleTimeout),
+      FLastData(std::chrono::steady_clock::now()) {
   InitCurlOnce();
   CURL* easy = curl_easy_init();
   CURLM* multi = curl_multi_init();
@@ -53,11 +56,6 @@ THttpStream::THttpStream(const THttpRequest& request)
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, static_cast<curl_slist*>(FHeaders));
   if (request.ConnectTimeout > 0)
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(request.ConnectTimeout));
-  if (request.IdleTimeout > 0) {
-    // Less than one byte a second for that long: the server went silent.
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(request.IdleTimeout));
-  }
   curl_multi_add_handle(multi, easy);
 }
 
@@ -75,15 +73,14 @@ std::size_t THttpStream::OnData(char* data, std::size_t size, std::size_t count,
   return size * count;
 }
 
+void THttpStream::RaiseSilence() const {
+  if (FProbe)
+    throw EDbError(Format(Msg(TMsg::SDbHttpFailed), FServer,
+                          Format(Msg(TMsg::SDbHttpNoAnswer), FIdleTimeout)));
+  throw EDbError(Format(Msg(TMsg::SDbTimeout), FIdleTimeout));
+}
+
 void THttpStream::RaiseTransferError(int code) const {
-  CURL* easy = static_cast<CURL*>(FEasy);
-  if (code == CURLE_OPERATION_TIMEDOUT && FIdleTimeout > 0) {
-    long status = 0;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    curl_off_t connected = 0;
-    curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected);
-    if (connected > 0 || status != 0) throw EDbError(Format(Msg(TMsg::SDbTimeout), FIdleTimeout));
-  }
   const std::string text =
       FError[0] ? std::string(FError) : curl_easy_strerror(static_cast<CURLcode>(code));
   throw EDbError(Format(Msg(TMsg::SDbHttpFailed), FServer, text));
@@ -107,8 +104,13 @@ bool THttpStream::Pump() {
       FDone = true;
       return FReceived != before;
     }
-    if (FReceived == before) curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+    if (FReceived != before) break;
+    // libcurl's own low-speed check waits several seconds past its limit.
+    const auto now = std::chrono::steady_clock::now();
+    if (FIdleTimeout > 0 && now - FLastData >= std::chrono::seconds(FIdleTimeout)) RaiseSilence();
+    curl_multi_poll(multi, nullptr, 0, 200, nullptr);
   }
+  FLastData = std::chrono::steady_clock::now();
   return true;
 }
 

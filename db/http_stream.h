@@ -2,6 +2,7 @@
 // libcurl: a result of millions of lines is never held as a whole.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,9 @@ struct THttpRequest {
   int ConnectTimeout = 15;
   //! Seconds the server may stay silent before the request fails; 0 = no limit.
   int IdleTimeout = 0;
+  //! The request only proves that the server answers: its silence is reported
+  //! as a server out of reach rather than as a query's time-out.
+  bool Probe = false;
 };
 
 //! An answer being received. Errors of the transfer raise EDbError with
@@ -41,6 +45,7 @@ class THttpStream {
   // Moves the transfer on until more data came or it ended; false once ended.
   bool Pump();
   [[noreturn]] void RaiseTransferError(int code) const;
+  [[noreturn]] void RaiseSilence() const;
 
   void* FEasy = nullptr;   // CURL*
   void* FMulti = nullptr;  // CURLM*
@@ -50,8 +55,9 @@ class THttpStream {
   std::size_t FPos = 0;  // start of the unread part of FBuffer
   std::size_t FReceived = 0;
   bool FDone = false;
-  bool FTimedOut = false;
+  bool FProbe = false;
   int FIdleTimeout = 0;
+  std::chrono::steady_clock::time_point FLastData;  // start, then the last data received
   char FError[256] = {};
 };
 

@@ -70,7 +70,7 @@ TEST_F(ChQuery, StreamsLargeResultsAndKeepsTwoQueriesApart) {
   EXPECT_EQ(big.Fields(0).AsInteger(), 1);
 }
 
-TEST_F(ChQuery, ServerErrorsComeInChineseBeforeAndAfterTheFirstRows) {
+TEST_F(ChQuery, ServerErrorsAndSilenceComeInChineseBeforeAndAfterTheFirstRows) {
   TDbQuery q(&Conn, "SELECT * FROM no_such_table");
   EXPECT_EQ(ErrorOf([&] { q.Open(); }),
             "ClickHouse服务器错误（代码 60）：Table quarrydesk_test.no_such_table doesn't exist.");
@@ -82,6 +82,10 @@ TEST_F(ChQuery, ServerErrorsComeInChineseBeforeAndAfterTheFirstRows) {
   });
   EXPECT_NE(midway.find("ClickHouse服务器错误（代码 395）"), std::string::npos) << midway;
   EXPECT_LT(rows, 400000);
+  // A server silent for longer than the query's time-out.
+  q.SetSQL("SELECT sleep(2.5) AS s");
+  q.CommandTimeout = 1;
+  EXPECT_EQ(ErrorOf([&] { q.Open(); }), "查询超时（1 秒）");
   q.SetSQL("SELECT 1 AS one");
   q.Open();
   EXPECT_EQ(q.Fields(0).AsInteger(), 1);
