@@ -9,6 +9,7 @@
 // scripts/ch-test-server); the facts are made by the server itself into table
 // bench_facts_<N> on first use: 11 cities of 8 branches, 6 channels, 17
 // products, 5 pay modes and 36 months, with pseudo-random amounts.
+// Each cube is built once with every dimension and once with four.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -25,7 +26,11 @@ namespace {
 
 std::int64_t gRows = 10000000;
 
-const char* const kDims[] = {"city", "branch", "channel", "product", "pay_mode", "group_date"};
+// A cube of every dimension (1.6M combinations at 10M facts), and one of
+// city, channel, product and month (40,392 combinations at most).
+const std::vector<std::string> kAllDims = {"city",    "branch",   "channel",
+                                           "product", "pay_mode", "group_date"};
+const std::vector<std::string> kFewDims = {"city", "channel", "product", "group_date"};
 
 std::string Table(TDbConnection& conn) {
   const std::string table = "bench_facts_" + std::to_string(gRows);
@@ -49,7 +54,7 @@ std::string Table(TDbConnection& conn) {
   return table;
 }
 
-void BuildCube(benchmark::State& state, bool inDatabase) {
+void BM_BuildCube(benchmark::State& state, bool inDatabase, const std::vector<std::string>& dims) {
   const char* cs = std::getenv("QD_BENCH_CH");
   if (!cs || !*cs) {
     state.SkipWithError("QD_BENCH_CH is not set");
@@ -59,7 +64,6 @@ void BuildCube(benchmark::State& state, bool inDatabase) {
   conn.CommandTimeout = 600;
   const std::string facts = "SELECT city, branch, channel, product, pay_mode, group_date, amnt, "
                             "total_num FROM " + Table(conn);
-  std::vector<std::string> dims(std::begin(kDims), std::end(kDims));
   TDbQuery q(&conn, inDatabase ? AggregateInDatabaseSql(facts, dims, {"amnt", "total_num"},
                                                         TSqlDialect::sdClickHouse)
                                : facts);
@@ -68,7 +72,7 @@ void BuildCube(benchmark::State& state, bool inDatabase) {
   cube.Options().ShowProgressBar = false;
   cube.SetDataSet(&q);
   cube.RefreshDimensionMap();
-  for (const char* dim : kDims) cube.PlaceAsDimension(dim, TDimGroup::dgRow);
+  for (const std::string& dim : dims) cube.PlaceAsDimension(dim, TDimGroup::dgRow);
   cube.MarkAsSummary(inDatabase ? "amnt#1" : "amnt");
   cube.MarkAsSummary(inDatabase ? "total_num#1" : "total_num");
   double rows = 0, bytes = 0;
@@ -94,12 +98,15 @@ void BuildCube(benchmark::State& state, bool inDatabase) {
 
 int main(int argc, char** argv) {
   qd::bench::TakeRowsArgument(argc, argv, qd::gRows);
-  benchmark::RegisterBenchmark("BM_BuildCube/every_row", qd::BuildCube, false)
-      ->Unit(benchmark::kMillisecond)
-      ->Iterations(1);
-  benchmark::RegisterBenchmark("BM_BuildCube/in_database", qd::BuildCube, true)
-      ->Unit(benchmark::kMillisecond)
-      ->Iterations(1);
+  for (const auto* dims : {&qd::kAllDims, &qd::kFewDims}) {
+    const std::string suffix = "/dims:" + std::to_string(dims->size());
+    for (bool inDatabase : {false, true})
+      benchmark::RegisterBenchmark(
+          ((inDatabase ? "BM_BuildCube/in_database" : "BM_BuildCube/every_row") + suffix).c_str(),
+          qd::BM_BuildCube, inDatabase, *dims)
+          ->Unit(benchmark::kMillisecond)
+          ->Iterations(1);
+  }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
