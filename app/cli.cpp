@@ -10,6 +10,7 @@
 #include "app/definition_commands.h"
 #include "app/export_commands.h"
 #include "app/generate_commands.h"
+#include "app/integrity_commands.h"
 #include "engine/core/errors.h"
 #include "engine/core/text_helpers.h"
 #include "engine/core/format.h"
@@ -127,6 +128,7 @@ const std::vector<TCliCommand>& CliCommands() {
        CliCubeMembers},
       {"facts", "facts FILE [--format text|csv|json]", TMsg::SCliFactsSummary,
        {TMsg::SCliFactsOptions}, {}, CliCubeFacts},
+      {"verify", "verify FILE...", TMsg::SCliVerifySummary, {}, {TMsg::SCliVerifyNote}, CliVerify},
   };
   return commands;
 }

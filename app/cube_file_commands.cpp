@@ -6,6 +6,7 @@
 
 #include "app/cli_args.h"
 #include "app/cli_output.h"
+#include "app/integrity_commands.h"
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/cube/cube_file.h"
@@ -87,6 +88,7 @@ int CliCubeInfo(const std::vector<std::string>& args, std::ostream& out) {
   }
   const TFactTable* f = cube.FactTable();
   out << "facts: " << (f ? f->RecordCount() : 0) << '\n';
+  WriteProvenance(cube.Built().Integrity, out);
   clock.End("output");
   return 0;
 }

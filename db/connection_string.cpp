@@ -355,4 +355,19 @@ std::string MaskSecrets(std::string_view message, std::string_view connectionTex
   return out;
 }
 
+std::string ConnectionWithoutSecrets(std::string_view connectionText) {
+  std::string out;
+  try {
+    const TConnectionString parsed = TConnectionString::Parse(connectionText);
+    for (const auto& [key, value] : parsed.Pairs()) {
+      if (IsSecretKey(key)) continue;
+      if (!out.empty()) out += ';';
+      out += key + '=' + QuoteConnectionValue(value);
+    }
+  } catch (const EDbError&) {
+    return {};
+  }
+  return out;
+}
+
 }  // namespace qd

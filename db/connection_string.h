@@ -91,6 +91,10 @@ constexpr std::size_t kMinMaskedSecret = 3;
 //! string replaced by "***".
 std::string MaskSecrets(std::string_view message, std::string_view connectionText);
 
+//! The connection string without its passwords ("Password", "Pwd"), to be
+//! kept with what was built from it; empty when it does not parse.
+std::string ConnectionWithoutSecrets(std::string_view connectionText);
+
 //! Writes ODBC pairs back as text, bracing values that need it.
 std::string OdbcConnectionText(const std::vector<std::pair<std::string, std::string>>& pairs);
 

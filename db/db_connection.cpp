@@ -1,5 +1,6 @@
 #include "db/db_connection.h"
 
+#include "db/connection_string.h"
 #include "db/db_error.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
@@ -77,6 +78,11 @@ void TDbQuery::SetConnection(TDbConnection* connection) {
 void TDbQuery::SetSQL(std::string sql) {
   Close();
   FSql = std::move(sql);
+}
+
+TDataOrigin TDbQuery::Origin() const {
+  return {FConnection ? ConnectionWithoutSecrets(FConnection->ConnectionString()) : std::string(),
+          FSql};
 }
 
 std::unique_ptr<TDbCursor> TDbQuery::OpenCursor() {

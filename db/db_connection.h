@@ -75,6 +75,8 @@ class TDbQuery : public TDataSet {
   //! Bytes the last run of the query received from the server (while it is
   //! open: so far); -1 when the backend does not count them.
   std::int64_t BytesReceived() const { return FCursor ? FCursor->BytesReceived() : FBytesReceived; }
+  //! The connection string without passwords and the SQL text.
+  TDataOrigin Origin() const override;
 
  protected:
   void DoOpen() override;

@@ -2,6 +2,7 @@
 
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
+#include "engine/cube/cube_integrity.h"
 #include "engine/cube/member_readers.h"
 #include "engine/core/messages.h"
 
@@ -150,6 +151,9 @@ class TFactReader {
     for (auto& r : FReaders) r->Finish();
   }
 
+  //! Records the fact query returned.
+  std::int64_t RowsRead() const { return FRow - 1; }
+
  private:
   // A value that is no number counts as 0 and is noted for the report.
   double SummaryValue(std::size_t s) {
@@ -211,6 +215,7 @@ void BuildCube(const TBuildSource& src, TBuiltCube& out) {
   reader.Run(&progress);
   reader.Finish();
   CheckMemberLimit(out.Dimensions);
+  StampProvenance(out.Integrity, src.DataSet->Origin(), reader.RowsRead());
 }
 
 std::vector<std::string> NonNumberMessages(const TBuiltCube& cube) {
@@ -236,6 +241,7 @@ void RefreshFacts(const TBuildSource& src, TBuiltCube& cube) {
   for (const auto& d : cube.Dimensions) saved.push_back(*d);
   auto facts = std::make_unique<TFactTable>(cube.FactTable->DimCount(), cube.FactTable->SumCount());
   TKeySet keys;
+  std::int64_t rows = 0;
   for (int i = 0; i < cube.KeySet.ColumnCount(); ++i)
     keys.AddColumn(cube.KeySet.ColumnName(i), cube.KeySet.ColumnFieldType(i));
   keys.Layout();
@@ -244,12 +250,14 @@ void RefreshFacts(const TBuildSource& src, TBuiltCube& cube) {
     reader.Run(nullptr);
     reader.Finish();
     CheckMemberLimit(cube.Dimensions);
+    rows = reader.RowsRead();
   } catch (...) {
     for (std::size_t d = 0; d < saved.size(); ++d) *cube.Dimensions[d] = std::move(saved[d]);
     throw;
   }
   cube.FactTable = std::move(facts);
   cube.KeySet = std::move(keys);
+  StampProvenance(cube.Integrity, src.DataSet->Origin(), rows);
 }
 
 }  // namespace qd

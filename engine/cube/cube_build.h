@@ -23,6 +23,28 @@ struct TNonNumberValues {
   std::string FirstText;      //!< the first such value as the query gave it
 };
 
+//! A grand total kept in a cube file: the sum of a summary's values over all
+//! fact records, in record order, and how many of them are numbers.
+struct TGrandTotal {
+  double Sum = 0;
+  std::int64_t Count = 0;
+};
+
+//! Where a cube came from and what its file held to check it by. The first
+//! five are set by the build and kept through saving and loading; the rest
+//! are filled when a file is read.
+struct TCubeIntegrity {
+  std::string Connection;        //!< the fact query's connection, passwords left out
+  std::string Query;             //!< the fact query's SQL
+  std::string BuildTime;         //!< UTC, "2026-12-10T03:22:00Z"
+  std::int64_t SourceRows = 0;   //!< records the fact query returned
+  std::string ProgramVersion;    //!< the program that built the cube
+  bool Stored = false;           //!< the loaded file held the record
+  std::int64_t Crc = 0;          //!< the checksum the file held (32 bits)
+  std::int64_t ComputedCrc = 0;  //!< the checksum of the stream as read
+  std::vector<TGrandTotal> Totals;  //!< as the file held them, in summary order
+};
+
 //! Everything an active cube holds.
 struct TBuiltCube {
   TDimensions Dimensions;
@@ -32,6 +54,7 @@ struct TBuiltCube {
   TLookupFields LookupFields;
   //! Of the last read of the facts, in summary order.
   std::vector<TNonNumberValues> NonNumbers;
+  TCubeIntegrity Integrity;
 
   //! Drops dimensions and summaries (the fact table and key set stay).
   void DiscardLists() {
@@ -44,6 +67,7 @@ struct TBuiltCube {
     FactTable.reset();
     KeySet.Clear();
     NonNumbers.clear();
+    Integrity = {};
   }
 };
 

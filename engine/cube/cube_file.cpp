@@ -5,8 +5,10 @@
 #include <memory>
 
 #include "engine/cube/cube_file_blocks.h"
+#include "engine/cube/cube_integrity.h"
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
+#include "engine/io/crc32c.h"
 #include "engine/io/lzss.h"
 #include "engine/io/safe_file.h"
 #include "engine/core/messages.h"
@@ -196,12 +198,33 @@ constexpr auto kFactTable = Custom<TBuiltCube>(
     },
     [](TBuiltCube& b) { b.FactTable.reset(); });
 
+// The integrity record comes last, so that only the stream's end tag follows
+// it when its checksum is taken; the checksum leaves the record out. Where
+// the cube stream being written began:
+constexpr TTag kCubeStreamBase = 0x500;
+constexpr TTag kTagIntegrity = 0x5F0;
+thread_local std::size_t tCubeStreamBegin = 0;
+
+constexpr auto kIntegrityRecord = Custom<TBuiltCube>(
+    kTagIntegrity, TFieldKind::fkObject, nullptr,
+    [](TTagWriter& w, TTag t, const TBuiltCube& b) {
+      const std::span<const std::uint8_t> written = w.Stream().Bytes().subspan(
+          tCubeStreamBegin, w.Stream().Position() - tCubeStreamBegin);
+      const TTag end = EndTag(kCubeStreamBase);
+      const std::uint8_t endBytes[2] = {static_cast<std::uint8_t>(end & 0xFF),
+                                        static_cast<std::uint8_t>(end >> 8)};
+      WriteIntegrityRecord(w, t, b, Crc32c(Crc32c(0, written), endBytes));
+    },
+    [](TTagReader& r, TBuiltCube& b) { ReadIntegrityRecord(r, b.Integrity); },
+    [](TBuiltCube& b) { b.Integrity = {}; });
+
 // clang-format off
-constexpr auto kCubeStream = Block<TBuiltCube>(0x500, {
+constexpr auto kCubeStream = Block<TBuiltCube>(kCubeStreamBase, {
     kVersion,
     kDimensionList,
     kSummaryList,
     kFactTable,
+    kIntegrityRecord,
 });
 // clang-format on
 static_assert(WellFormed(kCubeStream));
@@ -218,12 +241,20 @@ void WriteCubeStream(const TCustomVantra& cube, TTagWriter& w) {
   for (const auto& d : cube.Dimensions()) hint += 32 * static_cast<std::size_t>(d->MemberCount());
   std::vector<std::uint8_t>& buffer = w.Stream().Buffer();
   if (buffer.capacity() < buffer.size() + hint) buffer.reserve(buffer.size() + hint);
+  tCubeStreamBegin = w.Stream().Position();
   WriteFields(w, kCubeStream, cube.Built());
 }
 
 void ReadCubeStream(TCustomVantra& cube, TTagReader& r) {
   TBuiltCube& b = cube.Built();
+  const std::size_t begin = r.Position();
   ReadFields(r, kCubeStream, b);
+  if (b.Integrity.Stored) {
+    const auto stream = r.Data().subspan(begin, r.Position() - begin);
+    b.Integrity.ComputedCrc = ChecksumOutsideField(stream, kCubeStreamBase, kTagIntegrity);
+    if (b.Integrity.ComputedCrc != b.Integrity.Crc && cube.RefuseDamagedStreams)
+      throw ECubeError(Msg(TMsg::SCubeChecksumMismatch));
+  }
   // A cube stream without a fact table still loads as a cube without records.
   if (!b.FactTable)
     b.FactTable = std::make_unique<TFactTable>(static_cast<int>(b.Dimensions.size()),

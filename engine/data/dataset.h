@@ -116,6 +116,13 @@ class TField {
   bool FReadOnly = false;
 };
 
+//! Where a dataset's records come from: the connection, its passwords left
+//! out, and the query. Empty for records held in memory.
+struct TDataOrigin {
+  std::string Connection;
+  std::string Query;
+};
+
 //! Base of every dataset. Subclasses supply the records; the base keeps the
 //! field list, calculated fields, state, events and destroy notification.
 class TDataSet {
@@ -154,6 +161,7 @@ class TDataSet {
   virtual void SetRecNo(std::int64_t n);
   //! Number of records when the dataset knows it, else -1.
   virtual std::int64_t RecordCount() const { return -1; }
+  virtual TDataOrigin Origin() const { return {}; }
 
   int FieldCount() const { return static_cast<int>(FFields.size()); }
   TField& Fields(int i) const;

@@ -129,6 +129,8 @@ class TTagReader {
       : TTagReader(stream.Bytes(), stream.Position()) {}
 
   std::size_t Position() const { return FPos; }
+  //! All the bytes the reader reads from.
+  std::span<const std::uint8_t> Data() const { return FData; }
   void Seek(std::size_t position);
   std::size_t Remaining() const { return FData.size() - FPos; }
   bool AtEnd() const { return FPos == FData.size(); }

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "app/cli.h"
+#include "engine/cube/cube_file.h"
+#include "temp_folder.h"
 
 namespace qd {
 namespace {
@@ -62,7 +66,7 @@ TEST(CubeFileCommands, FactsAsCsvAndJson) {
 }
 
 TEST(CubeFileCommands, GridDataFilesShowTheCubeTheyCarry) {
-  const std::string grid = std::string(QD_TEST_DATA_DIR) + "/grid_file/sales.vtg";
+  const std::string grid = std::string(QD_TEST_DATA_DIR) + "/grid_file/sales_before_record.vtg";
   std::string out, err;
   ASSERT_EQ(Cli({"info", grid}, out, err), 0) << err;
   EXPECT_EQ(out,
@@ -93,6 +97,51 @@ TEST(CubeFileCommands, FailuresExitNonZeroWithOneLine) {
     ASSERT_FALSE(err.empty());
     EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
   }
+}
+
+// A cube imported from a database keeps where it came from (no password),
+// verify passes it, tells an old file apart, and names what a changed fact
+// value broke.
+TEST(CubeFileCommands, VerifyAndTheProvenanceThatInfoPrints) {
+  testing::TTempFolder dir;
+  dir.Write("facts.csv", "city,amount\nA,1.5\nB,2\nA,4\n");
+  const std::string cube = dir.Path("facts.vtc");
+  std::string out, err;
+  ASSERT_EQ(Cli({"import", "--connection", "Provider=CSV;Data Source=" + dir.Folder() +
+                 ";Password=hunter2", "--query", "SELECT * FROM [facts.csv]", "--rows", "city",
+                 "--summaries", "amount", "-o", cube, "--quiet"},
+                out, err),
+            0)
+      << err;
+  ASSERT_EQ(Cli({"info", cube}, out, err), 0) << err;
+  const std::string tail = out.substr(out.find("facts: 3\n") + 9);
+  EXPECT_TRUE(tail.starts_with("source connection: Provider=CSV;Data Source=" + dir.Folder() +
+                               "\nsource query: SELECT * FROM [facts.csv]\nbuilt: 20"))
+      << tail;
+  EXPECT_NE(tail.find("\nsource rows: 3\nprogram: Quarrydesk Version 2.00\nchecksum: crc32c "),
+            std::string::npos)
+      << tail;
+  EXPECT_EQ(tail.find("hunter2"), std::string::npos);
+
+  ASSERT_EQ(Cli({"verify", cube, kCube}, out, err), 0) << err;
+  EXPECT_EQ(out, cube + "\tok\n" + kCube + "\tno integrity record\n");
+
+  // 4.0 becomes 4.5 (one byte of the double), the file is encoded again.
+  std::vector<std::uint8_t> container = ReadContainerFile(cube);
+  const std::uint8_t four[8] = {0, 0, 0, 0, 0, 0, 0x10, 0x40};
+  auto at = std::search(container.begin(), container.end(), four, four + 8);
+  ASSERT_NE(at, container.end());
+  at[6] = 0x12;
+  WriteContainerFile(cube, container);
+  ASSERT_EQ(Cli({"verify", kCube, cube}, out, err), 1) << err;
+  EXPECT_TRUE(out.starts_with(kCube + "\tno integrity record\n" + cube + "\tdamaged\t校验和不符："))
+      << out;
+  EXPECT_NE(out.find(cube + "\tdamaged\t“amount”的总和不符：文件记录为 7.5，重算为 8\n"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(Cli({"info", cube}, out, err), 1);
+  EXPECT_TRUE(err.starts_with("quarrydesk-cli info: 文件已损坏或不是Cube文件：" + cube)) << err;
+  EXPECT_EQ(Cli({"verify"}, out, err), 2);
 }
 
 }  // namespace

@@ -146,6 +146,9 @@ TEST(ConnectionString, PasswordsNeverReachAMessage) {
             "login for u with *** failed (***)");
   // Too short to mask inside a message without garbling it.
   EXPECT_EQ(MaskSecrets("zz top", cs), "zz top");
+  // What a cube keeps of its connection has no password at all, short or not.
+  EXPECT_EQ(ConnectionWithoutSecrets(cs), "Provider=PostgreSQL;Data Source=h;User ID=u");
+  EXPECT_EQ(ConnectionWithoutSecrets("Provider=SQLite;Data Source"), "");
 }
 
 TEST(ConnectionString, QuotedValuesAndNamesReadBackAsWritten) {

@@ -170,6 +170,15 @@ TEST(GridFile, GoldenFilesReadBackWhole) {
   grid.LoadFromFile(Golden("sales.vts"));
   grid.SaveToFile(scratch.Path("again.vts").string(), kGridStateParts);
   EXPECT_EQ(ReadFileBytes(scratch.Path("again.vts").string()), ReadFileBytes(Golden("sales.vts")));
+
+  // A file written before cube files kept an integrity record opens alike.
+  TVantra old;
+  TGridInfo oldGrid;
+  oldGrid.SetVantra(&old);
+  oldGrid.LoadFromFile(Golden("sales_before_record.vtg"));
+  EXPECT_FALSE(old.Built().Integrity.Stored);
+  EXPECT_EQ(Values(old, 0), Values(cube, 0));
+  EXPECT_EQ(Captions(*old.Dimensions()[0]), Captions(*cube.Dimensions()[0]));
 }
 
 TEST(GridFile, UnsavableModelsAndFailedSavesLeaveFilesAlone) {
