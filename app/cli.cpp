@@ -88,7 +88,7 @@ int RunCommand(const TCliCommand& c, const std::vector<std::string>& args, std::
       return kCliExitInterrupted;
     }
     err << prefix << OneLine(e.what()) << '\n';
-    return kCliExitFailed;
+    return c.FailureStatus;
   }
 }
 
@@ -129,6 +129,9 @@ const std::vector<TCliCommand>& CliCommands() {
       {"facts", "facts FILE [--format text|csv|json]", TMsg::SCliFactsSummary,
        {TMsg::SCliFactsOptions}, {}, CliCubeFacts},
       {"verify", "verify FILE...", TMsg::SCliVerifySummary, {}, {TMsg::SCliVerifyNote}, CliVerify},
+      {"diff", "diff A B [--rows A,B] [--cols C] [--summaries X]", TMsg::SCliDiffSummary,
+       {TMsg::SCliDiffOptions, TMsg::SCliLayoutOptions}, {TMsg::SCliDiffNote}, CliDiff,
+       kCliExitUsage},
   };
   return commands;
 }

@@ -33,6 +33,8 @@ struct TCliCommand {
   //! Errors are thrown (qd::Exception or std::exception) and reported by the
   //! caller; ECliUsageError is a usage error.
   std::function<int(const std::vector<std::string>& args, std::ostream& out)> Run;
+  //! The exit status when the work fails (diff, like diff(1), says 2).
+  int FailureStatus = kCliExitFailed;
 };
 
 //! Every subcommand, in help order.

@@ -11,6 +11,7 @@
 #include "app/cli_args.h"
 #include "app/cli_output.h"
 #include "app/cli_pivot.h"
+#include "app/pivot_cells.h"
 #include "app/terminal_progress.h"
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
@@ -45,13 +46,6 @@ const std::vector<TDocumentType>& DocumentTypes() {
   return types;
 }
 
-std::string PathText(const TGridInfo& grid, const TLabelNode* node) {
-  std::string path;
-  for (const TLabelNode* n = node; n; n = n->Parent)
-    path = grid.GetNodeCaption(*n) + (path.empty() ? "" : " | " + path);
-  return path;
-}
-
 // Per dimension of an axis, the captions of the line's nodes of that dimension
 // ("北京 | C" in a hierarchy), "Total" for a dimension the line sums over.
 std::vector<std::string> DimensionTexts(const TGridInfo& grid, const TLabelNode* line,
@@ -68,42 +62,11 @@ std::vector<std::string> DimensionTexts(const TGridInfo& grid, const TLabelNode*
   return texts;
 }
 
-// Summary, function and sub-function names of a data column.
-std::vector<std::string> ColumnNames(TGridInfo& grid, int column) {
-  int s = 0, f = 0, sf = 0;
-  grid.GetColumnSubLevel(column, s, f, sf);
-  const TFunctionDefs& defs = grid.FunctionDefs();
-  return {grid.SummarySettings().Items(s).DisplayName,
-          f < defs.Count() ? defs.Items(f).DisplayName : FunctionDisplayName(f),
-          SubFunctionDisplayName(sf)};
-}
-
-std::vector<TCellValue> CellValues(TGridInfo& grid) {
-  const int rows = grid.RowLineCount(), columns = static_cast<int>(grid.DataColumns().size());
-  std::vector<TCellValue> values;
-  values.reserve(static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns));
-  for (int r = 0; r < rows; ++r)
-    for (int c = 0; c < columns; ++c) values.push_back(grid.GetCellValue(r, c));
-  return values;
-}
-
 void PrintCells(TGridInfo& grid, const std::vector<TCellValue>& values, std::ostream& out) {
-  const int rows = grid.RowLineCount(), columns = static_cast<int>(grid.DataColumns().size());
-  std::vector<std::string> heads;
-  for (int c = 0; c < columns; ++c) {
-    std::string head = PathText(grid, grid.GetColumnLine(c)) + '\t';
-    for (const std::string& name : ColumnNames(grid, c)) head += name + '\t';
-    heads.push_back(std::move(head));
-  }
-  std::size_t i = 0;
-  for (int r = 0; r < rows; ++r) {
-    const std::string rowPath = PathText(grid, grid.GetRowLine(r)) + '\t';
-    for (int c = 0; c < columns; ++c, ++i) {
-      const TCellValue& v = values[i];
-      out << rowPath << heads[static_cast<std::size_t>(c)]
-          << (v.HasValue ? ExactNumber(v.Value) : std::string()) << '\n';
-    }
-  }
+  const std::vector<std::string> keys = CellKeys(grid);
+  for (std::size_t i = 0; i < keys.size(); ++i)
+    out << keys[i] << '\t' << (values[i].HasValue ? ExactNumber(values[i].Value) : std::string())
+        << '\n';
 }
 
 void WriteCellRecords(TGridInfo& grid, const std::vector<TCellValue>& values,

@@ -16,6 +16,13 @@ struct TCubeIntegrity;
 //! when any file is damaged or cannot be read, else 0.
 int CliVerify(const std::vector<std::string>& args, std::ostream& out);
 
+//! diff A B [layout options]: the two files laid out alike, then one line per
+//! changed cell ("changed⇥KEY⇥OLD⇥NEW⇥DELTA⇥RELATIVE", KEY as in pivot's cells
+//! format), per member only in A or B ("only-a⇥DIMENSION⇥MEMBER", "only-b…")
+//! and per changed grand total ("total⇥SUMMARY⇥Sum|Count⇥OLD⇥NEW⇥DELTA⇥RELATIVE").
+//! Exit status 0 when equal, 1 when different, 2 on trouble.
+int CliDiff(const std::vector<std::string>& args, std::ostream& out);
+
 //! The provenance lines `info` prints for a cube that was loaded with its
 //! integrity record; nothing without one.
 void WriteProvenance(const TCubeIntegrity& record, std::ostream& out);
