@@ -69,10 +69,14 @@ TCellValue TSummaryInfo::GetValue(const std::vector<int>& key, int function) {
     default:
       break;
   }
-  // Medians need the values in order; when the summary shows them, the second
-  // pass runs in value order at once.
-  const bool valueOrder = Function(static_cast<int>(TFunction::stMedian)).Visible();
-  const auto v = agg.FunctionValue(*State, key, static_cast<TFunction>(function), valueOrder);
+  // The second pass computes at once what the summary shows, so that it does
+  // not run again for the next function.
+  TSecondPassNeeds needs;
+  needs.Medians = Function(static_cast<int>(TFunction::stMedian)).Visible();
+  for (int f = static_cast<int>(TFunction::stVariance); f <= static_cast<int>(TFunction::stKurtosis);
+       ++f)
+    needs.Moments = needs.Moments || Function(f).Visible();
+  const auto v = agg.FunctionValue(*State, key, static_cast<TFunction>(function), needs);
   return v ? TCellValue{*v, true} : TCellValue{};
 }
 

@@ -51,9 +51,18 @@ class TSummaryState {
   TTotalLines FMaskTotals;
   //! Full keys of leaf members, and keys holding at least one parent member.
   std::unique_ptr<TTotals> FBase, FRollUps;
-  //! The record order of the second pass, value-ordered once a median was asked for.
+  //! The summary's values grouped by base cell for the second pass.
   std::unique_ptr<TDPFactData> FFactData;
   bool FReady = false;
+  //! A median, or a moment, was asked for: the second passes compute them.
+  bool FMedians = false, FMoments = false;
+};
+
+//! What the second pass computes beyond the function read: what the summary
+//! shows, so that the pass does not run again for the next function.
+struct TSecondPassNeeds {
+  bool Medians = false;
+  bool Moments = false;
 };
 
 class TModelAggregation {
@@ -100,12 +109,10 @@ class TModelAggregation {
   // ---- Values ----
   std::optional<TTotals::TLookup> Lookup(TSummaryState& state, const TMemberKey& members);
   //! Value of a function at a member list; the second pass runs on first
-  //! use (again in value order when a median is asked for). nullopt when the
-  //! cell does not exist or is hidden.
-  //! `valueOrder` asks for the value-ordered pass at once (the summary shows
-  //! medians), so that it does not run twice.
+  //! use (again when a median or a moment is first asked for). nullopt when
+  //! the cell does not exist or is hidden.
   std::optional<double> FunctionValue(TSummaryState& state, const TMemberKey& members,
-                                      TFunction function, bool valueOrder = false);
+                                      TFunction function, TSecondPassNeeds needs = {});
   //! The Pearson coefficient of two summaries' sums over the base and roll-up
   //! cells that fall into the key's cell (the cells its totals are made of);
   //! nullopt at a hidden member, a full key or a key without data. Results are
@@ -142,9 +149,9 @@ class TModelAggregation {
   void ForEachRollUp(TMemberKey members, F&& f) const;
   //! Runs the second pass into `asked` (Base, RollUps or the totals of a mask)
   //! and, in the same walk, into the summary's other totals that need it.
-  void RunTwoPass(TSummaryState& state, TTotals& asked, int kind, std::uint32_t mask, bool ordered);
-  //! True when reading a second-pass value of `totals` has to run the pass.
-  static bool NeedsTwoPass(const TSummaryState& state, const TTotals& totals, bool ordered);
+  void RunTwoPass(TSummaryState& state, TTotals& asked, int kind, std::uint32_t mask);
+  //! True when `totals` lack a second-pass result the summary was asked for.
+  static bool NeedsTwoPass(const TSummaryState& state, const TTotals& totals);
   //! The cells of `totals` each base cell feeds (kind: base, roll-ups or mask).
   TCellTargets TwoPassTargets(const TSummaryState& state, const TTotals& totals, int kind,
                               std::uint32_t mask) const;

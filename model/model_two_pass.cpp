@@ -1,7 +1,7 @@
-// The second pass of the model aggregation: every fact record is fed, in
-// record order or in value order when a median is asked for, to every cell of
-// a mask it was aggregated into, so that the order statistics and moments of
-// each cell come from exactly the records its sum and count came from.
+// The second pass of the model aggregation: every cell of a mask gets the
+// values of the base cells it was aggregated from, so that the order
+// statistics and moments of each cell come from exactly the records its sum
+// and count came from.
 #include <algorithm>
 
 #include "engine/aggregate/aggregate_two_pass.h"
@@ -71,41 +71,29 @@ TCellTargets TModelAggregation::TwoPassTargets(const TSummaryState& state, const
   return targets;
 }
 
-bool TModelAggregation::NeedsTwoPass(const TSummaryState& state, const TTotals& totals,
-                                     bool ordered) {
-  if (!totals.TwoPassDone || (ordered && !totals.TwoPassOrdered)) return true;
-  if (!totals.TwoPassAhead) return false;
-  // Totals that ran ahead keep their results when their own walk would have
-  // had the same order: value order once any median was asked for.
-  const bool valueOrder = ordered || (state.FFactData && state.FFactData->ValueOrdered());
-  return totals.TwoPassOrdered != valueOrder;
+bool TModelAggregation::NeedsTwoPass(const TSummaryState& state, const TTotals& totals) {
+  return !totals.TwoPassDone || (state.FMedians && !totals.TwoPassMedians) ||
+         (state.FMoments && !totals.TwoPassMoments);
 }
 
 void TModelAggregation::RunTwoPass(TSummaryState& state, TTotals& asked, int kind,
-                                   std::uint32_t mask, bool ordered) {
+                                   std::uint32_t mask) {
   const TFactTable* facts = FGrid.Cube() ? FGrid.Cube()->FactTable() : nullptr;
   if (!facts || !state.FBase) return;
-  if (!state.FFactData || (ordered && !state.FFactData->ValueOrdered()))
-    state.FFactData = std::make_unique<TDPFactData>(*facts, state.FIndex, ordered);
-  TDPFactData& data = *state.FFactData;
-  if (data.Pending()) {
-    const auto& recordCells = RecordCells();
-    TBigVector<std::int32_t> cells(data.Size(), -1);
-    for (std::size_t i = 0; i < data.Size(); ++i)
-      if (data.Record(i) < recordCells.size()) cells[i] = recordCells[data.Record(i)];
-    data.SetCells(std::move(cells));
+  if (!state.FFactData) {
+    state.FFactData =
+        std::make_unique<TDPFactData>(*facts, state.FIndex, RecordCells(), state.FBase->Size());
   }
+  const TDPFactData& data = *state.FFactData;
 
-  // The asked totals share the walk over the records with every other totals
-  // of the summary whose second pass is still to come, so that a pivot's
-  // masks cost one walk rather than one each. Totals that ran ahead in the
-  // other order than this walk's run again, as their own walk now would.
+  // The asked totals share the pass with every other totals of the summary
+  // that still lacks what the pass computes, so that a pivot's masks cost one
+  // pass rather than one each.
   std::vector<TTotals*> lines{&asked};
   std::vector<TCellTargets> targets;
   targets.push_back(TwoPassTargets(state, asked, kind, mask));
   auto add = [&](TTotals* t, int tKind, std::uint32_t tMask) {
-    if (!t || t == &asked) return;
-    if (t->TwoPassDone && !(t->TwoPassAhead && t->TwoPassOrdered != data.ValueOrdered())) return;
+    if (!t || t == &asked || !NeedsTwoPass(state, *t)) return;
     lines.push_back(t);
     targets.push_back(TwoPassTargets(state, *t, tKind, tMask));
   };
@@ -114,6 +102,8 @@ void TModelAggregation::RunTwoPass(TSummaryState& state, TTotals& asked, int kin
   for (std::size_t i = 0; i < state.FMaskTotals.Count(); ++i)
     add(state.FMaskTotals.Item(i), tpMask, state.FMaskTotals.Mask(i));
   TSecondPassOptions options;
+  options.Medians = state.FMedians;
+  options.Moments = state.FMoments;
   options.CustomCount = std::min(FGrid.FunctionDefs().CustomCount(), kCustomFunctionCount);
   options.OnCalcAggregateFunction = FGrid.OnCalcAggregateFunction;
   options.Sender = FGrid.Owner();
@@ -123,15 +113,12 @@ void TModelAggregation::RunTwoPass(TSummaryState& state, TTotals& asked, int kin
     // A fault in the others' totals is theirs to report when they are asked.
     if (lines.size() == 1) throw;
     RunSecondPass(asked, data, targets[0], options);
-    asked.TwoPassAhead = false;
-    return;
   }
-  for (TTotals* t : lines) t->TwoPassAhead = t != &asked;
 }
 
 std::optional<double> TModelAggregation::FunctionValue(TSummaryState& state,
                                                        const TMemberKey& members,
-                                                       TFunction function, bool valueOrder) {
+                                                       TFunction function, TSecondPassNeeds needs) {
   if (!Prepare(state) || members.size() != FActive.size() || !IsVisibleKey(members))
     return std::nullopt;
   const std::uint32_t mask = KeyMask(members);
@@ -153,11 +140,13 @@ std::optional<double> TModelAggregation::FunctionValue(TSummaryState& state,
   if (at < 0) return std::nullopt;
   const bool minMaxKnown = (function == TFunction::stMin || function == TFunction::stMax) &&
                            totals->Mins.size() == totals->Size();
-  const bool ordered = function == TFunction::stMedian || valueOrder;
-  if (IsSecondPassFunction(function) && !minMaxKnown) {
-    if (NeedsTwoPass(state, *totals, ordered)) RunTwoPass(state, *totals, kind, mask, ordered);
-    totals->TwoPassAhead = false;
-  }
+  if (function == TFunction::stMedian) needs.Medians = true;
+  if (IsMomentFunction(function)) needs.Moments = true;
+  // What a summary was once asked for, its later passes compute too.
+  state.FMedians = state.FMedians || needs.Medians;
+  state.FMoments = state.FMoments || needs.Moments;
+  if (IsSecondPassFunction(function) && !minMaxKnown && NeedsTwoPass(state, *totals))
+    RunTwoPass(state, *totals, kind, mask);
   return FunctionValueAt(*totals, static_cast<std::size_t>(at), function);
 }
 

@@ -53,8 +53,8 @@ void TTotals::Clear() {
   Maxs.clear();
   TwoPass.clear();
   TwoPassDone = false;
-  TwoPassOrdered = false;
-  TwoPassAhead = false;
+  TwoPassMedians = false;
+  TwoPassMoments = false;
   if (FKeys) FKeys->clear();
 }
 

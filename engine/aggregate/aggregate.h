@@ -39,6 +39,11 @@ constexpr bool IsSecondPassFunction(TFunction f) {
   return static_cast<int>(f) >= 3;
 }
 
+//! True for the functions computed from the moments about the cell mean.
+constexpr bool IsMomentFunction(TFunction f) {
+  return f >= TFunction::stVariance && f <= TFunction::stKurtosis;
+}
+
 //! The second-pass results of one cell (96 bytes, field order fixed).
 struct TTwoPassRecord {
   double Minimum = 0;
@@ -92,12 +97,10 @@ class TTotals {
   //! One record per cell once the second pass ran; empty before.
   std::vector<TTwoPassRecord> TwoPass;
   bool TwoPassDone = false;
-  //! The second pass saw the values of every cell in ascending order, so the
-  //! medians in TwoPass are valid.
-  bool TwoPassOrdered = false;
-  //! The second pass ran for these totals in the walk of other totals, before
-  //! any of their own cells was asked for.
-  bool TwoPassAhead = false;
+  //! The medians in TwoPass are valid.
+  bool TwoPassMedians = false;
+  //! The variances, deviations, skewnesses and kurtoses in TwoPass are valid.
+  bool TwoPassMoments = false;
 
  private:
   TKeyListPtr FKeys;

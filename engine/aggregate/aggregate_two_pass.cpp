@@ -1,71 +1,139 @@
 #include "engine/aggregate/aggregate_two_pass.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "engine/core/errors.h"
 #include "engine/core/messages.h"
+#include "engine/core/worker_threads.h"
 
 namespace qd {
 
+namespace {
+
+constexpr std::uint64_t kSignBit = 0x8000000000000000ull;
+
+// Maps a double to an unsigned key with the same order, NaNs included at the
+// ends; -0 maps like +0.
+inline std::uint64_t OrderedBits(double v) {
+  if (v == 0) v = 0.0;
+  auto bits = std::bit_cast<std::uint64_t>(v);
+  return (bits & kSignBit) ? ~bits : bits ^ kSignBit;
+}
+
+inline double FromOrderedBits(std::uint64_t key) {
+  std::uint64_t bits = (key & kSignBit) ? key ^ kSignBit : ~key;
+  return std::bit_cast<double>(bits);
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------- TDPFactData
 
-TDPFactData::TDPFactData(const TFactTable& facts, int summaryIndex, bool valueOrdered)
-    : FSummary(summaryIndex), FValueOrdered(valueOrdered) {
-  const auto n = static_cast<std::size_t>(facts.RecordCount());
-  if (valueOrdered) {
-    TTwoPassDataArray::Sort(facts, summaryIndex, FValues, FRecords);
-    return;
-  }
-  FRecords.resize(n);
-  FValues.resize(n);
+TDPFactData::TDPFactData(const TFactTable& facts, int summaryIndex,
+                         std::span<const std::int32_t> recordCells, std::size_t cellCount)
+    : FSummary(summaryIndex) {
+  const std::size_t n =
+      std::min(recordCells.size(), static_cast<std::size_t>(std::max(facts.RecordCount(), 0)));
+  auto cellOf = [&](std::size_t r) -> std::size_t {
+    const std::int32_t c = recordCells[r];
+    return c >= 0 && static_cast<std::size_t>(c) < cellCount ? static_cast<std::size_t>(c)
+                                                              : cellCount;
+  };
+  // A counting sort by base cell keeps the records of a cell in record order.
+  FStart.assign(cellCount + 2, 0);
+  for (std::size_t r = 0; r < n; ++r) ++FStart[cellOf(r) + 1];
+  for (std::size_t c = 0; c < cellCount; ++c) FStart[c + 1] += FStart[c];
+  FStart.pop_back();
+  FValues.resize(FStart.back());
+  std::vector<std::uint32_t> at(FStart.begin(), FStart.end() - 1);
   for (std::size_t r = 0; r < n; ++r) {
-    FRecords[r] = static_cast<std::uint32_t>(r);
-    FValues[r] = facts.Value(static_cast<std::int32_t>(r), summaryIndex);
+    const std::size_t c = cellOf(r);
+    if (c < cellCount) FValues[at[c]++] = facts.Value(static_cast<std::int32_t>(r), summaryIndex);
   }
 }
 
-void TDPFactData::SetCells(TBigVector<std::int32_t> cells) {
-  FCells = std::move(cells);
-  FPending = false;
+// ---------------------------------------------------------------- TSecondPassCell
+
+void TSecondPassCell::Start(double sum, std::int32_t count) {
+  FN = count;
+  FMean = count != 0 ? sum / count : 0.0;
+  FAdded = 0;
+  FRuns.clear();
 }
 
-void TDPFactData::Reset() {
-  FCells = {};
-  FPending = true;
-}
-
-// ---------------------------------------------------------------- TDoTwoPassHelper
-
-TDoTwoPassHelper::TDoTwoPassHelper(std::int32_t n, double mean, const TSecondPassOptions* options)
-    : FN(n), FMedianPos(n % 2 ? (n + 1) / 2 : n / 2), FMean(mean), FOptions(options) {
-  if (options && options->CustomCount > 0 && n > 0) FValues.assign(n, 0.0);
-}
-
-void TDoTwoPassHelper::Finish(TTwoPassRecord& r) const {
-  if (FFed != FN) throw EGenericError(Msg(TMsg::SInternalCalcError));
-  if (FFed == 0) return;
-  r.Minimum = FMin;
-  r.Maximum = FMax;
-  r.Median = FMedian;
-  const double n = FN;
-  if (FN >= 2) {
-    double variance = (FSum2 - FSum1 * FSum1 / n) / (n - 1);
-    // Guards the square roots below against a rounding remainder below 0.
-    if (variance < 0) variance = 0;
-    r.Variance = variance;
-    r.MeanAbsDev = FSumAbs / n;
-    if (variance != 0) {
-      r.Skewness = FSum3 / (n * variance * std::sqrt(variance));
-      r.Kurtosis = FSum4 / (n * variance * variance) - 3;
+void TSecondPassCell::Finish(TTwoPassRecord& r) {
+  if (FN < 0 || FAdded != static_cast<std::size_t>(FN))
+    throw EGenericError(Msg(TMsg::SInternalCalcError));
+  if (FN == 0) return;
+  double lowest = 0, highest = 0;
+  bool first = true;
+  for (std::span<const double> run : FRuns) {
+    for (double v : run) {
+      if (first) lowest = highest = v, first = false;
+      if (v < lowest) lowest = v;
+      if (!(v <= highest)) highest = v;
     }
   }
-  if (!FOptions || !FOptions->OnCalcAggregateFunction) return;
-  for (int i = 1; i <= FOptions->CustomCount && i <= kCustomFunctionCount; ++i) {
+  r.Minimum = lowest;
+  r.Maximum = highest;
+  if (FOptions.Medians) r.Median = Median();
+  if (FOptions.Moments) Moments(r);
+  if (FOptions.OnCalcAggregateFunction) CustomFunctions(r);
+}
+
+double TSecondPassCell::Median() {
+  const std::size_t n = FAdded;
+  FKeys.clear();
+  for (std::span<const double> run : FRuns)
+    for (double v : run) FKeys.push_back(OrderedBits(v));
+  const std::size_t lo = (n - 1) / 2;
+  std::nth_element(FKeys.begin(), FKeys.begin() + static_cast<std::ptrdiff_t>(lo), FKeys.end());
+  const double median = FromOrderedBits(FKeys[lo]);
+  if (n % 2) return median;
+  const std::uint64_t hi =
+      *std::min_element(FKeys.begin() + static_cast<std::ptrdiff_t>(lo) + 1, FKeys.end());
+  return (median + FromOrderedBits(hi)) / 2;
+}
+
+void TSecondPassCell::Moments(TTwoPassRecord& r) const {
+  if (FN < 2) return;
+  double sumAbs = 0, sum1 = 0, sum2 = 0, sum3 = 0, sum4 = 0;
+  for (std::span<const double> run : FRuns) {
+    for (double v : run) {
+      const double d = v - FMean;
+      const double d2 = d * d;
+      sumAbs += d < 0 ? -d : d;
+      sum1 += d;
+      sum2 += d2;
+      sum3 += d2 * d;
+      sum4 += d2 * d2;
+    }
+  }
+  const double n = FN;
+  double variance = (sum2 - sum1 * sum1 / n) / (n - 1);
+  // Guards the square roots below against a rounding remainder below 0.
+  if (variance < 0) variance = 0;
+  r.Variance = variance;
+  r.MeanAbsDev = sumAbs / n;
+  if (variance != 0) {
+    r.Skewness = sum3 / (n * variance * std::sqrt(variance));
+    r.Kurtosis = sum4 / (n * variance * variance) - 3;
+  }
+}
+
+void TSecondPassCell::CustomFunctions(TTwoPassRecord& r) {
+  if (FOptions.CustomCount <= 0) return;
+  FValues.clear();
+  for (std::span<const double> run : FRuns) FValues.insert(FValues.end(), run.begin(), run.end());
+  std::stable_sort(FValues.begin(), FValues.end(),
+                   [](double a, double b) { return OrderedBits(a) < OrderedBits(b); });
+  for (int i = 1; i <= FOptions.CustomCount && i <= kCustomFunctionCount; ++i) {
     double value = 0;
     bool emptyCell = false;
-    FOptions->OnCalcAggregateFunction(FOptions->Sender, static_cast<TFunction>(10 + i), FValues,
-                                      emptyCell, value);
+    FOptions.OnCalcAggregateFunction(FOptions.Sender, static_cast<TFunction>(10 + i), FValues,
+                                     emptyCell, value);
     r.Custom[i - 1] = value;
   }
 }
@@ -74,53 +142,64 @@ void TDoTwoPassHelper::Finish(TTwoPassRecord& r) const {
 
 namespace {
 
-// The target cells of every source cell over several totals, numbered in one
-// range in which the cells of totals k start at offsets[k].
-struct TFlatTargets {
-  std::vector<std::uint32_t> Start{0};
-  std::vector<std::uint32_t> Cells;
+// The sources of every cell of one totals (the inverse of its targets): the
+// sources of cell c are Sources[Start[c] .. Start[c + 1]), ascending, each once.
+struct TCellSources {
+  std::vector<std::uint32_t> Start;
+  std::vector<std::uint32_t> Sources;
 };
 
-TFlatTargets Flatten(std::span<TTotals* const> totals, std::span<const TCellTargets> targets,
-                     const std::vector<std::size_t>& walk,
-                     const std::vector<std::size_t>& offsets) {
-  std::size_t sources = 0;
-  for (std::size_t k : walk) sources = std::max(sources, targets[k].SourceCount());
-  TFlatTargets flat;
-  flat.Start.reserve(sources + 1);
-  for (std::size_t s = 0; s < sources; ++s) {
-    for (std::size_t k : walk) {
-      const TCellTargets& tk = targets[k];
-      if (s >= tk.SourceCount()) continue;
-      for (std::uint32_t j = tk.Start[s]; j < tk.Start[s + 1]; ++j) {
-        const std::int32_t t = tk.Cells[j];
-        if (t >= 0 && static_cast<std::size_t>(t) < totals[k]->Size())
-          flat.Cells.push_back(
-              static_cast<std::uint32_t>(offsets[k] + static_cast<std::size_t>(t)));
+TCellSources Invert(const TCellTargets& targets, std::size_t cells, std::size_t sources) {
+  TCellSources inv;
+  inv.Start.assign(cells + 1, 0);
+  const std::size_t n = std::min(targets.SourceCount(), sources);
+  std::vector<std::int64_t> last(cells, -1);
+  auto each = [&](auto&& f) {
+    std::fill(last.begin(), last.end(), -1);
+    for (std::size_t s = 0; s < n; ++s) {
+      for (std::uint32_t j = targets.Start[s]; j < targets.Start[s + 1]; ++j) {
+        const std::int32_t c = targets.Cells[j];
+        if (c < 0 || static_cast<std::size_t>(c) >= cells) continue;
+        if (last[static_cast<std::size_t>(c)] == static_cast<std::int64_t>(s)) continue;
+        last[static_cast<std::size_t>(c)] = static_cast<std::int64_t>(s);
+        f(static_cast<std::size_t>(c), static_cast<std::uint32_t>(s));
       }
     }
-    flat.Start.push_back(static_cast<std::uint32_t>(flat.Cells.size()));
-  }
-  return flat;
+  };
+  each([&](std::size_t c, std::uint32_t) { ++inv.Start[c + 1]; });
+  for (std::size_t c = 0; c < cells; ++c) inv.Start[c + 1] += inv.Start[c];
+  inv.Sources.resize(inv.Start[cells]);
+  std::vector<std::uint32_t> at(inv.Start.begin(), inv.Start.end() - 1);
+  each([&](std::size_t c, std::uint32_t s) { inv.Sources[at[c]++] = s; });
+  return inv;
 }
 
-// Feeds every record, in the order of `data`, to the target cells of its
-// source cell.
-void Walk(const TDPFactData& data, const TFlatTargets& flat, std::vector<TDoTwoPassHelper>& cells) {
-  const TBigVector<std::int32_t>& sourceOf = data.Cells();
-  const std::size_t entries = std::min(sourceOf.size(), data.Size());
-  const std::size_t sources = flat.Start.size() - 1;
-  const std::uint32_t* start = flat.Start.data();
-  const std::uint32_t* targets = flat.Cells.data();
-  TDoTwoPassHelper* helpers = cells.data();
-  for (std::size_t i = 0; i < entries; ++i) {
-    const std::int32_t source = sourceOf[i];
-    if (source < 0 || static_cast<std::size_t>(source) >= sources) continue;
-    const double v = data.Value(i);
-    const std::uint32_t end = start[source + 1];
-    for (std::uint32_t j = start[source]; j < end; ++j)
-      helpers[targets[j]].Feed(static_cast<std::int64_t>(i), v);
+// A run of cells of one totals that one part computes.
+struct TCellRange {
+  std::size_t Line;
+  std::size_t Begin, End;
+};
+
+// Cuts the cells of every totals into parts of about kPartValues values: by
+// the data alone, so that the parts are the same for any number of threads.
+std::vector<TCellRange> CutParts(std::span<TTotals* const> totals, std::size_t lines) {
+  constexpr std::uint64_t kPartValues = 1u << 18;
+  std::vector<TCellRange> parts;
+  for (std::size_t k = 0; k < lines; ++k) {
+    const TTotals& t = *totals[k];
+    std::uint64_t weight = 0;
+    std::size_t begin = 0;
+    for (std::size_t c = 0; c < t.Size(); ++c) {
+      weight += static_cast<std::uint64_t>(std::max(t.Counts[c], 0)) + 1;
+      if (weight >= kPartValues) {
+        parts.push_back({k, begin, c + 1});
+        begin = c + 1;
+        weight = 0;
+      }
+    }
+    if (begin < t.Size()) parts.push_back({k, begin, t.Size()});
   }
+  return parts;
 }
 
 }  // namespace
@@ -134,45 +213,36 @@ void RunSecondPass(TTotals& totals, const TDPFactData& data, const TCellTargets&
 void RunSecondPass(std::span<TTotals* const> totals, const TDPFactData& data,
                    std::span<const TCellTargets> targets, const TSecondPassOptions& options) {
   const std::size_t lines = std::min(totals.size(), targets.size());
-  const TSecondPassOptions* opts = options.OnCalcAggregateFunction ? &options : nullptr;
-  // One walk over the records feeds every totals: a walk per totals, to keep
-  // each one's accumulators in cache, measured slower. Custom functions keep
-  // every value of a cell, as many as there are records per totals, so then
-  // each totals walks alone.
-  const bool keepsValues = opts && opts->CustomCount > 0;
-  std::vector<std::vector<std::size_t>> walks;
-  for (std::size_t k = 0; k < lines; ++k) {
-    if (walks.empty() || keepsValues) walks.emplace_back();
-    walks.back().push_back(k);
-  }
+  std::vector<TCellSources> sources(lines);
   std::vector<std::vector<TTwoPassRecord>> records(lines);
-  for (const auto& walk : walks) {
-    std::vector<std::size_t> offsets(lines, 0);
-    std::size_t cellCount = 0;
-    for (std::size_t k : walk) {
-      offsets[k] = cellCount;
-      cellCount += totals[k]->Size();
+  for (std::size_t k = 0; k < lines; ++k) {
+    sources[k] = Invert(targets[k], totals[k]->Size(), data.CellCount());
+    records[k].resize(totals[k]->Size());
+  }
+  const std::vector<TCellRange> parts = CutParts(totals, lines);
+  auto runPart = [&](int i) {
+    const TCellRange& part = parts[static_cast<std::size_t>(i)];
+    const TTotals& t = *totals[part.Line];
+    const TCellSources& inv = sources[part.Line];
+    TSecondPassCell cell(options);
+    for (std::size_t c = part.Begin; c < part.End; ++c) {
+      cell.Start(t.Sums[c], t.Counts[c]);
+      for (std::uint32_t j = inv.Start[c]; j < inv.Start[c + 1]; ++j)
+        cell.AddRun(data.CellValues(inv.Sources[j]));
+      cell.Finish(records[part.Line][c]);
     }
-    std::vector<TDoTwoPassHelper> cells;
-    cells.reserve(cellCount);
-    for (std::size_t k : walk) {
-      const TTotals& t = *totals[k];
-      for (std::size_t c = 0; c < t.Size(); ++c) {
-        const std::int32_t n = t.Counts[c];
-        cells.emplace_back(n, n != 0 ? t.Sums[c] / n : 0.0, opts);
-      }
-    }
-    Walk(data, Flatten(totals, targets, walk, offsets), cells);
-    for (std::size_t k : walk) {
-      records[k].resize(totals[k]->Size());
-      for (std::size_t c = 0; c < records[k].size(); ++c)
-        cells[offsets[k] + c].Finish(records[k][c]);
-    }
+  };
+  // Custom functions call the owner, which expects the calling thread.
+  if (options.OnCalcAggregateFunction) {
+    for (std::size_t i = 0; i < parts.size(); ++i) runPart(static_cast<int>(i));
+  } else {
+    RunParts(static_cast<int>(parts.size()), runPart);
   }
   for (std::size_t k = 0; k < lines; ++k) {
     totals[k]->TwoPass = std::move(records[k]);
     totals[k]->TwoPassDone = true;
-    totals[k]->TwoPassOrdered = data.ValueOrdered();
+    totals[k]->TwoPassMedians = options.Medians;
+    totals[k]->TwoPassMoments = options.Moments;
   }
 }
 

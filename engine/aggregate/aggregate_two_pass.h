@@ -1,5 +1,8 @@
-// The second pass: order statistics and moments per cell, computed by walking
-// the fact records again (in ascending value order when medians are needed).
+// The second pass: order statistics and moments per cell, computed from the
+// values of the base cells each cell is made of. The values of a summary are
+// grouped by base cell once; a cell's median is a selection over the values of
+// its base cells, so the work grows with the data times the number of cells a
+// record falls into, and nothing is sorted as a whole.
 #pragma once
 
 #include <cstdint>
@@ -15,109 +18,70 @@
 namespace qd {
 
 //! Supplies the value of a custom function for one cell. `aggregates` are the
-//! cell's values in feeding order; `emptyCell` is offered but not used.
+//! cell's values in ascending order; `emptyCell` is offered but not used.
 using TCalcAggregateFunctionEvent =
     std::function<void(void* sender, TFunction functionType, const std::vector<double>& aggregates,
                        bool& emptyCell, double& value)>;
 
-//! Orders (value, record) pairs by value ascending; equal values keep record
-//! order. -0 and +0 count as equal values.
-class TTwoPassDataArray {
- public:
-  //! Sorts `values` (indexed by record number) into `sortedValues` and the
-  //! matching record numbers into `records`.
-  static void Sort(std::span<const double> values, TBigVector<double>& sortedValues,
-                   TBigVector<std::uint32_t>& records);
-  //! The same for the values of one summary of the fact records.
-  static void Sort(const TFactTable& facts, int summaryIndex, TBigVector<double>& sortedValues,
-                   TBigVector<std::uint32_t>& records);
-};
-
-//! The record order of one summary for the second pass, and per entry the
-//! source cell (numbered by the model) the record was aggregated into.
+//! The values of one summary grouped by the base cell of their record: the
+//! values of base cell c, in record order.
 class TDPFactData {
  public:
-  TDPFactData(const TFactTable& facts, int summaryIndex, bool valueOrdered);
+  //! `recordCells[r]` is the base cell of record r; records with -1 or a cell
+  //! not below `cellCount` feed no cell.
+  TDPFactData(const TFactTable& facts, int summaryIndex, std::span<const std::int32_t> recordCells,
+              std::size_t cellCount);
 
   int SummaryIndex() const { return FSummary; }
-  bool ValueOrdered() const { return FValueOrdered; }
-  //! True while the cells of the entries still have to be collected.
-  bool Pending() const { return FPending; }
-
-  std::size_t Size() const { return FRecords.size(); }
-  //! Fact record number of entry i.
-  std::uint32_t Record(std::size_t i) const { return FRecords[i]; }
-  double Value(std::size_t i) const { return FValues[i]; }
-
-  //! Sets the source cell of every entry (-1: the record feeds no cell).
-  void SetCells(TBigVector<std::int32_t> cells);
-  //! Drops the collected cells and sets the pending flag.
-  void Reset();
-
-  const TBigVector<std::int32_t>& Cells() const { return FCells; }
+  std::size_t CellCount() const { return FStart.size() - 1; }
+  std::span<const double> CellValues(std::size_t cell) const {
+    return {FValues.data() + FStart[cell], FValues.data() + FStart[cell + 1]};
+  }
 
  private:
   int FSummary;
-  bool FValueOrdered;
-  bool FPending = true;
-  TBigVector<std::uint32_t> FRecords;
+  std::vector<std::uint32_t> FStart;
   TBigVector<double> FValues;
-  TBigVector<std::int32_t> FCells;
 };
 
-//! Custom functions and the Sender passed to their event.
+//! What the second pass computes besides the minimum and maximum, and the
+//! custom functions with the Sender passed to their event.
 struct TSecondPassOptions {
+  bool Medians = true;  //!< the median of every cell
+  bool Moments = true;  //!< variance, mean absolute deviation, skewness, kurtosis
   int CustomCount = 0;  //!< k: custom functions to compute (0..5)
   TCalcAggregateFunctionEvent OnCalcAggregateFunction;
   void* Sender = nullptr;
 };
 
-//! Second-pass accumulator of one cell; cache-line aligned, so that feeding a
-//! value touches two lines rather than three.
-class alignas(64) TDoTwoPassHelper {
+//! The second-pass results of one cell from the values of its base cells.
+//! Working memory is kept between cells.
+class TSecondPassCell {
  public:
-  TDoTwoPassHelper(std::int32_t n, double mean, const TSecondPassOptions* options = nullptr);
+  explicit TSecondPassCell(const TSecondPassOptions& options) : FOptions(options) {}
 
-  //! Feeds the value of walk position `record`; the same position twice in a
-  //! row counts once.
-  void Feed(std::int64_t record, double v) {
-    if (record == FLast && record >= 0) return;
-    FLast = record;
-    std::int32_t i = FFed;
-    if (!FValues.empty() && i < FN) FValues[i] = v;
-    FFed = i + 1;
-    if (i == 0) FMin = FMax = v;
-    if (FFed == FMedianPos) {
-      FMedian = v;
-    } else if (FFed == FMedianPos + 1 && FN % 2 == 0) {
-      FMedian = (FMedian + v) / 2;
-    }
-    if (v < FMin) FMin = v;
-    if (!(v <= FMax)) FMax = v;
-    double d = v - FMean;
-    double d2 = d * d;
-    FSumAbs += d < 0 ? -d : d;
-    FSum1 += d;
-    FSum2 += d2;
-    FSum3 += d2 * d;
-    FSum4 += d2 * d2;
+  //! Starts a cell the first pass counted `count` values into, summing to `sum`.
+  void Start(double sum, std::int32_t count);
+  //! Adds the values of one base cell.
+  void AddRun(std::span<const double> values) {
+    FRuns.push_back(values);
+    FAdded += values.size();
   }
-
-  //! Writes the results; raises "出现内部计算错误" when the number of values
-  //! fed differs from the expected count.
-  void Finish(TTwoPassRecord& r) const;
-
-  std::int32_t Fed() const { return FFed; }
+  //! Writes the results; raises "出现内部计算错误" when the values added
+  //! differ from the count. A cell without values keeps `r` as it is.
+  void Finish(TTwoPassRecord& r);
 
  private:
-  std::int32_t FN;
-  std::int32_t FMedianPos;
-  std::int32_t FFed = 0;
-  std::int64_t FLast = -1;
-  double FMean;
-  double FMin = 0, FMax = 0, FMedian = 0;
-  double FSumAbs = 0, FSum1 = 0, FSum2 = 0, FSum3 = 0, FSum4 = 0;
-  const TSecondPassOptions* FOptions;
+  double Median();
+  void Moments(TTwoPassRecord& r) const;
+  void CustomFunctions(TTwoPassRecord& r);
+
+  const TSecondPassOptions& FOptions;
+  std::int32_t FN = 0;
+  double FMean = 0;
+  std::size_t FAdded = 0;
+  std::vector<std::span<const double>> FRuns;
+  std::vector<std::uint64_t> FKeys;
   std::vector<double> FValues;
 };
 
@@ -135,14 +99,14 @@ struct TCellTargets {
   }
 };
 
-//! Runs the second pass into `totals`: walks the entries of `data` in order
-//! and feeds each entry's value, with its position as record number, to the
-//! target cells of its source cell. Marks the totals done.
+//! Runs the second pass into `totals`: each cell gets the values of the base
+//! cells (sources) that feed it. Marks the totals done with what `options`
+//! asked for.
 void RunSecondPass(TTotals& totals, const TDPFactData& data, const TCellTargets& targets,
                    const TSecondPassOptions& options);
-//! The same for several totals (masks) in one walk (one walk each when custom
-//! functions keep every value of a cell); targets[i] belongs to totals[i].
-//! When a cell fails its count check no totals are changed.
+//! The same for several totals (masks); targets[i] belongs to totals[i]. The
+//! cells are spread over the worker threads; the results do not depend on
+//! their number. When a cell fails its count check no totals are changed.
 void RunSecondPass(std::span<TTotals* const> totals, const TDPFactData& data,
                    std::span<const TCellTargets> targets, const TSecondPassOptions& options);
 

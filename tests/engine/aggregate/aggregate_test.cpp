@@ -6,6 +6,7 @@
 #include <cmath>
 #include <map>
 #include <random>
+#include <span>
 
 #include "engine/aggregate/aggregate_two_pass.h"
 #include "engine/core/errors.h"
@@ -13,17 +14,20 @@
 namespace qd {
 namespace {
 
-// Feeds values in the given order into one cell and finishes it.
+// The second-pass results of one cell made of two base cells that split
+// `values`.
 TTwoPassRecord OneCell(const std::vector<double>& values,
                        const TSecondPassOptions* options = nullptr) {
+  static const TSecondPassOptions kPlain;
+  TSecondPassCell cell(options ? *options : kPlain);
   double sum = 0;
   for (double v : values) sum += v;
-  auto n = static_cast<std::int32_t>(values.size());
-  TDoTwoPassHelper helper(n, n ? sum / n : 0, options);
-  for (std::size_t i = 0; i < values.size(); ++i)
-    helper.Feed(static_cast<std::int64_t>(i), values[i]);
+  cell.Start(sum, static_cast<std::int32_t>(values.size()));
+  const std::span<const double> all(values);
+  cell.AddRun(all.first(values.size() / 2));
+  cell.AddRun(all.subspan(values.size() / 2));
   TTwoPassRecord r;
-  helper.Finish(r);
+  cell.Finish(r);
   return r;
 }
 
@@ -62,30 +66,45 @@ TEST(TwoPassCell, OneValueAndConstantValuesHaveNoSpread) {
   }
 }
 
-TEST(TwoPassCell, SameRecordTwiceInARowCountsOnceAndMismatchRaises) {
-  TDoTwoPassHelper helper(2, 1.5, nullptr);
-  helper.Feed(0, 1);
-  helper.Feed(0, 1);
-  helper.Feed(1, 2);
-  TTwoPassRecord r;
-  helper.Finish(r);
-  EXPECT_EQ(helper.Fed(), 2);
-  EXPECT_DOUBLE_EQ(r.Median, 1.5);
-
-  TDoTwoPassHelper tooFew(3, 2, nullptr);
-  tooFew.Feed(0, 1);
-  tooFew.Feed(1, 3);
+TEST(TwoPassCell, AMismatchedCountRaisesAndLeavesTheResultsAlone) {
+  TSecondPassOptions options;
+  TSecondPassCell cell(options);
+  cell.Start(6, 3);
+  const double two[] = {1, 3};
+  cell.AddRun(two);
   TTwoPassRecord unchanged;
   try {
-    tooFew.Finish(unchanged);
+    cell.Finish(unchanged);
     FAIL() << "no error";
   } catch (const EGenericError& e) {
     EXPECT_STREQ(e.what(), "出现内部计算错误");
   }
   EXPECT_EQ(unchanged.Minimum, 0);
+  // The same object serves the next cell.
+  cell.Start(4, 2);
+  cell.AddRun(two);
+  TTwoPassRecord r;
+  cell.Finish(r);
+  EXPECT_EQ(r.Median, 2);
+  EXPECT_EQ(r.Maximum, 3);
 }
 
-TEST(TwoPassCell, CustomFunctionsSeeTheCellValuesInFeedingOrder) {
+TEST(TwoPassCell, OnlyTheAskedResultsAreComputed) {
+  TSecondPassOptions medians;
+  medians.Moments = false;
+  TTwoPassRecord m = OneCell({4, 1, 9}, &medians);
+  EXPECT_EQ(m.Median, 4);
+  EXPECT_EQ(m.Variance, 0);
+  TSecondPassOptions moments;
+  moments.Medians = false;
+  TTwoPassRecord v = OneCell({4, 1, 10}, &moments);
+  EXPECT_EQ(v.Median, 0);
+  EXPECT_EQ(v.Variance, 21);
+  EXPECT_EQ(v.Minimum, 1);
+  EXPECT_EQ(v.Maximum, 10);
+}
+
+TEST(TwoPassCell, CustomFunctionsSeeTheCellValuesInAscendingOrder) {
   std::vector<std::vector<double>> seen;
   std::vector<TFunction> kinds;
   TSecondPassOptions options;
@@ -103,10 +122,10 @@ TEST(TwoPassCell, CustomFunctionsSeeTheCellValuesInFeedingOrder) {
   };
   TTwoPassRecord r = OneCell({3, 1, 2}, &options);
   ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[0], (std::vector<double>{3, 1, 2}));
+  EXPECT_EQ(seen[0], (std::vector<double>{1, 2, 3}));
   EXPECT_EQ(kinds, (std::vector<TFunction>{TFunction::stCustom1, TFunction::stCustom2}));
-  EXPECT_EQ(r.Custom[0], 20);
-  EXPECT_EQ(r.Custom[1], 200);
+  EXPECT_EQ(r.Custom[0], 30);
+  EXPECT_EQ(r.Custom[1], 300);
   EXPECT_EQ(r.Custom[2], 0);
 
   // Without a handler every custom function stays 0.
