@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <memory>
+#include <mutex>
 
 #include "engine/core/errors.h"
 #include "engine/core/messages.h"
@@ -26,6 +28,37 @@ inline double FromOrderedBits(std::uint64_t key) {
   std::uint64_t bits = (key & kSignBit) ? key ^ kSignBit : ~key;
   return std::bit_cast<double>(bits);
 }
+
+// The sums of the powers of the deviations from a cell's mean.
+struct TMomentSums {
+  double Abs = 0, Sum1 = 0, Sum2 = 0, Sum3 = 0, Sum4 = 0;
+
+  void Add(std::span<const double> values, double mean) {
+    for (double v : values) {
+      const double d = v - mean;
+      const double d2 = d * d;
+      Abs += d < 0 ? -d : d;
+      Sum1 += d;
+      Sum2 += d2;
+      Sum3 += d2 * d;
+      Sum4 += d2 * d2;
+    }
+  }
+
+  void Finish(std::int32_t count, TTwoPassRecord& r) const {
+    if (count < 2) return;
+    const double n = count;
+    double variance = (Sum2 - Sum1 * Sum1 / n) / (n - 1);
+    // Guards the square roots below against a rounding remainder below 0.
+    if (variance < 0) variance = 0;
+    r.Variance = variance;
+    r.MeanAbsDev = Abs / n;
+    if (variance != 0) {
+      r.Skewness = Sum3 / (n * variance * std::sqrt(variance));
+      r.Kurtosis = Sum4 / (n * variance * variance) - 3;
+    }
+  }
+};
 
 }  // namespace
 
@@ -67,27 +100,38 @@ void TSecondPassCell::Finish(TTwoPassRecord& r) {
   if (FN < 0 || FAdded != static_cast<std::size_t>(FN))
     throw EGenericError(Msg(TMsg::SInternalCalcError));
   if (FN == 0) return;
-  double lowest = 0, highest = 0;
-  bool first = true;
+  // One read of the values: the extremes, the keys of the selection and the
+  // sums of the moments.
+  FKeys.clear();
+  if (FOptions.Medians) FKeys.reserve(FAdded);
+  // The first value starts the extremes: a NaN there stays the minimum.
+  double lowest = 0;
+  for (std::span<const double> run : FRuns) {
+    if (!run.empty()) {
+      lowest = run.front();
+      break;
+    }
+  }
+  double highest = lowest;
+  TMomentSums sums;
   for (std::span<const double> run : FRuns) {
     for (double v : run) {
-      if (first) lowest = highest = v, first = false;
       if (v < lowest) lowest = v;
       if (!(v <= highest)) highest = v;
     }
+    if (FOptions.Medians)
+      for (double v : run) FKeys.push_back(OrderedBits(v));
+    if (FOptions.Moments) sums.Add(run, FMean);
   }
   r.Minimum = lowest;
   r.Maximum = highest;
   if (FOptions.Medians) r.Median = Median();
-  if (FOptions.Moments) Moments(r);
+  if (FOptions.Moments) sums.Finish(FN, r);
   if (FOptions.OnCalcAggregateFunction) CustomFunctions(r);
 }
 
 double TSecondPassCell::Median() {
-  const std::size_t n = FAdded;
-  FKeys.clear();
-  for (std::span<const double> run : FRuns)
-    for (double v : run) FKeys.push_back(OrderedBits(v));
+  const std::size_t n = FKeys.size();
   const std::size_t lo = (n - 1) / 2;
   std::nth_element(FKeys.begin(), FKeys.begin() + static_cast<std::ptrdiff_t>(lo), FKeys.end());
   const double median = FromOrderedBits(FKeys[lo]);
@@ -95,32 +139,6 @@ double TSecondPassCell::Median() {
   const std::uint64_t hi =
       *std::min_element(FKeys.begin() + static_cast<std::ptrdiff_t>(lo) + 1, FKeys.end());
   return (median + FromOrderedBits(hi)) / 2;
-}
-
-void TSecondPassCell::Moments(TTwoPassRecord& r) const {
-  if (FN < 2) return;
-  double sumAbs = 0, sum1 = 0, sum2 = 0, sum3 = 0, sum4 = 0;
-  for (std::span<const double> run : FRuns) {
-    for (double v : run) {
-      const double d = v - FMean;
-      const double d2 = d * d;
-      sumAbs += d < 0 ? -d : d;
-      sum1 += d;
-      sum2 += d2;
-      sum3 += d2 * d;
-      sum4 += d2 * d2;
-    }
-  }
-  const double n = FN;
-  double variance = (sum2 - sum1 * sum1 / n) / (n - 1);
-  // Guards the square roots below against a rounding remainder below 0.
-  if (variance < 0) variance = 0;
-  r.Variance = variance;
-  r.MeanAbsDev = sumAbs / n;
-  if (variance != 0) {
-    r.Skewness = sum3 / (n * variance * std::sqrt(variance));
-    r.Kurtosis = sum4 / (n * variance * variance) - 3;
-  }
 }
 
 void TSecondPassCell::CustomFunctions(TTwoPassRecord& r) {
@@ -220,17 +238,32 @@ void RunSecondPass(std::span<TTotals* const> totals, const TDPFactData& data,
     records[k].resize(totals[k]->Size());
   }
   const std::vector<TCellRange> parts = CutParts(totals, lines);
+  // Parts take their working memory from a pool, so that a large cell's
+  // memory is taken once per thread rather than once per part.
+  std::mutex poolLock;
+  std::vector<std::unique_ptr<TSecondPassCell>> pool;
   auto runPart = [&](int i) {
     const TCellRange& part = parts[static_cast<std::size_t>(i)];
     const TTotals& t = *totals[part.Line];
     const TCellSources& inv = sources[part.Line];
-    TSecondPassCell cell(options);
+    std::unique_ptr<TSecondPassCell> taken;
+    {
+      std::lock_guard lock(poolLock);
+      if (!pool.empty()) {
+        taken = std::move(pool.back());
+        pool.pop_back();
+      }
+    }
+    if (!taken) taken = std::make_unique<TSecondPassCell>(options);
+    TSecondPassCell& cell = *taken;
     for (std::size_t c = part.Begin; c < part.End; ++c) {
       cell.Start(t.Sums[c], t.Counts[c]);
       for (std::uint32_t j = inv.Start[c]; j < inv.Start[c + 1]; ++j)
         cell.AddRun(data.CellValues(inv.Sources[j]));
       cell.Finish(records[part.Line][c]);
     }
+    std::lock_guard lock(poolLock);
+    pool.push_back(std::move(taken));
   };
   // Custom functions call the owner, which expects the calling thread.
   if (options.OnCalcAggregateFunction) {

@@ -72,8 +72,8 @@ class TSecondPassCell {
   void Finish(TTwoPassRecord& r);
 
  private:
+  //! The median of the keys gathered by Finish.
   double Median();
-  void Moments(TTwoPassRecord& r) const;
   void CustomFunctions(TTwoPassRecord& r);
 
   const TSecondPassOptions& FOptions;
