@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "db/db_backend.h"
@@ -50,11 +51,40 @@ TFieldType StorageType(int sqliteType) {
   }
 }
 
+// The time-out of a connection's running step, kept by its progress handler.
+// A step only counts itself and names its time-out; the handler, called every
+// few thousand instructions, starts the step's clock on its first call in it,
+// so that quick steps (most rows) never read the clock.
+struct TStepWatch {
+  int Timeout = 0;         // seconds allowed to the running step; 0: none
+  std::uint64_t Step = 0;  // steps begun
+  std::uint64_t Seen = 0;  // the step the deadline was set for
+  Clock::time_point Deadline = Clock::time_point::max();
+  bool Fired = false;  // the handler stopped the running step
+
+  void Begin(int timeout) {
+    Timeout = timeout;
+    ++Step;
+    Fired = false;
+  }
+  // True when the running step is over its time.
+  bool Expired() {
+    if (Timeout <= 0) return false;
+    const Clock::time_point now = Clock::now();
+    if (Seen != Step) {
+      Seen = Step;
+      Deadline = now + std::chrono::seconds(Timeout);
+      return false;
+    }
+    Fired = now > Deadline;
+    return Fired;
+  }
+};
+
 class TSqliteCursor final : public TDbCursor {
  public:
-  TSqliteCursor(sqlite3* db, Clock::time_point& deadline, const std::string& sql,
-                int timeoutSeconds)
-      : FDb(db), FTimeout(timeoutSeconds), FDeadline(deadline) {
+  TSqliteCursor(sqlite3* db, TStepWatch& watch, const std::string& sql, int timeoutSeconds)
+      : FDb(db), FTimeout(timeoutSeconds), FWatch(watch) {
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &FStmt, &tail) !=
         SQLITE_OK)
@@ -158,12 +188,11 @@ class TSqliteCursor final : public TDbCursor {
 
   // One step under the command time-out.
   bool Step() {
-    FDeadline =
-        FTimeout > 0 ? Clock::now() + std::chrono::seconds(FTimeout) : Clock::time_point::max();
+    FWatch.Begin(FTimeout);
     int rc = sqlite3_step(FStmt);
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
-    if (rc == SQLITE_INTERRUPT && FTimeout > 0 && Clock::now() >= FDeadline)
+    if (rc == SQLITE_INTERRUPT && FTimeout > 0 && FWatch.Fired)
       throw EDbError(Format(Msg(TMsg::SDbTimeout), FTimeout));
     throw EDbError(sqlite3_errmsg(FDb));
   }
@@ -173,8 +202,8 @@ class TSqliteCursor final : public TDbCursor {
   int FTimeout;
   bool FPending = false;
   bool FFirstPending = true;
-  // The connection's deadline, checked by its progress handler.
-  Clock::time_point& FDeadline;
+  // The connection's watch, checked by its progress handler.
+  TStepWatch& FWatch;
 };
 
 class TSqliteBackend final : public TDbBackend {
@@ -191,14 +220,13 @@ class TSqliteBackend final : public TDbBackend {
       throw EDbError(msg + ": " + t.Path);
     }
     sqlite3_busy_timeout(FDb, std::max(1, t.ConnectTimeout) * 1000);
-    // Every step of a query with a time-out moves the deadline; steps without
-    // one leave it far ahead.
+    // Every step of a query with a time-out has its own deadline.
     sqlite3_progress_handler(FDb, 10000, &Progress, this);
   }
   ~TSqliteBackend() override { sqlite3_close_v2(FDb); }
 
   std::unique_ptr<TDbCursor> OpenCursor(const std::string& sql, int timeoutSeconds) override {
-    return std::make_unique<TSqliteCursor>(FDb, FDeadline, sql, timeoutSeconds);
+    return std::make_unique<TSqliteCursor>(FDb, FWatch, sql, timeoutSeconds);
   }
 
   std::int64_t Execute(const std::string& sql, int timeoutSeconds) override {
@@ -214,7 +242,7 @@ class TSqliteBackend final : public TDbBackend {
       rest = tail;
       if (!stmt) continue;
       sqlite3_finalize(stmt);
-      TSqliteCursor c(FDb, FDeadline, text, timeoutSeconds);
+      TSqliteCursor c(FDb, FWatch, text, timeoutSeconds);
       while (c.Fetch()) {
       }
     }
@@ -223,11 +251,11 @@ class TSqliteBackend final : public TDbBackend {
 
  private:
   static int Progress(void* self) {
-    return Clock::now() > static_cast<TSqliteBackend*>(self)->FDeadline ? 1 : 0;
+    return static_cast<TSqliteBackend*>(self)->FWatch.Expired() ? 1 : 0;
   }
 
   sqlite3* FDb = nullptr;
-  Clock::time_point FDeadline = Clock::time_point::max();
+  TStepWatch FWatch;
 };
 
 }  // namespace
