@@ -12,6 +12,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
+#include "engine/core/worker_threads.h"
 
 namespace qd {
 namespace {
@@ -25,6 +26,8 @@ constexpr int kMaxHashBits = 15;
 constexpr int kLongKey = 6;
 constexpr int kLongDepth = 64;
 constexpr int kShortDepth = 8;
+// The input is encoded in ranges of this size, one per thread at a time.
+constexpr std::size_t kRangeBytes = std::size_t{8} << 20;
 
 // Large outputs are first touched page by page; asking for huge pages cuts the
 // page faults, which dominate decoding into fresh memory.
@@ -48,9 +51,37 @@ class TCodeWriter {
     FOut.push_back(b);
   }
   void Match(std::size_t position, int length) {
+    MatchBytes(static_cast<std::uint8_t>(position & 0xFF),
+               static_cast<std::uint8_t>(((position >> 4) & 0xF0) | (length - kLzssMinMatch)));
+  }
+  void MatchBytes(std::uint8_t b0, std::uint8_t b1) {
     Item(false);
-    FOut.push_back(static_cast<std::uint8_t>(position & 0xFF));
-    FOut.push_back(static_cast<std::uint8_t>(((position >> 4) & 0xF0) | (length - kLzssMinMatch)));
+    FOut.push_back(b0);
+    FOut.push_back(b1);
+  }
+  //! Appends the items another writer holds, regrouped behind the items
+  //! written so far.
+  void Append(const TCodeWriter& other) {
+    const std::vector<std::uint8_t>& code = other.FOut;
+    if (FBit == 8) {
+      // Behind a full group the other's groups fit as they are.
+      FFlagsAt = FOut.size() + other.FFlagsAt;
+      FBit = other.FBit;
+      FOut.insert(FOut.end(), code.begin(), code.end());
+      return;
+    }
+    std::size_t i = 0;
+    while (i < code.size()) {
+      unsigned flags = code[i++];
+      for (int bit = 0; bit < 8 && i < code.size(); ++bit, flags >>= 1) {
+        if (flags & 1) {
+          Literal(code[i++]);
+        } else {
+          MatchBytes(code[i], code[i + 1]);
+          i += 2;
+        }
+      }
+    }
   }
   std::vector<std::uint8_t> Take() { return std::move(FOut); }
 
@@ -141,19 +172,30 @@ class TChain {
   std::vector<std::int32_t> FPrev;
 };
 
-// Greedy longest-match encoder. Long matches are looked up by their first six
-// bytes, which keeps the chains short on data full of repeated small numbers;
-// a short chain keyed by three bytes finds the matches of three to five bytes.
+// Greedy longest-match encoder of one range of the input; the bytes before
+// the range are the window it starts with, as if the range had been reached
+// by encoding everything before it. Long matches are looked up by their first
+// six bytes, which keeps the chains short on data full of repeated small
+// numbers; a short chain keyed by three bytes finds the matches of three to
+// five bytes.
 class TEncoder {
  public:
-  explicit TEncoder(std::span<const std::uint8_t> data)
-      : FIn(data.data()), FSize(data.size()), FLong(HashBits(FSize)), FShort(HashBits(FSize)) {}
+  TEncoder(std::span<const std::uint8_t> data, std::size_t begin, std::size_t end)
+      : FIn(data.data()),
+        FSize(data.size()),
+        FBegin(begin),
+        FEnd(end),
+        FLong(HashBits(end - begin)),
+        FShort(HashBits(end - begin)) {}
 
-  std::vector<std::uint8_t> Run() {
-    TCodeWriter out(FSize);
-    std::size_t o = 0;
-    while (o < FSize) {
-      int maxLen = static_cast<int>(std::min<std::size_t>(kLzssMaxMatch, FSize - o));
+  void Run(TCodeWriter& out) {
+    for (std::size_t p = FBegin > kMaxDistance ? FBegin - kMaxDistance : 0; p < FBegin; ++p) {
+      FLong.Insert(FIn, FSize, p);
+      FShort.Insert(FIn, FSize, p);
+    }
+    std::size_t o = FBegin;
+    while (o < FEnd) {
+      int maxLen = static_cast<int>(std::min<std::size_t>(kLzssMaxMatch, FEnd - o));
       int bestLen = 0;
       std::size_t bestDist = 0;
       if (maxLen >= kLzssMinMatch) {
@@ -173,7 +215,6 @@ class TEncoder {
         FShort.Insert(FIn, FSize, o);
       }
     }
-    return out.Take();
   }
 
  private:
@@ -198,6 +239,7 @@ class TEncoder {
 
   const std::uint8_t* FIn;
   std::size_t FSize;
+  std::size_t FBegin, FEnd;
   TChain<kLongKey, kLongDepth> FLong;
   TChain<kLzssMinMatch, kShortDepth> FShort;
 };
@@ -230,7 +272,25 @@ std::vector<std::uint8_t> CompressBytes(std::span<const std::uint8_t> data) {
   if (data.empty()) return {};
   if (data.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
     throw EStreamError(Format(Msg(TMsg::SCompressTooLarge), data.size()));
-  return TEncoder(data).Run();
+  // Ranges of the input are encoded on the worker threads and their items
+  // joined in order; the ranges depend on the size alone, so the code is the
+  // same for any number of threads. A round of ranges at a time bounds the
+  // memory their codes take.
+  const std::size_t size = data.size();
+  TCodeWriter out(size);
+  constexpr std::size_t kRound = 8;
+  for (std::size_t first = 0; first < size; first += kRound * kRangeBytes) {
+    const std::size_t count = std::min(kRound, (size - first + kRangeBytes - 1) / kRangeBytes);
+    std::vector<TCodeWriter> codes;
+    for (std::size_t k = 0; k < count; ++k)
+      codes.emplace_back(std::min(kRangeBytes, size - first - k * kRangeBytes));
+    RunParts(static_cast<int>(count), [&](int k) {
+      const std::size_t begin = first + static_cast<std::size_t>(k) * kRangeBytes;
+      TEncoder(data, begin, std::min(size, begin + kRangeBytes)).Run(codes[static_cast<std::size_t>(k)]);
+    });
+    for (const TCodeWriter& code : codes) out.Append(code);
+  }
+  return out.Take();
 }
 
 std::vector<std::uint8_t> DecompressBytes(std::span<const std::uint8_t> code) {

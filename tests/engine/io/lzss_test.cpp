@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "engine/core/errors.h"
+#include "engine/core/worker_threads.h"
 #include "engine/io/memory_stream.h"
 
 namespace qd {
@@ -84,6 +85,31 @@ TEST(Lzss, RoundTripsRandomRepetitiveAndZeroDataOfSeveralMegabytes) {
   // Small alphabets and short inputs around the group and window sizes.
   for (std::size_t size : {1u, 2u, 3u, 17u, 18u, 19u, 4077u, 4078u, 4079u, 4096u, 9000u})
     for (unsigned alphabet : {1u, 2u, 4u, 256u}) ExpectRoundTrip(RandomBytes(size, size, alphabet));
+}
+
+// Large inputs are encoded in ranges on several threads and joined; the code
+// must decode with the reference and be the same for one thread and two.
+TEST(Lzss, InputsOfSeveralRangesGiveOneCodeOnAnyNumberOfThreads) {
+  TBytes data;
+  std::mt19937 rng(9);
+  for (std::uint32_t i = 0; data.size() < (8u << 20) + 300000; ++i) {
+    std::uint32_t fields[3] = {i % 11, static_cast<std::uint32_t>(rng() % 300), i / 1000};
+    auto* p = reinterpret_cast<const std::uint8_t*>(fields);
+    data.insert(data.end(), p, p + sizeof fields);
+  }
+  // A stretch of noise across the first range's end leaves a group open there.
+  for (std::size_t i = (8u << 20) - 1001; i < (8u << 20) + 2000; ++i)
+    data[i] = static_cast<std::uint8_t>(rng());
+  TBytes codes[2];
+  for (int threads : {1, 2}) {
+    SetWorkerThreads(threads);
+    codes[threads - 1] = CompressBytes(data);
+  }
+  SetWorkerThreads(0);
+  EXPECT_EQ(codes[0], codes[1]);
+  EXPECT_LT(codes[0].size(), data.size() / 3);
+  ASSERT_EQ(DecompressBytes(codes[0]), data);
+  ASSERT_EQ(ReferenceDecode(codes[0]), data);
 }
 
 TEST(Lzss, EmptyInEmptyOut) {
