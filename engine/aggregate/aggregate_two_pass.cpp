@@ -15,6 +15,9 @@ namespace qd {
 namespace {
 
 constexpr std::uint64_t kSignBit = 0x8000000000000000ull;
+// Cells with more values than this select their median from the values of
+// the middle buckets of a histogram rather than from a copy of all of them.
+constexpr std::size_t kSelectAll = std::size_t{1} << 14;
 
 // Maps a double to an unsigned key with the same order, NaNs included at the
 // ends; -0 maps like +0.
@@ -100,10 +103,11 @@ void TSecondPassCell::Finish(TTwoPassRecord& r) {
   if (FN < 0 || FAdded != static_cast<std::size_t>(FN))
     throw EGenericError(Msg(TMsg::SInternalCalcError));
   if (FN == 0) return;
-  // One read of the values: the extremes, the keys of the selection and the
-  // sums of the moments.
+  // One read of the values: the extremes, the keys of the selection (in a
+  // large cell only their range) and the sums of the moments.
+  const bool select = FOptions.Medians && FAdded < kSelectAll;
   FKeys.clear();
-  if (FOptions.Medians) FKeys.reserve(FAdded);
+  if (select) FKeys.reserve(FAdded);
   // The first value starts the extremes: a NaN there stays the minimum.
   double lowest = 0;
   for (std::span<const double> run : FRuns) {
@@ -113,32 +117,67 @@ void TSecondPassCell::Finish(TTwoPassRecord& r) {
     }
   }
   double highest = lowest;
+  std::uint64_t lowKey = ~std::uint64_t{0}, highKey = 0;
   TMomentSums sums;
   for (std::span<const double> run : FRuns) {
     for (double v : run) {
       if (v < lowest) lowest = v;
       if (!(v <= highest)) highest = v;
     }
-    if (FOptions.Medians)
+    if (select) {
       for (double v : run) FKeys.push_back(OrderedBits(v));
+    } else if (FOptions.Medians) {
+      for (double v : run) {
+        const std::uint64_t k = OrderedBits(v);
+        lowKey = std::min(lowKey, k);
+        highKey = std::max(highKey, k);
+      }
+    }
     if (FOptions.Moments) sums.Add(run, FMean);
   }
   r.Minimum = lowest;
   r.Maximum = highest;
-  if (FOptions.Medians) r.Median = Median();
+  if (FOptions.Medians) {
+    std::size_t skipped = 0;
+    if (!select) skipped = GatherMiddle(lowKey, highKey);
+    r.Median = Median(skipped);
+  }
   if (FOptions.Moments) sums.Finish(FN, r);
   if (FOptions.OnCalcAggregateFunction) CustomFunctions(r);
 }
 
-double TSecondPassCell::Median() {
-  const std::size_t n = FKeys.size();
-  const std::size_t lo = (n - 1) / 2;
-  std::nth_element(FKeys.begin(), FKeys.begin() + static_cast<std::ptrdiff_t>(lo), FKeys.end());
-  const double median = FromOrderedBits(FKeys[lo]);
-  if (n % 2) return median;
-  const std::uint64_t hi =
-      *std::min_element(FKeys.begin() + static_cast<std::ptrdiff_t>(lo) + 1, FKeys.end());
-  return (median + FromOrderedBits(hi)) / 2;
+std::size_t TSecondPassCell::GatherMiddle(std::uint64_t lowKey, std::uint64_t highKey) {
+  constexpr int kBucketBits = 12;
+  const int shift = std::max(0, static_cast<int>(std::bit_width(highKey - lowKey)) - kBucketBits);
+  FCounts.assign(std::size_t{1} << kBucketBits, 0);
+  for (std::span<const double> run : FRuns)
+    for (double v : run) ++FCounts[(OrderedBits(v) - lowKey) >> shift];
+  // The buckets from the one holding the lower middle rank to the one holding
+  // the upper one.
+  const std::size_t lo = (FAdded - 1) / 2, hi = FAdded / 2;
+  std::size_t below = 0, first = 0;
+  while (below + FCounts[first] <= lo) below += FCounts[first++];
+  std::size_t last = first, through = below + FCounts[first];
+  while (through <= hi) through += FCounts[++last];
+  FKeys.clear();
+  FKeys.reserve(through - below);
+  for (std::span<const double> run : FRuns) {
+    for (double v : run) {
+      const std::uint64_t k = OrderedBits(v);
+      const std::size_t bucket = (k - lowKey) >> shift;
+      if (bucket >= first && bucket <= last) FKeys.push_back(k);
+    }
+  }
+  return below;
+}
+
+double TSecondPassCell::Median(std::size_t skipped) {
+  const std::size_t lo = (FAdded - 1) / 2 - skipped;
+  const auto at = FKeys.begin() + static_cast<std::ptrdiff_t>(lo);
+  std::nth_element(FKeys.begin(), at, FKeys.end());
+  const double median = FromOrderedBits(*at);
+  if (FAdded % 2) return median;
+  return (median + FromOrderedBits(*std::min_element(at + 1, FKeys.end()))) / 2;
 }
 
 void TSecondPassCell::CustomFunctions(TTwoPassRecord& r) {

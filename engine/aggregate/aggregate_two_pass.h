@@ -72,8 +72,11 @@ class TSecondPassCell {
   void Finish(TTwoPassRecord& r);
 
  private:
-  //! The median of the keys gathered by Finish.
-  double Median();
+  //! Gathers the keys of the buckets holding the middle ranks of a large
+  //! cell; returns the number of values below them.
+  std::size_t GatherMiddle(std::uint64_t lowKey, std::uint64_t highKey);
+  //! The median from the gathered keys, `skipped` values lying below them.
+  double Median(std::size_t skipped);
   void CustomFunctions(TTwoPassRecord& r);
 
   const TSecondPassOptions& FOptions;
@@ -82,6 +85,7 @@ class TSecondPassCell {
   std::size_t FAdded = 0;
   std::vector<std::span<const double>> FRuns;
   std::vector<std::uint64_t> FKeys;
+  std::vector<std::size_t> FCounts;
   std::vector<double> FValues;
 };
 
