@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPieSeries>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScatterSeries>
 #include <QTest>
 #include <QToolButton>
@@ -365,6 +366,21 @@ TEST_F(ChartCrowded, MarksNeverOverlapAndWriteNoExponent) {
     }
     EXPECT_TRUE(big);  // the largest value keeps its mark
   }
+}
+
+TEST_F(ChartCrowded, ValueAxisGroupsThousands) {
+  chart->SetDefaultSeries(TvtSeries::csBar);
+  chart->LayOut();
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("qd_axis_" + std::to_string(QCoreApplication::applicationPid()) + ".svg");
+  chart->SaveToFile(path.string());
+  QFile file(QString::fromStdString(path.string()));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QString svg = QString::fromUtf8(file.readAll());
+  std::filesystem::remove(path);
+  // Ticks run to 12,345,678.9 or past it: one of them must read like "2,000,000".
+  EXPECT_TRUE(svg.contains(QRegularExpression(">\\d{1,3},000,000<"))) << svg.size();
+  EXPECT_FALSE(svg.contains(QRegularExpression(">\\d0000000<")));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPdfWriter>
@@ -25,6 +26,9 @@ namespace qd {
 TVantraChart::TVantraChart(QWidget* parent) : QChartView(parent) {
   setRenderHint(QPainter::Antialiasing);
   chart()->legend()->setAlignment(Qt::AlignBottom);
+  // Axis labels group their thousands as the grid's figures do (35,900,000, not 35900000).
+  chart()->setLocale(QLocale(QLocale::Chinese, QLocale::China));
+  chart()->setLocalizeNumbers(true);
   FNote = new QLabel(this);
   FNote->setStyleSheet("color: #800000; background: rgba(255, 255, 255, 200); padding: 2px;");
   FNote->hide();
