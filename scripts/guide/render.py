@@ -15,6 +15,8 @@ import sys
 import markdown
 
 LINK = re.compile(r"(!?)\[([^\]]*)\]\(([^)\s]+)\)")
+# Chinese characters and punctuation (CJK, their symbols, full-width forms).
+WIDE = re.compile("[\u3000-\u303f\u3400-\u9fff\uf900-\ufaff\uff00-\uffef]")
 
 
 def chapter_files(guide_dir):
@@ -46,13 +48,32 @@ def rewrite_links(text, chapters, guide_dir, out_dir):
     return LINK.sub(fix, text)
 
 
+def join_wide_lines(text):
+    """Joins the wrapped lines of a paragraph where both sides are Chinese:
+    browsers show such a break as a space, which Chinese text does not have
+    ("一个 成员"). Headings, table rows and fenced code keep their lines."""
+    out = []
+    fenced = False
+    for line in text.split("\n"):
+        if line.startswith("```"):
+            fenced = not fenced
+        prev = out[-1] if out else ""
+        if (not fenced and not line.startswith("```") and WIDE.match(line.lstrip())
+                and prev and WIDE.match(prev[-1]) and not prev.lstrip().startswith(("#", "|"))):
+            out[-1] = prev + line.lstrip()
+        else:
+            out.append(line)
+    return "\n".join(out)
+
+
 def render(guide_dir, out_file):
     out_dir = os.path.dirname(os.path.abspath(out_file))
     chapters = chapter_files(guide_dir)
     sections = []
     for chapter in chapters:
         with open(os.path.join(guide_dir, chapter), encoding="utf-8") as f:
-            text = rewrite_links(f.read(), chapters, os.path.abspath(guide_dir), out_dir)
+            text = rewrite_links(join_wide_lines(f.read()), chapters,
+                                 os.path.abspath(guide_dir), out_dir)
         body = markdown.markdown(text, extensions=["tables", "fenced_code"])
         sections.append(f'<section class="chapter" id="{anchor_of(chapter)}">\n{body}\n</section>')
     with open(os.path.join(os.path.dirname(__file__), "guide.css"), encoding="utf-8") as f:

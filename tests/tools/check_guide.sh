@@ -24,4 +24,10 @@ for chapter in "$src"/docs/guide/*.md; do
   grep -qF "<h1>$title</h1>" "$html" || fail "the HTML page lacks the chapter \"$title\""
   grep -qF "$(echo "$title" | tr -s ' ')" <<<"$text" || fail "the PDF lacks the chapter \"$title\""
 done
+# A line break between two Chinese characters shows as a stray space.
+python3 - "$html" <<'PY' || fail "the HTML page breaks Chinese text with spaces"
+import re, sys
+text = re.sub(r"<pre>.*?</pre>", "", open(sys.argv[1], encoding="utf-8").read(), flags=re.S)
+sys.exit(1 if re.search("[\u4e00-\u9fff\u3001\u3002\uff0c]\n[\u4e00-\u9fff]", text) else 0)
+PY
 echo "check_guide: $pages pages, every chapter and picture present"
