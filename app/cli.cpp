@@ -132,6 +132,9 @@ const std::vector<TCliCommand>& CliCommands() {
       {"diff", "diff A B [--rows A,B] [--cols C] [--summaries X]", TMsg::SCliDiffSummary,
        {TMsg::SCliDiffOptions, TMsg::SCliLayoutOptions}, {TMsg::SCliDiffNote}, CliDiff,
        kCliExitUsage},
+      {"explain", "explain FILE --cell ROWPATH COLPATH --by DIM [--top N]",
+       TMsg::SCliExplainSummary, {TMsg::SCliExplainOptions, TMsg::SCliLayoutOptions},
+       {TMsg::SCliExplainNote}, CliExplain},
   };
   return commands;
 }

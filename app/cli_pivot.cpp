@@ -1,4 +1,5 @@
 #include "app/cli_pivot.h"
+#include "model/layout_estimate.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -40,6 +41,17 @@ int FindSubFunction(const std::string& name) {
   if (it == kSubFunctionNames.end())
     RaiseUnknownName(Format(Msg(TMsg::SCliNoSubFunction), name), name, kSubFunctionNames);
   return static_cast<int>(it - kSubFunctionNames.begin());
+}
+
+// A layout above the size limits is refused before it is computed, with the
+// estimate; --force computes it anyway.
+void RefuseLargeLayout(TGridInfo& grid) {
+  const TLayoutEstimate e = EstimateLayout(grid);
+  const TLayoutLimits limits;
+  if (!e.Exceeds(limits)) return;
+  const auto mb = [](std::int64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20); };
+  throw EGenericError(Format(Msg(TMsg::SCliLayoutTooLarge), std::to_string(e.Cells), mb(e.Bytes),
+                             std::to_string(limits.Cells), mb(limits.Bytes)));
 }
 
 void ApplyLayout(TGridInfo& grid, const TPivotOptions& o) {
@@ -186,7 +198,7 @@ std::vector<TCliOption> PivotOptionSpec() {
   return {{"--rows", true},         {"--cols", true},      {"--page", true},
           {"--filter", true, true}, {"--summaries", true}, {"--functions", true},
           {"--subfunctions", true}, {"--totals", true},    {"--expand", true},
-          kTimingOption,            kQuietOption};
+          kTimingOption,            kQuietOption,          {"--force"}};
 }
 
 TMemberFilter ParseMemberFilter(const std::string& text) {
@@ -233,6 +245,7 @@ TPivotOptions ReadPivotOptions(const TCliArgs& args) {
   if (!expand.empty()) o.Expand = expand == "all";
   o.Timing = args.Has("--timing");
   o.Quiet = args.Has("--quiet");
+  o.Force = args.Has("--force");
   return o;
 }
 
@@ -282,6 +295,7 @@ std::unique_ptr<TLoadedPivot> LoadPivot(const TPivotOptions& o, TPhaseClock& clo
   ApplyMemberFilters(p->Grid, o.Filters);
   if (!o.Summaries.empty() || !o.Functions.empty() || !o.SubFunctions.empty())
     ApplySummaries(p->Grid, o);
+  if (!o.Force) RefuseLargeLayout(p->Grid);
   if (deferred) p->Grid.EndUpdate(TChangeKind::ckCube);
   ApplyExpansion(p->Grid, o);
   p->Grid.ProcessNotifications();

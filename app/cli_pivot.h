@@ -35,6 +35,7 @@ struct TPivotOptions {
   std::optional<bool> Expand;
   bool Timing = false;
   bool Quiet = false;
+  bool Force = false;  //!< compute a layout above the size limits
 };
 
 //! The layout, filter and progress options of the pivot and export commands.

@@ -12,6 +12,7 @@
 #include "app/cli_output.h"
 #include "app/cli_pivot.h"
 #include "app/pivot_cells.h"
+#include "model/cell_evidence.h"
 #include "app/terminal_progress.h"
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
@@ -62,11 +63,21 @@ std::vector<std::string> DimensionTexts(const TGridInfo& grid, const TLabelNode*
   return texts;
 }
 
-void PrintCells(TGridInfo& grid, const std::vector<TCellValue>& values, std::ostream& out) {
+// With `withCount` each line ends with the cell's fact count (empty for a
+// calculated summary).
+void PrintCells(TGridInfo& grid, const std::vector<TCellValue>& values, std::ostream& out,
+                bool withCount) {
   const std::vector<std::string> keys = CellKeys(grid);
-  for (std::size_t i = 0; i < keys.size(); ++i)
-    out << keys[i] << '\t' << (values[i].HasValue ? ExactNumber(values[i].Value) : std::string())
-        << '\n';
+  const int columns = static_cast<int>(grid.DataColumns().size());
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    out << keys[i] << '\t' << (values[i].HasValue ? ExactNumber(values[i].Value) : std::string());
+    if (withCount) {
+      const int row = static_cast<int>(i) / columns, column = static_cast<int>(i) % columns;
+      const std::optional<std::int64_t> n = CellFactCount(grid, row, column);
+      out << '\t' << (n ? std::to_string(*n) : std::string());
+    }
+    out << '\n';
+  }
 }
 
 void WriteCellRecords(TGridInfo& grid, const std::vector<TCellValue>& values,
@@ -101,7 +112,7 @@ void WriteCellRecords(TGridInfo& grid, const std::vector<TCellValue>& values,
 
 // Writes the pivot's cells (cells, csv, json) or grid text (grid).
 void WritePivot(TGridInfo& grid, const std::string& format, std::ostream& out,
-                TPhaseClock& clock) {
+                TPhaseClock& clock, bool withCount = false) {
   if (format == "grid") {
     auto snapshot = BuildGridExportStructure(grid);
     clock.End("pivot");
@@ -111,7 +122,7 @@ void WritePivot(TGridInfo& grid, const std::string& format, std::ostream& out,
   const std::vector<TCellValue> values = CellValues(grid);
   clock.End("pivot");
   if (format == "cells")
-    PrintCells(grid, values, out);
+    PrintCells(grid, values, out, withCount);
   else
     WriteCellRecords(grid, values,
                      format == "csv" ? TRecordWriter::TFormat::Csv : TRecordWriter::TFormat::Json,
@@ -183,10 +194,14 @@ void SetPageWriterFactory(TPageWriterFactory factory) { PageWriterFactory() = st
 
 int CliPivot(const std::vector<std::string>& args, std::ostream& out) {
   const TCliArgs parsed(args,
-                        WithPivotOptions({{"--format", true}, {"--output", true, false, "-o"}}),
+                        WithPivotOptions({{"--format", true},
+                                          {"--output", true, false, "-o"},
+                                          {"--with-count"}}),
                         {"FILE"}, 1);
   const TPivotOptions o = ReadPivotOptions(parsed);
   const std::string format = parsed.Choice("--format", {"grid", "cells", "csv", "json"}, "grid");
+  const bool withCount = parsed.Has("--with-count");
+  if (withCount && format != "cells") throw ECliUsageError(Msg(TMsg::SCliWithCountNeedsCells));
   // A target that cannot be written fails before the work.
   TCliOutput output(parsed.Value("--output").value_or("-"), out);
   TPhaseClock clock(o.Timing);
@@ -194,7 +209,7 @@ int CliPivot(const std::vector<std::string>& args, std::ostream& out) {
   auto p = LoadPivot(o, clock, progress);
   progress.Erase();
   for (const std::string& w : p->Warnings()) CliWarn(std::cerr, "pivot", w);
-  WritePivot(p->Grid, format, output.Stream(), clock);
+  WritePivot(p->Grid, format, output.Stream(), clock, withCount);
   output.Commit();
   clock.End("output");
   return 0;

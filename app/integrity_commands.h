@@ -23,6 +23,11 @@ int CliVerify(const std::vector<std::string>& args, std::ostream& out);
 //! Exit status 0 when equal, 1 when different, 2 on trouble.
 int CliDiff(const std::vector<std::string>& args, std::ostream& out);
 
+//! explain FILE --cell ROWPATH COLPATH --by DIM [--top N] [layout options]:
+//! "delta⇥VALUE", then per member of DIM, largest first, "MEMBER⇥CHANGE⇥SHARE"
+//! for the compare-with-previous cell of that row and column line.
+int CliExplain(const std::vector<std::string>& args, std::ostream& out);
+
 //! The provenance lines `info` prints for a cube that was loaded with its
 //! integrity record; nothing without one.
 void WriteProvenance(const TCubeIntegrity& record, std::ostream& out);

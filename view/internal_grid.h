@@ -17,6 +17,9 @@
 
 namespace qd {
 
+//! The corner mark of a value resting on too few facts.
+inline const QColor kLowCountMarkColor{230, 120, 0};
+
 class TCustomVantraGrid;
 class TGridInfo;
 class TQuickMenu;
@@ -159,6 +162,7 @@ class TInternalGrid : public TCustomInternalGrid {
   void PaintHeaderBackground(QPainter& p, const QRect& r, const QColor& c);
   void PaintButton(QPainter& p, const TGridButton& b, int glyph, bool on);
   void PaintData(QPainter& p, const QRect& clip);
+  void PaintLowCountMark(QPainter& p, const QRect& cell);
   bool ItemVisible(const TGridLayoutItem& item) const;
   // Menus.
   void BuildTitleMenu(const TCaptionNode& title);
@@ -175,6 +179,8 @@ class TInternalGrid : public TCustomInternalGrid {
   // Hover.
   void HoverMove(QPoint pos);
   void HideHover();
+  //! The tooltip of a data cell whose value rests on too few facts.
+  void ShowLowCountTip(const TGridCoord& cell);
   void ShowAttributeWindow(const TLabelNode& label, QPoint pos);
   // Editing.
   void CommitEditorText(int col, int row, const std::string& text);

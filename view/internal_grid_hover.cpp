@@ -2,6 +2,9 @@
 // colour hint over comparable data cells or the attribute window of a label.
 #include <QMouseEvent>
 
+#include "engine/core/format.h"
+#include "engine/core/messages.h"
+#include "model/cell_evidence.h"
 #include "model/grid_info.h"
 #include "view/attribute_window.h"
 #include "view/internal_grid.h"
@@ -31,6 +34,7 @@ void TInternalGrid::HoverMove(QPoint pos) {
   FHoverCell = cell;
   FHoverRegion = RegionAt(pos);
   FHoverLabel = nullptr;
+  ShowLowCountTip(cell);
   const TGridButton* hot = nullptr;
   if (FHoverRegion == TGridRegion::grRowLabel || FHoverRegion == TGridRegion::grColLabel) {
     TGridButton* b = nullptr;
@@ -43,6 +47,15 @@ void TInternalGrid::HoverMove(QPoint pos) {
     FHotButton = hot;
     if (FHotButton) viewport()->update(ToQRect(FHotButton->Rect).adjusted(-1, -1, 1, 1));
   }
+}
+
+void TInternalGrid::ShowLowCountTip(const TGridCoord& cell) {
+  std::optional<std::int64_t> n;
+  if (FHoverRegion == TGridRegion::grData)
+    n = CellLowCount(FModel, cell.Y - FixedRows(), cell.X - FixedCols());
+  const QString tip =
+      n ? QString::fromStdString(Format(Msg(TMsg::SLowCountHint), std::to_string(*n))) : QString();
+  if (viewport()->toolTip() != tip) viewport()->setToolTip(tip);
 }
 
 void TInternalGrid::HideHover() {

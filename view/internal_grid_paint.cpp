@@ -6,6 +6,7 @@
 #include <QStyleOptionFocusRect>
 
 #include "engine/core/messages.h"
+#include "model/cell_evidence.h"
 #include "model/format_mask.h"
 #include "model/grid_info.h"
 #include "view/glyphs.h"
@@ -238,6 +239,7 @@ void TInternalGrid::PaintData(QPainter& p, const QRect& clip) {
       p.setPen(font.Color);
       p.drawText(cell.adjusted(2, 0, -2, 0), align | Qt::AlignVCenter | Qt::TextSingleLine,
                  Q(text));
+      if (CellLowCount(FModel, dataRow, dataCol)) PaintLowCountMark(p, cell);
       if (state.Focused) {
         QStyleOptionFocusRect o;
         o.rect = cell;
@@ -246,6 +248,20 @@ void TInternalGrid::PaintData(QPainter& p, const QRect& clip) {
       }
     }
   }
+}
+
+// A value resting on too few facts: a small triangle in the cell's top left
+// corner (the tooltip says how few).
+void TInternalGrid::PaintLowCountMark(QPainter& p, const QRect& cell) {
+  const int side = std::min({6, cell.width() / 2, cell.height() / 2});
+  if (side < 2) return;
+  const QPoint corner = cell.topLeft() + QPoint(1, 1);
+  const QPoint points[3] = {corner, corner + QPoint(side, 0), corner + QPoint(0, side)};
+  p.save();
+  p.setPen(Qt::NoPen);
+  p.setBrush(kLowCountMarkColor);
+  p.drawPolygon(points, 3);
+  p.restore();
 }
 
 void TInternalGrid::PaintCells(QPainter& p, const QRect& clip) {

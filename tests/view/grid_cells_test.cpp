@@ -2,13 +2,17 @@
 // the colour hint, the attribute window), drill-through by double click,
 // in-place editing, Ctrl+A and Ctrl+C, and labels scrolled partly out.
 #include <QClipboard>
+#include <QDir>
+#include <QImage>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <cstdlib>
 
 #include "engine/data/memo_dataset.h"
+#include "model/cell_evidence.h"
 #include "model/cell_facts.h"
 #include "view/attribute_window.h"
 #include "view_test_grid.h"
@@ -127,6 +131,43 @@ TEST_F(GridCells, RestingOnALabelShowsTheMembersAttributes) {
   Send(QEvent::MouseMove, DataCentre(0, 0));
   EXPECT_FALSE(Grid().AttributeWindow()->isVisible());
   EXPECT_EQ(AttributeLines({"a", "b"}, {"1"}), (std::vector<std::string>{"a: 1"}));
+}
+
+TEST_F(GridCells, AValueOnTooFewFactsIsMarkedAndTheMouseOverItSaysHowFew) {
+  Model().SummarySettings().Items(0).Function(static_cast<int>(TFunction::stVariance))
+      .SubFunction(sfValue).Visible = true;
+  Model().Aggregation().DropActive();
+  Model().BeginUpdate();
+  Model().EndUpdate(ckAxes);
+  Drain();
+  Grid().ComputeGeometry();
+  std::optional<QPoint> low, plain;
+  std::int64_t n = 0;
+  for (int r = 0; r < Model().RowLineCount(); ++r)
+    for (int c = 0; c < static_cast<int>(Model().DataColumns().size()); ++c) {
+      if (const auto count = CellLowCount(Model(), r, c); count && !low) {
+        low = QPoint(c, r);
+        n = *count;
+      } else if (!count && !plain && Model().GetCellValue(r, c).HasValue) {
+        plain = QPoint(c, r);
+      }
+    }
+  ASSERT_TRUE(low && plain);
+  Send(QEvent::MouseMove, DataCentre(low->x(), low->y()));
+  EXPECT_EQ(Grid().viewport()->toolTip().toStdString(),
+            "仅基于 " + std::to_string(n) + " 条记录");
+  Send(QEvent::MouseMove, DataCentre(plain->x(), plain->y()));
+  EXPECT_TRUE(Grid().viewport()->toolTip().isEmpty());
+
+  const QImage shot = Grid().viewport()->grab().toImage();
+  if (const char* dir = std::getenv("QD_SCREENSHOT_DIR"))
+    shot.save(QDir(dir).filePath("low_count_mark.png"));
+  const QRect lowCell =
+      Grid().CellRect(Grid().FixedCols() + low->x(), Grid().FixedRows() + low->y());
+  const QRect plainCell =
+      Grid().CellRect(Grid().FixedCols() + plain->x(), Grid().FixedRows() + plain->y());
+  EXPECT_EQ(shot.pixelColor(lowCell.topLeft() + QPoint(2, 2)), kLowCountMarkColor);
+  EXPECT_NE(shot.pixelColor(plainCell.topLeft() + QPoint(2, 2)), kLowCountMarkColor);
 }
 
 TEST_F(GridCells, DoubleClickListsTheCellsFactRecordsReadOnlyUnlessEditable) {
