@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
@@ -231,16 +232,43 @@ void TXlsxApplication::Close() {
   FBooks.clear();
 }
 
+namespace {
+
+// Workbooks handed to the desktop stay while its program may still read them;
+// a day later they are only litter, removed on the next hand-over.
+void RemoveStaleWorkbooks(const std::filesystem::path& folder) {
+  namespace fs = std::filesystem;
+  const auto dayAgo = fs::file_time_type::clock::now() - std::chrono::hours(24);
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() != 22 || !name.starts_with("quarrydesk-") || !name.ends_with(".xlsx")) continue;
+    std::error_code e;
+    if (it->is_regular_file(e) && it->last_write_time(e) < dayAgo && !e) fs::remove(it->path(), e);
+  }
+}
+
+}  // namespace
+
 void TXlsxApplication::SetVisible(bool value) {
   FVisible = value;
   if (!value) return;
+  const std::filesystem::path folder = std::filesystem::temp_directory_path();
+  RemoveStaleWorkbooks(folder);
   for (const auto& book : FBooks) {
-    std::string path = (std::filesystem::temp_directory_path() / "quarrydesk-XXXXXX.xlsx").string();
+    std::string path = (folder / "quarrydesk-XXXXXX.xlsx").string();
     const int fd = mkstemps(path.data(), 5);
     if (fd < 0) throw EGenericError(Format(Msg(TMsg::SXlsxCannotSave), path, "mkstemps"));
     close(fd);
-    book->SaveAs(path);
-    if (OnShow) OnShow(path);
+    try {
+      book->SaveAs(path);
+      if (OnShow) OnShow(path);
+    } catch (...) {
+      // Nobody will open it: a workbook that could not be shown goes at once.
+      std::error_code e;
+      std::filesystem::remove(path, e);
+      throw;
+    }
   }
 }
 

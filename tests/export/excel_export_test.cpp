@@ -1,6 +1,7 @@
 // The spreadsheet automation export into our workbook application: values in
 // place, blanks for cells without a value, masks, merges, block colours and
 // borders as the sheet ends up holding them; saving, failing and showing.
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -124,6 +125,29 @@ TEST_F(ExcelExport, AShownApplicationHandsItsWorkbookOver) {
   EXPECT_TRUE(shown.ends_with(".xlsx"));
   EXPECT_GT(std::filesystem::file_size(shown), 1000u);
   std::filesystem::remove(shown);
+
+  // Workbooks left from a day ago go at the next hand-over; a recent one (the
+  // spreadsheet may still be reading it) and other files stay. A workbook
+  // that cannot be shown is removed at once.
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path();
+  const fs::path stale = folder / "quarrydesk-stale1.xlsx", recent = folder / "quarrydesk-fresh1.xlsx",
+                 other = folder / "quarrydesk-other-file.xlsx";
+  for (const fs::path& p : {stale, recent, other}) std::ofstream(p) << "x";
+  const auto twoDaysAgo = fs::file_time_type::clock::now() - std::chrono::hours(48);
+  fs::last_write_time(stale, twoDaysAgo);
+  fs::last_write_time(other, twoDaysAgo);
+  app.OnShow = [&](const std::string& path) {
+    shown = path;
+    throw EGenericError("no spreadsheet program");
+  };
+  EXPECT_THROW(app.SetVisible(true), EGenericError);
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(recent));
+  EXPECT_TRUE(fs::exists(other));
+  EXPECT_FALSE(fs::exists(shown));
+  fs::remove(recent);
+  fs::remove(other);
 }
 
 TEST(XlsxSheet, GrowingKeepsCellsInPlaceAndRefusesCellsBeyondTheSheet) {
