@@ -5,18 +5,13 @@
 #include <sstream>
 
 #include "app/cli.h"
+#include "run_cli.h"
 #include "temp_folder.h"
 
 namespace qd {
 namespace {
 
-int Cli(const std::vector<std::string>& args, std::string& out, std::string& err) {
-  std::ostringstream o, e;
-  const int rc = RunCli(args, o, e);
-  out = o.str();
-  err = e.str();
-  return rc;
-}
+using testing::Cli;
 
 void Execute(const std::string& db, const std::string& sql) {
   sqlite3* handle = nullptr;

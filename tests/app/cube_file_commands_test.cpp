@@ -6,6 +6,7 @@
 
 #include "app/cli.h"
 #include "engine/cube/cube_file.h"
+#include "run_cli.h"
 #include "temp_folder.h"
 
 namespace qd {
@@ -15,13 +16,7 @@ namespace {
 // one summary Amount, four facts.
 const std::string kCube = std::string(QD_TEST_DATA_DIR) + "/cube_file/sales.vtc";
 
-int Cli(const std::vector<std::string>& args, std::string& out, std::string& err) {
-  std::ostringstream o, e;
-  int rc = RunCli(args, o, e);
-  out = o.str();
-  err = e.str();
-  return rc;
-}
+using testing::Cli;
 
 TEST(CubeFileCommands, InfoMembersAndFactsPrintTheStoredCube) {
   std::string out, err;

@@ -4,18 +4,13 @@
 #include <sstream>
 
 #include "app/cli.h"
+#include "run_cli.h"
 #include "temp_folder.h"
 
 namespace qd {
 namespace {
 
-int Cli(const std::vector<std::string>& args, std::string& out, std::string& err) {
-  std::ostringstream o, e;
-  const int rc = RunCli(args, o, e);
-  out = o.str();
-  err = e.str();
-  return rc;
-}
+using testing::Cli;
 
 // City A: 15 in 2024 and 27 in 2025, a change of 12 made of +15 in the shop,
 // −6 on the web and +3 by phone.

@@ -12,6 +12,7 @@
 #include "app/cli.h"
 #include "cli_process.h"
 #include "db/db_connection.h"
+#include "run_cli.h"
 #include "temp_folder.h"
 
 namespace qd {
@@ -21,13 +22,7 @@ namespace {
 const std::string kCube = std::string(QD_TEST_DATA_DIR) + "/cube_file/sales.vtc";
 const std::string kGridFile = std::string(QD_TEST_DATA_DIR) + "/grid_file/sales.vtg";
 
-int Cli(const std::vector<std::string>& args, std::string& out, std::string& err) {
-  std::ostringstream o, e;
-  const int rc = RunCli(args, o, e);
-  out = o.str();
-  err = e.str();
-  return rc;
-}
+using testing::Cli;
 
 TEST(PivotCommand, GridPrintsTheSnapshotWithCoveredCellsEmpty) {
   std::string out, err;
