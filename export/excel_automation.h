@@ -86,6 +86,8 @@ class IExcelRange {
   virtual void SetValue(const TExcelVariantArray& values) = 0;
   virtual std::string NumberFormat() const = 0;
   virtual void SetNumberFormat(const std::string& value) = 0;
+  //! A note on the range's first cell; applications without notes ignore it.
+  virtual void AddComment(const std::string& /*text*/) {}
 };
 
 class IExcelWorksheet {

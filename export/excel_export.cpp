@@ -144,7 +144,13 @@ void TVantraGridExportToExcel::ExportCell(int col, int row) {
   };
   if (!SameFont(p.Font, CellFont(col, row))) ApplyExcelFont(own().Font(), p.Font);
   if (CellColor(col, row) != p.Color) own().Interior().SetColor(ExcelColor(p.Color));
-  if (!p.FormatString.empty()) own().SetNumberFormat(SpreadsheetNumberFormat(p.FormatString));
+  if (p.LowCount > 0 && !cell.Empty) {
+    own().SetNumberFormat(MarkedNumberFormat(
+        p.FormatString.empty() ? std::string() : SpreadsheetNumberFormat(p.FormatString)));
+    own().AddComment(LowCountNote(p.LowCount));
+  } else if (!p.FormatString.empty()) {
+    own().SetNumberFormat(SpreadsheetNumberFormat(p.FormatString));
+  }
   const std::pair<std::uint8_t, int> sides[] = {
       {bsLeft, xlEdgeLeft}, {bsTop, xlEdgeTop}, {bsRight, xlEdgeRight}, {bsBottom, xlEdgeBottom}};
   for (const auto& [bit, edge] : sides) {
@@ -164,6 +170,10 @@ void TVantraGridExportToExcel::EndExport() {
       ->SetValue(*FValues);
   Merge();
   FValues.reset();
+  // The footnote one empty row under the table.
+  for (std::size_t i = 0; i < FootnoteLines().size(); ++i)
+    FSheet->Cells(FTableRow + ExportedRowCount() + 1 + static_cast<int>(i), FStartCol)
+        ->SetValue(FootnoteLines()[i]);
 }
 
 // Header items that span cells become merged ranges: the corner, the column

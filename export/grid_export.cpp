@@ -4,12 +4,48 @@
 #include <ostream>
 
 #include "engine/core/errors.h"
+#include "engine/core/format.h"
+#include "engine/core/messages.h"
 #include "engine/io/safe_file.h"
 #include "export/column_fit.h"
 #include "export/document_heading.h"
 #include "model/grid_info.h"
 
 namespace qd {
+
+std::string LowCountNote(std::int64_t count) {
+  return Format(Msg(TMsg::SLowCountHint), std::to_string(count));
+}
+
+// Sections are separated by semicolons outside quoted texts, brackets and
+// escaped characters; an empty section (one that hides its values) stays empty.
+std::string MarkedNumberFormat(std::string_view code) {
+  if (code.empty()) code = "General";
+  const std::string mark = "\"" + std::string(kLowCountMarker) + "\"";
+  std::string out;
+  bool quoted = false, bracket = false, sectionEmpty = true;
+  for (std::size_t i = 0; i < code.size(); ++i) {
+    const char ch = code[i];
+    if (!quoted && !bracket && ch == ';') {
+      if (!sectionEmpty) out += mark;
+      out += ch;
+      sectionEmpty = true;
+      continue;
+    }
+    out += ch;
+    sectionEmpty = false;
+    if (ch == '\\' && !quoted && i + 1 < code.size()) {
+      out += code[++i];
+    } else if (ch == '"') {
+      quoted = !quoted;
+    } else if (!quoted) {
+      if (ch == '[') bracket = true;
+      if (ch == ']') bracket = false;
+    }
+  }
+  if (!sectionEmpty) out += mark;
+  return out;
+}
 
 TVantraGridExport::TVantraGridExport() = default;
 TVantraGridExport::~TVantraGridExport() = default;
@@ -91,6 +127,8 @@ void TVantraGridExport::DoExport() {
   ComputeRange();
   ClipItemsToRange();
   FHeading = DocumentHeading(*FGrid, CubeCaption);
+  FFootnotes.clear();
+  if (HasMarkedCells()) FFootnotes.push_back(Msg(TMsg::SLowCountFootnote));
   FFittedWidths.clear();
   if (ExportedColCount() <= 0 || ExportedRowCount() <= 0) return;
   BeginExport();
@@ -141,6 +179,13 @@ int TVantraGridExport::ColumnWidth(int col) const {
              : kDefaultExportColWidth;
 }
 
+bool TVantraGridExport::HasMarkedCells() const {
+  for (int r = FFirstRow; r <= FLastRow; ++r)
+    for (int c = FFirstCol; c <= FLastCol; ++c)
+      if (SnapshotCell(c, r).LowCount > 0) return true;
+  return false;
+}
+
 int TVantraGridExport::HeadingRows() const {
   return FHeading.empty() ? 0 : static_cast<int>(FHeading.size()) + 1;
 }
@@ -162,7 +207,8 @@ void TVantraGridExport::FitColumnWidths() const {
         if (cell.Kind == TExportCellKind::ekEmpty || !exportedCol(c) ||
             (pass == 0) != (cell.ColSpan <= 1))
           continue;
-        const std::string text = ExportCellText(*FGrid, cell);
+        std::string text = ExportCellText(*FGrid, cell);
+        if (cell.LowCount > 0 && !text.empty()) text += kLowCountMarker;
         if (text.empty()) continue;
         const int need =
             std::min(TextPixelWidth(text, CellFont(c, r), ppi) + margin, widest * cell.ColSpan);
@@ -205,7 +251,10 @@ void TVantraGridExport::ExportCell(int col, int row) {
   p.Alignment = cell.Alignment;
   p.FormatString = cell.FormatString;
   p.Borders = DrawBordersEnabled() ? kAllBorders : 0;
-  if (cell.Kind == TExportCellKind::ekData) p.Value = cell.Value;
+  if (cell.Kind == TExportCellKind::ekData) {
+    p.Value = cell.Value;
+    p.LowCount = cell.LowCount;
+  }
   p.Text = ExportCellText(*FGrid, cell);
   p.Font = CellFont(col, row);
   p.Color = CellColor(col, row);

@@ -36,7 +36,21 @@ struct TVantraGridExportCellParams {
   std::string Text;
   double Value = 0;
   std::string FormatString;
+  std::int64_t LowCount = 0;  //!< data cells resting on too few facts: their count
 };
+
+//! The mark after the value of a cell that rests on too few facts; the
+//! document's footnote explains it.
+constexpr std::string_view kLowCountMarker = "*";
+
+//! The note a marked cell carries where the document has room for one
+//! (a tooltip, a comment): "仅基于 N 条记录".
+std::string LowCountNote(std::int64_t count);
+
+//! A spreadsheet number format that shows the marker after the value in
+//! every section of `code` ("General" when empty), so that the cell stays a
+//! number.
+std::string MarkedNumberFormat(std::string_view code);
 
 using TExportDataCellEvent =
     std::function<void(TVantraGridExport* sender, int col, int row, std::string& value,
@@ -138,6 +152,9 @@ class TVantraGridExport {
   //! Rows the heading takes before the table in a sheet: its lines and one
   //! empty row, 0 without lines.
   int HeadingRows() const;
+  //! Lines that close the document under the table: the footnote on marked
+  //! cells when the exported range holds any, else none.
+  const std::vector<std::string>& FootnoteLines() const { return FFootnotes; }
   //! Position of a grid cell in the exported table.
   int OutputCol(int col) const;
   int OutputRow(int row) const;
@@ -150,6 +167,7 @@ class TVantraGridExport {
  private:
   void ComputeRange();
   void ClipItemsToRange();
+  bool HasMarkedCells() const;
   void FitColumnWidths() const;
 
   TGridInfo* FGrid = nullptr;
@@ -158,7 +176,7 @@ class TVantraGridExport {
   std::unique_ptr<TGridExportStructure> FSnapshot, FPrepared;
   int FFirstCol = 0, FFirstRow = 0, FLastCol = -1, FLastRow = -1;
   TVantraGridExportCellParams FCell;
-  std::vector<std::string> FHeading;
+  std::vector<std::string> FHeading, FFootnotes;
   mutable std::vector<int> FFittedWidths;  //!< by grid column, filled when first asked
 };
 

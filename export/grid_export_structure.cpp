@@ -1,6 +1,7 @@
 #include "export/grid_export_structure.h"
 
 #include "engine/core/format.h"
+#include "model/cell_evidence.h"
 #include "model/format_mask.h"
 #include "model/grid_info.h"
 
@@ -35,6 +36,7 @@ void PlaceDataCells(TGridInfo& grid, const TGridLayout& layout, TGridExportStruc
       cell.Empty = !value.HasValue;
       cell.FormatString = format;
       cell.Alignment = alignment;
+      if (value.HasValue) cell.LowCount = CellLowCount(grid, i, j).value_or(0);
     }
   }
 }

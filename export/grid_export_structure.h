@@ -2,6 +2,7 @@
 // after row, each with its kind, its spans and its value or model node.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@ struct TGridExportCell {
   bool Empty = false;                       //!< data cells: the model has no value
   std::string FormatString;                 //!< data cells: at most 50 characters
   TAlignment Alignment = TAlignment::taLeftJustify;  //!< data cells
+  //! Data cells whose function's value rests on fewer facts than it needs:
+  //! their fact count; 0 otherwise.
+  std::int64_t LowCount = 0;
 };
 
 //! Longest format string a snapshot cell keeps.

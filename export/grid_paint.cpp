@@ -5,6 +5,7 @@
 
 #include "engine/core/text_codec.h"
 #include "engine/core/text_helpers.h"
+#include "export/column_fit.h"
 
 namespace qd {
 
@@ -78,6 +79,17 @@ void TVantraGridPaint::BeginExport() {
     for (int r = FirstDataRow(); r <= LastDataRow(); ++r) h += ScaledRowHeight(r) + LineWidth;
     FPageRect.Bottom = FPageRect.Top + h;
   }
+  // A picture as large as the table also holds the footnote under it.
+  if (!FootnoteLines().empty()) {
+    if (PageHeight <= 0) FPageRect.Bottom += FootnoteHeight();
+    if (PageWidth <= 0) {
+      const int ppi = PixelsPerInch > 0 ? PixelsPerInch : 96;
+      for (const std::string& line : FootnoteLines())
+        FPageRect.Right = std::max(
+            FPageRect.Right, FPageRect.Left + Scale(TextPixelWidth(line, ExportOptions.DataFont, ppi),
+                                                    HorzScale) + 2 * TextMargin);
+    }
+  }
   FDataRect = FPageRect;
   FDataRect.Left += HeaderWidth();
   FDataRect.Top += HeaderHeight();
@@ -94,6 +106,34 @@ void TVantraGridPaint::EndExport() {
 
 void TVantraGridPaint::ExportData() {
   DrawTable(FirstDataCol(), LastDataCol(), FirstDataRow(), LastDataRow());
+  DrawFootnotes(TableBottom(FirstDataRow(), LastDataRow()));
+}
+
+int TVantraGridPaint::TableBottom(int firstRow, int lastRow) const {
+  int y = FDataRect.Top;
+  for (int r = firstRow; r <= lastRow; ++r) y += ScaledRowHeight(r) + LineWidth;
+  return y;
+}
+
+int TVantraGridPaint::FootnoteLineHeight() const {
+  return Scale(kDefaultExportRowHeight, VertScale);
+}
+
+int TVantraGridPaint::FootnoteHeight() const {
+  if (FootnoteLines().empty()) return 0;
+  return FootnoteLineHeight() * (static_cast<int>(FootnoteLines().size()) + 1);
+}
+
+// The footnote lines from half a line under `top`, left-aligned with the table.
+void TVantraGridPaint::DrawFootnotes(int top) {
+  if (FootnoteLines().empty()) return;
+  const int h = FootnoteLineHeight();
+  int y = top + h / 2;
+  Canvas->SetFont(ExportOptions.DataFont);
+  for (const std::string& line : FootnoteLines()) {
+    DrawText({FPageRect.Left, y, FPageRect.Right, y + h}, line, TAlignment::taLeftJustify);
+    y += h;
+  }
 }
 
 void TVantraGridPaint::DrawTable(int firstCol, int lastCol, int firstRow, int lastRow) {
@@ -191,7 +231,8 @@ void TVantraGridPaint::DrawCell(int j, int i, TPaintRect box, const TSpan& span,
     Canvas->SetFont(p.Font);
     Canvas->SetBrushColor(p.Color);
     Canvas->FillRect(box);
-    if (!p.Text.empty()) DrawText(box, p.Text, p.Alignment);
+    if (!p.Text.empty())
+      DrawText(box, p.LowCount > 0 ? p.Text + std::string(kLowCountMarker) : p.Text, p.Alignment);
   } else if (kind != TExportCellKind::ekEmpty) {
     for (int x = j + 1; x < j + span.Cols && x <= c1; ++x)
       box.Right += ScaledColWidth(x) + LineWidth;

@@ -42,6 +42,11 @@ class TVantraGridPaint : public TVantraGridExport {
   //! Header width and height of the page: the printed header columns and rows.
   int HeaderWidth() const;
   int HeaderHeight() const;
+  //! Bottom of the table when it shows data rows firstRow…lastRow.
+  int TableBottom(int firstRow, int lastRow) const;
+  //! Room the footnote takes under the table (0 without one), and draws it.
+  int FootnoteHeight() const;
+  void DrawFootnotes(int top);
 
   TPaintCanvas* Canvas = nullptr;
   int OriginTop = 0, OriginLeft = 0;
@@ -63,6 +68,7 @@ class TVantraGridPaint : public TVantraGridExport {
   void AddGridLines(const TPaintRect& box, bool leftEdge, bool topEdge);
   void DrawText(const TPaintRect& box, const std::string& text, TAlignment alignment);
   void DrawWrapped(const TPaintRect& box, const std::string& text, TAlignment alignment);
+  int FootnoteLineHeight() const;
   int ScaledIndexSize(const std::vector<int>& sizes, int index, int fixed, int first) const;
 
   std::vector<int> FColWidths, FRowHeights;

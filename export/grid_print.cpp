@@ -59,17 +59,25 @@ void TVantraGridPrint::ExportData() {
     ~TEnd() { Device.EndDoc(); }
   } end{*FDevice};
   bool firstPage = true;
-  int top = FirstDataRow();
+  int top = FirstDataRow(), bottom = DataRect().Top;
   for (int lastRow : FRowBreaks) {
     int left = FirstDataCol();
     for (int lastCol : FColBreaks) {
       if (!firstPage) FDevice->NewPage();
       firstPage = false;
       DrawTable(left, lastCol, top, lastRow);
+      bottom = TableBottom(top, lastRow);
       left = lastCol + 1;
     }
     top = lastRow + 1;
   }
+  // The footnote under the last page's table, or on a page of its own.
+  if (FootnoteLines().empty()) return;
+  if (bottom + FootnoteHeight() > PageRect().Bottom) {
+    FDevice->NewPage();
+    bottom = PageRect().Top;
+  }
+  DrawFootnotes(bottom);
 }
 
 void TVantraGridPrint::EndExport() {

@@ -91,6 +91,8 @@ void TVantraGridExportToHTML::WriteColumns() {
 
 void TVantraGridExportToHTML::EndExport() {
   WriteLine("</TABLE>");
+  for (const std::string& line : FootnoteLines())
+    WriteLine("<P STYLE=\"font-size: smaller\">" + HtmlCellText(line) + "</P>");
   if (!TableOnly) {
     WriteLine("</BODY>");
     WriteLine("</HTML>");
@@ -130,6 +132,10 @@ void TVantraGridExportToHTML::ExportCell(int col, int row) {
     }
   }
   std::string value = HtmlCellText(p.Text);
+  if (p.LowCount > 0 && !p.Text.empty()) {
+    value += "<SUP>" + std::string(kLowCountMarker) + "</SUP>";
+    attributes += " TITLE=" + Quoted(HtmlCellText(LowCountNote(p.LowCount)));
+  }
   if (OnExportHTMLCell) OnExportHTMLCell(this, value, cell, attributes, beginTags, endTags);
   WriteLine(opening + (attributes.empty() ? "" : " " + attributes) + ">" + beginTags + value +
             endTags + "</TD> ");

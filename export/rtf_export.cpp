@@ -189,10 +189,15 @@ void TVantraGridExportToRTF::ExportCell(int col, int row) {
   }
   WriteString(words + " ");
   WriteString(RtfEscape(p.Text));
+  if (p.LowCount > 0 && !p.Text.empty())
+    WriteString("{\\super " + RtfEscape(std::string(kLowCountMarker)) + "}");
   WriteLine("\\cell}");
 }
 
 void TVantraGridExportToRTF::EndExport() {
+  if (!FootnoteLines().empty()) WriteLine("{\\pard\\par}");
+  for (const std::string& line : FootnoteLines())
+    WriteLine("{\\pard\\fs18 " + RtfEscape(line) + "\\par}");
   WriteString("}");
   SetOutput(FSavedOutput);
   WriteLine("{\\rtf0\\ansi");

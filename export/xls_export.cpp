@@ -82,9 +82,10 @@ int TVantraGridExportToXLS::AddFont(const TExportFont& font) {
   return static_cast<int>(FFonts.size() - 1);
 }
 
-int TVantraGridExportToXLS::AddFormat(const std::string& mask) {
-  if (mask.empty()) return 0;
-  const std::string code = SpreadsheetNumberFormat(mask);
+int TVantraGridExportToXLS::AddFormat(const std::string& mask, bool marked) {
+  if (mask.empty() && !marked) return 0;
+  std::string code = mask.empty() ? std::string() : SpreadsheetNumberFormat(mask);
+  if (marked) code = MarkedNumberFormat(code);
   for (std::size_t i = 0; i < FFormats.size(); ++i)
     if (FFormats[i] == code) return static_cast<int>(kStandardFormatCount + i);
   if (kStandardFormatCount + FFormats.size() >= kMaxFormats) return 0;
@@ -115,17 +116,21 @@ void TVantraGridExportToXLS::BeginExport() {
   WriteHeading();
 }
 
-// The heading lines as text cells down the first column, above the table.
+// A left-aligned text in the first column of a sheet row.
+void TVantraGridExportToXLS::WriteTextLine(int sheetRow, const std::string& text) {
+  std::string data;
+  PutWord(data, Word(sheetRow));
+  PutWord(data, 0);
+  data += static_cast<char>(Protect ? 0x40 : 0x00);
+  data += static_cast<char>(0);
+  data += static_cast<char>(1);  // left aligned
+  WriteRecord(kLabel, data + XlsByteString(text));
+}
+
+// The heading lines down the first column, above the table.
 void TVantraGridExportToXLS::WriteHeading() {
-  for (std::size_t i = 0; i < HeadingLines().size(); ++i) {
-    std::string data;
-    PutWord(data, Word(static_cast<int>(i)));
-    PutWord(data, 0);
-    data += static_cast<char>(Protect ? 0x40 : 0x00);
-    data += static_cast<char>(0);
-    data += static_cast<char>(1);  // left aligned
-    WriteRecord(kLabel, data + XlsByteString(HeadingLines()[i]));
-  }
+  for (std::size_t i = 0; i < HeadingLines().size(); ++i)
+    WriteTextLine(static_cast<int>(i), HeadingLines()[i]);
 }
 
 // One column-width record per exported column, in 1/256 of the width of a
@@ -153,6 +158,11 @@ void TVantraGridExportToXLS::ExportData() {
   if (ExportOptions.PrintRowCaptions)
     for (int c = 0; c < FixedCols(); ++c) ExportColumn(c);
   for (int c = FirstDataCol(); c <= LastDataCol(); ++c) ExportColumn(c);
+  // The footnote one empty row under the table, as far as the sheet reaches.
+  const int below = std::max(LastDataRow(), FixedRows() - 1) + HeadingRows() + 2;
+  for (std::size_t i = 0; i < FootnoteLines().size(); ++i)
+    if (below + static_cast<int>(i) < kMaxRows)
+      WriteTextLine(below + static_cast<int>(i), FootnoteLines()[i]);
 }
 
 void TVantraGridExportToXLS::ExportCell(int col, int row) {
@@ -167,7 +177,7 @@ void TVantraGridExportToXLS::ExportCell(int col, int row) {
   PutWord(data, Word(col));
   data += static_cast<char>(Protect ? 0x40 : 0x00);
   const int font = ExportOptions.UseFontStyles ? AddFont(p.Font) : 0;
-  const int format = number ? AddFormat(p.FormatString) : 0;
+  const int format = number ? AddFormat(p.FormatString, p.LowCount > 0) : 0;
   data += static_cast<char>(((font & 3) << 6) | format);
   std::uint8_t look = p.Alignment == TAlignment::taLeftJustify    ? 1
                       : p.Alignment == TAlignment::taRightJustify ? 3

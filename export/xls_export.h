@@ -35,9 +35,11 @@ class TVantraGridExportToXLS : public TVantraGridExport {
   //! The entry of an equal font (name without regard to case, size, style),
   //! appended when missing; 0 once the list is full.
   int AddFont(const TExportFont& font);
-  //! The number of the format record of a data cell's mask; 0 ("General")
-  //! without a mask or once the formats are full.
-  int AddFormat(const std::string& mask);
+  //! The number of the format record of a data cell's mask, with the
+  //! low-count marker after the value when `marked`; 0 ("General") without
+  //! either or once the formats are full.
+  int AddFormat(const std::string& mask, bool marked = false);
+  void WriteTextLine(int sheetRow, const std::string& text);
   void WriteRecord(std::uint16_t number, const std::string& data);
   void WriteHeading();
   void WriteColumnWidths();

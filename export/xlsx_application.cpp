@@ -100,6 +100,7 @@ class TXlsxRange : public IExcelRange {
   void SetNumberFormat(const std::string& value) override {
     Restyle([&](TXlsxCellStyle& s) { s.NumberFormat = value; });
   }
+  void AddComment(const std::string& text) override { Sheet.SetComment(Rect.Row0, Rect.Col0, text); }
 
   const TXlsxCellStyle& First() const { return Sheet.Style(Rect.Row0, Rect.Col0); }
   void Restyle(const std::function<void(TXlsxCellStyle&)>& change) { Sheet.Restyle(Rect, change); }

@@ -205,6 +205,9 @@ void TXlsxSheet::Save(const std::string& fileName) const {
       else if (FStyleIds[Index(r, c)] != 0)
         worksheet_write_blank(sheet, r, col, format(r, c));
     }
+  for (const auto& [cell, text] : FComments)
+    worksheet_write_comment(sheet, static_cast<lxw_row_t>(cell.first),
+                            static_cast<lxw_col_t>(cell.second), text.c_str());
   for (int c = 0; c < FCols; ++c)
     worksheet_set_column_pixels(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
                                 static_cast<std::uint32_t>(FittedWidth(c)), nullptr);

@@ -5,8 +5,10 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "export/excel_automation.h"
@@ -53,6 +55,8 @@ class TXlsxSheet {
   void Restyle(const TXlsxRect& rect, const std::function<void(TXlsxCellStyle&)>& change);
   void Merge(const TXlsxRect& rect) { FMerges.push_back(rect); }
   const std::vector<TXlsxRect>& Merges() const { return FMerges; }
+  //! A note on a cell, shown when the pointer rests on it.
+  void SetComment(int row, int col, std::string text) { FComments[{row, col}] = std::move(text); }
   //! Makes room for the rectangle; raises EGenericError beyond the sheet.
   void Reserve(const TXlsxRect& rect);
 
@@ -75,6 +79,7 @@ class TXlsxSheet {
   std::vector<TXlsxCellStyle> FStyles{TXlsxCellStyle{}};
   std::unordered_map<std::string, int> FStyleIndex;
   std::vector<TXlsxRect> FMerges;
+  std::map<std::pair<int, int>, std::string> FComments;
 };
 
 }  // namespace qd

@@ -10,7 +10,7 @@ namespace qd {
 bool TVantraGridExportToXMLStyle::Matches(const TVantraGridExportToXMLStyle& o) const {
   return SameText(FontName, o.FontName) && FontSize == o.FontSize && FontColor == o.FontColor &&
          Bold == o.Bold && Italic == o.Italic && Color == o.Color && Alignment == o.Alignment &&
-         Borders == o.Borders && FormatString == o.FormatString;
+         Borders == o.Borders && FormatString == o.FormatString && Marked == o.Marked;
 }
 
 std::string XmlEscape(const std::string& text) {
@@ -125,7 +125,8 @@ void TVantraGridExportToXML::ExportData() {
     return;
   }
   Open("Table", {{"ss:ExpandedColumnCount", std::to_string(ExportedColCount())},
-                 {"ss:ExpandedRowCount", std::to_string(ExportedRowCount() + HeadingRows())},
+                 {"ss:ExpandedRowCount", std::to_string(ExportedRowCount() + HeadingRows() +
+                                                        FootnoteRows())},
                  {"x:FullColumns", "1"},
                  {"x:FullRows", "1"}});
   WriteColumns();
@@ -133,6 +134,7 @@ void TVantraGridExportToXML::ExportData() {
   if (ExportOptions.PrintColCaptions)
     for (int r = 0; r < FixedRows(); ++r) ExportRow(r);
   for (int r = FirstDataRow(); r <= LastDataRow(); ++r) ExportRow(r);
+  WriteFootnotes();
   Close("Table");
 }
 
@@ -189,6 +191,24 @@ void TVantraGridExportToXML::WriteHeading() {
   Close("Row");
 }
 
+int TVantraGridExportToXML::FootnoteRows() const {
+  return FootnoteLines().empty() ? 0 : static_cast<int>(FootnoteLines().size()) + 1;
+}
+
+// An empty row under the table, then the footnote lines in the first column.
+void TVantraGridExportToXML::WriteFootnotes() {
+  if (FootnoteLines().empty()) return;
+  Open("Row");
+  Close("Row");
+  for (const std::string& line : FootnoteLines()) {
+    Open("Row");
+    Open("Cell");
+    Content("Data", {{"ss:Type", "String"}}, line);
+    Close("Cell");
+    Close("Row");
+  }
+}
+
 void TVantraGridExportToXML::BeginSpreadsheet() {
   Line(
       "<Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\"\n"
@@ -229,6 +249,7 @@ void TVantraGridExportToXML::WriteSpreadsheetCell(int col, int row) {
   style.Alignment = p.Alignment;
   style.Borders = p.Borders;
   style.FormatString = p.FormatString;
+  style.Marked = p.LowCount > 0 && !cell.Empty;
   const int s = FindOrAddStyle(style);
   if (cell.Kind == TExportCellKind::ekEmpty || (s == 0 && p.Text.empty())) {
     FSkip = true;
@@ -254,6 +275,11 @@ void TVantraGridExportToXML::WriteSpreadsheetCell(int col, int row) {
   }
   Open("Cell", attrs);
   Content("Data", {{"ss:Type", header ? "String" : "Number"}}, data);
+  if (style.Marked) {
+    Open("Comment");
+    Content("ss:Data", {{"xmlns", "http://www.w3.org/TR/REC-html40"}}, LowCountNote(p.LowCount));
+    Close("Comment");
+  }
   Close("Cell");
 }
 
@@ -299,8 +325,12 @@ void TVantraGridExportToXML::WriteStyle(int k) {
     Empty("Interior", {{"ss:Color", "#" + ColorHex(s.Color)}, {"ss:Pattern", "Solid"}});
   else if (k == 0)
     Line("<Interior/>");
-  if (!s.FormatString.empty())
-    Empty("NumberFormat", {{"ss:Format", SpreadsheetNumberFormat(s.FormatString)}});
+  const std::string code = s.FormatString.empty() ? std::string()
+                                                  : SpreadsheetNumberFormat(s.FormatString);
+  if (s.Marked)
+    Empty("NumberFormat", {{"ss:Format", MarkedNumberFormat(code)}});
+  else if (!code.empty())
+    Empty("NumberFormat", {{"ss:Format", code}});
   Close("Style");
 }
 

@@ -26,6 +26,7 @@ struct TVantraGridExportToXMLStyle {
   TAlignment Alignment = TAlignment::taRightJustify;
   std::uint8_t Borders = 0;
   std::string FormatString;
+  bool Marked = false;  //!< the low-count marker after the value
 
   bool Matches(const TVantraGridExportToXMLStyle& other) const;
 };
@@ -75,6 +76,8 @@ class TVantraGridExportToXML : public TVantraGridExport {
   void BeginSpreadsheet();
   void WriteColumns();
   void WriteHeading();
+  void WriteFootnotes();
+  int FootnoteRows() const;
   void WriteSpreadsheetCell(int col, int row);
   void WriteStyle(int k);
   int FindOrAddStyle(const TVantraGridExportToXMLStyle& style);

@@ -5,8 +5,9 @@
 # (values, blanks, number formats, merges, fonts); LibreOffice Writer prints
 # the RTF and Calc the XML Spreadsheet to PDF, and Writer the EMF and WMF
 # pictures, whose pages must show every text, no "###" and no dark cells;
-# xmllint must accept both XML dialects; headless Chromium must render the HTML. Skips (exit 77) when a reader is
-# missing.
+# xmllint must accept both XML dialects; headless Chromium must render the HTML.
+# A Variance layout checks the marks of cells on too few facts and their
+# footnote. Skips (exit 77) when a reader is missing.
 # usage: readers_check.sh QUARRYDESK-CLI TEST-DATA-DIR
 set -eu
 cli=$1
@@ -68,6 +69,24 @@ for pdf in rtfpdf xmlpdf emfpdf wmfpdf; do
 done
 
 "$py" "$(dirname "$0")/readers_check.py" "$work"
+
+# Variance on single facts: marked cells and the footnote in every reader.
+low="--rows 城市 --cols Year --functions Sum,Variance --expand all"
+mkdir -p "$work/low/pdf"
+# shellcheck disable=SC2086
+"$cli" pivot "$cube" $low --format cells --with-count >"$work/low/cells.tsv"
+for doc in pivot.xlsx pivot.xml pivot.rtf pdf/pivot.pdf; do
+  # shellcheck disable=SC2086
+  "$cli" export "$cube" $low --to "$work/low/$doc"
+done
+for doc in xlsx xml; do
+  office --convert-to "$csv" --outdir "$work/low/$doc" "$work/low/pivot.$doc"
+done
+office --convert-to pdf --outdir "$work/low/rtfpdf" "$work/low/pivot.rtf"
+for pdf in rtfpdf pdf; do
+  pdftotext -layout "$work/low/$pdf/pivot.pdf" "$work/low/$pdf/pivot.txt"
+done
+"$py" "$(dirname "$0")/readers_low_count.py" "$work"
 
 chromium --headless --no-sandbox --disable-gpu --user-data-dir="$work/chromium" \
   --screenshot="$work/pivot.png" --window-size=640,360 "file://$work/pivot.htm" >/dev/null 2>&1
