@@ -42,11 +42,6 @@ std::string QuoteName(std::string_view name, TSqlDialect dialect) {
   return out + close;
 }
 
-TAggregateColumnNames AggregateColumnNames(std::string_view summaryField) {
-  const std::string f(summaryField);
-  return {f + "#1", f + "#2", f + "#3", f + "#4", f + "#min", f + "#max"};
-}
-
 std::string AggregateInDatabaseSql(std::string_view factSql,
                                    const std::vector<std::string>& dimensionFields,
                                    const std::vector<std::string>& summaryFields,
@@ -70,6 +65,11 @@ std::string AggregateInDatabaseSql(std::string_view factSql,
   sql += "\nFROM (\n" + std::string(TrimRight(factSql, " \t\r\n;")) + "\n) qd_facts";
   if (!dims.empty()) sql += "\nGROUP BY " + dims;
   return sql;
+}
+
+std::string NoRowsSql(std::string_view factSql) {
+  return "SELECT * FROM (\n" + std::string(TrimRight(factSql, " \t\r\n;")) +
+         "\n) qd_facts WHERE 1 = 0";
 }
 
 }  // namespace qd

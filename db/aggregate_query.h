@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "db/connection_string.h"
+#include "engine/cube/fact_weights.h"
 
 namespace qd {
 
@@ -28,16 +29,6 @@ TSqlDialect DialectOf(const TConnectionTarget& target);
 //! A name quoted for the dialect.
 std::string QuoteName(std::string_view name, TSqlDialect dialect);
 
-//! The names of the result's columns for one summary field: the field's name
-//! with "#1" … "#4", "#min" and "#max" (ClickHouse takes an alias equal to a
-//! column's name for that column everywhere in the query, sums included).
-struct TAggregateColumnNames {
-  std::string Sum, Sum2, Sum3, Sum4, Min, Max;
-};
-TAggregateColumnNames AggregateColumnNames(std::string_view summaryField);
-//! The name of the count column.
-inline constexpr std::string_view kAggregateCountColumn = "#count";
-
 //! SELECT dims…, COUNT(*), per summary SUM(x), SUM(x·x), SUM(x·x·x), SUM(x·x·x·x),
 //! MIN(x), MAX(x) FROM (factSql) GROUP BY dims…, each x a double with NULL
 //! taken as 0 as the cube build takes it. A closing ";" of the fact query goes.
@@ -45,5 +36,8 @@ std::string AggregateInDatabaseSql(std::string_view factSql,
                                    const std::vector<std::string>& dimensionFields,
                                    const std::vector<std::string>& summaryFields,
                                    TSqlDialect dialect);
+
+//! The fact query wrapped to return its fields without any row.
+std::string NoRowsSql(std::string_view factSql);
 
 }  // namespace qd

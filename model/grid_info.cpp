@@ -43,6 +43,12 @@ bool TGridInfo::IsActive() const {
   return FCube && FCube->IsActive();
 }
 
+bool TGridInfo::FunctionOffered(int function) const {
+  if (function < 0 || function >= kFunctionCount) return false;
+  const TFactTable* facts = FCube ? FCube->FactTable() : nullptr;
+  return !(facts && facts->Weights() && NeedsEveryFact(static_cast<TFunction>(function)));
+}
+
 void TGridInfo::CubeChanged(TCubeChange code) {
   if (!FCube) return;
   BeginUpdate();

@@ -89,6 +89,9 @@ class TGridInfo : public TCubeListener {
   void SetLowestSubLevelNode(TSubLevelNodeType value);
   bool WordWrap() const { return FWordWrap; }
   void SetWordWrap(bool value);
+  //! False for a function the bound cube cannot compute: one that needs every
+  //! single fact (NeedsEveryFact) when the cube was aggregated in the database.
+  bool FunctionOffered(int function) const;
   int DefaultFunction() const { return FDefaultFunction; }
   int DefaultSubFunction() const { return FDefaultSubFunction; }
 

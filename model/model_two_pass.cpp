@@ -138,6 +138,11 @@ std::optional<double> TModelAggregation::FunctionValue(TSummaryState& state,
   if (!totals) return std::nullopt;
   const std::ptrdiff_t at = totals->IndexOf(key);
   if (at < 0) return std::nullopt;
+  // Weighted records hold no single facts: such a cell stays empty rather
+  // than show a 0 it never computed.
+  if (NeedsEveryFact(function) && FGrid.Cube()->FactTable() &&
+      FGrid.Cube()->FactTable()->Weights())
+    return std::nullopt;
   const bool minMaxKnown = (function == TFunction::stMin || function == TFunction::stMax) &&
                            totals->Mins.size() == totals->Size();
   if (function == TFunction::stMedian) needs.Medians = true;

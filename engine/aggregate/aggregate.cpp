@@ -24,6 +24,13 @@ inline std::uint64_t HashKey(std::int64_t key) {
 
 }  // namespace
 
+std::string AggregatedRefusal(TFunction f) {
+  if (!NeedsEveryFact(f)) return {};
+  if (f == TFunction::stMedian) return Msg(TMsg::SAggregatedNoMedian);
+  if (f == TFunction::stMeanAbsDev) return Msg(TMsg::SAggregatedNoMeanAbsDev);
+  return Msg(TMsg::SAggregatedNoCustom);
+}
+
 // ---------------------------------------------------------------- TTotals
 
 TTotals::TTotals(TKeyListPtr keys) : FKeys(std::move(keys)) {}

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace qd {
@@ -43,6 +44,16 @@ constexpr bool IsSecondPassFunction(TFunction f) {
 constexpr bool IsMomentFunction(TFunction f) {
   return f >= TFunction::stVariance && f <= TFunction::stKurtosis;
 }
+
+//! True for the functions that need every single fact: a cube aggregated in
+//! the database does not offer them.
+constexpr bool NeedsEveryFact(TFunction f) {
+  return f == TFunction::stMeanAbsDev || f >= TFunction::stMedian;
+}
+
+//! Why a cube aggregated in the database does not offer `f` ("在数据库中汇总的
+//! Cube不含单条记录，无法计算中位数"); empty for the functions it offers.
+std::string AggregatedRefusal(TFunction f);
 
 //! The second-pass results of one cell (96 bytes, field order fixed).
 struct TTwoPassRecord {

@@ -47,7 +47,11 @@ TFactScan::TFactScan(const TFactTable& facts, const TScanRequest& request)
   for (int s : request.Summaries) {
     if (s < 0 || s >= facts.SumCount()) RaiseInternal();
     FValueOffsets.push_back(facts.ValueOffset(s));
+    FSummaries.push_back(s);
   }
+  if (const TFactWeights* w = facts.Weights();
+      w && (w->RecordCount() != facts.RecordCount() || w->SumCount() != facts.SumCount()))
+    RaiseInternal();
 }
 
 void TFactScan::Start(TScanCells& cells, std::int64_t records) const {
@@ -73,6 +77,8 @@ void TFactScan::Scan(std::int32_t first, std::int32_t last, TScanCells& cells,
     positions.push_back({p.Offset, static_cast<std::uint32_t>(p.Share.size()), p.Share.data()});
   const std::size_t summaries = FValueOffsets.size();
   std::vector<double> values(summaries);
+  const TFactWeights* weights = FFacts.Weights();
+  std::vector<double> mins(weights ? summaries : 0), maxs(weights ? summaries : 0);
   for (std::int32_t r = first; r < last; ++r) {
     const std::uint8_t* record = FFacts.Record(r);
     std::uint64_t key = 0;
@@ -93,7 +99,16 @@ void TFactScan::Scan(std::int32_t first, std::int32_t last, TScanCells& cells,
     for (std::size_t s = 0; s < summaries; ++s)
       std::memcpy(&values[s], record + FValueOffsets[s], 8);
     const std::int32_t slot = cells.Slot(key);
-    cells.Add(slot, values.data());
+    if (weights) {
+      for (std::size_t s = 0; s < summaries; ++s) {
+        const double* parts = weights->Parts(r, FSummaries[s]);
+        mins[s] = parts[TFactWeights::wpMin];
+        maxs[s] = parts[TFactWeights::wpMax];
+      }
+      cells.AddWeighted(slot, values.data(), weights->Count(r), mins.data(), maxs.data());
+    } else {
+      cells.Add(slot, values.data());
+    }
     if (slots) slots[r - first] = slot;
   }
 }

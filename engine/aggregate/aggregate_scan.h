@@ -2,6 +2,8 @@
 // every record's full cell key once, adds the values of the asked summaries
 // under it and, when asked, keeps the record's cell for the second pass. The
 // totals equal adding record by record into one TSummaryArray per summary.
+// Weighted records (a cube aggregated in the database) add their fact count
+// and their groups' minimums and maximums instead of 1 and the value.
 #pragma once
 
 #include <cstdint>
@@ -76,6 +78,7 @@ class TFactScan {
   bool FKeepRecordCells;
   std::vector<TPosition> FPositions;
   std::vector<int> FValueOffsets;
+  std::vector<int> FSummaries;
   std::uint64_t FKeyBound = 1;
 };
 

@@ -62,6 +62,26 @@ class TScanCells {
     }
   }
 
+  //! Adds one weighted record: `count` facts whose values sum to `values`,
+  //! with per summary their minimum and maximum.
+  void AddWeighted(std::int32_t slot, const double* values, double count, const double* mins,
+                   const double* maxs) {
+    double* c = &FCells[static_cast<std::size_t>(slot) * FStride];
+    const bool first = c[0] == 0;
+    c[0] += count;
+    for (int s = 0; s < FSummaries; ++s, c += 3) {
+      if (first) {
+        c[1] = values[s];
+        c[2] = mins[s];
+        c[3] = maxs[s];
+        continue;
+      }
+      c[1] += values[s];
+      if (mins[s] < c[2]) c[2] = mins[s];
+      if (!(maxs[s] <= c[3])) c[3] = maxs[s];
+    }
+  }
+
   //! Adds the cells of `other` (started with the same bound and summaries) as
   //! if its records came after this one's. Returns, per slot of `other`, its
   //! slot here (-1 for slots without records).

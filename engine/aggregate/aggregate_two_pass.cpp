@@ -77,6 +77,23 @@ TDPFactData::TDPFactData(const TFactTable& facts, int summaryIndex,
     return c >= 0 && static_cast<std::size_t>(c) < cellCount ? static_cast<std::size_t>(c)
                                                               : cellCount;
   };
+  if (const TFactWeights* weights = facts.Weights()) {
+    // Weighted records: no single values, but each base cell's moments,
+    // its records merged in record order.
+    FStart.assign(cellCount + 1, 0);
+    FMoments.assign(cellCount, TPowerSums());
+    for (std::size_t r = 0; r < n; ++r) {
+      const std::size_t c = cellOf(r);
+      if (c == cellCount) continue;
+      const auto record = static_cast<std::int32_t>(r);
+      const double* p = weights->Parts(record, summaryIndex);
+      FMoments[c].Merge(TPowerSums::FromRaw(
+          weights->Count(record), facts.Value(record, summaryIndex), p[TFactWeights::wpSum2],
+          p[TFactWeights::wpSum3], p[TFactWeights::wpSum4], p[TFactWeights::wpMin],
+          p[TFactWeights::wpMax]));
+    }
+    return;
+  }
   // A counting sort by base cell keeps the records of a cell in record order.
   FStart.assign(cellCount + 2, 0);
   for (std::size_t r = 0; r < n; ++r) ++FStart[cellOf(r) + 1];
@@ -259,6 +276,17 @@ std::vector<TCellRange> CutParts(std::span<TTotals* const> totals, std::size_t l
   return parts;
 }
 
+// A cell of weighted records: its base cells' moments merged, in the order
+// of the base cells. The facts they stand for must be the cell's count.
+void WeightedCell(const TTotals& t, std::size_t c, const TDPFactData& data,
+                  const TCellSources& inv, TTwoPassRecord& r) {
+  TPowerSums p;
+  for (std::uint32_t j = inv.Start[c]; j < inv.Start[c + 1]; ++j)
+    p.Merge(data.CellMoments(inv.Sources[j]));
+  if (p.N != static_cast<double>(t.Counts[c])) throw EGenericError(Msg(TMsg::SInternalCalcError));
+  p.Finish(r);
+}
+
 }  // namespace
 
 void RunSecondPass(TTotals& totals, const TDPFactData& data, const TCellTargets& targets,
@@ -296,6 +324,10 @@ void RunSecondPass(std::span<TTotals* const> totals, const TDPFactData& data,
     if (!taken) taken = std::make_unique<TSecondPassCell>(options);
     TSecondPassCell& cell = *taken;
     for (std::size_t c = part.Begin; c < part.End; ++c) {
+      if (data.Weighted()) {
+        WeightedCell(t, c, data, inv, records[part.Line][c]);
+        continue;
+      }
       cell.Start(t.Sums[c], t.Counts[c]);
       for (std::uint32_t j = inv.Start[c]; j < inv.Start[c + 1]; ++j)
         cell.AddRun(data.CellValues(inv.Sources[j]));

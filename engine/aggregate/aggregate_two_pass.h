@@ -2,7 +2,9 @@
 // values of the base cells each cell is made of. The values of a summary are
 // grouped by base cell once; a cell's median is a selection over the values of
 // its base cells, so the work grows with the data times the number of cells a
-// record falls into, and nothing is sorted as a whole.
+// record falls into, and nothing is sorted as a whole. Weighted records give
+// each cell only its minimum, maximum and moments (no median, deviation or
+// custom function: those need every fact).
 #pragma once
 
 #include <cstdint>
@@ -13,6 +15,7 @@
 
 #include "engine/aggregate/aggregate.h"
 #include "engine/aggregate/aggregate_buffer.h"
+#include "engine/aggregate/power_sums.h"
 #include "engine/cube/fact_table.h"
 
 namespace qd {
@@ -37,9 +40,14 @@ class TDPFactData {
   std::span<const double> CellValues(std::size_t cell) const {
     return {FValues.data() + FStart[cell], FValues.data() + FStart[cell + 1]};
   }
+  //! Weighted records: each base cell holds the moments of the facts its
+  //! records stand for instead of values (CellValues are empty).
+  bool Weighted() const { return !FMoments.empty(); }
+  const TPowerSums& CellMoments(std::size_t cell) const { return FMoments[cell]; }
 
  private:
   int FSummary;
+  std::vector<TPowerSums> FMoments;
   std::vector<std::uint32_t> FStart;
   TBigVector<double> FValues;
 };

@@ -78,6 +78,11 @@ void OpenForReading(TDataSet& ds) {
 // The key set's columns, from the map's key field names and type characters.
 void AddKeyColumns(const TBuildSource& src, TKeySet& keys) {
   keys.Clear();
+  // Grouped rows have no single facts to keep keys of.
+  if (src.Mode == TBuildMode::bmAggregatedInDatabase) {
+    keys.Layout();
+    return;
+  }
   std::vector<std::string> names = SplitNames(src.KeyFields, TEmptyName::enStop);
   for (std::size_t i = 0; i < names.size(); ++i) {
     // A missing type character counts as a text column, like a blank.
@@ -97,7 +102,21 @@ class TFactReader {
       : FSrc(src), FCube(cube), FFacts(facts), FKeyRows(keys), FDataSet(*src.DataSet) {
     if (cube.Summaries.empty()) throw ECubeError(Msg(TMsg::SNoSummaryItem));
     if (cube.Dimensions.empty()) throw ECubeError(Msg(TMsg::SNoDimensionItem));
-    for (const auto& s : cube.Summaries) FSums.push_back(&FDataSet.FieldByName(s->BaseFieldName));
+    FWeighted = src.Mode == TBuildMode::bmAggregatedInDatabase;
+    for (const auto& s : cube.Summaries) {
+      if (!FWeighted) {
+        FSums.push_back(&FDataSet.FieldByName(s->BaseFieldName));
+        continue;
+      }
+      const TAggregateColumnNames n = AggregateColumnNames(s->BaseFieldName);
+      FSums.push_back(&FDataSet.FieldByName(n.Sum));
+      for (const std::string* part : {&n.Sum2, &n.Sum3, &n.Sum4, &n.Min, &n.Max})
+        FParts.push_back(&FDataSet.FieldByName(*part));
+    }
+    if (FWeighted) {
+      FCount = &FDataSet.FieldByName(std::string(kAggregateCountColumn));
+      facts.SetWeights(std::make_unique<TFactWeights>(facts.SumCount()));
+    }
     for (int i = 0; i < keys.ColumnCount(); ++i)
       FKeys.push_back(&FDataSet.FieldByName(keys.ColumnName(i)));
     for (std::size_t d = 0; d < cube.Dimensions.size(); ++d) {
@@ -139,6 +158,7 @@ class TFactReader {
       } else {
         for (std::size_t s = 0; s < FSums.size(); ++s)
           if (!FSums[s]->IsNull()) facts.SetValue(r, static_cast<int>(s), SummaryValue(s));
+        if (FWeighted) ReadWeights(r);
       }
       if (progress) progress->Tick();
     }
@@ -167,6 +187,23 @@ class TFactReader {
     return 0;
   }
 
+  // The group's fact count and moments beside record r.
+  void ReadWeights(std::int32_t r) {
+    TFactWeights& w = *FFacts.Weights();
+    w.Resize(r + 1);
+    double* row = w.Row(r);
+    double count = 0;
+    // A group stands for one fact at least; anything else is no grouped row.
+    if (!FCount->AsNumber(count) || !(count >= 1))
+      throw ECubeError(Format(Msg(TMsg::SBadGroupCount), std::to_string(FRow), FCount->AsString()));
+    row[0] = count;
+    for (std::size_t i = 0; i < FParts.size(); ++i) {
+      double v = 0;
+      if (!FParts[i]->IsNull()) FParts[i]->AsNumber(v);
+      row[1 + i] = v;
+    }
+  }
+
   const TBuildSource& FSrc;
   TBuiltCube& FCube;
   TFactTable& FFacts;
@@ -174,6 +211,9 @@ class TFactReader {
   TDataSet& FDataSet;
   std::vector<TField*> FSums;
   std::vector<TField*> FKeys;
+  bool FWeighted = false;
+  TField* FCount = nullptr;
+  std::vector<TField*> FParts;  // per summary Σx², Σx³, Σx⁴, minimum, maximum
   std::vector<std::unique_ptr<TMemberReader>> FReaders;
   std::vector<TNonNumberValues> FNonNumbers;
   std::int64_t FRow = 0;

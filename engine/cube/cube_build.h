@@ -55,6 +55,8 @@ struct TBuiltCube {
   //! Of the last read of the facts, in summary order.
   std::vector<TNonNumberValues> NonNumbers;
   TCubeIntegrity Integrity;
+  //! The build mode a loaded file named (bmEveryRow when it named none).
+  TBuildMode StoredMode = TBuildMode::bmEveryRow;
 
   //! Drops dimensions and summaries (the fact table and key set stay).
   void DiscardLists() {
@@ -68,6 +70,7 @@ struct TBuiltCube {
     KeySet.Clear();
     NonNumbers.clear();
     Integrity = {};
+    StoredMode = TBuildMode::bmEveryRow;
   }
 };
 
@@ -79,6 +82,10 @@ struct TBuildSource {
   std::string KeyFields;      //!< "; "-separated key field names
   std::string KeyFieldTypes;  //!< one TFieldType ordinal character per key field
   TProgressSink* Progress = nullptr;
+  //! bmAggregatedInDatabase: the dataset is the grouped fact query (one row per
+  //! combination of dimension values with the columns AggregateColumnNames and
+  //! kAggregateCountColumn name); the records are weighted and carry no keys.
+  TBuildMode Mode = TBuildMode::bmEveryRow;
 };
 
 //! Builds `out` from scratch. On error `out` may hold a partial cube; the caller

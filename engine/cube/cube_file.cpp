@@ -1,5 +1,6 @@
 #include "engine/cube/cube_file.h"
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -198,6 +199,87 @@ constexpr auto kFactTable = Custom<TBuiltCube>(
     },
     [](TBuiltCube& b) { b.FactTable.reset(); });
 
+// ---- Weighted records ----
+
+// A cube aggregated in the database says so (0x523, the TBuildMode ordinal)
+// and keeps its records' counts and moments beside the fact table (0x528, an
+// object value: 0xA05 doubles per record, 0xA0A records, 0xA0F the doubles as
+// one binary value). Readers that do not know the tags skip them; files of
+// cubes built from every row hold neither.
+constexpr TTag kWeightsBase = 0xA00;
+constexpr TTag kTagWeightStride = 0xA05;
+constexpr TTag kTagWeightCount = 0xA0A;
+constexpr TTag kTagWeightData = 0xA0F;
+
+bool HasWeights(const TBuiltCube& b) {
+  return b.FactTable && b.FactTable->Weights();
+}
+
+void WriteWeights(TTagWriter& w, const TFactWeights& weights) {
+  w.WriteTag(kWeightsBase);
+  w.WriteIntegerField(kTagWeightStride, static_cast<std::int32_t>(weights.Stride()));
+  w.WriteIntegerField(kTagWeightCount, weights.RecordCount());
+  w.WriteTag(kTagWeightData);
+  w.WriteBinary(reinterpret_cast<const std::uint8_t*>(weights.Data().data()),
+                weights.Data().size() * sizeof(double));
+  w.WriteTag(EndTag(kWeightsBase));
+}
+
+// The weights must fit the fact table read before them, and every record
+// must stand for one fact at least.
+std::unique_ptr<TFactWeights> ReadWeights(TTagReader& r, const TFactTable* facts) {
+  std::int32_t stride = 0, count = 0;
+  std::span<const std::uint8_t> bytes;
+  r.ReadBlock(kWeightsBase, [&](TTag tag) {
+    switch (tag) {
+      case kTagWeightStride:
+        stride = r.ReadInteger();
+        return true;
+      case kTagWeightCount:
+        count = r.ReadInteger();
+        return true;
+      case kTagWeightData:
+        bytes = r.ReadBinary();
+        return true;
+      default:
+        return false;
+    }
+  });
+  if (!facts) RaiseBadValue();
+  auto weights = std::make_unique<TFactWeights>(facts->SumCount());
+  if (stride != static_cast<std::int32_t>(weights->Stride()) || count != facts->RecordCount() ||
+      bytes.size() != static_cast<std::size_t>(count) * weights->Stride() * sizeof(double))
+    RaiseBadValue();
+  weights->Resize(count);
+  if (!bytes.empty()) std::memcpy(weights->Data().data(), bytes.data(), bytes.size());
+  for (std::int32_t i = 0; i < count; ++i)
+    if (!(weights->Count(i) >= 1) || !std::isfinite(weights->Count(i))) RaiseBadValue();
+  return weights;
+}
+
+constexpr auto kBuildMode = Custom<TBuiltCube>(
+    0x523, TFieldKind::fkByte, HasWeights,
+    [](TTagWriter& w, TTag t, const TBuiltCube&) {
+      w.WriteByteField(t, static_cast<std::uint8_t>(TBuildMode::bmAggregatedInDatabase));
+    },
+    [](TTagReader& r, TBuiltCube& b) {
+      const std::uint8_t mode = r.ReadByte();
+      if (mode > static_cast<std::uint8_t>(TBuildMode::bmAggregatedInDatabase)) RaiseBadValue();
+      b.StoredMode = static_cast<TBuildMode>(mode);
+    },
+    [](TBuiltCube& b) { b.StoredMode = TBuildMode::bmEveryRow; });
+
+constexpr auto kWeights = Custom<TBuiltCube>(
+    0x528, TFieldKind::fkObject, HasWeights,
+    [](TTagWriter& w, TTag t, const TBuiltCube& b) {
+      WriteObjectInPlace(w, t, [&] { WriteWeights(w, *b.FactTable->Weights()); });
+    },
+    [](TTagReader& r, TBuiltCube& b) {
+      std::unique_ptr<TFactWeights> weights;
+      ReadObjectInPlace(r, [&] { weights = ReadWeights(r, b.FactTable.get()); });
+      b.FactTable->SetWeights(std::move(weights));
+    });
+
 // The integrity record comes last, so that only the stream's end tag follows
 // it when its checksum is taken; the checksum leaves the record out. Where
 // the cube stream being written began:
@@ -224,6 +306,8 @@ constexpr auto kCubeStream = Block<TBuiltCube>(kCubeStreamBase, {
     kDimensionList,
     kSummaryList,
     kFactTable,
+    kBuildMode,
+    kWeights,
     kIntegrityRecord,
 });
 // clang-format on
@@ -260,6 +344,9 @@ void ReadCubeStream(TCustomVantra& cube, TTagReader& r) {
     b.FactTable = std::make_unique<TFactTable>(static_cast<int>(b.Dimensions.size()),
                                                static_cast<int>(b.Summaries.size()));
   CheckFacts(b);
+  // The mode and the weights come together or not at all.
+  if ((b.StoredMode == TBuildMode::bmAggregatedInDatabase) != (b.FactTable->Weights() != nullptr))
+    RaiseBadValue();
 }
 
 void SaveCubeToStream(const TCustomVantra& cube, TMemoryStream& stream,

@@ -72,6 +72,7 @@ std::int32_t TFactTable::Append() {
 
 void TFactTable::Truncate(std::int32_t r) {
   if (r >= 0 && r < FCount) FCount = r;
+  if (FWeights && FWeights->RecordCount() > FCount) FWeights->Resize(FCount);
   FCurrent = FCount;
   FEof = true;
 }

@@ -9,8 +9,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/core/bytes.h"
+#include "engine/cube/fact_weights.h"
 
 namespace qd {
 
@@ -68,6 +70,16 @@ class TFactTable {
   //! Replaces the records with `count` records of raw bytes in the layout above
   //! (the reader of stored cubes uses this).
   void Assign(const std::uint8_t* bytes, std::int32_t count);
+  // ---- Weighted records (a cube aggregated in the database) ----
+  //! The counts and moments beside the records; nullptr for one record per fact.
+  const TFactWeights* Weights() const { return FWeights.get(); }
+  TFactWeights* Weights() { return FWeights.get(); }
+  //! Gives the table weighted records (of its summary count), or none.
+  void SetWeights(std::unique_ptr<TFactWeights> weights) { FWeights = std::move(weights); }
+  TBuildMode Mode() const {
+    return FWeights ? TBuildMode::bmAggregatedInDatabase : TBuildMode::bmEveryRow;
+  }
+
   //! Bytes held, including spare room.
   std::int64_t AllocatedBytes() const { return static_cast<std::int64_t>(FCapacity) * FRecordSize; }
 
@@ -80,6 +92,7 @@ class TFactTable {
   std::int32_t FCount = 0, FCapacity = 0;
   std::int32_t FCurrent = 0;
   bool FEof = true;
+  std::unique_ptr<TFactWeights> FWeights;
 };
 
 }  // namespace qd

@@ -96,6 +96,7 @@ TBuildSource TCustomVantra::MakeSource(TProgressSink* progress) const {
   src.KeyFields = KeyFields;
   src.KeyFieldTypes = KeyFieldTypes;
   src.Progress = progress;
+  src.Mode = BuildMode;
   return src;
 }
 

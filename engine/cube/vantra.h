@@ -98,6 +98,10 @@ class TCustomVantra : public TDataSetWatcher {
   //! KeyFieldTypes as it is stored: computed first when empty.
   const std::string& KeyFieldTypesForStore();
 
+  //! How the next build reads the dataset: bmAggregatedInDatabase takes it
+  //! as the grouped fact query (see TBuildSource::Mode).
+  TBuildMode BuildMode = TBuildMode::bmEveryRow;
+
   //! A stored cube whose checksum does not match its stream is refused on
   //! loading; false loads it anyway, so that what differs can be shown.
   bool RefuseDamagedStreams = true;
