@@ -89,6 +89,12 @@ void ApplySummaries(TGridInfo& grid, const TPivotOptions& o) {
   const std::vector<bool> shown = ShownSummaries(settings, o);
   std::vector<int> functions, subFunctions;
   for (const std::string& f : o.Functions) functions.push_back(FindFunction(f));
+  // A cube aggregated in the database has no single facts to serve these.
+  const TFactTable* facts = grid.Cube() ? grid.Cube()->FactTable() : nullptr;
+  if (facts && facts->Weights())
+    for (int f : functions)
+      if (std::string why = AggregatedRefusal(static_cast<TFunction>(f)); !why.empty())
+        throw ECliUsageError(why);
   for (const std::string& sf : o.SubFunctions) subFunctions.push_back(FindSubFunction(sf));
   if (subFunctions.empty()) subFunctions.push_back(0);
   auto has = [](const std::vector<int>& list, int v) {

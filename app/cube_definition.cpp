@@ -176,6 +176,8 @@ TCubeDefinition ReadCubeDefinition(const TIniFile& ini, std::string_view folder)
   if (splitString(ini.ReadString("Cube", "DgKeyField"), ";", keys))
     for (const std::string& k : keys) def.KeyFields.emplace_back(Trim(k, kSpaceAndControls));
 
+  def.AggregateInDatabase =
+      Trim(ini.ReadString("Cube", "DgAggregateInDatabase"), kSpaceAndControls) == "1";
   def.OutputFile = ResolveDefinitionFileName(ini.ReadString("Other", "OutPutFile"), folder);
   return def;
 }

@@ -103,6 +103,8 @@ struct TCubeDefinition {
   std::vector<TCfdSummary> Summaries;
   std::vector<std::string> KeyFields;  //!< "DgKeyField", every item, trimmed, in order
   std::string OutputFile;              //!< resolved "Other"/"OutPutFile"; may be empty
+  //! "DgAggregateInDatabase=1": the database does the first aggregation.
+  bool AggregateInDatabase = false;
 };
 
 //! Reads a definition file (a missing file reads as an empty definition).

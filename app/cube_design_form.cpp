@@ -1,6 +1,7 @@
 #include "app/cube_design_form.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDate>
 #include <QEvent>
 #include <QFileDialog>
@@ -60,8 +61,11 @@ int ImageOf(const QTreeWidgetItem* node) {
 // The working cube as the definition build sees it; activating binds it to the grid.
 class TFormCubeTarget : public TVantraCubeTarget {
  public:
-  TFormCubeTarget(TDataModule1& dm, TVantraGrid& grid)
-      : TVantraCubeTarget(dm.ADOConnection, dm.qrFact, dm.Vantra1, dm.Lookups), FGrid(grid) {}
+  TFormCubeTarget(TDataModule1& dm, TVantraGrid& grid, const QCheckBox* inDatabase)
+      : TVantraCubeTarget(dm.ADOConnection, dm.qrFact, dm.Vantra1, dm.Lookups),
+        FGrid(grid) {
+    if (inDatabase && inDatabase->isChecked()) SetAggregateInDatabase(true);
+  }
   void Activate() override {
     FGrid.SetVantra(&Cube());
     TVantraCubeTarget::Activate();
@@ -132,6 +136,9 @@ TCubeDesignForm::TCubeDesignForm(std::string programFolder, QWidget* parent)
     if (i == 1) FPanels[i]->setAlignment(Qt::AlignCenter);
     statusBar()->addWidget(FPanels[i]);
   }
+  FInDatabase = new QCheckBox(Q(TMsg::SBuildModeInDatabase), this);
+  FInDatabase->setToolTip(Q(TMsg::SInDatabaseHint));
+  statusBar()->addPermanentWidget(FInDatabase);
 
   // The grid of the report tab.
   FGrid->Editable = true;
@@ -162,7 +169,7 @@ TCubeDesignForm::TCubeDesignForm(std::string programFolder, QWidget* parent)
   FDesign = std::make_unique<TDesignCommands>(*this, *FGrid, FSink, FProgramFolder);
   FDesign->MakeTarget = [this]() -> std::unique_ptr<TRealTimeCubeTarget> {
     if (!FDm) return nullptr;
-    return std::make_unique<TFormCubeTarget>(*FDm, *FGrid);
+    return std::make_unique<TFormCubeTarget>(*FDm, *FGrid, FInDatabase);
   };
   FDesign->CloseCellDetails = [this] { FReport->GridHelper().hide(); };
   connect(FTree, &QTreeWidget::currentItemChanged, this,
@@ -404,7 +411,7 @@ bool TCubeDesignForm::RealTimeCube(const std::string& name, bool unattended) {
 }
 
 bool TCubeDesignForm::MakeCFD(const std::string& fileName) {
-  TFormCubeTarget target(*FDm, *FGrid);
+  TFormCubeTarget target(*FDm, *FGrid, FInDatabase);
   return qd::MakeCFD(fileName, FProgramFolder, target, FSink);
 }
 

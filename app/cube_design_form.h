@@ -11,6 +11,7 @@
 #include "app/message_sink.h"
 
 class QAction;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -77,6 +78,9 @@ class TCubeDesignForm : public QMainWindow {
   QTabWidget& PageControl() const { return *FPages; }
   TChartPage& ChartPage() const { return *FChartPage; }
   QLabel& StatusPanel(int i) const;
+  //! "在数据库中汇总": the cubes this window builds from definitions send the
+  //! first aggregation to the database (a definition's own key also does).
+  QCheckBox& InDatabaseBox() const { return *FInDatabase; }
   QAction& HideTreeAction() const { return *FHideTree; }
   //! The "报表" and "导出" menus' commands.
   TReportCommands& ReportCommands() const { return *FReport; }
@@ -117,6 +121,7 @@ class TCubeDesignForm : public QMainWindow {
   QLineEdit* FRptEdit;
   QLabel* FPanels[3];
   QAction* FHideTree = nullptr;
+  QCheckBox* FInDatabase = nullptr;
   QSystemTrayIcon* FTray = nullptr;
   std::unique_ptr<TAboutForm> FAbout;
   std::unique_ptr<TVProgressDlg> FProgress;

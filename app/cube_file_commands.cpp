@@ -88,6 +88,7 @@ int CliCubeInfo(const std::vector<std::string>& args, std::ostream& out) {
   }
   const TFactTable* f = cube.FactTable();
   out << "facts: " << (f ? f->RecordCount() : 0) << '\n';
+  if (cube.Built().StoredMode == TBuildMode::bmAggregatedInDatabase) out << "mode: in-database\n";
   WriteProvenance(cube.Built().Integrity, out);
   clock.End("output");
   return 0;

@@ -215,7 +215,8 @@ int RunBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
 int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostream& timing) {
   const TCliArgs parsed(args, {{"--connection", true}, {"--query", true}, {"--rows", true},
                                {"--cols", true}, {"--page", true}, {"--summaries", true},
-                               {"--key", true}, kOutputOption, kTimingOption, kQuietOption});
+                               {"--key", true}, {"--aggregate-in-database", false},
+                               kOutputOption, kTimingOption, kQuietOption});
   for (const char* required : {"--connection", "--query", "--output"})
     if (!parsed.Has(required)) RaiseUsage(TMsg::SCliMissingArgument, required);
   const std::optional<std::string> file = CubeFileName(parsed);
@@ -229,6 +230,7 @@ int RunImport(const std::vector<std::string>& args, std::ostream& out, std::ostr
   TClockPoint start = std::chrono::steady_clock::now();
   const double cpuStart = CpuSeconds();
   cube.Target.OpenConnection(opt("--connection"));
+  cube.Target.SetAggregateInDatabase(parsed.Has("--aggregate-in-database"));
   cube.Target.SetFactQuery(opt("--query"));
   std::vector<std::string> fields = cube.Target.RefillDimensionMap();
   const std::pair<const char*, TCfdGroup> groups[] = {

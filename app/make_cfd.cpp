@@ -108,6 +108,7 @@ bool BuildCubeDefinition(const TCfdTexts& texts, TRealTimeCubeTarget& cube, TMes
     sink.ShowMessage(Msg(TMsg::SCfdNoQueryFile));
     return false;
   }
+  if (def.AggregateInDatabase) cube.SetAggregateInDatabase(true);
   cube.SetFactQuery(*texts.Query);
   std::vector<std::string> fields = cube.RefillDimensionMap();
   try {

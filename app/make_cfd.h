@@ -36,6 +36,9 @@ class TRealTimeCubeTarget {
   virtual void MarkSummary(const std::string& fieldName,
                            const std::optional<std::string>& displayName) = 0;
   virtual void SetKeyFields(const std::vector<std::string>& fieldNames) = 0;
+  //! The next Activate sends the first aggregation to the database and builds
+  //! weighted records from its groups.
+  virtual void SetAggregateInDatabase(bool on) { (void)on; }
   //! Activates the cube (runs the query and builds it) and binds it to the grid.
   virtual void Activate() = 0;
   virtual bool Active() const = 0;

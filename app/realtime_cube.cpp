@@ -1,11 +1,13 @@
 #include "app/realtime_cube.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <span>
 
 #include "app/cube_definition.h"
 #include "app/data_module.h"
+#include "db/aggregate_query.h"
 #include "engine/cube/cube_file.h"
 #include "engine/core/errors.h"
 #include "engine/core/messages.h"
@@ -25,6 +27,7 @@ void TVantraCubeTarget::OpenConnection(const std::string& connectionString) {
 }
 
 void TVantraCubeTarget::SetFactQuery(const std::string& sql) {
+  FFactSql = sql;
   FQuery.Close();
   FQuery.SetSQL(sql);
 }
@@ -32,7 +35,23 @@ void TVantraCubeTarget::SetFactQuery(const std::string& sql) {
 std::vector<std::string> TVantraCubeTarget::RefillDimensionMap() {
   FCube.SetActive(false);
   FCube.DimensionMap().Clear();
-  FCube.RefreshDimensionMap();
+  if (FAggregateInDatabase) {
+    // Only the fields: every fact row is what this mode keeps in the database.
+    if (FFactSql.empty()) FFactSql = FQuery.SQL();
+    FQuery.Close();
+    FQuery.SetSQL(NoRowsSql(FFactSql));
+    try {
+      FCube.RefreshDimensionMap();
+    } catch (...) {
+      FQuery.Close();
+      FQuery.SetSQL(FFactSql);
+      throw;
+    }
+    FQuery.Close();
+    FQuery.SetSQL(FFactSql);
+  } else {
+    FCube.RefreshDimensionMap();
+  }
   std::vector<std::string> plain;
   const TDimSums& map = FCube.DimensionMap();
   for (int i = 0; i < map.Count(); ++i)
@@ -82,7 +101,48 @@ void TVantraCubeTarget::SetKeyFields(const std::vector<std::string>& fieldNames)
 }
 
 void TVantraCubeTarget::Activate() {
+  if (!FAggregateInDatabase && FCube.BuildMode == TBuildMode::bmEveryRow) {
+    FCube.SetActive(true);
+    return;
+  }
+  FCube.SetActive(false);
+  FCube.BuildMode =
+      FAggregateInDatabase ? TBuildMode::bmAggregatedInDatabase : TBuildMode::bmEveryRow;
+  if (FFactSql.empty()) FFactSql = FQuery.SQL();
+  const std::string sql = FFactSql;
+  FQuery.Close();
+  if (FAggregateInDatabase) {
+    const TDimSums& map = FCube.DimensionMap();
+    FQuery.SetSQL(AggregateInDatabaseSql(sql, GroupedFields(map), TotalledFields(map),
+                                         DialectOf(ResolveConnectionString(
+                                             FConnection.ConnectionString()))));
+  } else {
+    FQuery.SetSQL(sql);
+  }
   FCube.SetActive(true);
+}
+
+std::vector<std::string> GroupedFields(const TDimSums& map) {
+  std::vector<std::string> fields;
+  for (int i = 0; i < map.Count(); ++i) {
+    const TDimSum& item = map[i];
+    if (item.DimSumType != TDimSumType::dsDimension) continue;
+    if (!item.Composite) {
+      fields.push_back(item.BaseFieldName);
+      continue;
+    }
+    for (std::string& part : SplitNames(item.ComposedFields, TEmptyName::enStop))
+      if (std::find(fields.begin(), fields.end(), part) == fields.end())
+        fields.push_back(std::move(part));
+  }
+  return fields;
+}
+
+std::vector<std::string> TotalledFields(const TDimSums& map) {
+  std::vector<std::string> fields;
+  for (int i = 0; i < map.Count(); ++i)
+    if (map[i].DimSumType == TDimSumType::dsSummary) fields.push_back(map[i].BaseFieldName);
+  return fields;
 }
 
 void TVantraCubeTarget::SaveToFile(const std::string& fileName) {

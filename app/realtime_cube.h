@@ -32,6 +32,10 @@ class TVantraCubeTarget : public TRealTimeCubeTarget {
   void MarkSummary(const std::string& fieldName,
                    const std::optional<std::string>& displayName) override;
   void SetKeyFields(const std::vector<std::string>& fieldNames) override;
+  void SetAggregateInDatabase(bool on) override { FAggregateInDatabase = on; }
+  bool AggregateInDatabase() const { return FAggregateInDatabase; }
+  //! Builds the cube; in the database mode from the fact query wrapped into
+  //! the grouped query (AggregateInDatabaseSql) in the connection's dialect.
   void Activate() override;
   bool Active() const override { return FCube.Active(); }
   void SaveToFile(const std::string& fileName) override;
@@ -46,7 +50,14 @@ class TVantraCubeTarget : public TRealTimeCubeTarget {
   TVantra& FCube;
   TLookupTables& FLookups;
   double FSaveSeconds = 0;
+  bool FAggregateInDatabase = false;
+  std::string FFactSql;  // the fact query as set, before any wrapping
 };
+
+//! The fact fields a cube's dimensions read (composite parts each), and its
+//! summary fields, in map order: what the grouped query groups by and totals.
+std::vector<std::string> GroupedFields(const TDimSums& map);
+std::vector<std::string> TotalledFields(const TDimSums& map);
 
 //! A cube of its own with its query and connection, for the command-line tool.
 struct TStandaloneCube {

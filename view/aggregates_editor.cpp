@@ -58,7 +58,7 @@ TSummaryNode& TAggregatesEditor::AddSummaryNode(TSummaryInfo& info) {
   // A calculated summary has one function: the first of the catalogue.
   const int functions = info.IsCalculated() ? std::min(1, FDefs.Count()) : FDefs.Count();
   for (int f = 0; f < functions; ++f) {
-    if (!FDefs.Items(f).UserAllowed) continue;
+    if (!FDefs.Items(f).UserAllowed || !FModel.FunctionOffered(f)) continue;
     auto fn = std::make_unique<TSummaryNode>();
     fn->Text = FDefs.Items(f).DisplayName;
     fn->Image = kFunctionImage;

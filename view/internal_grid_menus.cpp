@@ -156,7 +156,7 @@ void TInternalGrid::BuildFunctionMenu(const TSubLevelNode& node) {
   FQuickMenu->Caption = &node;
   const TFunctionDefs& defs = FModel.FunctionDefs();
   for (int f = 0; f < defs.Count() && f < kFunctionCount; ++f) {
-    if (!defs.Items(f).UserAllowed) continue;
+    if (!defs.Items(f).UserAllowed || !FModel.FunctionOffered(f)) continue;
     const bool visible = node.Summary->Function(f).Visible();
     FQuickMenu->AddItem(defs.Items(f).DisplayName,
                         visible ? TQuickCheck::qcChecked : TQuickCheck::qcPlain, kFunction + f);

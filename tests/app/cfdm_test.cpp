@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <sstream>
@@ -148,6 +149,9 @@ class TFakeCube : public TRealTimeCubeTarget {
   void SetKeyFields(const std::vector<std::string>& k) override {
     Calls.push_back("key:" + std::to_string(k.size()) + k[0]);
   }
+  void SetAggregateInDatabase(bool on) override {
+    if (on) Calls.push_back("in-database");
+  }
   void Activate() override { IsActive = true, Calls.push_back("activate"); }
   bool Active() const override { return IsActive; }
   void SaveToFile(const std::string& f) override { Calls.push_back("save:" + f); }
@@ -170,6 +174,20 @@ TEST(MakeCfd, PlacesFieldsWithoutRegardToCaseThenBuildsAndSaves) {
                                       "query:select * from facts\n", "dim:Region",
                                       "dim:OrderDate+date", "sum:Amount:金额", "key:1ID",
                                       "activate", "save:" + tmp.Path("out.vtc")}));
+}
+
+TEST(MakeCfd, AggregateInDatabaseKeyAsksForTheGroupedBuild) {
+  testing::TTempFolder tmp;
+  for (const char* value : {"1", " 1 ", "0", "yes"}) {
+    std::string cfd = WriteDefinition(
+        tmp, std::string("[Cube]\r\nDgRow1=region\r\nDgSum1=Amount\r\nDgAggregateInDatabase=") +
+                 value + "\r\n");
+    TFakeCube cube;
+    TMessageList messages;
+    EXPECT_TRUE(MakeCFD(cfd, "/prog/", cube, messages));
+    const bool asked = std::find(cube.Calls.begin(), cube.Calls.end(), "in-database") != cube.Calls.end();
+    EXPECT_EQ(asked, std::string(value).find('1') != std::string::npos) << value;
+  }
 }
 
 TEST(MakeCfd, ReportsMissingFilesConnectionErrorsAndUnknownFields) {

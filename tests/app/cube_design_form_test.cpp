@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 #include <QTreeWidget>
 #include <cstdlib>
 
@@ -163,6 +165,41 @@ TEST_F(MainWindow, DefinitionWithoutItsFilesReportsWhyItWasNotBuilt) {
   Select(*wb->Form, {"实时Cube", "broken"});
   EXPECT_EQ(shown.Messages.size(), 1u);
   EXPECT_FALSE(wb->DataModule->Vantra1.Active());
+}
+
+// The check box of the status bar, clicked, makes the next definition build
+// send its first aggregation to the database: one weighted record per
+// combination of members, and no median on offer; clicked again, every row.
+TEST_F(MainWindow, InDatabaseBoxBuildsDefinitionsFromGroupedRows) {
+  folder.Write("conn.txt", std::string("Provider=SQLite;Data Source=") + QD_DEMO_DB + ";Mode=Read");
+  folder.Write("query.sql", "SELECT mgr_branch, channel_code, amnt FROM f_premium");
+  folder.Write("grouped.cfd",
+               "[DB]\nConnectString=conn.txt\nQueryString=query.sql\n"
+               "[Cube]\nDgRow1=mgr_branch\nDgCol1=channel_code\nDgSum1=amnt\n");
+  auto wb = Start();
+  TCubeDesignForm& form = *wb->Form;
+  form.show();
+  QCheckBox& box = form.InDatabaseBox();
+  EXPECT_EQ(box.text().toStdString(), "在数据库中汇总");
+  EXPECT_FALSE(box.isChecked());
+  QTest::mouseClick(&box, Qt::LeftButton, {}, box.rect().center());
+  ASSERT_TRUE(box.isChecked());
+  Select(form, {"实时Cube", "grouped"});
+  ASSERT_TRUE(shown.Messages.empty()) << shown.Messages.front();
+  const TVantra& cube = wb->DataModule->Vantra1;
+  ASSERT_TRUE(cube.Active());
+  ASSERT_NE(cube.FactTable()->Weights(), nullptr);
+  const std::int32_t groups = cube.FactTable()->RecordCount();
+  EXPECT_FALSE(form.Grid().Model().FunctionOffered(static_cast<int>(TFunction::stMedian)));
+  EXPECT_TRUE(form.Grid().Model().FunctionOffered(static_cast<int>(TFunction::stKurtosis)));
+
+  QTest::mouseClick(&box, Qt::LeftButton, {}, box.rect().center());
+  ASSERT_FALSE(box.isChecked());
+  ASSERT_TRUE(form.MakeCFD(folder.Path("grouped.cfd")));
+  ASSERT_TRUE(cube.Active());
+  EXPECT_EQ(cube.FactTable()->Weights(), nullptr);
+  EXPECT_GT(cube.FactTable()->RecordCount(), 10 * groups);
+  EXPECT_TRUE(form.Grid().Model().FunctionOffered(static_cast<int>(TFunction::stMedian)));
 }
 
 TEST_F(MainWindow, ShowingTheWindowRunsTheStartUpSequenceOnce) {

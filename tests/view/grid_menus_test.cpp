@@ -212,6 +212,33 @@ TEST_F(GridMenus, SummaryAndFunctionHeaderMenusToggleWhatTheColumnsShow) {
   EXPECT_TRUE(Model().SummarySettings().Items(0).Function(0).SubFunction(1).Visible);
 }
 
+// Weighted records (a cube aggregated in the database) hold no single facts:
+// the function menu leaves out what needs them.
+TEST_F(GridMenus, FunctionMenuOfAGroupedCubeLeavesOutWhatNeedsSingleFacts) {
+  TFactTable& facts = *cube.Facts();
+  auto weights = std::make_unique<TFactWeights>(facts.SumCount());
+  weights->Resize(facts.RecordCount());
+  for (std::int32_t r = 0; r < facts.RecordCount(); ++r) {
+    double* row = weights->Row(r);
+    row[0] = 1;
+    for (int s = 0; s < facts.SumCount(); ++s) {
+      const double x = facts.Value(r, s);
+      const double parts[] = {x * x, x * x * x, x * x * x * x, x, x};
+      std::copy(std::begin(parts), std::end(parts), row + 1 + TFactWeights::kPerSummary * s);
+    }
+  }
+  facts.SetWeights(std::move(weights));
+  cube.Notify(TCubeChange::ccActiveChanged);
+  Drain();
+  TQuickMenu* menu = RightClick(CellCentre(1, 1));  // the Amount header
+  ASSERT_TRUE(menu);
+  Strings expected;
+  for (int f = 0; f < kStandardFunctionCount; ++f)
+    if (f != static_cast<int>(TFunction::stMedian) && f != static_cast<int>(TFunction::stMeanAbsDev))
+      expected.push_back((f == 0 ? "[x]" : "") + FunctionDisplayName(f));
+  EXPECT_EQ(Captions(*menu), expected);
+}
+
 TEST_F(GridMenus, HeadersBelowTheLowestLevelShownHaveNoMenu) {
   Model().SetLowestSubLevelNode(TSubLevelNodeType::ltFunction);
   Drain();
