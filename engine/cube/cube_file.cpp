@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "engine/cube/cube_file_blocks.h"
+#include "engine/cube/cube_file_decode.h"
 #include "engine/cube/cube_integrity.h"
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
@@ -110,7 +111,11 @@ std::unique_ptr<TFactTable> ReadFacts(TTagReader& r) {
     if (recordSize != facts->RecordSize() || recordSize <= 0 ||
         records.size() != static_cast<std::size_t>(count) * static_cast<std::size_t>(recordSize))
       RaiseBadValue();
-    facts->Assign(records.data(), count);
+    // Records decoded straight into a block stay where they are.
+    if (void* block = TAdoptableBlock::Take(records))
+      facts->Adopt(block, records.data(), count);
+    else
+      facts->Assign(records.data(), count);
   }
   return facts;
 }
@@ -393,8 +398,9 @@ void FinishCubeLoad(TCustomVantra& cube) {
   cube.NotifyGridModels(TCubeChange::ccLoaded);
 }
 
-void LoadCubeFromStream(TCustomVantra& cube, TMemoryStream& stream, TUserBuffer* user) {
-  TTagReader r(stream);
+namespace {
+
+void LoadCubeFromReader(TCustomVantra& cube, TTagReader& r, TUserBuffer* user) {
   bool read = false;
   if (user) user->Received = 0;
   try {
@@ -408,14 +414,25 @@ void LoadCubeFromStream(TCustomVantra& cube, TMemoryStream& stream, TUserBuffer*
       return false;
     });
   } catch (...) {
-    stream.Seek(r.Position());
     // A cube already read is not left half-announced: a container that breaks
     // after it leaves the cube inactive, as any other malformed stream does.
     if (read) AbandonCubeLoad(cube);
     throw;
   }
-  stream.Seek(r.Position());
   if (read) FinishCubeLoad(cube);
+}
+
+}  // namespace
+
+void LoadCubeFromStream(TCustomVantra& cube, TMemoryStream& stream, TUserBuffer* user) {
+  TTagReader r(stream);
+  try {
+    LoadCubeFromReader(cube, r, user);
+  } catch (...) {
+    stream.Seek(r.Position());
+    throw;
+  }
+  stream.Seek(r.Position());
 }
 
 bool ReadUserData(TTagReader& r, TUserBuffer* user) {
@@ -451,10 +468,13 @@ void SaveCubeToFile(const TCustomVantra& cube, const std::string& path,
 
 void LoadCubeFromFile(TCustomVantra& cube, const std::string& path, TUserBuffer* user) {
   TBusyCursorScope cursor(TBusyCursor::crHourGlass);
-  const std::vector<std::uint8_t> code = ReadRegularFile(path);
+  std::vector<std::uint8_t> code = ReadRegularFile(path);
   ReadDamageable(path, TMsg::SCubeFileDamaged, [&] {
-    TMemoryStream s(DecodeContainer(code));
-    LoadCubeFromStream(cube, s, user);
+    TContainerBlock block = DecodeCubeContainer(code, kMaxContainerBytes);
+    std::vector<std::uint8_t>().swap(code);  // not held beside the decoded records
+    TAdoptableBlock adoptable(block);
+    TTagReader r(block.Bytes());
+    LoadCubeFromReader(cube, r, user);
   });
 }
 

@@ -29,7 +29,7 @@ TFactTable::TFactTable(int dimCount, int sumCount)
     : FDimCount(dimCount), FSumCount(sumCount), FRecordSize(4 * dimCount + 8 * sumCount) {}
 
 TFactTable::~TFactTable() {
-  std::free(FData);
+  std::free(FBlock);
 }
 
 void TFactTable::GoTo(std::int32_t r) {
@@ -53,8 +53,18 @@ void TFactTable::Grow(std::int32_t minCapacity) {
   if (want < minCapacity) throw ECubeError(Format("Too many fact records (%d)", minCapacity));
   std::size_t bytes = static_cast<std::size_t>(want) * static_cast<std::size_t>(FRecordSize);
   if (bytes == 0) bytes = 1;
-  void* p = std::realloc(FData, bytes);
-  if (!p) throw std::bad_alloc();
+  void* p;
+  if (FBlock == FData) {
+    p = std::realloc(FBlock, bytes);
+    if (!p) throw std::bad_alloc();
+  } else {
+    // An adopted block keeps other bytes before the records: move them out.
+    p = std::malloc(bytes);
+    if (!p) throw std::bad_alloc();
+    if (FCount > 0) std::memcpy(p, FData, static_cast<std::size_t>(Offset(FCount)));
+    std::free(FBlock);
+  }
+  FBlock = p;
   FData = static_cast<std::uint8_t*>(p);
   AdviseHugePages(FData, bytes);
   FCapacity = static_cast<std::int32_t>(want);
@@ -88,6 +98,15 @@ void TFactTable::Assign(const std::uint8_t* bytes, std::int32_t count) {
     std::memcpy(FData, bytes, static_cast<std::size_t>(Offset(count)));
     FCount = count;
   }
+  FCurrent = 0;
+  FEof = FCount == 0;
+}
+
+void TFactTable::Adopt(void* block, const std::uint8_t* records, std::int32_t count) {
+  if (block != FBlock) std::free(FBlock);
+  FBlock = block;
+  FData = const_cast<std::uint8_t*>(records);
+  FCount = FCapacity = count < 0 ? 0 : count;
   FCurrent = 0;
   FEof = FCount == 0;
 }

@@ -70,6 +70,11 @@ class TFactTable {
   //! Replaces the records with `count` records of raw bytes in the layout above
   //! (the reader of stored cubes uses this).
   void Assign(const std::uint8_t* bytes, std::int32_t count);
+  //! Takes over a malloc'ed block whose bytes from `records` on hold `count`
+  //! records in the layout above: the reader of stored cubes decodes a file
+  //! straight into such a block. The block is freed with the table.
+  void Adopt(void* block, const std::uint8_t* records, std::int32_t count);
+
   // ---- Weighted records (a cube aggregated in the database) ----
   //! The counts and moments beside the records; nullptr for one record per fact.
   const TFactWeights* Weights() const { return FWeights.get(); }
@@ -88,7 +93,9 @@ class TFactTable {
   void Grow(std::int32_t minCapacity);
 
   int FDimCount, FSumCount, FRecordSize;
+  // The records; an adopted block may hold other bytes before them.
   std::uint8_t* FData = nullptr;
+  void* FBlock = nullptr;
   std::int32_t FCount = 0, FCapacity = 0;
   std::int32_t FCurrent = 0;
   bool FEof = true;

@@ -294,50 +294,98 @@ std::vector<std::uint8_t> CompressBytes(std::span<const std::uint8_t> data) {
 }
 
 std::vector<std::uint8_t> DecompressBytes(std::span<const std::uint8_t> code) {
-  const std::uint8_t* in = code.data();
-  const std::size_t n = code.size();
   const std::size_t size = DecodedSize(code);
-  // Room for a full 18-byte copy past the end, so that matches copy in one go.
   std::vector<std::uint8_t> out;
-  out.reserve(size + kLzssMaxMatch);
+  out.reserve(size);
   AdviseHugePages(out.data(), out.capacity());
-  out.resize(size + kLzssMaxMatch);
-  std::uint8_t* dst = out.data();
-  std::size_t o = 0, i = 0;
-  while (i < n) {
-    unsigned flags = in[i++];
-    if (flags == 0xFF && n - i >= 8) {  // a group of eight literals
-      std::memcpy(dst + o, in + i, 8);
-      o += 8;
-      i += 8;
-      continue;
+  out.resize(size);
+  TLzssDecoder(code).Decode(out.data(), size);
+  return out;
+}
+
+std::size_t TLzssDecoder::RemainingBound() const {
+  // Two code bytes give at most a match of the longest length.
+  return FPendingLength + (FCode.size() - FIn) * (kLzssMaxMatch / 2);
+}
+
+std::size_t TLzssDecoder::Decode(std::uint8_t* dst, std::size_t n) {
+  const std::uint8_t* in = FCode.data();
+  const std::size_t size = FCode.size();
+  std::size_t o = 0, i = FIn;
+  // Copies len bytes from dist back; before dst they come from the history.
+  const auto copy = [&](std::size_t dist, std::size_t len) {
+    if (dist <= o) {
+      if (dist >= static_cast<std::size_t>(kLzssMaxMatch) && n - o >= kLzssMaxMatch)
+        std::memcpy(dst + o, dst + o - dist, kLzssMaxMatch);  // extra bytes get rewritten
+      else
+        for (std::size_t k = 0; k < len; ++k) dst[o + k] = dst[o + k - dist];
+    } else {
+      for (std::size_t k = 0; k < len; ++k) {
+        const std::size_t at = o + k;
+        dst[at] = at >= dist ? dst[at - dist] : FHistory[kLzssRingSize + at - dist];
+      }
     }
-    for (int bit = 0; bit < 8 && i < n; ++bit, flags >>= 1) {
-      if (flags & 1) {
-        dst[o++] = in[i++];
+    o += len;
+  };
+  if (FPendingLength > 0) {
+    const std::size_t take = std::min(FPendingLength, n);
+    copy(FPendingDistance, take);
+    FPendingLength -= take;
+  }
+  unsigned flags = FFlags;
+  int bit = FBit;
+  while (o < n) {
+    if (bit == 8) {
+      if (i >= size) break;
+      flags = in[i++];
+      bit = 0;
+      if (flags == 0xFF && size - i >= 8 && n - o >= 8) {  // a group of eight literals
+        std::memcpy(dst + o, in + i, 8);
+        o += 8;
+        i += 8;
+        bit = 8;
         continue;
       }
-      if (i + 1 >= n) break;  // the match is cut off
-      unsigned b0 = in[i], b1 = in[i + 1];
+    }
+    if (i >= size) break;
+    if (flags & 1) {
+      dst[o++] = in[i++];
+    } else {
+      if (i + 1 >= size) {  // the match is cut off
+        i = size;
+        break;
+      }
+      const unsigned b0 = in[i], b1 = in[i + 1];
       i += 2;
-      std::size_t pos = b0 | ((b1 & 0xF0u) << 4);
-      std::size_t len = (b1 & 0x0Fu) + kLzssMinMatch;
-      std::size_t ring = (kLzssFirstPosition + o) & kRingMask;
+      const std::size_t pos = b0 | ((b1 & 0xF0u) << 4);
+      const std::size_t len = (b1 & 0x0Fu) + kLzssMinMatch;
+      const std::size_t ring = (kLzssFirstPosition + FDecoded + o) & kRingMask;
       std::size_t dist = (ring - pos) & kRingMask;
       if (dist == 0) dist = kLzssRingSize;
-      if (dist > o) {
-        // The source starts in the ring's initial zeros.
-        for (std::size_t k = 0; k < len; ++k) dst[o + k] = o + k < dist ? 0 : dst[o + k - dist];
-      } else if (dist >= static_cast<std::size_t>(kLzssMaxMatch)) {
-        std::memcpy(dst + o, dst + o - dist, kLzssMaxMatch);  // extra bytes get rewritten
-      } else {
-        for (std::size_t k = 0; k < len; ++k) dst[o + k] = dst[o + k - dist];
-      }
-      o += len;
+      const std::size_t take = std::min(len, n - o);
+      copy(dist, take);
+      FPendingLength = len - take;
+      FPendingDistance = dist;
     }
+    flags >>= 1;
+    ++bit;
   }
-  out.resize(size);
-  return out;
+  FFlags = flags;
+  FBit = bit;
+  FIn = i;
+  KeepHistory(dst, o);
+  FDecoded += o;
+  return o;
+}
+
+void TLzssDecoder::KeepHistory(const std::uint8_t* dst, std::size_t n) {
+  constexpr std::size_t kRing = kLzssRingSize;
+  if (n >= kRing) {
+    std::memcpy(FHistory.data(), dst + n - kRing, kRing);
+  } else if (n > 0) {
+    std::memmove(FHistory.data(), FHistory.data() + n, kRing - n);
+    std::memcpy(FHistory.data() + kRing - n, dst, n);
+  }
 }
 
 void CompressStream(const TMemoryStream& source, const std::string& path) {

@@ -9,6 +9,8 @@
 // advances modulo 4096. Decoding ends where the input ends, also inside a group.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -29,6 +31,38 @@ std::vector<std::uint8_t> CompressBytes(std::span<const std::uint8_t> data);
 //! Decodes any valid code stream; an empty input gives an empty output. A match
 //! whose second byte is missing at the end of the input is dropped.
 std::vector<std::uint8_t> DecompressBytes(std::span<const std::uint8_t> code);
+
+//! Decodes a code stream piece by piece into buffers the caller chooses, so
+//! that a large part of the output can land where it is finally kept. The
+//! pieces joined are what DecompressBytes gives for the whole stream.
+class TLzssDecoder {
+ public:
+  explicit TLzssDecoder(std::span<const std::uint8_t> code) : FCode(code) {}
+
+  //! Decodes the next bytes into dst, at most n; fewer only where the code
+  //! ends. Returns how many were written.
+  std::size_t Decode(std::uint8_t* dst, std::size_t n);
+  //! Bytes decoded so far.
+  std::size_t Decoded() const { return FDecoded; }
+  //! True when no further byte can come.
+  bool AtEnd() const { return FPendingLength == 0 && FIn >= FCode.size(); }
+  //! The most bytes the rest of the code can still decode to.
+  std::size_t RemainingBound() const;
+
+ private:
+  void KeepHistory(const std::uint8_t* dst, std::size_t n);
+
+  std::span<const std::uint8_t> FCode;
+  std::size_t FIn = 0;
+  unsigned FFlags = 0;
+  int FBit = 8;
+  // A match that the previous buffer's end cut off.
+  std::size_t FPendingLength = 0, FPendingDistance = 0;
+  std::size_t FDecoded = 0;
+  // The last ring-size bytes decoded before the current call, oldest first;
+  // zeros before the first byte, as the ring starts.
+  std::array<std::uint8_t, kLzssRingSize> FHistory{};
+};
 
 //! Compresses the whole content of `source` into the file at `path`.
 void CompressStream(const TMemoryStream& source, const std::string& path);

@@ -150,6 +150,30 @@ TEST(Lzss, AnyByteStringDecodesLikeTheReferenceAndTruncationGivesAPrefix) {
   }
 }
 
+TEST(Lzss, DecodingInPiecesJoinsToTheWholeStream) {
+  // Pieces shorter than a match and than the ring cut matches and make
+  // matches reach back across several pieces.
+  for (unsigned seed = 0; seed < 40; ++seed) {
+    TBytes data = RandomBytes(20000 + seed * 1000, seed, seed % 2 ? 3 : 256);
+    data.insert(data.begin() + 5000, 3000, 0);
+    const TBytes code = seed % 4 == 3 ? RandomBytes(9000, seed) : CompressBytes(data);
+    const TBytes whole = ReferenceDecode(code);
+    std::mt19937 rng(seed);
+    TLzssDecoder decoder(code);
+    TBytes joined;
+    while (!decoder.AtEnd()) {
+      const std::size_t bound = decoder.RemainingBound();
+      ASSERT_GE(bound, whole.size() - joined.size()) << "seed " << seed;
+      const std::size_t piece = seed % 3 == 0 ? 1 + rng() % 20 : 1 + rng() % 6000;
+      TBytes out(piece);
+      out.resize(decoder.Decode(out.data(), piece));
+      joined.insert(joined.end(), out.begin(), out.end());
+      ASSERT_EQ(decoder.Decoded(), joined.size());
+    }
+    ASSERT_EQ(joined, whole) << "seed " << seed;
+  }
+}
+
 TEST(Lzss, CompressesIntoAFileAndBack) {
   auto path = std::filesystem::temp_directory_path() /
               ("qd_lzss_test_" + std::to_string(::getpid()) + ".bin");

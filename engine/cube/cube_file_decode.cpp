@@ -1,0 +1,196 @@
+#include "engine/cube/cube_file_decode.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <new>
+
+#include "engine/io/lzss.h"
+#include "engine/io/saved_fields.h"
+#include "engine/io/tagged_stream.h"
+
+namespace qd {
+namespace {
+
+// Tags on the way to the records (see cube_file.cpp).
+constexpr TTag kContainer = 0x1200, kTagCube = 0x1205;
+constexpr TTag kCubeStream = 0x500, kTagFactTable = 0x514;
+
+// Thrown inside the walk only: more bytes are needed, or the container is
+// not laid out as expected.
+struct TNeedMore {
+  std::size_t Bytes;
+};
+struct TNotThere {};
+
+class TWalk {
+ public:
+  explicit TWalk(std::span<const std::uint8_t> data) : FData(data) {}
+
+  std::size_t Position() const { return FPos; }
+  TTag Tag() { return static_cast<TTag>(Le(2)); }
+  std::uint8_t Code() { return static_cast<std::uint8_t>(Le(1)); }
+  std::uint32_t Size() { return static_cast<std::uint32_t>(Le(4)); }
+  void Skip(std::size_t n) {
+    Need(n);
+    FPos += n;
+  }
+  //! Skips one value by its code.
+  void SkipValue() {
+    switch (static_cast<TValueCode>(Code())) {
+      case TValueCode::vcByte:
+      case TValueCode::vcInt8: return Skip(1);
+      case TValueCode::vcInt16: return Skip(2);
+      case TValueCode::vcInt32: return Skip(4);
+      case TValueCode::vcInt64: return Skip(8);
+      case TValueCode::vcFalse:
+      case TValueCode::vcTrue: return;
+      case TValueCode::vcString: return Skip(Le(1));
+      case TValueCode::vcLString:
+      case TValueCode::vcBinary:
+      case TValueCode::vcObject: return Skip(Size());
+      default: throw TNotThere{};
+    }
+  }
+  //! Reads the code and size of an object value; its block follows.
+  void EnterObject() {
+    if (static_cast<TValueCode>(Code()) != TValueCode::vcObject) throw TNotThere{};
+    Size();
+  }
+  //! Goes through the fields of the block begun with `base` up to `tag`,
+  //! skipping the values of others.
+  void FindField(TTag base, TTag tag) {
+    if (Tag() != base) throw TNotThere{};
+    for (TTag t = Tag(); t != tag; t = Tag()) {
+      if (t == EndTag(base)) throw TNotThere{};
+      SkipValue();
+    }
+  }
+
+ private:
+  void Need(std::size_t n) const {
+    if (n > FData.size() - FPos) throw TNeedMore{FPos + n};
+  }
+  std::uint32_t Le(std::size_t n) {
+    Need(n);
+    std::uint32_t v = 0;
+    for (std::size_t k = 0; k < n; ++k) v |= static_cast<std::uint32_t>(FData[FPos + k]) << (8 * k);
+    FPos += n;
+    return v;
+  }
+
+  std::span<const std::uint8_t> FData;
+  std::size_t FPos = 0;
+};
+
+// Large blocks ask for huge pages before their first touch (see fact_table.cpp).
+void AdviseHugePages(std::uint8_t* data, std::size_t bytes) {
+  constexpr std::uintptr_t kHuge = 2u << 20;
+  if (bytes < 2 * kHuge) return;
+  auto begin = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+void Resize(TContainerBlock& block, std::size_t capacity) {
+  void* p = std::realloc(block.Data.get(), std::max<std::size_t>(capacity, 1));
+  if (!p) throw std::bad_alloc();
+  (void)block.Data.release();
+  block.Data.reset(static_cast<std::uint8_t*>(p));
+}
+
+// Decodes up to `n` more bytes behind the block's content.
+void DecodeMore(TContainerBlock& block, TLzssDecoder& decoder, std::size_t n) {
+  Resize(block, block.Size + n);
+  block.Size += decoder.Decode(block.Data.get() + block.Size, n);
+}
+
+// The rest of the code, within the limit; a decoder that would pass it raises
+// the stream error.
+void DecodeRest(TContainerBlock& block, TLzssDecoder& decoder, std::size_t limit) {
+  const std::size_t bound = std::min(decoder.RemainingBound(), limit - block.Size + 1);
+  DecodeMore(block, decoder, bound);
+  if (block.Size > limit) RaiseBadValue();
+  Resize(block, block.Size);
+}
+
+thread_local TAdoptableBlock* tAdoptable = nullptr;
+
+}  // namespace
+
+TFactItems FindFactItems(std::span<const std::uint8_t> head) {
+  TWalk w(head);
+  TFactItems items;
+  try {
+    w.FindField(kContainer, kTagCube);
+    w.EnterObject();
+    w.FindField(kCubeStream, kTagFactTable);
+    w.EnterObject();
+    w.FindField(array_form::kBase, array_form::kTagItems);
+    if (static_cast<TValueCode>(w.Code()) != TValueCode::vcBinary) throw TNotThere{};
+    items.Length = w.Size();
+    items.Offset = w.Position();
+    items.Found = true;
+  } catch (const TNeedMore& more) {
+    items.Need = more.Bytes;
+  } catch (const TNotThere&) {
+  }
+  return items;
+}
+
+TContainerBlock DecodeCubeContainer(std::span<const std::uint8_t> code, std::size_t limit,
+                                    bool headOnly) {
+  TLzssDecoder decoder(code);
+  TContainerBlock block;
+  // The head, in growing steps until the walk reaches the records.
+  TFactItems items;
+  std::size_t step = std::size_t{64} << 10;
+  for (;;) {
+    items = FindFactItems(block.Bytes());
+    if (items.Need == 0 || decoder.AtEnd()) break;
+    const std::size_t want = std::max(items.Need - block.Size, step);
+    DecodeMore(block, decoder, std::min(want, limit + 1 - block.Size));
+    if (block.Size > limit) RaiseBadValue();
+    step *= 2;
+  }
+  if (!items.Found) {
+    if (!headOnly) DecodeRest(block, decoder, limit);
+    return block;
+  }
+  if (headOnly) {
+    block.Size = std::min(block.Size, items.Offset);
+    return block;
+  }
+  // The records: refused before their memory is taken when the limit or the
+  // rest of the code cannot hold them.
+  const std::size_t end = items.Offset + items.Length;
+  if (end > limit || end > block.Size + decoder.RemainingBound()) RaiseBadValue();
+  if (end > block.Size) {
+    Resize(block, end);
+    AdviseHugePages(block.Data.get() + block.Size, end - block.Size);
+    const std::size_t n = decoder.Decode(block.Data.get() + block.Size, end - block.Size);
+    block.Size += n;
+    if (block.Size < end) return block;  // the code ends inside the records
+  }
+  DecodeRest(block, decoder, limit);
+  return block;
+}
+
+TAdoptableBlock::TAdoptableBlock(TContainerBlock& block) : FOuter(tAdoptable), FBlock(block) {
+  tAdoptable = this;
+}
+
+TAdoptableBlock::~TAdoptableBlock() {
+  tAdoptable = FOuter;
+}
+
+void* TAdoptableBlock::Take(std::span<const std::uint8_t> records) {
+  if (!tAdoptable || records.empty()) return nullptr;
+  TContainerBlock& b = tAdoptable->FBlock;
+  const std::uint8_t* begin = b.Data.get();
+  if (!begin || records.data() < begin || records.data() + records.size() > begin + b.Size)
+    return nullptr;
+  return b.Data.release();
+}
+
+}  // namespace qd
