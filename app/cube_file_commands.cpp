@@ -10,6 +10,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/cube/cube_file.h"
+#include "engine/cube/cube_file_header.h"
 
 namespace qd {
 namespace {
@@ -21,9 +22,18 @@ void LoadStored(TVantra& cube, const std::string& file, TPhaseClock& clock) {
   clock.End("load");
 }
 
-const TDimension& FindCubeDimension(const TVantra& cube, const std::string& name) {
+// What info and members show comes from the file's header: its records are
+// never held in memory.
+TCubeFileHeader ReadStoredHeader(const std::string& file, bool integrity, TPhaseClock& clock) {
+  TCubeFileHeader h = ReadCubeFileHeader(file, integrity);
+  if (!h.HasCube) throw EGenericError(Format(Msg(TMsg::SCliNoCubeInFile), file));
+  clock.End("load");
+  return h;
+}
+
+const TDimension& FindCubeDimension(const TDimensions& dimensions, const std::string& name) {
   std::vector<std::string> names;
-  for (const auto& d : cube.Dimensions()) {
+  for (const auto& d : dimensions) {
     if (SameText(d->BaseFieldName, name) || SameText(d->DisplayName, name)) return *d;
     for (const std::string* n : {&d->DisplayName, &d->BaseFieldName})
       if (std::find(names.begin(), names.end(), *n) == names.end()) names.push_back(*n);
@@ -73,23 +83,21 @@ void WriteFacts(const TVantra& cube, const std::string& format, std::ostream& ou
 int CliCubeInfo(const std::vector<std::string>& args, std::ostream& out) {
   const TCliArgs parsed(args, {kTimingOption}, {"FILE"}, 1);
   TPhaseClock clock(parsed.Has("--timing"));
-  TVantra cube;
-  LoadStored(cube, parsed.Positional(0), clock);
-  out << "dimensions: " << cube.DimensionCount() << '\n';
-  for (int i = 0; i < cube.DimensionCount(); ++i) {
-    const TDimension& d = *cube.Dimensions()[static_cast<std::size_t>(i)];
+  const TCubeFileHeader cube = ReadStoredHeader(parsed.Positional(0), true, clock);
+  out << "dimensions: " << cube.Dimensions.size() << '\n';
+  for (std::size_t i = 0; i < cube.Dimensions.size(); ++i) {
+    const TDimension& d = *cube.Dimensions[i];
     out << i << '\t' << d.BaseFieldName << '\t' << d.DisplayName << "\tmembers=" << d.MemberCount()
         << "\thierarchy=" << (d.HasHierarchy ? "yes" : "no") << '\n';
   }
-  out << "summaries: " << cube.SummaryCount() << '\n';
-  for (int i = 0; i < cube.SummaryCount(); ++i) {
-    const TSummary& s = *cube.Summaries()[static_cast<std::size_t>(i)];
+  out << "summaries: " << cube.Summaries.size() << '\n';
+  for (std::size_t i = 0; i < cube.Summaries.size(); ++i) {
+    const TSummary& s = *cube.Summaries[i];
     out << i << '\t' << s.BaseFieldName << '\t' << s.DisplayName << '\n';
   }
-  const TFactTable* f = cube.FactTable();
-  out << "facts: " << (f ? f->RecordCount() : 0) << '\n';
-  if (cube.Built().StoredMode == TBuildMode::bmAggregatedInDatabase) out << "mode: in-database\n";
-  WriteProvenance(cube.Built().Integrity, out);
+  out << "facts: " << cube.RecordCount << '\n';
+  if (cube.Mode == TBuildMode::bmAggregatedInDatabase) out << "mode: in-database\n";
+  WriteProvenance(cube.Integrity, out);
   clock.End("output");
   return 0;
 }
@@ -97,9 +105,8 @@ int CliCubeInfo(const std::vector<std::string>& args, std::ostream& out) {
 int CliCubeMembers(const std::vector<std::string>& args, std::ostream& out) {
   const TCliArgs parsed(args, {kTimingOption}, {"FILE", "DIM"}, 2);
   TPhaseClock clock(parsed.Has("--timing"));
-  TVantra cube;
-  LoadStored(cube, parsed.Positional(0), clock);
-  const TDimension& dim = FindCubeDimension(cube, parsed.Positional(1));
+  const TCubeFileHeader cube = ReadStoredHeader(parsed.Positional(0), false, clock);
+  const TDimension& dim = FindCubeDimension(cube.Dimensions, parsed.Positional(1));
   for (int m = 0; m < dim.MemberCount(); ++m) {
     const std::int32_t parent = static_cast<std::size_t>(m) < dim.Parents.size()
                                     ? dim.Parents[static_cast<std::size_t>(m)]

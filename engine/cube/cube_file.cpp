@@ -7,7 +7,9 @@
 
 #include "engine/cube/cube_file_blocks.h"
 #include "engine/cube/cube_file_decode.h"
+#include "engine/cube/cube_file_header.h"
 #include "engine/cube/cube_integrity.h"
+#include "engine/core/bytes.h"
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/io/crc32c.h"
@@ -476,6 +478,110 @@ void LoadCubeFromFile(TCustomVantra& cube, const std::string& path, TUserBuffer*
     TTagReader r(block.Bytes());
     LoadCubeFromReader(cube, r, user);
   });
+}
+
+namespace {
+
+// The cube stream's fields before the fact table, then the record count the
+// fact table states before its records.
+void ReadHead(TTagReader& r, TCubeFileHeader& h, std::size_t& factObjectEnd) {
+  r.ExpectTag(kContainer);
+  while (r.ReadTag() != kTagCube) r.SkipValue();
+  r.ReadBytes(5);  // the object value's code and size
+  TBuiltCube b;
+  r.ExpectTag(kCubeStreamBase);
+  for (TTag tag = r.ReadTag(); tag != kFactTable.Tag; tag = r.ReadTag()) {
+    const TFieldDecl<TBuiltCube>* field = nullptr;
+    for (const auto* f : {&kVersion, &kDimensionList, &kSummaryList})
+      if (f->Tag == tag) field = f;
+    if (field)
+      field->Read(r, b);
+    else
+      r.SkipValue();
+  }
+  r.ReadBytes(1);
+  factObjectEnd = Load<std::uint32_t>(r.ReadBytes(4).data());
+  factObjectEnd += r.Position();
+  std::int32_t recordSize = 0;
+  r.ExpectTag(array_form::kBase);
+  for (TTag tag = r.ReadTag(); tag != array_form::kTagItems; tag = r.ReadTag()) {
+    if (tag == array_form::kTagCount)
+      h.RecordCount = r.ReadInteger();
+    else if (tag == array_form::kTagItemSize)
+      recordSize = r.ReadInteger();
+    else
+      r.SkipValue();
+  }
+  const auto expected = static_cast<std::int32_t>(4 * b.Dimensions.size() + 8 * b.Summaries.size());
+  if (h.RecordCount < 0 || recordSize != expected) RaiseBadValue();
+  h.Dimensions = std::move(b.Dimensions);
+  h.Summaries = std::move(b.Summaries);
+}
+
+// The rest of the cube stream behind the passed-over records: the integrity
+// record, checked against the checksum of everything else.
+void ReadTail(const TContainerBlock& block, std::size_t factObjectEnd, TCubeFileHeader& h) {
+  const std::size_t gone = block.RecordsLength;
+  if (factObjectEnd < block.RecordsAt + gone) RaiseBadValue();
+  TTagReader r(block.Bytes());
+  r.Seek(block.RecordsAt);
+  r.ReadBytes(factObjectEnd - gone - block.RecordsAt);
+  std::uint32_t crc = Crc32c(block.CrcThroughRecords, block.Bytes().subspan(block.RecordsAt, r.Position() - block.RecordsAt));
+  TBuiltCube b;
+  for (;;) {
+    const std::size_t at = r.Position();
+    const TTag tag = r.ReadTag();
+    if (tag == kIntegrityRecord.Tag) {
+      kIntegrityRecord.Read(r, b);
+      continue;
+    }
+    if (tag == kBuildMode.Tag)
+      kBuildMode.Read(r, b);
+    else if (tag != EndTag(kCubeStreamBase))
+      r.SkipValue();
+    crc = Crc32c(crc, block.Bytes().subspan(at, r.Position() - at));
+    if (tag == EndTag(kCubeStreamBase)) break;
+  }
+  h.Mode = b.StoredMode;
+  h.Integrity = std::move(b.Integrity);
+  if (h.Integrity.Stored) {
+    h.Integrity.ComputedCrc = crc;
+    if (h.Integrity.ComputedCrc != h.Integrity.Crc) throw ECubeError(Msg(TMsg::SCubeChecksumMismatch));
+  }
+}
+
+// A container not laid out for the quick way is loaded whole.
+void LoadHeaderWhole(const TContainerBlock& block, TCubeFileHeader& h) {
+  TVantra cube;
+  TTagReader r(block.Bytes());
+  LoadCubeFromReader(cube, r, nullptr);
+  h.HasCube = cube.Active();
+  if (!h.HasCube) return;
+  TBuiltCube& b = cube.Built();
+  h.RecordCount = b.FactTable ? b.FactTable->RecordCount() : 0;
+  h.Mode = b.StoredMode;
+  h.Dimensions = std::move(b.Dimensions);
+  h.Summaries = std::move(b.Summaries);
+  h.Integrity = std::move(b.Integrity);
+}
+
+}  // namespace
+
+TCubeFileHeader ReadCubeFileHeader(const std::string& path, bool integrity) {
+  std::vector<std::uint8_t> code = ReadRegularFile(path);
+  TCubeFileHeader h;
+  ReadDamageable(path, TMsg::SCubeFileDamaged, [&] {
+    const TContainerBlock block = DecodeCubeContainer(
+        code, kMaxContainerBytes, integrity ? TRecords::rPassOver : TRecords::rStopBefore);
+    const TFactItems items = FindFactItems(block.Bytes());
+    if (!items.Found || (integrity && !block.RecordsPassed)) return LoadHeaderWhole(block, h);
+    TTagReader r(block.Bytes().first(items.Offset));
+    std::size_t factObjectEnd = 0;
+    ReadHead(r, h, factObjectEnd);
+    h.HasCube = true;
+    if (integrity) ReadTail(block, factObjectEnd, h);
+  });
+  return h;
 }
 
 void ReadDamageable(const std::string& path, TMsg damaged, const std::function<void()>& read) {

@@ -3,8 +3,11 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
+#include <vector>
 
+#include "engine/io/crc32c.h"
 #include "engine/io/lzss.h"
 #include "engine/io/saved_fields.h"
 #include "engine/io/tagged_stream.h"
@@ -114,6 +117,32 @@ void DecodeRest(TContainerBlock& block, TLzssDecoder& decoder, std::size_t limit
   Resize(block, block.Size);
 }
 
+// Decodes the records through a small buffer, only for their checksum; the
+// bytes after them take their place. A code that ends inside them leaves the
+// block at their start, not passed over.
+void PassOver(TContainerBlock& block, TLzssDecoder& decoder, const TFactItems& items) {
+  std::uint32_t crc = Crc32c(0, block.Bytes().subspan(items.CubeBegin, items.Offset - items.CubeBegin));
+  std::size_t left = items.Length;
+  // Records the head step decoded already, and the bytes behind them.
+  const std::size_t inHead = std::min(left, block.Size - items.Offset);
+  crc = Crc32c(crc, block.Bytes().subspan(items.Offset, inHead));
+  left -= inHead;
+  const std::size_t behind = block.Size - items.Offset - inHead;
+  std::memmove(block.Data.get() + items.Offset, block.Data.get() + items.Offset + inHead, behind);
+  block.Size = items.Offset + behind;
+  std::vector<std::uint8_t> buffer(std::min<std::size_t>(left, std::size_t{1} << 20));
+  while (left > 0) {
+    const std::size_t n = decoder.Decode(buffer.data(), std::min(left, buffer.size()));
+    if (n == 0) return;
+    crc = Crc32c(crc, std::span(buffer).first(n));
+    left -= n;
+  }
+  block.RecordsPassed = true;
+  block.RecordsAt = items.Offset;
+  block.RecordsLength = items.Length;
+  block.CrcThroughRecords = crc;
+}
+
 thread_local TAdoptableBlock* tAdoptable = nullptr;
 
 }  // namespace
@@ -124,6 +153,7 @@ TFactItems FindFactItems(std::span<const std::uint8_t> head) {
   try {
     w.FindField(kContainer, kTagCube);
     w.EnterObject();
+    items.CubeBegin = w.Position();
     w.FindField(kCubeStream, kTagFactTable);
     w.EnterObject();
     w.FindField(array_form::kBase, array_form::kTagItems);
@@ -139,7 +169,7 @@ TFactItems FindFactItems(std::span<const std::uint8_t> head) {
 }
 
 TContainerBlock DecodeCubeContainer(std::span<const std::uint8_t> code, std::size_t limit,
-                                    bool headOnly) {
+                                    TRecords records) {
   TLzssDecoder decoder(code);
   TContainerBlock block;
   // The head, in growing steps until the walk reaches the records.
@@ -154,17 +184,22 @@ TContainerBlock DecodeCubeContainer(std::span<const std::uint8_t> code, std::siz
     step *= 2;
   }
   if (!items.Found) {
-    if (!headOnly) DecodeRest(block, decoder, limit);
-    return block;
-  }
-  if (headOnly) {
-    block.Size = std::min(block.Size, items.Offset);
+    DecodeRest(block, decoder, limit);
     return block;
   }
   // The records: refused before their memory is taken when the limit or the
   // rest of the code cannot hold them.
   const std::size_t end = items.Offset + items.Length;
   if (end > limit || end > block.Size + decoder.RemainingBound()) RaiseBadValue();
+  if (records == TRecords::rStopBefore) {
+    block.Size = std::min(block.Size, items.Offset);
+    return block;
+  }
+  if (records == TRecords::rPassOver) {
+    PassOver(block, decoder, items);
+    if (block.RecordsPassed) DecodeRest(block, decoder, limit);
+    return block;
+  }
   if (end > block.Size) {
     Resize(block, end);
     AdviseHugePages(block.Data.get() + block.Size, end - block.Size);

@@ -20,6 +20,13 @@ struct TContainerBlock {
   std::unique_ptr<std::uint8_t, TFreeBlock> Data;
   std::size_t Size = 0;
   std::span<const std::uint8_t> Bytes() const { return {Data.get(), Size}; }
+
+  //! When the records were passed over: where they were, how long they are,
+  //! and the checksum of the cube stream from its begin tag up to their end.
+  //! The bytes after them follow at RecordsAt in the block.
+  bool RecordsPassed = false;
+  std::size_t RecordsAt = 0, RecordsLength = 0;
+  std::uint32_t CrcThroughRecords = 0;
 };
 
 //! Where the fact records of a cube container begin and how many bytes they
@@ -28,6 +35,8 @@ struct TContainerBlock {
 struct TFactItems {
   bool Found = false;
   std::size_t Offset = 0, Length = 0;
+  //! Where the cube stream begins (its begin tag).
+  std::size_t CubeBegin = 0;
   //! Bytes of the container needed to tell; 0 once told.
   std::size_t Need = 0;
 };
@@ -35,12 +44,19 @@ struct TFactItems {
 //! before them by their stored sizes.
 TFactItems FindFactItems(std::span<const std::uint8_t> head);
 
+//! What becomes of the fact records while decoding.
+enum class TRecords {
+  rKeep,        //!< decoded into the block with the rest
+  rStopBefore,  //!< decoding stops where they begin
+  rPassOver,    //!< decoded through a small buffer for their checksum only
+};
+
 //! Decodes a container's code. Decoding more than `limit` bytes, or records
 //! longer than the rest of the code can hold, raises the stream error before
-//! their memory is taken. With headOnly, decoding stops where the fact records
-//! begin (the whole container when it has none).
+//! their memory is taken. A container without records decodes whole in
+//! every mode.
 TContainerBlock DecodeCubeContainer(std::span<const std::uint8_t> code, std::size_t limit,
-                                    bool headOnly = false);
+                                    TRecords records = TRecords::rKeep);
 
 //! While alive, the fact table reader may adopt `block` when the records it
 //! reads lie inside it (TFactTable::Adopt); the block is then released.

@@ -10,6 +10,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/bytes.h"
 #include "engine/cube/cube_file.h"
+#include "engine/cube/cube_file_header.h"
 #include "engine/io/lzss.h"
 #include "../file_test_support.h"
 
@@ -66,7 +67,7 @@ TEST(CubeFileDecode, RecordsAreFoundAndDecodedInPlaceAsTheWholeStreamWouldBe) {
   EXPECT_FALSE(cut.Found);
   EXPECT_EQ(cut.Need, items.Offset);
 
-  const TContainerBlock head = DecodeCubeContainer(code, kMaxContainerBytes, true);
+  const TContainerBlock head = DecodeCubeContainer(code, kMaxContainerBytes, TRecords::rStopBefore);
   ASSERT_EQ(head.Size, items.Offset);
   EXPECT_EQ(std::memcmp(head.Data.get(), container.data(), head.Size), 0);
 
@@ -125,6 +126,66 @@ TEST(CubeFileDecode, RecordsLongerThanTheCodeCanHoldAreRefusedBeforeTheirMemoryI
   // A limit below the container's size refuses it too.
   EXPECT_THROW(DecodeCubeContainer(CompressBytes(Container(big.Cube)), container.size() - 1),
                EStreamError);
+}
+
+TEST(CubeFileDecode, TheHeaderReadsWithoutTheRecordsAndChecksThemWhenAsked) {
+  TBigCube big(30000);
+  TTempFolder dir("cube_decode");
+  const std::string path = dir.Path("big.vtc");
+  SaveCubeToFile(big.Cube, path);
+  for (const bool integrity : {true, false}) {
+    const TCubeFileHeader h = ReadCubeFileHeader(path, integrity);
+    ASSERT_TRUE(h.HasCube);
+    EXPECT_EQ(h.RecordCount, 30000);
+    ASSERT_EQ(h.Dimensions.size(), 2u);
+    ASSERT_EQ(h.Summaries.size(), 1u);
+    for (std::size_t d = 0; d < 2; ++d)
+      EXPECT_EQ(Captions(*h.Dimensions[d]), Captions(*big.Cube.Dimensions()[d]));
+    EXPECT_EQ(h.Summaries[0]->BaseFieldName, "Amount");
+    EXPECT_EQ(h.Integrity.Stored, integrity);
+    if (integrity) {
+      EXPECT_EQ(h.Integrity.ComputedCrc, h.Integrity.Crc);
+    }
+  }
+  TVantra loaded;
+  LoadCubeFromFile(loaded, path);
+  EXPECT_EQ(ReadCubeFileHeader(path, true).Integrity.Crc, loaded.Built().Integrity.ComputedCrc);
+
+  // A changed record is found by the checksum, as loading finds it.
+  TBytes container = DecompressBytes(ReadFileBytes(path));
+  const TFactItems items = FindFactItems(container);
+  container[items.Offset + items.Length / 2] ^= 0x40;
+  WriteFileBytes(path, CompressBytes(container));
+  const std::string error = ReadError([&] { ReadCubeFileHeader(path, true); });
+  EXPECT_TRUE(error.starts_with("文件已损坏或不是Cube文件：" + path)) << error;
+  EXPECT_EQ(ReadCubeFileHeader(path, false).RecordCount, 30000);
+  // Cut inside the records: the checked header refuses the file.
+  container.resize(items.Offset + items.Length / 2);
+  WriteFileBytes(path, CompressBytes(container));
+  EXPECT_THROW(ReadCubeFileHeader(path, true), EStreamError);
+}
+
+TEST(CubeFileDecode, HeadersOfFilesWithoutRecordsOrWrittenLongAgo) {
+  TBigCube empty(0);
+  TTempFolder dir("cube_decode");
+  const std::string path = dir.Path("empty.vtc");
+  SaveCubeToFile(empty.Cube, path);
+  const TCubeFileHeader h = ReadCubeFileHeader(path, true);
+  EXPECT_TRUE(h.HasCube);
+  EXPECT_EQ(h.RecordCount, 0);
+  EXPECT_EQ(h.Dimensions.size(), 2u);
+
+  const std::string golden = std::string(QD_TEST_DATA_DIR) + "/cube_file/sales_recorded.vtc";
+  TVantra cube;
+  LoadCubeFromFile(cube, golden);
+  for (const bool integrity : {true, false}) {
+    const TCubeFileHeader g = ReadCubeFileHeader(golden, integrity);
+    EXPECT_EQ(g.RecordCount, cube.FactTable()->RecordCount());
+    ASSERT_EQ(g.Dimensions.size(), cube.Dimensions().size());
+    for (std::size_t d = 0; d < g.Dimensions.size(); ++d)
+      EXPECT_EQ(Captions(*g.Dimensions[d]), Captions(*cube.Dimensions()[d]));
+    EXPECT_EQ(g.Integrity.Stored, integrity && cube.Built().Integrity.Stored);
+  }
 }
 
 }  // namespace
