@@ -100,11 +100,17 @@ void Resize(TContainerBlock& block, std::size_t capacity) {
   if (!p) throw std::bad_alloc();
   (void)block.Data.release();
   block.Data.reset(static_cast<std::uint8_t*>(p));
+  block.Capacity = capacity;
 }
+
+// Room the bytes behind the records usually fit in, taken with the records:
+// growing a block of records later could move them to pages of another
+// alignment, which splits the huge pages they were decoded into.
+constexpr std::size_t kTailRoom = std::size_t{256} << 10;
 
 // Decodes up to `n` more bytes behind the block's content.
 void DecodeMore(TContainerBlock& block, TLzssDecoder& decoder, std::size_t n) {
-  Resize(block, block.Size + n);
+  if (block.Size + n > block.Capacity) Resize(block, block.Size + n);
   block.Size += decoder.Decode(block.Data.get() + block.Size, n);
 }
 
@@ -114,7 +120,7 @@ void DecodeRest(TContainerBlock& block, TLzssDecoder& decoder, std::size_t limit
   const std::size_t bound = std::min(decoder.RemainingBound(), limit - block.Size + 1);
   DecodeMore(block, decoder, bound);
   if (block.Size > limit) RaiseBadValue();
-  Resize(block, block.Size);
+  if (block.Capacity - block.Size > kTailRoom) Resize(block, block.Size);  // shrinks in place
 }
 
 // Decodes the records through a small buffer, only for their checksum; the
@@ -201,7 +207,7 @@ TContainerBlock DecodeCubeContainer(std::span<const std::uint8_t> code, std::siz
     return block;
   }
   if (end > block.Size) {
-    Resize(block, end);
+    Resize(block, end + kTailRoom);
     AdviseHugePages(block.Data.get() + block.Size, end - block.Size);
     const std::size_t n = decoder.Decode(block.Data.get() + block.Size, end - block.Size);
     block.Size += n;

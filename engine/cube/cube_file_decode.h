@@ -19,6 +19,7 @@ struct TFreeBlock {
 struct TContainerBlock {
   std::unique_ptr<std::uint8_t, TFreeBlock> Data;
   std::size_t Size = 0;
+  std::size_t Capacity = 0;
   std::span<const std::uint8_t> Bytes() const { return {Data.get(), Size}; }
 
   //! When the records were passed over: where they were, how long they are,
