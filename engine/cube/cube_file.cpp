@@ -472,7 +472,7 @@ void LoadCubeFromFile(TCustomVantra& cube, const std::string& path, TUserBuffer*
   TBusyCursorScope cursor(TBusyCursor::crHourGlass);
   std::vector<std::uint8_t> code = ReadRegularFile(path);
   ReadDamageable(path, TMsg::SCubeFileDamaged, [&] {
-    TContainerBlock block = DecodeCubeContainer(code, kMaxContainerBytes);
+    TContainerBlock block = DecodeCubeContainer(code, kMaxContainerBytes, TRecords::rKeep, true);
     std::vector<std::uint8_t>().swap(code);  // not held beside the decoded records
     TAdoptableBlock adoptable(block);
     TTagReader r(block.Bytes());

@@ -95,6 +95,14 @@ void AdviseHugePages(std::uint8_t* data, std::size_t bytes) {
   if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
+// Gives the whole pages inside `bytes` back to the system.
+void ReleasePages(std::span<const std::uint8_t> bytes) {
+  constexpr std::uintptr_t kPage = 4096;
+  const auto begin = (reinterpret_cast<std::uintptr_t>(bytes.data()) + kPage - 1) & ~(kPage - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(bytes.data()) + bytes.size()) & ~(kPage - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+}
+
 void Resize(TContainerBlock& block, std::size_t capacity) {
   void* p = std::realloc(block.Data.get(), std::max<std::size_t>(capacity, 1));
   if (!p) throw std::bad_alloc();
@@ -175,7 +183,7 @@ TFactItems FindFactItems(std::span<const std::uint8_t> head) {
 }
 
 TContainerBlock DecodeCubeContainer(std::span<const std::uint8_t> code, std::size_t limit,
-                                    TRecords records) {
+                                    TRecords records, bool releaseCode) {
   TLzssDecoder decoder(code);
   TContainerBlock block;
   // The head, in growing steps until the walk reaches the records.
@@ -209,9 +217,16 @@ TContainerBlock DecodeCubeContainer(std::span<const std::uint8_t> code, std::siz
   if (end > block.Size) {
     Resize(block, end + kTailRoom);
     AdviseHugePages(block.Data.get() + block.Size, end - block.Size);
-    const std::size_t n = decoder.Decode(block.Data.get() + block.Size, end - block.Size);
-    block.Size += n;
-    if (block.Size < end) return block;  // the code ends inside the records
+    // In slices, so that the code read so far can be given back on the way:
+    // the code and the records are then not held in full at the same time.
+    constexpr std::size_t kSlice = std::size_t{32} << 20;
+    while (block.Size < end) {
+      const std::size_t n = decoder.Decode(block.Data.get() + block.Size,
+                                           std::min(kSlice, end - block.Size));
+      if (n == 0) return block;  // the code ends inside the records
+      block.Size += n;
+      if (releaseCode) ReleasePages(code.first(decoder.CodeRead()));
+    }
   }
   DecodeRest(block, decoder, limit);
   return block;

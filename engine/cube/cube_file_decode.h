@@ -55,9 +55,11 @@ enum class TRecords {
 //! Decodes a container's code. Decoding more than `limit` bytes, or records
 //! longer than the rest of the code can hold, raises the stream error before
 //! their memory is taken. A container without records decodes whole in
-//! every mode.
+//! every mode. With releaseCode, the pages of the code already decoded are
+//! given back to the system while the records are decoded (they read as zeros
+//! afterwards), for a caller that drops the code once it is decoded.
 TContainerBlock DecodeCubeContainer(std::span<const std::uint8_t> code, std::size_t limit,
-                                    TRecords records = TRecords::rKeep);
+                                    TRecords records = TRecords::rKeep, bool releaseCode = false);
 
 //! While alive, the fact table reader may adopt `block` when the records it
 //! reads lie inside it (TFactTable::Adopt); the block is then released.

@@ -44,6 +44,8 @@ class TLzssDecoder {
   std::size_t Decode(std::uint8_t* dst, std::size_t n);
   //! Bytes decoded so far.
   std::size_t Decoded() const { return FDecoded; }
+  //! Bytes of the code read so far; the decoder never reads them again.
+  std::size_t CodeRead() const { return FIn; }
   //! True when no further byte can come.
   bool AtEnd() const { return FPendingLength == 0 && FIn >= FCode.size(); }
   //! The most bytes the rest of the code can still decode to.

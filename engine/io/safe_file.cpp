@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -157,7 +158,11 @@ std::uint64_t CheckReadableFile(const std::string& path, std::uint64_t limit) {
 std::vector<std::uint8_t> ReadRegularFile(const std::string& path, std::uint64_t limit) {
   std::uint64_t size = 0;
   TFd fd(OpenChecked(path, limit, size));
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  std::vector<std::uint8_t> bytes;
+  // Room for the look past the end below, so that reading a whole file of
+  // hundreds of megabytes never reallocates and copies it.
+  bytes.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(limit, size + (1 << 16))));
+  bytes.resize(static_cast<std::size_t>(size));
   std::size_t got = 0;
   // A file that grows while it is read is read up to the size it had, plus
   // what fits under the limit.
