@@ -5,7 +5,7 @@
 #include "app/cli_args.h"
 #include "app/cli_output.h"
 #include "app/cli_pivot.h"
-#include "app/cube_compare.h"
+#include "model/cube_compare.h"
 #include "app/integrity_commands.h"
 #include "app/terminal_progress.h"
 

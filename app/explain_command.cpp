@@ -5,7 +5,7 @@
 #include "app/cli_output.h"
 #include "app/cli_pivot.h"
 #include "app/integrity_commands.h"
-#include "app/pivot_cells.h"
+#include "model/pivot_cells.h"
 #include "app/terminal_progress.h"
 #include "engine/core/format.h"
 #include "model/cell_evidence.h"

@@ -11,7 +11,7 @@
 #include "app/cli_args.h"
 #include "app/cli_output.h"
 #include "app/cli_pivot.h"
-#include "app/pivot_cells.h"
+#include "model/pivot_cells.h"
 #include "model/cell_evidence.h"
 #include "app/terminal_progress.h"
 #include "engine/core/errors.h"

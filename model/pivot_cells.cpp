@@ -1,4 +1,4 @@
-#include "app/pivot_cells.h"
+#include "model/pivot_cells.h"
 
 #include "model/cell_values.h"
 #include "model/function_defs.h"

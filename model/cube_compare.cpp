@@ -1,4 +1,4 @@
-#include "app/cube_compare.h"
+#include "model/cube_compare.h"
 
 #include <bit>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "app/pivot_cells.h"
+#include "model/pivot_cells.h"
 #include "engine/cube/cube_integrity.h"
 
 namespace qd {
