@@ -23,6 +23,7 @@
 #include "app/about_form.h"
 #include "app/cube_catalog.h"
 #include "app/chart_page.h"
+#include "app/compare_commands.h"
 #include "app/cube_definition.h"
 #include "app/data_module.h"
 #include "app/design_commands.h"
@@ -172,6 +173,8 @@ TCubeDesignForm::TCubeDesignForm(std::string programFolder, QWidget* parent)
     return std::make_unique<TFormCubeTarget>(*FDm, *FGrid, FInDatabase);
   };
   FDesign->CloseCellDetails = [this] { FReport->GridHelper().hide(); };
+  FCompare = std::make_unique<TCompareCommands>(*FGrid);
+  FCompare->ShowStatus = [this](const std::string& text) { FPanels[0]->setText(Q(text)); };
   connect(FTree, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* node) { MainTreeViewChange(node); });
   BuildMenus();
@@ -205,6 +208,7 @@ void TCubeDesignForm::SetDataModule(TDataModule1* dm) {
 }
 
 TCubeDesignForm::~TCubeDesignForm() {
+  FCompare.reset();
   FGrid->Model().FactTableEditor = nullptr;
   FGrid->SetVantra(nullptr);
   if (FDm) {  // the progress window goes with the form; the cubes may build later
@@ -240,6 +244,8 @@ void TCubeDesignForm::BuildMenus() {
   item(
       cube, TMsg::SMenuCloseCube, [this] { CloseCubeClick(); }, QKeySequence("Ctrl+X"));
   item(cube, TMsg::SMenuRefreshFacts, [this] { UpdqrFactMenuClick(); });
+  cube->addSeparator();
+  FCompare->BuildMenu(*cube);
   cube->addSeparator();
   item(cube, TMsg::SMenuExit, [this] { close(); });
 

@@ -24,6 +24,7 @@ namespace qd {
 
 class TAboutForm;
 class TChartPage;
+class TCompareCommands;
 class TFactTableEditor;
 class TDataModule1;
 class TDesignCommands;
@@ -84,6 +85,8 @@ class TCubeDesignForm : public QMainWindow {
   QAction& HideTreeAction() const { return *FHideTree; }
   //! The "报表" and "导出" menus' commands.
   TReportCommands& ReportCommands() const { return *FReport; }
+  //! "与另一Cube比较…" and "取消比较".
+  TCompareCommands& CompareCommands() const { return *FCompare; }
   //! "设计Cube" and the definition-file commands.
   TDesignCommands& DesignCommands() const { return *FDesign; }
   //! Menu items by their text; nullptr when absent.
@@ -128,6 +131,7 @@ class TCubeDesignForm : public QMainWindow {
   std::unique_ptr<TFactTableEditor> FFactEditor;
   std::unique_ptr<TReportCommands> FReport;
   std::unique_ptr<TDesignCommands> FDesign;
+  std::unique_ptr<TCompareCommands> FCompare;
   TBoxMessageSink FSink;
 };
 

@@ -49,7 +49,7 @@ int CliDiff(const std::vector<std::string>& args, std::ostream& out) {
   o.File = parsed.Positional(1);
   auto b = LoadPivot(o, clock, progress);
   progress.Erase();
-  const TCubeDiff diff = CompareCubes(a->Cube, a->Grid, b->Cube, b->Grid);
+  const TCubeDiff diff = CompareCubes(*a->Grid.Cube(), a->Grid, *b->Grid.Cube(), b->Grid);
   clock.End("pivot");
   PrintDiff(diff, output.Stream());
   output.Commit();

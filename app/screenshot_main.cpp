@@ -14,7 +14,8 @@
 // saved-states drop-down), map-editor (设计Cube on the real-time cube
 // CATALOG-NAME, default 机构保费分析, its composite dimension selected) and
 // formula (the formula editor of a calculated loss ratio added to the demo's
-// local short-term cube). An unknown scene exits with 2, a scene whose menu,
+// local short-term cube), compare (the cube compared with an earlier state of
+// itself, the changed cells coloured). An unknown scene exits with 2, a scene whose menu,
 // window or dialog did not open with 1, so that a script notices either.
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -204,7 +205,7 @@ bool IsDialogScene(const std::string& scene) {
 bool KnownScene(const std::string& scene) {
   for (const char* known : {"window", "title-menu", "label-menu", "summary-menu",
                             "function-menu", "attributes", "facts", "catalog", "map-editor",
-                            "formula"})
+                            "formula", "compare"})
     if (scene == known) return true;
   return IsDialogScene(scene);
 }
@@ -294,6 +295,8 @@ int main(int argc, char** argv) {
     shot = MapEditorScene(form, argc > 2 && *argv[2] ? argv[2] : "机构保费分析");
   } else if (scene == "formula") {
     shot = FormulaScene(form, "赔付率", "\"赔款支出\" / \"保费收入\"");
+  } else if (scene == "compare") {
+    shot = CompareScene(form);
   } else if (IsDialogScene(scene)) {
     shot = DialogScene(scene, form, form.Grid());
   } else {

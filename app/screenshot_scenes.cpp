@@ -5,10 +5,16 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <filesystem>
+#include <unistd.h>
+
+#include "app/compare_commands.h"
 #include "app/cube_design_form.h"
 #include "app/design_commands.h"
 #include "design/dimension_map_form.h"
 #include "engine/core/messages.h"
+#include "engine/cube/cube_file.h"
+#include "engine/cube/vantra.h"
 #include "model/grid_info.h"
 #include "view/aggregates_editor.h"
 #include "view/formula_editor.h"
@@ -88,6 +94,35 @@ QImage FormulaScene(TCubeDesignForm& form, const std::string& name, const std::s
     std::string text;
     EditFormula(settings, *item, text, &form);
   });
+}
+
+QImage CompareScene(TCubeDesignForm& form) {
+  TCustomVantra* shown = form.Grid().Vantra();
+  if (!shown || !shown->Active()) return {};
+  namespace fs = std::filesystem;
+  const fs::path folder =
+      fs::temp_directory_path() / ("quarrydesk-compare-" + std::to_string(getpid()));
+  fs::create_directories(folder);
+  const std::string now = (folder / "now.vtc").string();
+  const std::string earlier = (folder / "上月.vtc").string();
+  Guard([&] {
+    SaveCubeToFile(*shown, now);
+    TVantra before;
+    LoadCubeFromFile(before, now);
+    TFactTable& facts = *before.FactTable();
+    // A few records, so that most cells stay as they are.
+    const std::int32_t step = facts.RecordCount() / 3 + 1;
+    for (std::int32_t r = 0; r < facts.RecordCount(); r += step)
+      for (int s = 0; s < static_cast<int>(before.Summaries().size()); ++s)
+        facts.SetValue(r, s, facts.Value(r, s) * (r / step % 2 ? 1.1 : 0.9));
+    SaveCubeToFile(before, earlier);
+    form.CompareCommands().CompareWith(earlier);
+  });
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+  if (!form.CompareCommands().Comparison()) return {};
+  QApplication::processEvents();
+  return form.grab().toImage();
 }
 
 }  // namespace qd

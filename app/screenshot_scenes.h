@@ -31,4 +31,9 @@ QImage MapEditorScene(TCubeDesignForm& form, const std::string& definition);
 //! summaries dialog does, and shows the formula editor on it.
 QImage FormulaScene(TCubeDesignForm& form, const std::string& name, const std::string& formula);
 
+//! The shown cube compared with an earlier state of itself, a few of its
+//! facts 10 % lower or higher: the changed cells coloured, the summary in
+//! the status bar.
+QImage CompareScene(TCubeDesignForm& form);
+
 }  // namespace qd

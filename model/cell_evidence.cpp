@@ -107,20 +107,39 @@ std::optional<std::int64_t> CellLowCount(TGridInfo& grid, int row, int column) {
   return n;
 }
 
-std::optional<TChangeExplanation> ExplainChange(TGridInfo& grid, int row, int column, int dim) {
+namespace {
+
+// The previous cell of an explainable cell; false for any other cell.
+bool ExplainableCell(TGridInfo& grid, int row, int column, int& prevRow, int& prevColumn) {
   int s = 0, f = 0, sf = 0;
-  if (!grid.IsActive() || !grid.GetColumnSubLevel(column, s, f, sf)) return std::nullopt;
+  if (!grid.IsActive() || row < 0 || row >= grid.RowLineCount() ||
+      !grid.GetColumnSubLevel(column, s, f, sf) || s < 0 || s >= grid.SummarySettings().Count())
+    return false;
   const TFactTable* facts = grid.Cube() ? grid.Cube()->FactTable() : nullptr;
   const bool count = f == static_cast<int>(TFunction::stCount);
   if (!facts || (sf != sfCompareWithPrevByRow && sf != sfCompareWithPrevByCol) ||
-      (f != static_cast<int>(TFunction::stSum) && !count) || dim < 0 ||
-      dim >= grid.DimensionStateCount() || grid.SummarySettings().Items(s).IsCalculated() ||
-      !grid.SummarySettings().Items(s).State)
-    return std::nullopt;
+      (f != static_cast<int>(TFunction::stSum) && !count) ||
+      grid.SummarySettings().Items(s).IsCalculated() || !grid.SummarySettings().Items(s).State)
+    return false;
+  return PreviousCell(grid, row, column, sf == sfCompareWithPrevByRow, prevRow, prevColumn);
+}
+
+}  // namespace
+
+bool CanExplainChange(TGridInfo& grid, int row, int column) {
+  int prevRow = 0, prevColumn = 0;
+  return ExplainableCell(grid, row, column, prevRow, prevColumn);
+}
+
+std::optional<TChangeExplanation> ExplainChange(TGridInfo& grid, int row, int column, int dim) {
   TChangeExplanation out;
-  if (!PreviousCell(grid, row, column, sf == sfCompareWithPrevByRow, out.PreviousRow,
-                    out.PreviousColumn))
+  if (dim < 0 || dim >= grid.DimensionStateCount() ||
+      !ExplainableCell(grid, row, column, out.PreviousRow, out.PreviousColumn))
     return std::nullopt;
+  int s = 0, f = 0, sf = 0;
+  grid.GetColumnSubLevel(column, s, f, sf);
+  const TFactTable* facts = grid.Cube()->FactTable();
+  const bool count = f == static_cast<int>(TFunction::stCount);
   const TCellFacts cells(grid);
   const int summary = grid.SummarySettings().Items(s).State->Index();
   std::map<int, double> change;

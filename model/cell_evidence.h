@@ -41,6 +41,10 @@ struct TChangeExplanation {
   std::vector<TContribution> Items;  //!< largest absolute change first
 };
 
+//! True for a cell ExplainChange explains: a compare-with-previous cell of
+//! a Sum or Count function whose line has a previous one.
+bool CanExplainChange(TGridInfo& grid, int row, int column);
+
 //! Explains a compare-with-previous cell of a Sum or Count function by the
 //! members of dimension `dim`: each member's value over the cell's facts
 //! minus its value over the previous cell's facts. The changes add up to the

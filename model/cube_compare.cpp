@@ -19,14 +19,14 @@ bool SameValue(const TCellValue& a, const TCellValue& b) {
   return std::bit_cast<std::uint64_t>(a.Value) == std::bit_cast<std::uint64_t>(b.Value);
 }
 
-const TDimension* MatchingDimension(const TCustomVantra& cube, const TDimension& d) {
+const TDimension* MatchingDimension(const TGridCube& cube, const TDimension& d) {
   for (const auto& other : cube.Dimensions())
     if (other->BaseFieldName == d.BaseFieldName) return other.get();
   return nullptr;
 }
 
 // Members of each dimension of `from` that its namesake in `to` lacks.
-void MembersOnlyIn(const TCustomVantra& from, const TCustomVantra& to, bool first,
+void MembersOnlyIn(const TGridCube& from, const TGridCube& to, bool first,
                    std::vector<TMemberChange>& out) {
   for (const auto& d : from.Dimensions()) {
     const TDimension* other = MatchingDimension(to, *d);
@@ -38,7 +38,7 @@ void MembersOnlyIn(const TCustomVantra& from, const TCustomVantra& to, bool firs
   }
 }
 
-void TotalsThatChanged(const TCustomVantra& ca, const TCustomVantra& cb,
+void TotalsThatChanged(const TGridCube& ca, const TGridCube& cb,
                        std::vector<TTotalChange>& out) {
   if (!ca.FactTable() || !cb.FactTable()) return;
   const std::vector<TGrandTotal> ta = GrandTotals(*ca.FactTable());
@@ -59,8 +59,7 @@ void TotalsThatChanged(const TCustomVantra& ca, const TCustomVantra& cb,
 
 }  // namespace
 
-TCubeDiff CompareCubes(const TCustomVantra& ca, TGridInfo& a, const TCustomVantra& cb,
-                       TGridInfo& b) {
+TCubeDiff CompareCubes(const TGridCube& ca, TGridInfo& a, const TGridCube& cb, TGridInfo& b) {
   TCubeDiff diff;
   const std::vector<std::string> keysB = CellKeys(b);
   const std::vector<TCellValue> valuesB = CellValues(b);

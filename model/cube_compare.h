@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/cube/vantra.h"
+#include "model/grid_cube.h"
 #include "model/grid_info.h"
 
 namespace qd {
@@ -44,8 +44,7 @@ struct TCubeDiff {
 //! Compares pivot `b` (of cube `cb`) with pivot `a` (of cube `ca`). Cells
 //! only one pivot has are not listed: the member lines tell why. Values are
 //! equal when both are missing or both hold the same number to the bit.
-TCubeDiff CompareCubes(const TCustomVantra& ca, TGridInfo& a, const TCustomVantra& cb,
-                       TGridInfo& b);
+TCubeDiff CompareCubes(const TGridCube& ca, TGridInfo& a, const TGridCube& cb, TGridInfo& b);
 
 //! new − old when both cells hold a value.
 std::optional<double> Delta(const TCellValue& old, const TCellValue& now);

@@ -30,24 +30,39 @@ std::int64_t ColumnsPerLine(TGridInfo& grid) {
 
 }  // namespace
 
-TLayoutEstimate EstimateLayout(TGridInfo& grid) {
+TLayoutEstimate EstimateLayout(TGridInfo& grid, const std::vector<int>& active) {
   TLayoutEstimate e;
   std::int64_t cells = ColumnsPerLine(grid);
   int largest = 0;
-  for (TDimGroup axis : {TDimGroup::dgRow, TDimGroup::dgCol})
-    for (int d : grid.AxisDims(axis)) {
-      const TDimensionState& state = grid.DimensionState(d);
-      const int lines =
-          state.NodeCount() + (state.TotalAppearance == TTotalAppearance::taInvisible ? 0 : 1);
-      cells = Times(cells, std::max(lines, 1));
-      if (state.NodeCount() > largest) {
-        largest = state.NodeCount();
-        e.LargestDim = d;
-      }
+  for (int d : active) {
+    if (d < 0 || d >= grid.DimensionStateCount()) continue;
+    const TDimensionState& state = grid.DimensionState(d);
+    const int lines =
+        state.NodeCount() + (state.TotalAppearance == TTotalAppearance::taInvisible ? 0 : 1);
+    cells = Times(cells, std::max(lines, 1));
+    if (state.NodeCount() > largest) {
+      largest = state.NodeCount();
+      e.LargestDim = d;
     }
+  }
   e.Cells = cells;
   e.Bytes = Times(cells, kBytesPerCell);
   return e;
+}
+
+TLayoutEstimate EstimateLayout(TGridInfo& grid) {
+  std::vector<int> active = grid.RowDims();
+  active.insert(active.end(), grid.ColDims().begin(), grid.ColDims().end());
+  return EstimateLayout(grid, active);
+}
+
+std::vector<int> ActiveDimsAfterMove(const TGridInfo& grid, int dim, TDimGroup group) {
+  std::vector<int> active;
+  for (TDimGroup axis : {TDimGroup::dgRow, TDimGroup::dgCol})
+    for (int d : grid.AxisDims(axis))
+      if (d != dim) active.push_back(d);
+  if (group == TDimGroup::dgRow || group == TDimGroup::dgCol) active.push_back(dim);
+  return active;
 }
 
 }  // namespace qd

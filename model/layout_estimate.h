@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
+
+#include "model/dimension_state.h"
 
 namespace qd {
 
@@ -31,5 +34,16 @@ constexpr std::int64_t kBytesPerCell = 64;
 //! The estimate for the grid's current axes and shown sub-functions, read
 //! from its settings without aggregating. Saturates instead of overflowing.
 TLayoutEstimate EstimateLayout(TGridInfo& grid);
+//! The estimate with the dimensions `active` on the row and column axes.
+TLayoutEstimate EstimateLayout(TGridInfo& grid, const std::vector<int>& active);
+//! The dimensions on the row and column axes once `dim` moved to `group`.
+std::vector<int> ActiveDimsAfterMove(const TGridInfo& grid, int dim, TDimGroup group);
+
+//! What the user chose for a layout above the limits.
+enum class TLargeLayoutChoice : std::uint8_t {
+  lcPageLargest = 0,  //!< go on with the largest dimension left on the page axis
+  lcGoOn = 1,         //!< compute it anyway
+  lcCancel = 2,       //!< change nothing
+};
 
 }  // namespace qd

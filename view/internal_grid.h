@@ -46,6 +46,7 @@ enum class TGridRegion : int {
 namespace quick_id {
 constexpr int kExpandNode = 1, kShowChildren = 2, kCollapseNode = 3, kHideFollowing = 4;
 constexpr int kExpandAll = 5, kCollapseAll = 6, kHideOthers = 7, kShowAllMembers = 8;
+constexpr int kExplainChange = 9;
 constexpr int kFunction = 100000, kSubFunction = 200000, kMoveToGroup = 500000;
 constexpr int kGroupFollowing = 600000, kTotalAppearance = 700000;
 }  // namespace quick_id
@@ -169,6 +170,7 @@ class TInternalGrid : public TCustomInternalGrid {
   void BuildLabelMenu(TLabelNode& label, bool columnAxis);
   void BuildFunctionMenu(const TSubLevelNode& node);
   void BuildSubFunctionMenu(const TSubLevelNode& node);
+  void BuildDataCellMenu(QPoint pos);
   bool BuildMenuFor(TGridRegion region, QPoint pos);
   void PopupMenuAt(QPoint viewportPos);
   void OpenKeyboardMenu();
@@ -179,8 +181,9 @@ class TInternalGrid : public TCustomInternalGrid {
   // Hover.
   void HoverMove(QPoint pos);
   void HideHover();
-  //! The tooltip of a data cell whose value rests on too few facts.
-  void ShowLowCountTip(const TGridCoord& cell);
+  //! The tooltip of a data cell: how few facts its value rests on, and the
+  //! control's mark hint.
+  void ShowCellTip(const TGridCoord& cell);
   void ShowAttributeWindow(const TLabelNode& label, QPoint pos);
   // Editing.
   void CommitEditorText(int col, int row, const std::string& text);

@@ -34,7 +34,7 @@ void TInternalGrid::HoverMove(QPoint pos) {
   FHoverCell = cell;
   FHoverRegion = RegionAt(pos);
   FHoverLabel = nullptr;
-  ShowLowCountTip(cell);
+  ShowCellTip(cell);
   const TGridButton* hot = nullptr;
   if (FHoverRegion == TGridRegion::grRowLabel || FHoverRegion == TGridRegion::grColLabel) {
     TGridButton* b = nullptr;
@@ -49,13 +49,20 @@ void TInternalGrid::HoverMove(QPoint pos) {
   }
 }
 
-void TInternalGrid::ShowLowCountTip(const TGridCoord& cell) {
-  std::optional<std::int64_t> n;
-  if (FHoverRegion == TGridRegion::grData)
-    n = CellLowCount(FModel, cell.Y - FixedRows(), cell.X - FixedCols());
-  const QString tip =
-      n ? QString::fromStdString(Format(Msg(TMsg::SLowCountHint), std::to_string(*n))) : QString();
-  if (viewport()->toolTip() != tip) viewport()->setToolTip(tip);
+void TInternalGrid::ShowCellTip(const TGridCoord& cell) {
+  std::string tip;
+  if (FHoverRegion == TGridRegion::grData) {
+    const int row = cell.Y - FixedRows(), col = cell.X - FixedCols();
+    if (const std::optional<std::int64_t> n = CellLowCount(FModel, row, col))
+      tip = Format(Msg(TMsg::SLowCountHint), std::to_string(*n));
+    QColor color;
+    std::string hint;
+    if (FControl.OnMarkDataCell && FControl.OnMarkDataCell(col, row, color, &hint) &&
+        !hint.empty())
+      tip += (tip.empty() ? "" : "\n") + hint;
+  }
+  const QString text = QString::fromStdString(tip);
+  if (viewport()->toolTip() != text) viewport()->setToolTip(text);
 }
 
 void TInternalGrid::HideHover() {

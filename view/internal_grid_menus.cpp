@@ -5,7 +5,9 @@
 #include <QMouseEvent>
 
 #include "engine/core/messages.h"
+#include "model/cell_evidence.h"
 #include "model/grid_info.h"
+#include "view/explain_change_form.h"
 #include "view/internal_grid.h"
 #include "view/message_guard.h"
 #include "view/quick_menu.h"
@@ -87,6 +89,9 @@ bool TInternalGrid::BuildMenuFor(TGridRegion region, QPoint pos) {
           BuildSubFunctionMenu(*node);
       }
       break;
+    case TGridRegion::grData:
+      BuildDataCellMenu(pos);
+      break;
     default:
       break;
   }
@@ -111,6 +116,17 @@ void TInternalGrid::BuildTitleMenu(const TCaptionNode& title) {
     menu.AddItem(Caption(TMsg::SMenuExpandAll), TQuickCheck::qcPlain, kExpandAll);
     menu.AddItem(Caption(TMsg::SMenuCollapseAll), TQuickCheck::qcPlain, kCollapseAll);
   }
+}
+
+// A data cell offers the explanation of its change against the previous
+// line, enabled where there is one to explain.
+void TInternalGrid::BuildDataCellMenu(QPoint pos) {
+  const TGridCoord cell = MouseCoord(pos.x(), pos.y());
+  TQuickMenu& menu = *FQuickMenu;
+  menu.DataRow = cell.Y - FixedRows();
+  menu.DataColumn = cell.X - FixedCols();
+  menu.AddItem(Caption(TMsg::SMenuExplainChange), TQuickCheck::qcPlain, kExplainChange)
+      ->setEnabled(CanExplainChange(FModel, menu.DataRow, menu.DataColumn));
 }
 
 void TInternalGrid::BuildLabelMenu(TLabelNode& label, bool columnAxis) {
@@ -266,11 +282,13 @@ void TInternalGrid::QuickMenuClick(int id) {
     if (id >= kTotalAppearance && id < kTotalAppearance + 3)
       FModel.SetTotalAppearance(state, static_cast<TTotalAppearance>(id - kTotalAppearance));
     else if (id == kExpandAll)
-      FModel.ExpandAll(state);
+      FControl.ExpandAllGuarded(state);
     else if (id == kCollapseAll)
       FModel.CollapseAll(state);
   } else if (menu.Label) {
     RunLabelCommand(id);
+  } else if (menu.DataRow >= 0 && id == kExplainChange) {
+    OpenExplainChangeForm(FControl, menu.DataRow, menu.DataColumn);
   } else if (menu.Caption) {
     if (id >= kFunction && id < kFunction + kFunctionCount)
       ToggleFunction(*menu.Caption, id - kFunction);

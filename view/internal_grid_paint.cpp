@@ -224,6 +224,10 @@ void TInternalGrid::PaintData(QPainter& p, const QRect& clip) {
       }
       if (FControl.OnDrawDataCell)
         FControl.OnDrawDataCell(FControl, dataCol, dataRow, text, font, brush, state);
+      QColor mark;
+      if (FControl.OnMarkDataCell && !(state.Selected && !state.Focused) &&
+          FControl.OnMarkDataCell(dataCol, dataRow, mark, nullptr))
+        brush = mark;
       p.fillRect(cell, brush);
       if (lw > 0) {
         p.setPen(QPen(FLook.GridLineColor, lw));

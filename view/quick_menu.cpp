@@ -17,6 +17,7 @@ void TQuickMenu::Clear() {
   Title = nullptr;
   Label = nullptr;
   Caption = nullptr;
+  DataRow = DataColumn = -1;
 }
 
 TQuickMenuItem* TQuickMenu::MakeItem(QMenu& menu, const std::string& caption, TQuickCheck check,

@@ -41,6 +41,8 @@ class TQuickMenu : public QMenu {
   const TCaptionNode* Title = nullptr;
   TLabelNode* Label = nullptr;
   const TSubLevelNode* Caption = nullptr;
+  //! A data cell's menu: the cell (data coordinates), else -1.
+  int DataRow = -1, DataColumn = -1;
 
   //! Empties the menu and forgets its header item.
   void Clear();

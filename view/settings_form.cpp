@@ -4,7 +4,12 @@
 #include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QFontDialog>
+#include <QFormLayout>
 #include <QGridLayout>
+#include <QGroupBox>
+#include <QSpinBox>
+#include <algorithm>
+#include <limits>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -39,6 +44,7 @@ TDisplaySettings ReadDisplaySettings(const TVisualSettings& v) {
   s.DataFont = v.DataFont();
   s.DimPanelFont = v.DimPanelFont();
   s.WordWrap = v.WordWrap();
+  s.LayoutLimits = v.LayoutLimits;
   return s;
 }
 
@@ -57,6 +63,7 @@ void WriteDisplaySettings(const TDisplaySettings& s, TVisualSettings& v) {
   v.SetDataFont(s.DataFont);
   v.SetDimPanelFont(s.DimPanelFont);
   v.SetWordWrap(s.WordWrap);
+  v.LayoutLimits = s.LayoutLimits;
 }
 
 TSettingsPanel::TSettingsPanel(QWidget* parent) : QLabel(parent) {
@@ -123,6 +130,18 @@ TSettingsFRM::TSettingsFRM(QWidget* parent) : QDialog(parent) {
   FWordWrap = new QCheckBox(Q(TMsg::SSettingsWordWrap), this);
   panels->addWidget(FWordWrap, 5, 2, 1, 2);
 
+  auto* limits = new QGroupBox(Q(TMsg::SSettingsLayoutLimits), this);
+  auto* limitsForm = new QFormLayout(limits);
+  FLimitCells = new QSpinBox(limits);
+  FLimitCells->setRange(1000, std::numeric_limits<int>::max());
+  FLimitCells->setSingleStep(1'000'000);
+  FLimitCells->setGroupSeparatorShown(true);
+  FLimitMegabytes = new QSpinBox(limits);
+  FLimitMegabytes->setRange(1, 1024 * 1024);
+  FLimitMegabytes->setSingleStep(256);
+  limitsForm->addRow(Q(TMsg::SSettingsLimitCells), FLimitCells);
+  limitsForm->addRow(Q(TMsg::SSettingsLimitMegabytes), FLimitMegabytes);
+
   auto* buttons = new QDialogButtonBox(this);
   buttons->addButton(Q(TMsg::SSettingsOk), QDialogButtonBox::AcceptRole);
   buttons->addButton(Q(TMsg::SSettingsCancel), QDialogButtonBox::RejectRole);
@@ -135,6 +154,7 @@ TSettingsFRM::TSettingsFRM(QWidget* parent) : QDialog(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addLayout(panels);
+  layout->addWidget(limits);
   layout->addWidget(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);  // a fixed dialog frame
 }
@@ -166,6 +186,10 @@ void TSettingsFRM::SetSettings(const TDisplaySettings& settings) {
   StyleButton(settings.VisualStyle).setChecked(true);
   SchemaButton(settings.ColorSchema).setChecked(true);
   FWordWrap->setChecked(settings.WordWrap);
+  FLimitCells->setValue(static_cast<int>(
+      std::clamp<std::int64_t>(settings.LayoutLimits.Cells, 1000, std::numeric_limits<int>::max())));
+  FLimitMegabytes->setValue(static_cast<int>(
+      std::clamp<std::int64_t>(settings.LayoutLimits.Bytes >> 20, 1, 1024 * 1024)));
   ShowPanels();
 }
 
@@ -194,6 +218,8 @@ TDisplaySettings TSettingsFRM::Settings() const {
   s.ColorSchema =
       FCold->isChecked() ? TvtcColorSchema::vtcHighestIsCold : TvtcColorSchema::vtcHighestIsHot;
   s.WordWrap = FWordWrap->isChecked();
+  s.LayoutLimits.Cells = FLimitCells->value();
+  s.LayoutLimits.Bytes = std::int64_t{FLimitMegabytes->value()} << 20;
   return s;
 }
 

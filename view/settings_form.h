@@ -13,6 +13,7 @@
 
 class QCheckBox;
 class QRadioButton;
+class QSpinBox;
 
 namespace qd {
 
@@ -24,6 +25,8 @@ struct TDisplaySettings {
       GridLineColor;
   QFont CaptionFont, LabelFont, DataFont, DimPanelFont;
   bool WordWrap = false;
+  //! Above these the window asks before it computes a layout.
+  TLayoutLimits LayoutLimits;
 };
 
 TDisplaySettings ReadDisplaySettings(const TVisualSettings& visual);
@@ -63,6 +66,9 @@ class TSettingsFRM : public QDialog {
   QRadioButton& StyleButton(TvtVisualStyle s) const;
   QRadioButton& SchemaButton(TvtcColorSchema s) const;
   QCheckBox& WordWrapCB() const { return *FWordWrap; }
+  //! The size guard's limits: data cells, and memory in MB.
+  QSpinBox& LimitCellsBox() const { return *FLimitCells; }
+  QSpinBox& LimitMegabytesBox() const { return *FLimitMegabytes; }
 
  private:
   QColor& ColorOf(TColorPanel p);
@@ -76,6 +82,7 @@ class TSettingsFRM : public QDialog {
   TSettingsPanel* FFontPanels[4];
   QRadioButton *FNormal, *FXP, *FHot, *FCold;
   QCheckBox* FWordWrap;
+  QSpinBox *FLimitCells, *FLimitMegabytes;
 };
 
 }  // namespace qd

@@ -9,6 +9,7 @@
 #include "engine/core/messages.h"
 #include "export/grid_export_structure.h"
 #include "view/glyphs.h"
+#include "view/large_layout_box.h"
 #include "view/grid_dialogs.h"
 #include "view/internal_grid.h"
 #include "view/message_guard.h"
@@ -153,8 +154,46 @@ void TCustomVantraGrid::EndDimDrag() {
 
 void TCustomVantraGrid::MoveDimension(TDimGroup sourceGroup, TDimGroup targetGroup, int targetIndex,
                                       int sourceIndex) {
-  FModel->MoveDimAt(static_cast<int>(sourceGroup), sourceIndex, static_cast<int>(targetGroup),
-                    targetIndex);
+  // Only a dimension coming from the page axis makes the layout larger.
+  const int dim = FModel->GetDimAt(static_cast<int>(sourceGroup), sourceIndex);
+  int pageDim = -1;
+  if (sourceGroup == TDimGroup::dgPage && targetGroup != TDimGroup::dgPage && dim >= 0 &&
+      !ConfirmLayout(ActiveDimsAfterMove(*FModel, dim, targetGroup), pageDim))
+    return;
+  if (pageDim == dim) return;  // the dragged dimension stays where it was
+  FModel->BeginUpdate();
+  try {
+    FModel->MoveDimAt(static_cast<int>(sourceGroup), sourceIndex, static_cast<int>(targetGroup),
+                      targetIndex);
+    if (pageDim >= 0) FModel->MoveDim(pageDim, TDimGroup::dgPage, 0);
+  } catch (...) {
+    FModel->EndUpdate(TChangeKind::ckAxes);
+    throw;
+  }
+  FModel->EndUpdate(TChangeKind::ckAxes);
+}
+
+bool TCustomVantraGrid::ConfirmLayout(const std::vector<int>& active, int& pageDim) {
+  pageDim = -1;
+  const TLayoutEstimate e = EstimateLayout(*FModel, active);
+  if (!e.Exceeds(FVisual->LayoutLimits)) return true;
+  const std::string largest =
+      e.LargestDim >= 0 ? FModel->DimensionState(e.LargestDim).DisplayName : std::string();
+  const TLargeLayoutChoice choice =
+      AskLargeLayout ? AskLargeLayout(e, largest) : AskLargeLayoutBox(this, e, largest,
+                                                                      FVisual->LayoutLimits);
+  if (choice == TLargeLayoutChoice::lcCancel) return false;
+  if (choice == TLargeLayoutChoice::lcPageLargest) pageDim = e.LargestDim;
+  return true;
+}
+
+void TCustomVantraGrid::ExpandAllGuarded(TDimensionState& state) {
+  std::vector<int> active = FModel->RowDims();
+  active.insert(active.end(), FModel->ColDims().begin(), FModel->ColDims().end());
+  int pageDim = -1;
+  if (!ConfirmLayout(active, pageDim)) return;
+  if (pageDim >= 0) FModel->MoveDim(pageDim, TDimGroup::dgPage, 0);
+  FModel->ExpandAll(state);  // nothing when the state went to the page axis
 }
 
 void TCustomVantraGrid::DropDimension(const TPivotPanel& target, const TDimDragData& dragged,

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "model/grid_info.h"
+#include "model/layout_estimate.h"
 #include "view/custom_internal_grid.h"
 #include "view/visual_settings.h"
 
@@ -63,6 +64,15 @@ using TOnEditFactTableEvent =
 using TSetEditTextEvent =
     std::function<void(TInternalGrid& sender, int col, int row, TDataSet& dataset,
                        TSummaryInfo& sumInfo, const std::string& value, bool& recalculate)>;
+//! Marks a data cell apart from its value (a comparison with another cube):
+//! true with the colour to paint it with and, when `hint` is given, the
+//! lines its tooltip adds.
+using TMarkDataCellEvent =
+    std::function<bool(int col, int row, QColor& color, std::string* hint)>;
+//! The question before a layout above the size limits; `largest` names the
+//! dimension that the first choice leaves on the page axis.
+using TAskLargeLayoutEvent =
+    std::function<TLargeLayoutChoice(const TLayoutEstimate& estimate, const std::string& largest)>;
 //! A tool or panel action whose dialog lives elsewhere.
 using TGridAction = std::function<void(TCustomVantraGrid& sender)>;
 using TDimPanelAction =
@@ -99,6 +109,8 @@ class TCustomVantraGrid : public QWidget, public TGridListener {
   TDrawDataCellEvent OnDrawDataCell;
   TDrawLabelCellEvent OnDrawLabelCell;
   TDrawCaptionCellEvent OnDrawCaptionCell;
+  //! Asked after OnDrawDataCell; a selected cell keeps the selection colour.
+  TMarkDataCellEvent OnMarkDataCell;
   TGridMouseEvent OnInternalGridMouseDown, OnInternalGridMouseUp;
   TGridMouseMoveEvent OnInternalGridMouseMove;
   TVantraBeforeMoveDimEvent BeforeMoveDim;
@@ -112,11 +124,20 @@ class TCustomVantraGrid : public QWidget, public TGridListener {
   //! the dialog is not available.
   TGridAction OnDimensionMapDialog, OnSummariesDialog, OnPivotStatesMenu;
   TDimPanelAction OnDimensionMembersDialog;
+  //! A message box with the three choices unless replaced (tests do).
+  TAskLargeLayoutEvent AskLargeLayout;
 
   // ---- Operations ----
   //! Moves the dimension at (sourceGroup, sourceIndex) to (targetGroup, targetIndex).
   void MoveDimension(TDimGroup sourceGroup, TDimGroup targetGroup, int targetIndex,
                      int sourceIndex);
+  //! The size guard: with the dimensions `active` on rows and columns, is
+  //! the layout within VisualSettings().LayoutLimits, or does the user agree?
+  //! False on cancel; `pageDim` is the dimension to leave on the page axis
+  //! first, or -1.
+  bool ConfirmLayout(const std::vector<int>& active, int& pageDim);
+  //! Expands every label of the dimension after the size guard.
+  void ExpandAllGuarded(TDimensionState& state);
   //! A dimension panel dropped on an area at `pos` (the area's inner coordinates).
   void DropDimension(const TPivotPanel& target, const TDimDragData& dragged, QPoint pos);
   //! The cells of the current layout for the exporters; nullptr while the

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "model/label_node.h"
+#include "model/layout_estimate.h"
 #include "view/color_schema.h"
 
 namespace qd {
@@ -87,6 +88,9 @@ class TVisualSettings {
   void SetShowExtraAttributes(bool on);
 
   const TGridLook& Look() const { return FLook; }
+
+  //! Above these a new layout is computed only after the user agreed.
+  TLayoutLimits LayoutLimits;
 
  private:
   void PushLook();

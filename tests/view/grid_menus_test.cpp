@@ -5,6 +5,13 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <QComboBox>
+#include <QLabel>
+#include <QSpinBox>
+#include <QTableWidget>
+
+#include "model/pivot_cells.h"
+#include "view/explain_change_form.h"
 #include "view/quick_menu.h"
 #include "view_test_grid.h"
 
@@ -298,6 +305,96 @@ TEST_F(GridMenus, MenuKeyOffersTheHeadersOfTheCurrentCellAndOpensTheirMenus) {
   QKeyEvent shiftF10(QEvent::KeyPress, Qt::Key_F10, Qt::ShiftModifier);
   QApplication::sendEvent(&Grid(), &shiftF10);
   EXPECT_TRUE(Grid().KeyboardMenu()->isVisible());
+}
+
+// Amount's Sum with its change against the previous year. North: 10 in 2024
+// (shop), 20.5 in 2025 (web).
+class CellMenu : public GridMenus {
+ protected:
+  void SetUp() override {
+    GridMenus::SetUp();
+    Model().SummarySettings().Items(0).Function(0).SubFunction(sfCompareWithPrevByRow).Visible =
+        true;
+    Model().BeginUpdate();
+    Model().EndUpdate(TChangeKind::ckDataColumns);
+    Drain();
+    Grid().ComputeGeometry();
+  }
+  //! The grid cell of a row line and a column line's data column.
+  QPoint Cell(const std::string& row, const std::string& column, int subFunction) {
+    for (int r = 0; r < Model().RowLineCount(); ++r) {
+      if (PathText(Model(), Model().GetRowLine(r)) != row) continue;
+      for (int c = 0; c < static_cast<int>(Model().DataColumns().size()); ++c) {
+        const TDataColumnInfo info = Model().DescribeDataColumn(c);
+        if (info.Summary == 0 && info.SubFunction == subFunction &&
+            PathText(Model(), Model().GetColumnLine(c)) == column)
+          return CellCentre(c + Grid().FixedCols(), r + Grid().FixedRows());
+      }
+    }
+    ADD_FAILURE() << row << " / " << column;
+    return {};
+  }
+  static std::vector<Strings> TableRows(const QTableWidget& table) {
+    std::vector<Strings> rows;
+    for (int r = 0; r < table.rowCount(); ++r) {
+      Strings row;
+      for (int c = 0; c < table.columnCount(); ++c)
+        row.push_back(table.item(r, c)->text().toStdString());
+      rows.push_back(row);
+    }
+    return rows;
+  }
+};
+
+TEST_F(CellMenu, ExplainChangeRanksTheMembersOfTheChosenDimension) {
+  // Only a change against a previous year can be explained.
+  for (QPoint at : {Cell("North", "2025", sfValue), Cell("North", "2024", sfCompareWithPrevByRow)}) {
+    TQuickMenu* menu = RightClick(at);
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(Captions(*menu), (Strings{"解释变化…"}));
+    EXPECT_FALSE(menu->FindItem(quick_id::kExplainChange)->isEnabled());
+    menu->hide();
+  }
+  TQuickMenu* menu = RightClick(Cell("North", "2025", sfCompareWithPrevByRow));
+  ASSERT_TRUE(menu);
+  ASSERT_TRUE(menu->FindItem(quick_id::kExplainChange)->isEnabled());
+  Choose(*menu, quick_id::kExplainChange);
+  auto* form = control->findChild<TExplainChangeForm*>();
+  ASSERT_TRUE(form);
+  EXPECT_TRUE(form->isVisible());
+  // The page dimension is offered first: web +20.5, shop −10 of a change of 10.5.
+  EXPECT_EQ(form->DimensionBox().currentText().toStdString(), "Channel");
+  EXPECT_NE(form->DeltaLabel().text().toStdString().find("10.5"), std::string::npos);
+  EXPECT_EQ(TableRows(form->Table()),
+            (std::vector<Strings>{{"Web", "20.5", "195.24%"}, {"Shop", "-10", "-95.24%"}}));
+  form->DimensionBox().setCurrentText("Product");
+  EXPECT_EQ(TableRows(form->Table()),
+            (std::vector<Strings>{{"Pear", "20.5", "195.24%"}, {"Apple", "-10", "-95.24%"}}));
+  form->TopBox().setValue(1);
+  EXPECT_EQ(form->Table().rowCount(), 1);
+  form->close();
+}
+
+TEST_F(GridMenus, ExpandAllAsksFirstAboveTheSizeLimits) {
+  control->VisualSettings().LayoutLimits.Cells = 10;
+  std::vector<std::string> asked;
+  TLargeLayoutChoice answer = TLargeLayoutChoice::lcCancel;
+  control->AskLargeLayout = [&](const TLayoutEstimate& e, const std::string& largest) {
+    asked.push_back(largest + " " + std::to_string(e.Cells));
+    return answer;
+  };
+  TQuickMenu* menu = RightClick(CellCentre(0, 2));  // Region's title
+  ASSERT_TRUE(menu);
+  Choose(*menu, quick_id::kExpandAll);
+  // Every node and total line of Region, Product and Year, for Amount and Qty.
+  EXPECT_EQ(asked, (Strings{"Product 280"}));
+  EXPECT_EQ(Grid().FixedCols(), 1) << "cancelled: nothing expanded";
+  EXPECT_EQ(Model().PendingNotifications(), 0u);
+
+  answer = TLargeLayoutChoice::lcGoOn;
+  menu = RightClick(CellCentre(0, 2));
+  Choose(*menu, quick_id::kExpandAll);
+  EXPECT_EQ(Grid().FixedCols(), 2) << "Product's labels appear";
 }
 
 }  // namespace

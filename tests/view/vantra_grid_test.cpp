@@ -15,12 +15,6 @@
 namespace qd::test {
 namespace {
 
-std::vector<std::string> Names(const TPivotPanel& area) {
-  std::vector<std::string> out;
-  for (const TDimPivotPanel* p : area.Panels()) out.push_back(p->DisplayName());
-  return out;
-}
-
 using Strings = std::vector<std::string>;
 
 TEST_F(ViewGrid, PivotAreasShowTheAxesInOrder) {
@@ -32,22 +26,6 @@ TEST_F(ViewGrid, PivotAreasShowTheAxesInOrder) {
   EXPECT_EQ(rows[1]->y(), control->DimPanelHeight());
   EXPECT_EQ(rows[1]->width(), control->VisualSettings().PivotWidth());
   EXPECT_EQ(control->TopStrip().height(), control->DimPanelHeight() + 4);
-}
-
-// Drops `panel` on `area` at `inner` (the area's panel coordinates) through
-// the events a drag delivers, carrying the MIME data of the panel's own drag.
-// False when the area refused the drag.
-bool DropPanel(TDimPivotPanel& panel, TPivotPanel& area, QPoint inner) {
-  std::unique_ptr<QDrag> drag(panel.CreateDrag());
-  const QPoint at = area.Inner()->mapTo(&area, inner);
-  QDragEnterEvent enter(at, Qt::MoveAction, drag->mimeData(), Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(&area, &enter);
-  if (!enter.isAccepted()) return false;
-  QDragMoveEvent move(at, Qt::MoveAction, drag->mimeData(), Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(&area, &move);
-  QDropEvent drop(QPointF(at), Qt::MoveAction, drag->mimeData(), Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(&area, &drop);
-  return drop.isAccepted();
 }
 
 TEST_F(ViewGrid, DroppedPanelsMoveByTheIndexUnderThePoint) {
@@ -227,6 +205,49 @@ TEST(VantraGridBinding, BindingACubeFillsTheAreasAndUnbindingEmptiesThem) {
   EXPECT_TRUE(Names(control.Area(TDimGroup::dgRow)).empty());
   EXPECT_FALSE(control.InternalGrid().LayoutValid());
   EXPECT_EQ(control.InternalGrid().ColCount(), 1);
+}
+
+// A page dimension dragged onto an axis of a layout above the limits asks
+// first: cancel changes nothing, the first answer leaves the largest
+// dimension on the page axis, the second takes the layout as it is.
+TEST_F(ViewGrid, DropAboveTheSizeLimitsAsksFirst) {
+  TPivotPanel& cols = control->Area(TDimGroup::dgCol);
+  TPivotPanel& pages = control->Area(TDimGroup::dgPage);
+  const int w = control->VisualSettings().PivotWidth();
+  control->VisualSettings().LayoutLimits.Cells = 500;  // 280 now, 1120 with Channel
+  std::vector<std::string> asked;
+  TLargeLayoutChoice answer = TLargeLayoutChoice::lcCancel;
+  control->AskLargeLayout = [&](const TLayoutEstimate& e, const std::string& largest) {
+    asked.push_back(largest + " " + std::to_string(e.Cells));
+    return answer;
+  };
+  EXPECT_TRUE(DropPanel(*pages.Panels()[0], cols, QPoint(w + w / 2, 5)));
+  EXPECT_EQ(asked, (Strings{"Product 1120"}));
+  EXPECT_EQ(Model().PendingNotifications(), 0u);
+  Drain();
+  EXPECT_EQ(Names(cols), (Strings{"Year"}));
+
+  answer = TLargeLayoutChoice::lcPageLargest;
+  DropPanel(*pages.Panels()[0], cols, QPoint(w + w / 2, 5));
+  Drain();
+  EXPECT_EQ(Names(cols), (Strings{"Year", "Channel"}));
+  EXPECT_EQ(Names(control->Area(TDimGroup::dgRow)), (Strings{"Region"}));
+  EXPECT_EQ(Names(pages), (Strings{"Product"}));
+
+  // Moves within the axes and onto the page never ask.
+  asked.clear();
+  DropPanel(*cols.Panels()[1], pages, QPoint(5, 5));
+  Drain();
+  DropPanel(*cols.Panels()[0], control->Area(TDimGroup::dgRow), QPoint(5, 5));
+  Drain();
+  EXPECT_TRUE(asked.empty());
+
+  answer = TLargeLayoutChoice::lcGoOn;
+  control->VisualSettings().LayoutLimits.Cells = 5;
+  DropPanel(*pages.Panels()[0], cols, QPoint(5, 5));
+  Drain();
+  EXPECT_EQ(asked.size(), 1u);
+  EXPECT_EQ(Names(pages).size(), 1u);
 }
 
 }  // namespace

@@ -1,0 +1,147 @@
+// The shown pivot held against another cube: changed cells found where the
+// shown grid has them, after layout changes too, with member numbers that
+// differ between the two cubes.
+#include "model/cube_comparison.h"
+
+#include <gtest/gtest.h>
+
+#include "grid_test_cube.h"
+#include "model/layout_estimate.h"
+#include "model/pivot_cells.h"
+
+#include <algorithm>
+
+namespace qd::test {
+namespace {
+
+constexpr int kRegionDim = 0, kYearDim = 2, kChannelDim = 3;
+
+// The sample sales with the members of Product in another order (other member
+// numbers), one amount changed and a region the shown cube lacks.
+void AddChangedSales(TTestCube& cube) {
+  cube.AddDim("Region", {"North", "南方", "West", "East"}, TDimGroup::dgRow);
+  cube.AddDim("Product", {"Veg", "Kale", "Fruit", "Pear", "Apple"}, TDimGroup::dgRow,
+              {-1, 0, -1, 2, 2});
+  cube.AddDim("Year", {"2024", "2025"}, TDimGroup::dgCol);
+  cube.AddDim("Channel", {"Shop", "Web"}, TDimGroup::dgPage);
+  cube.AddSummary("Amount");
+  cube.AddSummary("Qty");
+  cube.AddFact({0, 4, 0, 0}, {10, 1});
+  cube.AddFact({0, 3, 1, 1}, {20.5, 2});
+  cube.AddFact({1, 4, 0, 1}, {8, 1});  // 5 in the shown cube
+  cube.AddFact({1, 1, 1, 0}, {7, 3});
+}
+
+struct Comparison : ::testing::Test {
+  void SetUp() override {
+    AddSampleSales(shownCube);
+    shownCube.Activate();
+    shown.SetCube(&shownCube);
+    AddChangedSales(otherCube);
+    otherCube.Activate();
+  }
+  // The changed cells as "row path⇥column path⇥summary…", with the place
+  // the comparison reports for each checked against the shown grid's keys.
+  std::vector<std::string> ChangedKeys(TCubeComparison& c) {
+    std::vector<std::string> keys;
+    for (const TCellChange& change : c.Diff().Cells) {
+      EXPECT_EQ(c.ChangeAt(change.Row, change.Column), &change);
+      EXPECT_EQ(change.Old.Value, shown.GetCellValue(change.Row, change.Column).Value);
+      keys.push_back(change.Key);
+    }
+    return keys;
+  }
+  TTestCube shownCube, otherCube;
+  TGridInfo shown;
+};
+
+TEST_F(Comparison, FindsTheChangedCellAndItsTotalsWhereverTheLayoutPutsThem) {
+  TCubeComparison c(otherCube, "other.vtc");
+  c.Align(shown);
+  // 南方 × 2024 (5 → 8), 南方's total, the 2024 total and the grand total
+  // of Amount's Sum; Qty is unchanged. Other functions are not shown.
+  const std::vector<std::string> before = ChangedKeys(c);
+  ASSERT_EQ(before.size(), 4u) << ::testing::PrintToString(before);
+  for (const std::string& key : before) EXPECT_NE(key.find("\tAmount\t"), std::string::npos);
+  int south = -1;
+  for (int r = 0; r < shown.RowLineCount(); ++r)
+    if (shown.GetNodeCaption(*shown.GetRowLine(r)) == "南方") south = r;
+  ASSERT_GE(south, 0);
+  EXPECT_EQ(c.DifferenceAt(south, 0), TCellDifference::cdLower);  // 5 shown, 8 in the other
+  EXPECT_EQ(c.DifferenceAt(0, 0), TCellDifference::cdNone);
+  const std::string hint = c.CellHint(shown, south, 0);
+  EXPECT_NE(hint.find("other.vtc："), std::string::npos) << hint;
+  EXPECT_NE(hint.find("-3"), std::string::npos) << hint;
+  EXPECT_NE(c.SummaryText().find("4 个单元格不同"), std::string::npos) << c.SummaryText();
+  EXPECT_NE(c.SummaryText().find("仅比较Cube有的成员 1 个"), std::string::npos) << c.SummaryText();
+
+  // Year moves to the rows, Region to the page: the changes follow.
+  shown.MoveDim(kYearDim, TDimGroup::dgRow, 0);
+  shown.MoveDim(kRegionDim, TDimGroup::dgPage, 0);
+  c.Align(shown);
+  const std::vector<std::string> moved = ChangedKeys(c);
+  // 2024 and the grand total, with Product's lines under 2024 when shown.
+  ASSERT_GE(moved.size(), 2u) << ::testing::PrintToString(moved);
+  for (const std::string& key : moved) {
+    EXPECT_EQ(key.find("2025"), std::string::npos) << key;
+    EXPECT_EQ(key.find("南方"), std::string::npos) << key;
+  }
+}
+
+TEST_F(Comparison, ExpandedLabelsAreMatchedByCaptionNotByMemberNumber) {
+  // Fruit is member 0 here and member 2 in the other cube.
+  shown.MoveDim(kRegionDim, TDimGroup::dgPage, 0);
+  for (const auto& n : shown.RowTree())
+    if (shown.GetNodeCaption(*n) == "Fruit") shown.ExpandNode(*n, 0, true);
+  TCubeComparison c(otherCube, "other.vtc");
+  c.Align(shown);
+  // The same lines, in each cube's own member order.
+  auto lines = [](TGridInfo& grid) {
+    std::vector<std::string> out;
+    for (int r = 0; r < grid.RowLineCount(); ++r) out.push_back(PathText(grid, grid.GetRowLine(r)));
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  EXPECT_EQ(lines(c.OtherGrid()), lines(shown));
+  EXPECT_GT(shown.RowLineCount(), 3);
+  // Apple in 2024 holds the changed record (5 → 8) once the region is on the page.
+  const std::vector<std::string> keys = ChangedKeys(c);
+  EXPECT_NE(std::find_if(keys.begin(), keys.end(),
+                         [](const std::string& k) { return k.starts_with("Fruit | Apple\t2024"); }),
+            keys.end())
+      << ::testing::PrintToString(keys);
+}
+
+TEST_F(Comparison, AnInactiveGridComparesNothing) {
+  TCubeComparison c(otherCube, "other.vtc");
+  c.Align(shown);
+  ASSERT_FALSE(c.Diff().Cells.empty());
+  shownCube.Deactivate();
+  c.Align(shown);
+  EXPECT_TRUE(c.Diff().Empty());
+  EXPECT_EQ(c.ChangeAt(0, 0), nullptr);
+}
+
+TEST(LayoutEstimateMove, CountsTheAxesAsTheyWillBe) {
+  TTestCube cube;
+  AddSampleSales(cube);
+  cube.Activate();
+  TGridInfo grid;
+  grid.SetCube(&cube);
+  const TLayoutEstimate now = EstimateLayout(grid);
+  // Channel's nodes and its total line join the columns.
+  const std::int64_t channel = grid.DimensionState(kChannelDim).NodeCount() + 1;
+  const std::int64_t year = grid.DimensionState(kYearDim).NodeCount() + 1;
+  const TLayoutEstimate more =
+      EstimateLayout(grid, ActiveDimsAfterMove(grid, kChannelDim, TDimGroup::dgCol));
+  EXPECT_EQ(more.Cells, now.Cells * channel);
+  // Moving within the axes changes nothing; to the page it divides.
+  EXPECT_EQ(EstimateLayout(grid, ActiveDimsAfterMove(grid, kYearDim, TDimGroup::dgRow)).Cells,
+            now.Cells);
+  EXPECT_EQ(EstimateLayout(grid, ActiveDimsAfterMove(grid, kYearDim, TDimGroup::dgPage)).Cells,
+            now.Cells / year);
+  EXPECT_EQ(now.LargestDim, 1);  // Product: five nodes
+}
+
+}  // namespace
+}  // namespace qd::test
