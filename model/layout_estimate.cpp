@@ -56,13 +56,18 @@ TLayoutEstimate EstimateLayout(TGridInfo& grid) {
   return EstimateLayout(grid, active);
 }
 
-std::vector<int> ActiveDimsAfterMove(const TGridInfo& grid, int dim, TDimGroup group) {
-  std::vector<int> active;
-  for (TDimGroup axis : {TDimGroup::dgRow, TDimGroup::dgCol})
-    for (int d : grid.AxisDims(axis))
-      if (d != dim) active.push_back(d);
-  if (group == TDimGroup::dgRow || group == TDimGroup::dgCol) active.push_back(dim);
-  return active;
+TLayoutEstimate EstimateDrop(TGridInfo& grid, int dim, TDimGroup group, int index) {
+  std::vector<int> active = grid.RowDims();
+  active.insert(active.end(), grid.ColDims().begin(), grid.ColDims().end());
+  active.push_back(dim);
+  TLayoutEstimate e = EstimateLayout(grid, active);  // for the largest dimension
+  std::int64_t lines[2] = {grid.RowLineCount(), grid.ColLineCount()};
+  const int axis = group == TDimGroup::dgRow ? 0 : 1;
+  if (index <= 0 || grid.AxisDims(group).empty())
+    lines[axis] = std::int64_t{grid.DimensionState(dim).NodeCount()} + 1;
+  e.Cells = Times(Times(lines[0], lines[1]), ColumnsPerLine(grid));
+  e.Bytes = Times(e.Cells, kBytesPerCell);
+  return e;
 }
 
 }  // namespace qd

@@ -36,8 +36,11 @@ constexpr std::int64_t kBytesPerCell = 64;
 TLayoutEstimate EstimateLayout(TGridInfo& grid);
 //! The estimate with the dimensions `active` on the row and column axes.
 TLayoutEstimate EstimateLayout(TGridInfo& grid, const std::vector<int>& active);
-//! The dimensions on the row and column axes once `dim` moved to `group`.
-std::vector<int> ActiveDimsAfterMove(const TGridInfo& grid, int dim, TDimGroup group);
+//! The grid as it will show once page dimension `dim` is dropped at place
+//! `index` of the row or column axis: the labels it gets are collapsed, so
+//! it adds lines only as the outermost dimension of its axis (one per node
+//! and the total), and otherwise the lines stay as they are.
+TLayoutEstimate EstimateDrop(TGridInfo& grid, int dim, TDimGroup group, int index);
 
 //! What the user chose for a layout above the limits.
 enum class TLargeLayoutChoice : std::uint8_t {

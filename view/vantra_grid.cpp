@@ -158,7 +158,7 @@ void TCustomVantraGrid::MoveDimension(TDimGroup sourceGroup, TDimGroup targetGro
   const int dim = FModel->GetDimAt(static_cast<int>(sourceGroup), sourceIndex);
   int pageDim = -1;
   if (sourceGroup == TDimGroup::dgPage && targetGroup != TDimGroup::dgPage && dim >= 0 &&
-      !ConfirmLayout(ActiveDimsAfterMove(*FModel, dim, targetGroup), pageDim))
+      !ConfirmLayout(EstimateDrop(*FModel, dim, targetGroup, targetIndex), pageDim))
     return;
   if (pageDim == dim) return;  // the dragged dimension stays where it was
   FModel->BeginUpdate();
@@ -173,9 +173,8 @@ void TCustomVantraGrid::MoveDimension(TDimGroup sourceGroup, TDimGroup targetGro
   FModel->EndUpdate(TChangeKind::ckAxes);
 }
 
-bool TCustomVantraGrid::ConfirmLayout(const std::vector<int>& active, int& pageDim) {
+bool TCustomVantraGrid::ConfirmLayout(const TLayoutEstimate& e, int& pageDim) {
   pageDim = -1;
-  const TLayoutEstimate e = EstimateLayout(*FModel, active);
   if (!e.Exceeds(FVisual->LayoutLimits)) return true;
   const std::string largest =
       e.LargestDim >= 0 ? FModel->DimensionState(e.LargestDim).DisplayName : std::string();
@@ -188,10 +187,8 @@ bool TCustomVantraGrid::ConfirmLayout(const std::vector<int>& active, int& pageD
 }
 
 void TCustomVantraGrid::ExpandAllGuarded(TDimensionState& state) {
-  std::vector<int> active = FModel->RowDims();
-  active.insert(active.end(), FModel->ColDims().begin(), FModel->ColDims().end());
   int pageDim = -1;
-  if (!ConfirmLayout(active, pageDim)) return;
+  if (!ConfirmLayout(EstimateLayout(*FModel), pageDim)) return;
   if (pageDim >= 0) FModel->MoveDim(pageDim, TDimGroup::dgPage, 0);
   FModel->ExpandAll(state);  // nothing when the state went to the page axis
 }

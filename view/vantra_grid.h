@@ -131,11 +131,10 @@ class TCustomVantraGrid : public QWidget, public TGridListener {
   //! Moves the dimension at (sourceGroup, sourceIndex) to (targetGroup, targetIndex).
   void MoveDimension(TDimGroup sourceGroup, TDimGroup targetGroup, int targetIndex,
                      int sourceIndex);
-  //! The size guard: with the dimensions `active` on rows and columns, is
-  //! the layout within VisualSettings().LayoutLimits, or does the user agree?
-  //! False on cancel; `pageDim` is the dimension to leave on the page axis
-  //! first, or -1.
-  bool ConfirmLayout(const std::vector<int>& active, int& pageDim);
+  //! The size guard: is the estimated layout within
+  //! VisualSettings().LayoutLimits, or does the user agree? False on cancel;
+  //! `pageDim` is the dimension to leave on the page axis first, or -1.
+  bool ConfirmLayout(const TLayoutEstimate& e, int& pageDim);
   //! Expands every label of the dimension after the size guard.
   void ExpandAllGuarded(TDimensionState& state);
   //! A dimension panel dropped on an area at `pos` (the area's inner coordinates).

@@ -129,18 +129,18 @@ TEST(LayoutEstimateMove, CountsTheAxesAsTheyWillBe) {
   TGridInfo grid;
   grid.SetCube(&cube);
   const TLayoutEstimate now = EstimateLayout(grid);
-  // Channel's nodes and its total line join the columns.
+  // With every label expanded, Channel's nodes and total multiply the cells.
   const std::int64_t channel = grid.DimensionState(kChannelDim).NodeCount() + 1;
-  const std::int64_t year = grid.DimensionState(kYearDim).NodeCount() + 1;
-  const TLayoutEstimate more =
-      EstimateLayout(grid, ActiveDimsAfterMove(grid, kChannelDim, TDimGroup::dgCol));
-  EXPECT_EQ(more.Cells, now.Cells * channel);
-  // Moving within the axes changes nothing; to the page it divides.
-  EXPECT_EQ(EstimateLayout(grid, ActiveDimsAfterMove(grid, kYearDim, TDimGroup::dgRow)).Cells,
-            now.Cells);
-  EXPECT_EQ(EstimateLayout(grid, ActiveDimsAfterMove(grid, kYearDim, TDimGroup::dgPage)).Cells,
-            now.Cells / year);
+  std::vector<int> active = {0, 1, 2, kChannelDim};
+  EXPECT_EQ(EstimateLayout(grid, active).Cells, now.Cells * channel);
   EXPECT_EQ(now.LargestDim, 1);  // Product: five nodes
+  // Dropped, Channel's labels are collapsed: as the outermost column
+  // dimension it replaces Year's lines by its own, elsewhere it adds none.
+  const std::int64_t shown = grid.RowLineCount() * grid.ColLineCount() * 2;
+  EXPECT_EQ(EstimateDrop(grid, kChannelDim, TDimGroup::dgCol, 1).Cells, shown);
+  EXPECT_EQ(EstimateDrop(grid, kChannelDim, TDimGroup::dgCol, 0).Cells,
+            grid.RowLineCount() * channel * 2);
+  EXPECT_EQ(EstimateDrop(grid, kChannelDim, TDimGroup::dgCol, 0).LargestDim, 1);
 }
 
 }  // namespace

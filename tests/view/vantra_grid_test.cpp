@@ -214,23 +214,36 @@ TEST_F(ViewGrid, DropAboveTheSizeLimitsAsksFirst) {
   TPivotPanel& cols = control->Area(TDimGroup::dgCol);
   TPivotPanel& pages = control->Area(TDimGroup::dgPage);
   const int w = control->VisualSettings().PivotWidth();
-  control->VisualSettings().LayoutLimits.Cells = 500;  // 280 now, 1120 with Channel
+  // Channel first on the columns brings its own lines instead of Year's;
+  // after Year it adds none.
+  const TLayoutEstimate first = EstimateDrop(Model(), kChannel, TDimGroup::dgCol, 0);
+  const TLayoutEstimate after = EstimateDrop(Model(), kChannel, TDimGroup::dgCol, 1);
+  ASSERT_GT(first.Cells, after.Cells);
+  control->VisualSettings().LayoutLimits.Cells = after.Cells;
   std::vector<std::string> asked;
   TLargeLayoutChoice answer = TLargeLayoutChoice::lcCancel;
   control->AskLargeLayout = [&](const TLayoutEstimate& e, const std::string& largest) {
     asked.push_back(largest + " " + std::to_string(e.Cells));
     return answer;
   };
-  EXPECT_TRUE(DropPanel(*pages.Panels()[0], cols, QPoint(w + w / 2, 5)));
-  EXPECT_EQ(asked, (Strings{"Product 1120"}));
+  EXPECT_TRUE(DropPanel(*pages.Panels()[0], cols, QPoint(5, 5)));
+  EXPECT_EQ(asked, (Strings{"Product " + std::to_string(first.Cells)}));
   EXPECT_EQ(Model().PendingNotifications(), 0u);
   Drain();
   EXPECT_EQ(Names(cols), (Strings{"Year"}));
 
-  answer = TLargeLayoutChoice::lcPageLargest;
+  // Dropped after Year the labels add no lines: no question.
   DropPanel(*pages.Panels()[0], cols, QPoint(w + w / 2, 5));
   Drain();
+  EXPECT_EQ(asked.size(), 1u);
   EXPECT_EQ(Names(cols), (Strings{"Year", "Channel"}));
+  DropPanel(*cols.Panels()[1], pages, QPoint(5, 5));
+  Drain();
+
+  answer = TLargeLayoutChoice::lcPageLargest;
+  DropPanel(*pages.Panels()[0], cols, QPoint(5, 5));
+  Drain();
+  EXPECT_EQ(Names(cols), (Strings{"Channel", "Year"}));
   EXPECT_EQ(Names(control->Area(TDimGroup::dgRow)), (Strings{"Region"}));
   EXPECT_EQ(Names(pages), (Strings{"Product"}));
 
