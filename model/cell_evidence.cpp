@@ -52,12 +52,16 @@ bool Aggregated(TGridInfo& grid, const TFactTable& facts, std::int32_t r) {
   return true;
 }
 
-// Each member's value (sum or count) over the records the cell's value holds.
+// Each member's value (sum or count) over the records the cell's value holds;
+// a weighted record counts the facts it stands for.
 void AddUp(TGridInfo& grid, const TFactTable& facts, const std::vector<std::int32_t>& records,
            int dim, int summary, bool count, double sign, std::map<int, double>& out) {
-  for (std::int32_t r : records)
-    if (Aggregated(grid, facts, r))
-      out[facts.Member(r, dim)] += sign * (count ? 1.0 : facts.Value(r, summary));
+  const TFactWeights* weights = facts.Weights();
+  for (std::int32_t r : records) {
+    if (!Aggregated(grid, facts, r)) continue;
+    const double value = !count ? facts.Value(r, summary) : weights ? weights->Count(r) : 1.0;
+    out[facts.Member(r, dim)] += sign * value;
+  }
 }
 
 std::string Caption(const TDimensionState& state, int member) {
