@@ -3,6 +3,7 @@
 // and the value sort from a click on a sub-function header.
 #include <QContextMenuEvent>
 #include <QMouseEvent>
+#include <algorithm>
 
 #include "engine/core/messages.h"
 #include "model/cell_evidence.h"
@@ -171,12 +172,22 @@ void TInternalGrid::BuildFunctionMenu(const TSubLevelNode& node) {
   if (FModel.LowestSubLevelNode() < TSubLevelNodeType::ltFunction || !node.Summary) return;
   FQuickMenu->Caption = &node;
   const TFunctionDefs& defs = FModel.FunctionDefs();
+  std::vector<std::string> leftOut;
   for (int f = 0; f < defs.Count() && f < kFunctionCount; ++f) {
-    if (!defs.Items(f).UserAllowed || !FModel.FunctionOffered(f)) continue;
+    if (!defs.Items(f).UserAllowed) continue;
+    if (!FModel.FunctionOffered(f)) {
+      const std::string why = AggregatedRefusal(static_cast<TFunction>(f));
+      if (std::find(leftOut.begin(), leftOut.end(), why) == leftOut.end()) leftOut.push_back(why);
+      continue;
+    }
     const bool visible = node.Summary->Function(f).Visible();
     FQuickMenu->AddItem(defs.Items(f).DisplayName,
                         visible ? TQuickCheck::qcChecked : TQuickCheck::qcPlain, kFunction + f);
   }
+  // Why functions are missing: greyed lines under the offered ones.
+  if (!leftOut.empty()) FQuickMenu->AddItem("-", TQuickCheck::qcPlain, -1);
+  for (const std::string& why : leftOut)
+    FQuickMenu->AddItem(why, TQuickCheck::qcPlain, -1)->setEnabled(false);
 }
 
 void TInternalGrid::BuildSubFunctionMenu(const TSubLevelNode& node) {

@@ -220,7 +220,7 @@ TEST_F(GridMenus, SummaryAndFunctionHeaderMenusToggleWhatTheColumnsShow) {
 }
 
 // Weighted records (a cube aggregated in the database) hold no single facts:
-// the function menu leaves out what needs them.
+// the function menu leaves out what needs them and says why in greyed lines.
 TEST_F(GridMenus, FunctionMenuOfAGroupedCubeLeavesOutWhatNeedsSingleFacts) {
   TFactTable& facts = *cube.Facts();
   auto weights = std::make_unique<TFactWeights>(facts.SumCount());
@@ -243,7 +243,12 @@ TEST_F(GridMenus, FunctionMenuOfAGroupedCubeLeavesOutWhatNeedsSingleFacts) {
   for (int f = 0; f < kStandardFunctionCount; ++f)
     if (f != static_cast<int>(TFunction::stMedian) && f != static_cast<int>(TFunction::stMeanAbsDev))
       expected.push_back((f == 0 ? "[x]" : "") + FunctionDisplayName(f));
+  expected.insert(expected.end(), {"-", "在数据库中汇总的Cube不含单条记录，无法计算平均偏差",
+                                   "在数据库中汇总的Cube不含单条记录，无法计算中位数"});
   EXPECT_EQ(Captions(*menu), expected);
+  const QList<QAction*> items = menu->actions();
+  EXPECT_FALSE(items.back()->isEnabled());
+  EXPECT_TRUE(items.front()->isEnabled());
 }
 
 TEST_F(GridMenus, HeadersBelowTheLowestLevelShownHaveNoMenu) {
