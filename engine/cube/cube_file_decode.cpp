@@ -1,12 +1,11 @@
 #include "engine/cube/cube_file_decode.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
 
+#include "engine/core/page_advice.h"
 #include "engine/io/crc32c.h"
 #include "engine/io/lzss.h"
 #include "engine/io/saved_fields.h"
@@ -85,23 +84,6 @@ class TWalk {
   std::span<const std::uint8_t> FData;
   std::size_t FPos = 0;
 };
-
-// Large blocks ask for huge pages before their first touch (see fact_table.cpp).
-void AdviseHugePages(std::uint8_t* data, std::size_t bytes) {
-  constexpr std::uintptr_t kHuge = 2u << 20;
-  if (bytes < 2 * kHuge) return;
-  auto begin = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-  auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
-
-// Gives the whole pages inside `bytes` back to the system.
-void ReleasePages(std::span<const std::uint8_t> bytes) {
-  constexpr std::uintptr_t kPage = 4096;
-  const auto begin = (reinterpret_cast<std::uintptr_t>(bytes.data()) + kPage - 1) & ~(kPage - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(bytes.data()) + bytes.size()) & ~(kPage - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
-}
 
 void Resize(TContainerBlock& block, std::size_t capacity) {
   void* p = std::realloc(block.Data.get(), std::max<std::size_t>(capacity, 1));
@@ -225,7 +207,7 @@ TContainerBlock DecodeCubeContainer(std::span<const std::uint8_t> code, std::siz
                                            std::min(kSlice, end - block.Size));
       if (n == 0) return block;  // the code ends inside the records
       block.Size += n;
-      if (releaseCode) ReleasePages(code.first(decoder.CodeRead()));
+      if (releaseCode) ReleasePages(code.data(), decoder.CodeRead());
     }
   }
   DecodeRest(block, decoder, limit);

@@ -5,25 +5,11 @@
 #include <limits>
 #include <new>
 
-#include <sys/mman.h>
-
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
+#include "engine/core/page_advice.h"
 
 namespace qd {
-namespace {
-
-// Large tables ask for huge pages: a build touches every page once, and 2 MB
-// pages take a fraction of the page faults of 4 KB ones.
-void AdviseHugePages(std::uint8_t* data, std::size_t bytes) {
-  constexpr std::uintptr_t kHuge = 2u << 20;
-  if (bytes < 2 * kHuge) return;
-  auto begin = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-  auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
-
-}  // namespace
 
 TFactTable::TFactTable(int dimCount, int sumCount)
     : FDimCount(dimCount), FSumCount(sumCount), FRecordSize(4 * dimCount + 8 * sumCount) {}

@@ -1,7 +1,5 @@
 #include "engine/io/lzss.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -12,6 +10,7 @@
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
+#include "engine/core/page_advice.h"
 #include "engine/core/worker_threads.h"
 
 namespace qd {
@@ -29,22 +28,16 @@ constexpr int kShortDepth = 8;
 // The input is encoded in ranges of this size, one per thread at a time.
 constexpr std::size_t kRangeBytes = std::size_t{8} << 20;
 
-// Large outputs are first touched page by page; asking for huge pages cuts the
-// page faults, which dominate decoding into fresh memory.
-void AdviseHugePages(void* data, std::size_t bytes) {
-  constexpr std::uintptr_t kHuge = 2u << 20;
-  if (bytes < 4 * kHuge) return;
-  auto begin = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-  auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
+// Large outputs are first touched page by page; huge pages cut the page
+// faults, which dominate decoding into fresh memory.
+constexpr std::size_t kMinHugePages = 4;
 
 // The output with its pending flags byte.
 class TCodeWriter {
  public:
   explicit TCodeWriter(std::size_t inputSize) {
     FOut.reserve(inputSize + inputSize / 8 + 16);
-    AdviseHugePages(FOut.data(), FOut.capacity());
+    AdviseHugePages(FOut.data(), FOut.capacity(), kMinHugePages);
   }
   void Literal(std::uint8_t b) {
     Item(true);
@@ -297,7 +290,7 @@ std::vector<std::uint8_t> DecompressBytes(std::span<const std::uint8_t> code) {
   const std::size_t size = DecodedSize(code);
   std::vector<std::uint8_t> out;
   out.reserve(size);
-  AdviseHugePages(out.data(), out.capacity());
+  AdviseHugePages(out.data(), out.capacity(), kMinHugePages);
   out.resize(size);
   TLzssDecoder(code).Decode(out.data(), size);
   return out;
