@@ -11,6 +11,7 @@
 #include "export/xml_export.h"
 #include "model/cell_evidence.h"
 #include "tests/export/export_test_grid.h"
+#include "tests/export/recording_canvas.h"
 
 namespace qd::test {
 namespace {
@@ -127,53 +128,28 @@ TEST_F(LowCountExport, SpreadsheetCellsStayNumbersWithAMarkedFormat) {
 // On paper the marker follows the number and the footnote sits under the
 // last page's table, or on a page of its own when that page is full.
 TEST_F(LowCountExport, PrintedPagesEndWithTheFootnote) {
-  struct TCanvas : TPaintCanvas {
-    std::vector<std::vector<std::pair<int, std::string>>> Pages{1};
-    void SetFont(const TExportFont&) override {}
-    void SetBrushColor(TColor) override {}
-    void FillRect(const TPaintRect&) override {}
-    int TextWidth(std::string_view t) override { return static_cast<int>(t.size()) * 6; }
-    int TextHeight(std::string_view) override { return 12; }
-    void TextRect(const TPaintRect&, int, int y, std::string_view t) override {
-      Pages.back().emplace_back(y, std::string(t));
-    }
-    void SetPenWidth(int) override {}
-    void PolyPolyline(const std::vector<TPaintPoint>&, const std::vector<int>&) override {}
-  };
-  struct TDevice : TPrintDevice {
-    TCanvas Paper;
-    int Height = 1000;
-    TPaintCanvas& Canvas() override { return Paper; }
-    int OffsetX() const override { return 0; }
-    int OffsetY() const override { return 0; }
-    int HorzRes() const override { return 2000; }
-    int VertRes() const override { return Height; }
-    int PixelsPerInchX() const override { return 96; }
-    int PixelsPerInchY() const override { return 96; }
-    void BeginDoc() override {}
-    void NewPage() override { Paper.Pages.emplace_back(); }
-    void EndDoc() override {}
-  };
   const auto s = BuildGridExportStructure(grid);
   const int tableHeight = s->RowCount * (kDefaultExportRowHeight + 1) + 1;
   for (const int height : {1000, tableHeight}) {
-    TDevice device;
+    TRecordingDevice device;
+    device.Width = 2000;
     device.Height = height;
     TVantraGridPrint print;
     print.SetGrid(&grid);
     print.Print(device);
-    const auto& last = device.Paper.Pages.back();
+    const auto& pages = device.Recorder.Pages;
+    const auto& last = pages.back().Texts;
     ASSERT_FALSE(last.empty());
-    EXPECT_EQ(last.back().second.rfind(kFootnote, 0), 0u) << height;
-    EXPECT_EQ(device.Paper.Pages.size(), height == 1000 ? 1u : 2u);
+    EXPECT_EQ(last.back().Text.rfind(kFootnote, 0), 0u) << height;
+    EXPECT_EQ(pages.size(), height == 1000 ? 1u : 2u);
     int markedTexts = 0, lowest = 0;
-    for (const auto& [y, text] : device.Paper.Pages.front()) {
-      markedTexts += text.size() > 1 && text.back() == '*';
-      if (text.rfind(kFootnote, 0) != 0) lowest = std::max(lowest, y);
+    for (const auto& t : pages.front().Texts) {
+      markedTexts += t.Text.size() > 1 && t.Text.back() == '*';
+      if (t.Text.rfind(kFootnote, 0) != 0) lowest = std::max(lowest, t.Y);
     }
     EXPECT_EQ(markedTexts, MarkedCells());
     if (height == 1000) {
-      EXPECT_GT(last.back().first, lowest);
+      EXPECT_GT(last.back().Y, lowest);
     }
   }
 }
