@@ -21,6 +21,7 @@
 #include "engine/cube/vantra.h"
 #include "model/cube_comparison.h"
 #include "temp_folder.h"
+#include "tests/app/workbench_fixture.h"
 #include "tests/view/qt_test_app.h"
 #include "view/internal_grid.h"
 #include "view/vantra_grid.h"
@@ -34,13 +35,7 @@ class CompareWindow : public ::testing::Test {
   void SetUp() override {
     TestApp();
     wb = std::make_unique<TWorkbench>(folder.Folder());
-    wb->Form->resize(1200, 800);
-    wb->Form->show();
-    wb->Form->FormActivate();
-    QTreeWidgetItem* node = wb->Form->FindNode({"内部Cube", wb->DataModule->DBCubes[0].Name});
-    ASSERT_TRUE(node);
-    wb->Form->MainTreeView().setCurrentItem(node);
-    Grid().ProcessModelNotifications();
+    ASSERT_TRUE(ShowFirstBuiltinCube(*wb));
     // The earlier file: the shown cube with the first fact's first value 1000 lower.
     earlier = folder.Path("earlier.vtc");
     SaveCubeToFile(*Grid().Vantra(), earlier);

@@ -24,6 +24,7 @@
 #include "design/fact_table_editor.h"
 #include "export/grid_export_structure.h"
 #include "temp_folder.h"
+#include "tests/app/workbench_fixture.h"
 #include "tests/view/qt_test_app.h"
 #include "view/internal_grid.h"
 #include "view/vantra_grid.h"
@@ -41,13 +42,7 @@ class WorkbenchGrid : public ::testing::Test {
     std::filesystem::copy_file(QD_DEMO_DB, folder.Path("demo.db"));
     setenv("QD_DEMO_DB", folder.Path("demo.db").c_str(), 1);
     wb = std::make_unique<TWorkbench>(folder.Folder());
-    wb->Form->resize(1200, 800);
-    wb->Form->show();
-    wb->Form->FormActivate();
-    QTreeWidgetItem* node = wb->Form->FindNode({"内部Cube", wb->DataModule->DBCubes[0].Name});
-    ASSERT_TRUE(node);
-    wb->Form->MainTreeView().setCurrentItem(node);
-    Grid().ProcessModelNotifications();
+    ASSERT_TRUE(ShowFirstBuiltinCube(*wb));
     ASSERT_TRUE(Cells().LayoutValid());
   }
   void TearDown() override {
