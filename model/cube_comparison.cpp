@@ -83,6 +83,8 @@ void TCubeComparison::Align(TGridInfo& shown) {
   TPivotState state = shown.CaptureState();
   TranslateExpansion(state, shown, FGrid);
   FGrid.FunctionDefs().Assign(shown.FunctionDefs());
+  // Custom functions are worked out alike on both sides.
+  FGrid.OnCalcAggregateFunction = shown.OnCalcAggregateFunction;
   FGrid.ApplyState(state);
   FGrid.ProcessNotifications();
   FDiff = CompareCubes(*shown.Cube(), shown, FOther, FGrid);

@@ -122,6 +122,27 @@ TEST_F(Comparison, AnInactiveGridComparesNothing) {
   EXPECT_EQ(c.ChangeAt(0, 0), nullptr);
 }
 
+// The other cube's custom functions are worked out by the shown grid's
+// handler: an identical cube shows no changed custom cell.
+TEST_F(Comparison, CustomFunctionsOfTheOtherCubeUseTheShownGridsHandler) {
+  TTestCube same;
+  AddSampleSales(same);
+  same.Activate();
+  shown.FunctionDefs().EnsureStandard();
+  shown.FunctionDefs().Add();
+  shown.OnCalcAggregateFunction = [](void*, TFunction, const std::vector<double>& values, bool&,
+                                     double& value) { value = static_cast<double>(values.size()); };
+  shown.SummarySettings().Items(0).Function(kStandardFunctionCount).SubFunction(sfValue).Visible =
+      true;
+  shown.Aggregation().DropActive();
+  shown.BeginUpdate();
+  shown.EndUpdate(ckAxes);
+  shown.ProcessNotifications();
+  TCubeComparison c(same, "same.vtc");
+  c.Align(shown);
+  EXPECT_TRUE(c.Diff().Cells.empty()) << ::testing::PrintToString(ChangedKeys(c));
+}
+
 TEST(LayoutEstimateMove, CountsTheAxesAsTheyWillBe) {
   TTestCube cube;
   AddSampleSales(cube);
