@@ -170,7 +170,7 @@ class TInternalGrid : public TCustomInternalGrid {
   void BuildLabelMenu(TLabelNode& label, bool columnAxis);
   void BuildFunctionMenu(const TSubLevelNode& node);
   void BuildSubFunctionMenu(const TSubLevelNode& node);
-  void BuildDataCellMenu(QPoint pos);
+  void BuildDataCellMenu(const TGridCoord& cell);
   bool BuildMenuFor(TGridRegion region, QPoint pos);
   void PopupMenuAt(QPoint viewportPos);
   void OpenKeyboardMenu();

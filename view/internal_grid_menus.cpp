@@ -91,7 +91,7 @@ bool TInternalGrid::BuildMenuFor(TGridRegion region, QPoint pos) {
       }
       break;
     case TGridRegion::grData:
-      BuildDataCellMenu(pos);
+      BuildDataCellMenu(MouseCoord(pos.x(), pos.y()));
       break;
     default:
       break;
@@ -121,8 +121,7 @@ void TInternalGrid::BuildTitleMenu(const TCaptionNode& title) {
 
 // A data cell offers the explanation of its change against the previous
 // line, enabled where there is one to explain.
-void TInternalGrid::BuildDataCellMenu(QPoint pos) {
-  const TGridCoord cell = MouseCoord(pos.x(), pos.y());
+void TInternalGrid::BuildDataCellMenu(const TGridCoord& cell) {
   TQuickMenu& menu = *FQuickMenu;
   menu.DataRow = cell.Y - FixedRows();
   menu.DataColumn = cell.X - FixedCols();
@@ -238,6 +237,9 @@ void TInternalGrid::OpenKeyboardMenu() {
     if (!FQuickMenu->Empty()) choices.push_back({std::move(text), std::move(build)});
   };
   const int row = Current().Y - FixedRows(), col = Current().X - FixedCols();
+  // The cell's own menu first, where it has something to offer.
+  if (CanExplainChange(FModel, row, col))
+    offer(Caption(TMsg::SMenuExplainChange), [this, cell = Current()] { BuildDataCellMenu(cell); });
   for (TLabelNode* n = FModel.GetRowLine(row); n; n = n->Parent)
     offer(FModel.GetNodeCaption(*n), [this, n] { BuildLabelMenu(*n, false); });
   for (TLabelNode* n = FModel.GetColumnLine(col); n; n = n->Parent)

@@ -380,6 +380,28 @@ TEST_F(CellMenu, ExplainChangeRanksTheMembersOfTheChosenDimension) {
   form->close();
 }
 
+// The menu key offers it too, before the cell's headers, where it applies.
+TEST_F(CellMenu, MenuKeyOffersExplainChangeOnACellThatHasOne) {
+  auto pressMenuKey = [this](QPoint at) {
+    const TGridCoord cell = Grid().MouseCoord(at.x(), at.y());
+    Grid().setFocus();
+    Grid().SetCurrent(cell.X, cell.Y);
+    QKeyEvent menuKey(QEvent::KeyPress, Qt::Key_Menu, Qt::NoModifier);
+    QApplication::sendEvent(&Grid(), &menuKey);
+    EXPECT_TRUE(Grid().KeyboardMenu() && Grid().KeyboardMenu()->isVisible());
+    return Grid().KeyboardMenu() ? Captions(*Grid().KeyboardMenu()) : Strings{};
+  };
+  EXPECT_EQ(pressMenuKey(Cell("North", "2025", sfValue)).front(), "North");
+  Grid().KeyboardMenu()->hide();
+  ASSERT_EQ(pressMenuKey(Cell("North", "2025", sfCompareWithPrevByRow)).front(), "解释变化…");
+  Grid().KeyboardMenu()->actions().front()->trigger();
+  Grid().KeyboardMenu()->hide();
+  QApplication::processEvents();
+  ASSERT_TRUE(Grid().QuickMenu().isVisible());
+  EXPECT_TRUE(Grid().QuickMenu().FindItem(quick_id::kExplainChange)->isEnabled());
+  Grid().QuickMenu().hide();
+}
+
 TEST_F(GridMenus, ExpandAllAsksFirstAboveTheSizeLimits) {
   control->VisualSettings().LayoutLimits.Cells = 10;
   std::vector<std::string> asked;
