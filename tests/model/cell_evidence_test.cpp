@@ -27,7 +27,7 @@ struct TRandomPivot {
     AddRandomFacts(cube, pick, Pick(0, 40),
                    [&] { return std::vector<double>{Pick(-20, 40) / 4.0}; });
     cube.Activate();
-    if (weighted) Weigh(*cube.Facts());
+    if (weighted) WeighAsEqualFacts(*cube.Facts(), [this](std::int32_t) { return Pick(1, 4); });
     grid.SetCube(&cube);
     for (int d = 0; d < grid.DimensionStateCount(); ++d) {
       TDimensionState& s = grid.DimensionState(d);
@@ -46,20 +46,6 @@ struct TRandomPivot {
         if (Pick(0, 1)) grid.ExpandAll(grid.DimensionState(d));
   }
   int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
-
-  void Weigh(TFactTable& facts) {
-    facts.SetWeights(std::make_unique<TFactWeights>(1));
-    facts.Weights()->Resize(facts.RecordCount());
-    for (std::int32_t r = 0; r < facts.RecordCount(); ++r) {
-      const double k = Pick(1, 4), x = facts.Value(r, 0) / k;
-      double* row = facts.Weights()->Row(r);
-      row[0] = k;
-      row[1 + TFactWeights::wpSum2] = k * x * x;
-      row[1 + TFactWeights::wpSum3] = k * x * x * x;
-      row[1 + TFactWeights::wpSum4] = k * x * x * x * x;
-      row[1 + TFactWeights::wpMin] = row[1 + TFactWeights::wpMax] = x;
-    }
-  }
 
   std::int64_t NaiveCount(int row, int column) {
     const TFactTable& facts = *cube.Facts();

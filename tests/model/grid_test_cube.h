@@ -153,6 +153,28 @@ inline bool NaiveRecordInCell(TGridInfo& grid, const TFactTable& facts, int r,
 //! Region (flat, with a Chinese member) and Product (Fruit > Apple, Pear;
 //! Veg > Kale) on rows, Year on columns, Channel on the page axis; summaries
 //! Amount and Qty over four facts. Not activated.
+//! Turns every record into a weighted one, as a cube grouped in the database
+//! holds: record r stands for count(r) equal facts that share its values.
+template <class TCount>
+void WeighAsEqualFacts(TFactTable& facts, TCount&& count) {
+  auto weights = std::make_unique<TFactWeights>(facts.SumCount());
+  weights->Resize(facts.RecordCount());
+  for (std::int32_t r = 0; r < facts.RecordCount(); ++r) {
+    double* row = weights->Row(r);
+    const double k = count(r);
+    row[0] = k;
+    for (int s = 0; s < facts.SumCount(); ++s) {
+      const double x = facts.Value(r, s) / k;
+      double* parts = row + 1 + TFactWeights::kPerSummary * s;
+      parts[TFactWeights::wpSum2] = k * x * x;
+      parts[TFactWeights::wpSum3] = k * x * x * x;
+      parts[TFactWeights::wpSum4] = k * x * x * x * x;
+      parts[TFactWeights::wpMin] = parts[TFactWeights::wpMax] = x;
+    }
+  }
+  facts.SetWeights(std::move(weights));
+}
+
 inline void AddSampleSales(TTestCube& cube) {
   cube.AddDim("Region", {"North", "南方", "West"}, TDimGroup::dgRow);
   cube.AddDim("Product", {"Fruit", "Apple", "Pear", "Veg", "Kale"}, TDimGroup::dgRow,

@@ -222,19 +222,7 @@ TEST_F(GridMenus, SummaryAndFunctionHeaderMenusToggleWhatTheColumnsShow) {
 // Weighted records (a cube aggregated in the database) hold no single facts:
 // the function menu leaves out what needs them and says why in greyed lines.
 TEST_F(GridMenus, FunctionMenuOfAGroupedCubeLeavesOutWhatNeedsSingleFacts) {
-  TFactTable& facts = *cube.Facts();
-  auto weights = std::make_unique<TFactWeights>(facts.SumCount());
-  weights->Resize(facts.RecordCount());
-  for (std::int32_t r = 0; r < facts.RecordCount(); ++r) {
-    double* row = weights->Row(r);
-    row[0] = 1;
-    for (int s = 0; s < facts.SumCount(); ++s) {
-      const double x = facts.Value(r, s);
-      const double parts[] = {x * x, x * x * x, x * x * x * x, x, x};
-      std::copy(std::begin(parts), std::end(parts), row + 1 + TFactWeights::kPerSummary * s);
-    }
-  }
-  facts.SetWeights(std::move(weights));
+  WeighAsEqualFacts(*cube.Facts(), [](std::int32_t) { return 1.0; });
   cube.Notify(TCubeChange::ccActiveChanged);
   Drain();
   TQuickMenu* menu = RightClick(CellCentre(1, 1));  // the Amount header
