@@ -29,26 +29,6 @@ constexpr TTag kTagCube = 0x1205;
 constexpr TTag kTagUserData = 0x1214;
 using namespace cube_blocks;
 
-// Bytes an LZSS code stream decodes to, counted without decoding, so that a
-// small file claiming gigabytes is refused before anything is allocated.
-std::size_t DecodedLength(std::span<const std::uint8_t> code) {
-  std::size_t size = 0, i = 0;
-  while (i < code.size()) {
-    unsigned flags = code[i++];
-    for (int bit = 0; bit < 8 && i < code.size(); ++bit, flags >>= 1) {
-      if (flags & 1) {
-        ++size;
-        ++i;
-      } else {
-        if (i + 1 >= code.size()) return size;
-        size += (code[i + 1] & 0x0Fu) + kLzssMinMatch;
-        i += 2;
-      }
-    }
-  }
-  return size;
-}
-
 void RequireActive(const TCustomVantra& cube) {
   if (!cube.Active()) throw ECubeError(Msg(TMsg::SCannotSaveInactiveCube));
 }
@@ -451,7 +431,7 @@ void WriteContainerFile(const std::string& path, std::span<const std::uint8_t> c
 }
 
 std::vector<std::uint8_t> DecodeContainer(std::span<const std::uint8_t> code, std::size_t limit) {
-  if (code.size() > limit || DecodedLength(code) > limit) RaiseBadValue();
+  if (code.size() > limit || DecodedSize(code) > limit) RaiseBadValue();
   return DecompressBytes(code);
 }
 

@@ -237,8 +237,9 @@ class TEncoder {
   TChain<kLzssMinMatch, kShortDepth> FShort;
 };
 
-// Bytes a code stream decodes to: one per literal, the length per match, a
-// match without its second byte at the end counting for nothing.
+
+}  // namespace
+
 std::size_t DecodedSize(std::span<const std::uint8_t> code) {
   const std::uint8_t* in = code.data();
   const std::size_t n = code.size();
@@ -258,8 +259,6 @@ std::size_t DecodedSize(std::span<const std::uint8_t> code) {
   }
   return size;
 }
-
-}  // namespace
 
 std::vector<std::uint8_t> CompressBytes(std::span<const std::uint8_t> data) {
   if (data.empty()) return {};

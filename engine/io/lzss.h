@@ -31,6 +31,11 @@ std::vector<std::uint8_t> CompressBytes(std::span<const std::uint8_t> data);
 //! Decodes any valid code stream; an empty input gives an empty output. A match
 //! whose second byte is missing at the end of the input is dropped.
 std::vector<std::uint8_t> DecompressBytes(std::span<const std::uint8_t> code);
+//! Bytes a code stream decodes to, counted without decoding (one per literal,
+//! the length per match; a match without its second byte at the end counts
+//! for nothing), so that a small input claiming gigabytes can be refused
+//! before anything is allocated.
+std::size_t DecodedSize(std::span<const std::uint8_t> code);
 
 //! Decodes a code stream piece by piece into buffers the caller chooses, so
 //! that a large part of the output can land where it is finally kept. The
