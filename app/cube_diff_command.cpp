@@ -27,6 +27,9 @@ void PrintDiff(const TCubeDiff& diff, std::ostream& out) {
         << '\n';
   for (const TMemberChange& m : diff.Members)
     out << (m.InFirst ? "only-a\t" : "only-b\t") << m.Dimension << '\t' << m.Member << '\n';
+  for (const TPartChange& p : diff.Parts)
+    out << (p.InFirst ? "only-a-" : "only-b-") << (p.IsSummary ? "summary\t" : "dimension\t")
+        << p.Name << '\n';
   for (const TTotalChange& t : diff.Totals) {
     const TCellValue old{t.Old, true}, now{t.New, true};
     out << "total\t" << t.Summary << '\t' << (t.IsCount ? "Count" : "Sum") << '\t'

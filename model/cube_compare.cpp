@@ -38,6 +38,18 @@ void MembersOnlyIn(const TGridCube& from, const TGridCube& to, bool first,
   }
 }
 
+// Dimensions and summaries of `from` without a namesake in `to`.
+void PartsOnlyIn(const TGridCube& from, const TGridCube& to, bool first,
+                 std::vector<TPartChange>& out) {
+  for (const auto& d : from.Dimensions())
+    if (!MatchingDimension(to, *d)) out.push_back({first, false, d->DisplayName});
+  for (const auto& s : from.Summaries()) {
+    bool found = false;
+    for (const auto& o : to.Summaries()) found = found || o->BaseFieldName == s->BaseFieldName;
+    if (!found) out.push_back({first, true, s->DisplayName});
+  }
+}
+
 void TotalsThatChanged(const TGridCube& ca, const TGridCube& cb,
                        std::vector<TTotalChange>& out) {
   if (!ca.FactTable() || !cb.FactTable()) return;
@@ -77,6 +89,8 @@ TCubeDiff CompareCubes(const TGridCube& ca, TGridInfo& a, const TGridCube& cb, T
   }
   MembersOnlyIn(ca, cb, true, diff.Members);
   MembersOnlyIn(cb, ca, false, diff.Members);
+  PartsOnlyIn(ca, cb, true, diff.Parts);
+  PartsOnlyIn(cb, ca, false, diff.Parts);
   TotalsThatChanged(ca, cb, diff.Totals);
   return diff;
 }

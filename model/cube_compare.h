@@ -27,6 +27,14 @@ struct TMemberChange {
   std::string Dimension, Member;
 };
 
+//! A dimension or summary (matched by field name) only one of the cubes has:
+//! the cells that rest on it cannot be compared.
+struct TPartChange {
+  bool InFirst = true;  //!< only in the first cube, else only in the second
+  bool IsSummary = false;
+  std::string Name;     //!< its display name
+};
+
 //! A summary's grand sum or count over all fact records that changed.
 struct TTotalChange {
   std::string Summary;
@@ -38,7 +46,10 @@ struct TCubeDiff {
   std::vector<TCellChange> Cells;
   std::vector<TMemberChange> Members;
   std::vector<TTotalChange> Totals;
-  bool Empty() const { return Cells.empty() && Members.empty() && Totals.empty(); }
+  std::vector<TPartChange> Parts;
+  bool Empty() const {
+    return Cells.empty() && Members.empty() && Totals.empty() && Parts.empty();
+  }
 };
 
 //! Compares pivot `b` (of cube `cb`) with pivot `a` (of cube `ca`). Cells

@@ -79,5 +79,18 @@ TEST(CubeDiff, AChangedDatabaseRowShowsAsItsCellAndItsTotals) {
   EXPECT_EQ(Cli({"diff", before}, out, err), 2);
 }
 
+// Cubes of different dimensions and summaries share no cell to compare: that
+// is a difference, not equality.
+TEST(CubeDiff, DimensionsAndSummariesOfOneCubeOnlyAreDifferences) {
+  testing::TTempFolder dir("diff-parts");
+  const std::string premiums = Import(dir, QD_DEMO_DB, "premiums.vtc");
+  const std::string sales = std::string(QD_TEST_DATA_DIR) + "/cube_file/sales.vtc";
+  std::string out, err;
+  EXPECT_EQ(Cli({"diff", premiums, sales}, out, err), 1) << err;
+  EXPECT_NE(out.find("only-a-dimension\tmgr_branch\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("only-a-summary\tamnt\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("only-b-summary\tAmount\n"), std::string::npos) << out;
+}
+
 }  // namespace
 }  // namespace qd
