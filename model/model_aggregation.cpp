@@ -177,10 +177,12 @@ TScanRequest TModelAggregation::ScanRequest() const {
 }
 
 bool TModelAggregation::ShowsSecondPass() const {
+  // The scan itself carries every cell's minimum and maximum; only the
+  // functions after them read the records again.
   for (const auto& state : FStates) {
     const TSummaryInfo* info = state->FInfo;
     if (!info || !info->Visible() || info->IsCalculated()) continue;
-    for (int f = static_cast<int>(TFunction::stMin); f < kFunctionCount; ++f)
+    for (int f = static_cast<int>(TFunction::stVariance); f < kFunctionCount; ++f)
       if (info->Function(f).Visible()) return true;
   }
   return false;

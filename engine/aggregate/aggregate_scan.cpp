@@ -131,7 +131,7 @@ TBaseScan TFactScan::Run() const {
   });
   for (std::size_t i = 1; i < cells.size(); ++i) {
     const std::vector<std::int32_t> map = cells[0].Merge(cells[i]);
-    if (!FKeepRecordCells || (cells[0].Dense() && cells[i].Dense())) continue;
+    if (!FKeepRecordCells) continue;
     for (std::int32_t r = bounds[i]; r < bounds[i + 1]; ++r) {
       std::int32_t& slot = slots[static_cast<std::size_t>(r)];
       if (slot >= 0) slot = map[static_cast<std::size_t>(slot)];

@@ -17,32 +17,32 @@ void TScanCells::Start(std::uint64_t keyBound, int summaries, std::int64_t recor
   FSummaries = std::max(0, summaries);
   FStride = 1 + 3 * static_cast<std::size_t>(FSummaries);
   FKeyBound = keyBound;
-  const std::uint64_t cellBytes = FStride * sizeof(double);
   const std::uint64_t sparseLimit =
       std::max<std::uint64_t>(kDenseKeys, 4 * static_cast<std::uint64_t>(std::max<std::int64_t>(records, 0)));
-  FDense = keyBound <= kDenseBytes / cellBytes && keyBound <= sparseLimit;
+  FDense = keyBound <= kDenseBytes / sizeof(std::int32_t) && keyBound <= sparseLimit;
   FCells.clear();
   FKeys.clear();
   FIndex.clear();
   if (FDense) {
-    FCells.assign(static_cast<std::size_t>(keyBound) * FStride, 0.0);
+    FIndex.assign(static_cast<std::size_t>(keyBound), 0);
   } else {
     FIndex.assign(1024, 0);
     FIndexMask = FIndex.size() - 1;
   }
 }
 
-std::int32_t TScanCells::SlotCount() const {
-  return static_cast<std::int32_t>(FDense ? FKeyBound : FKeys.size());
+std::int32_t TScanCells::NewSlot(std::uint64_t key) {
+  const auto slot = static_cast<std::int32_t>(FKeys.size());
+  FKeys.push_back(key);
+  FCells.resize(FCells.size() + FStride, 0.0);
+  return slot;
 }
 
 std::int32_t TScanCells::HashedSlot(std::uint64_t key) {
   std::uint64_t i = HashKey(key) & FIndexMask;
   for (; FIndex[i] != 0; i = (i + 1) & FIndexMask)
     if (FKeys[static_cast<std::size_t>(FIndex[i] - 1)] == key) return FIndex[i] - 1;
-  const auto slot = static_cast<std::int32_t>(FKeys.size());
-  FKeys.push_back(key);
-  FCells.resize(FCells.size() + FStride, 0.0);
+  const std::int32_t slot = NewSlot(key);
   FIndex[i] = slot + 1;
   if (FKeys.size() * 2 > FIndex.size()) GrowIndex();
   return slot;
@@ -63,8 +63,7 @@ std::vector<std::int32_t> TScanCells::Merge(const TScanCells& other) {
   for (std::int32_t o = 0; o < other.SlotCount(); ++o) {
     const double* from = other.Cell(o);
     if (from[0] == 0) continue;
-    const std::int32_t slot =
-        Slot(other.FDense ? static_cast<std::uint64_t>(o) : other.FKeys[static_cast<std::size_t>(o)]);
+    const std::int32_t slot = Slot(other.FKeys[static_cast<std::size_t>(o)]);
     map[static_cast<std::size_t>(o)] = slot;
     double* to = &FCells[static_cast<std::size_t>(slot) * FStride];
     if (to[0] == 0) {
@@ -84,8 +83,9 @@ std::vector<std::int32_t> TScanCells::Merge(const TScanCells& other) {
 std::vector<std::int32_t> TScanCells::OrderedSlots() const {
   std::vector<std::int32_t> order;
   if (FDense) {
-    for (std::int32_t slot = 0; slot < SlotCount(); ++slot)
-      if (Cell(slot)[0] != 0) order.push_back(slot);
+    // The index lists the keys in ascending order already.
+    for (const std::int32_t entry : FIndex)
+      if (entry != 0 && Cell(entry - 1)[0] != 0) order.push_back(entry - 1);
     return order;
   }
   order.resize(FKeys.size());
@@ -107,7 +107,7 @@ TBaseScan TScanCells::Finish(TBigVector<std::int32_t>* recordSlots) const {
   for (std::size_t i = 0; i < cells; ++i) {
     const auto slot = static_cast<std::size_t>(order[i]);
     position[slot] = static_cast<std::int32_t>(i);
-    keys[i] = static_cast<std::int64_t>(FDense ? slot : FKeys[slot]);
+    keys[i] = static_cast<std::int64_t>(FKeys[slot]);
   }
   for (int s = 0; s < FSummaries; ++s) {
     auto totals = std::make_unique<TTotals>(out.Keys);

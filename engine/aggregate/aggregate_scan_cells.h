@@ -1,8 +1,10 @@
 // The cells the fact scan accumulates into: per cell key the record count and,
 // per summary, the sum, minimum and maximum of the values added under it.
-// While the key space is small the cells lie in one array indexed by the key
-// itself; otherwise they are numbered in order of first appearance behind an
-// open-addressing index. Like every accumulator it has four steps: Start, Add,
+// Cells are numbered in order of first appearance and lie side by side, so an
+// accumulator holds only the cells its records reach. While the key space is
+// small the slot of a key is found in an array indexed by the key itself (4
+// bytes a key, most of them never used); otherwise behind an open-addressing
+// index. Like every accumulator it has four steps: Start, Add,
 // Merge (two accumulators over separate record ranges combine, in a fixed
 // order, into what one accumulator over both ranges would hold), Finish.
 #pragma once
@@ -29,21 +31,24 @@ struct TBaseScan {
 
 class TScanCells {
  public:
-  //! Dense cells take at most this many bytes.
-  static constexpr std::uint64_t kDenseBytes = std::uint64_t{64} << 20;
+  //! A dense key index takes at most this many bytes.
+  static constexpr std::uint64_t kDenseBytes = std::uint64_t{16} << 20;
   //! Key spaces up to this size are always dense (within kDenseBytes).
   static constexpr std::uint64_t kDenseKeys = std::uint64_t{1} << 16;
 
   //! Empties the accumulator for keys below `keyBound` and `summaries` values
-  //! per record. Dense when the cells fit kDenseBytes and the key space is no
-  //! larger than kDenseKeys or four times the `records` to be added.
+  //! per record. Dense when the key index fits kDenseBytes and the key space
+  //! is no larger than kDenseKeys or four times the `records` to be added.
   void Start(std::uint64_t keyBound, int summaries, std::int64_t records);
   bool Dense() const { return FDense; }
   int Summaries() const { return FSummaries; }
 
-  //! The slot of a key, created empty on first use (dense: the key itself).
+  //! The slot of a key, created empty on first use.
   std::int32_t Slot(std::uint64_t key) {
-    return FDense ? static_cast<std::int32_t>(key) : HashedSlot(key);
+    if (!FDense) return HashedSlot(key);
+    std::int32_t& entry = FIndex[static_cast<std::size_t>(key)];
+    if (entry == 0) entry = NewSlot(key) + 1;
+    return entry - 1;
   }
   //! Adds one record, its values in summary order, to a slot.
   void Add(std::int32_t slot, const double* values) {
@@ -92,20 +97,22 @@ class TScanCells {
 
  private:
   std::int32_t HashedSlot(std::uint64_t key);
+  std::int32_t NewSlot(std::uint64_t key);
   void GrowIndex();
   //! Slots with records, in ascending key order.
   std::vector<std::int32_t> OrderedSlots() const;
   const double* Cell(std::int32_t slot) const {
     return &FCells[static_cast<std::size_t>(slot) * FStride];
   }
-  std::int32_t SlotCount() const;
+  std::int32_t SlotCount() const { return static_cast<std::int32_t>(FKeys.size()); }
 
   bool FDense = true;
   int FSummaries = 0;
   std::size_t FStride = 1;  // count, then sum, min, max per summary
   std::uint64_t FKeyBound = 0;
-  TBigVector<double> FCells;
-  // Hashed cells only: the key of each slot, and slot + 1 per index entry.
+  std::vector<double> FCells;
+  // The key of each slot; slot + 1 per index entry, 0 for none (dense: the
+  // entry of a key is at the key, else found by hashing).
   std::vector<std::uint64_t> FKeys;
   std::vector<std::int32_t> FIndex;
   std::uint64_t FIndexMask = 0;
