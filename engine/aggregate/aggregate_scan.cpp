@@ -79,37 +79,52 @@ void TFactScan::Scan(std::int32_t first, std::int32_t last, TScanCells& cells,
   std::vector<double> values(summaries);
   const TFactWeights* weights = FFacts.Weights();
   std::vector<double> mins(weights ? summaries : 0), maxs(weights ? summaries : 0);
-  for (std::int32_t r = first; r < last; ++r) {
-    const std::uint8_t* record = FFacts.Record(r);
-    std::uint64_t key = 0;
-    bool skip = false;
-    // Every member is checked, also in records that an earlier one skips.
-    for (const TFlat& p : positions) {
-      std::uint32_t m;
-      std::memcpy(&m, record + p.Offset, 4);
-      if (m >= p.Members) RaiseBadMember(r, static_cast<std::size_t>(&p - positions.data()), m);
-      const std::uint64_t share = p.Share[m];
-      skip |= share == kSkip;
-      key += share;
-    }
-    if (skip) {
-      if (slots) slots[r - first] = -1;
-      continue;
-    }
-    for (std::size_t s = 0; s < summaries; ++s)
-      std::memcpy(&values[s], record + FValueOffsets[s], 8);
-    const std::int32_t slot = cells.Slot(key);
-    if (weights) {
-      for (std::size_t s = 0; s < summaries; ++s) {
-        const double* parts = weights->Parts(r, FSummaries[s]);
-        mins[s] = parts[TFactWeights::wpMin];
-        maxs[s] = parts[TFactWeights::wpMax];
+  // Records go in blocks: first the keys of a block, each key's slot asked
+  // for ahead, then the values, so that the slot look-ups overlap.
+  constexpr std::int32_t kBlock = 64;
+  std::uint64_t keys[kBlock];
+  bool skips[kBlock];
+  for (std::int32_t begin = first; begin < last;) {
+    const std::int32_t end = last - begin > kBlock ? begin + kBlock : last;
+    for (std::int32_t r = begin; r < end; ++r) {
+      const std::uint8_t* record = FFacts.Record(r);
+      std::uint64_t key = 0;
+      bool skip = false;
+      // Every member is checked, also in records that an earlier one skips.
+      for (const TFlat& p : positions) {
+        std::uint32_t m;
+        std::memcpy(&m, record + p.Offset, 4);
+        if (m >= p.Members) RaiseBadMember(r, static_cast<std::size_t>(&p - positions.data()), m);
+        const std::uint64_t share = p.Share[m];
+        skip |= share == kSkip;
+        key += share;
       }
-      cells.AddWeighted(slot, values.data(), weights->Count(r), mins.data(), maxs.data());
-    } else {
-      cells.Add(slot, values.data());
+      keys[r - begin] = key;
+      skips[r - begin] = skip;
+      if (!skip) cells.Prefetch(key);
     }
-    if (slots) slots[r - first] = slot;
+    for (std::int32_t r = begin; r < end; ++r) {
+      if (skips[r - begin]) {
+        if (slots) slots[r - first] = -1;
+        continue;
+      }
+      const std::uint8_t* record = FFacts.Record(r);
+      for (std::size_t s = 0; s < summaries; ++s)
+        std::memcpy(&values[s], record + FValueOffsets[s], 8);
+      const std::int32_t slot = cells.Slot(keys[r - begin]);
+      if (weights) {
+        for (std::size_t s = 0; s < summaries; ++s) {
+          const double* parts = weights->Parts(r, FSummaries[s]);
+          mins[s] = parts[TFactWeights::wpMin];
+          maxs[s] = parts[TFactWeights::wpMax];
+        }
+        cells.AddWeighted(slot, values.data(), weights->Count(r), mins.data(), maxs.data());
+      } else {
+        cells.Add(slot, values.data());
+      }
+      if (slots) slots[r - first] = slot;
+    }
+    begin = end;
   }
 }
 
