@@ -427,7 +427,7 @@ bool ReadUserData(TTagReader& r, TUserBuffer* user) {
 }
 
 void WriteContainerFile(const std::string& path, std::span<const std::uint8_t> container) {
-  WriteFileAtomic(path, CompressBytes(container));
+  CompressToFile(container, path);
 }
 
 std::vector<std::uint8_t> DecodeContainer(std::span<const std::uint8_t> code, std::size_t limit) {

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -25,8 +26,21 @@ constexpr int kLzssMaxMatch = 18;
 constexpr int kLzssMinMatch = 3;
 constexpr int kLzssFirstPosition = kLzssRingSize - kLzssMaxMatch;  // 4078
 
-//! Encodes bytes (greedy longest match within the window, found by hash chains).
-//! Inputs beyond 2 GB raise EStreamError.
+//! The encoder works on ranges of this many input bytes, each on its own with
+//! the bytes before it as its window, on several threads; the code depends on
+//! the input alone, never on the number of threads.
+constexpr std::size_t kLzssRangeBytes = std::size_t{1} << 20;
+
+//! Receives a code stream piece by piece, in order.
+using TLzssSink = std::function<void(std::span<const std::uint8_t>)>;
+
+//! Encodes bytes (greedy longest match within the window, found by hash
+//! chains) into `sink` as the ranges are done, so that writing the code
+//! overlaps encoding the rest. An exception from the sink stops the encoding
+//! and is raised again. Inputs beyond 2 GB raise EStreamError before anything
+//! reaches the sink.
+void CompressTo(std::span<const std::uint8_t> data, const TLzssSink& sink);
+//! The code CompressTo gives, in one buffer.
 std::vector<std::uint8_t> CompressBytes(std::span<const std::uint8_t> data);
 //! Decodes any valid code stream; an empty input gives an empty output. A match
 //! whose second byte is missing at the end of the input is dropped.
@@ -71,6 +85,9 @@ class TLzssDecoder {
   std::array<std::uint8_t, kLzssRingSize> FHistory{};
 };
 
+//! Compresses bytes into the file at `path`, written as the code comes and
+//! replaced atomically (safe_file.h): a failure leaves the old file as it was.
+void CompressToFile(std::span<const std::uint8_t> data, const std::string& path);
 //! Compresses the whole content of `source` into the file at `path`.
 void CompressStream(const TMemoryStream& source, const std::string& path);
 //! Replaces the content of `target` with the decoded file, position 0.

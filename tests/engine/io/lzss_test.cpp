@@ -112,6 +112,46 @@ TEST(Lzss, InputsOfSeveralRangesGiveOneCodeOnAnyNumberOfThreads) {
   ASSERT_EQ(ReferenceDecode(codes[0]), data);
 }
 
+// A range whose end no match can bring onto a whole group (noise after a run
+// of zeros) hands its open group to the next range, whose items are then
+// regrouped behind it: the shifts put the open group at each of its lengths.
+TEST(Lzss, RangesEndingInsideAGroupJoinTheNextRange) {
+  for (std::size_t shift = 0; shift < 8; ++shift) {
+    TBytes data(kLzssRangeBytes - 400 + shift, 0);
+    const TBytes noise = RandomBytes(kLzssRangeBytes + 1000, static_cast<unsigned>(shift));
+    data.insert(data.end(), noise.begin(), noise.end());
+    data.resize(data.size() + 5000, 0);
+    TBytes codes[2];
+    for (int threads : {1, 2}) {
+      SetWorkerThreads(threads);
+      codes[threads - 1] = CompressBytes(data);
+    }
+    SetWorkerThreads(0);
+    ASSERT_EQ(codes[0], codes[1]) << "shift " << shift;
+    ASSERT_EQ(ReferenceDecode(codes[0]), data) << "shift " << shift;
+  }
+}
+
+// The code goes to the sink while later ranges are still being encoded; a
+// sink that fails stops the encoding and its error comes back to the caller.
+TEST(Lzss, ASinkThatFailsStopsTheEncoding) {
+  const TBytes data = RandomBytes(6 * kLzssRangeBytes, 3, 4);
+  for (int threads : {1, 2}) {
+    SetWorkerThreads(threads);
+    int calls = 0;
+    EXPECT_THROW(CompressTo(data,
+                            [&](std::span<const std::uint8_t>) {
+                              if (++calls == 2) throw EStreamError("disk full");
+                            }),
+                 EStreamError);
+    EXPECT_EQ(calls, 2);
+  }
+  SetWorkerThreads(0);
+  if (std::filesystem::exists("/dev/full")) {
+    EXPECT_THROW(CompressToFile(data, "/dev/full"), EStreamError);
+  }
+}
+
 TEST(Lzss, EmptyInEmptyOut) {
   EXPECT_TRUE(CompressBytes({}).empty());
   EXPECT_TRUE(DecompressBytes({}).empty());
