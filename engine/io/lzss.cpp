@@ -134,7 +134,10 @@ void TLzssDecoder::KeepHistory(const std::uint8_t* dst, std::size_t n) {
 }
 
 void CompressToFile(std::span<const std::uint8_t> data, const std::string& path) {
-  TAtomicFile file(path);
+  // Large codes go to the disk without a copy in the page cache.
+  constexpr std::size_t kLargeInput = std::size_t{8} << 20;
+  TAtomicFile file(path, data.size() >= kLargeInput ? TAtomicFile::TWrites::wLargeSequential
+                                                    : TAtomicFile::TWrites::wBuffered);
   CompressTo(data, [&](std::span<const std::uint8_t> code) { file.Write(code); });
   file.Commit();
 }

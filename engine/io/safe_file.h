@@ -45,10 +45,20 @@ std::string AtomicWriteTarget(const std::string& path);
 //! target, never the temporary file.
 class TAtomicFile {
  public:
+  //! How the bytes reach the file.
+  enum class TWrites : std::uint8_t {
+    //! Through the system's page cache; Write and Stream may be mixed.
+    wBuffered = 0,
+    //! A large file written in one sequence by Write alone: whole 4 KB blocks
+    //! go to the disk directly where the file system allows it, which spares
+    //! copying them into the page cache; the rest as wBuffered.
+    wLargeSequential = 1,
+  };
+
   //! Creates the temporary file; a target that is a device or a pipe is opened
   //! and written in place instead. Temporary files of earlier writes beside the
   //! target that are more than a day old (left by a killed process) are removed.
-  explicit TAtomicFile(const std::string& path);
+  explicit TAtomicFile(const std::string& path, TWrites writes = TWrites::wBuffered);
   ~TAtomicFile();
   TAtomicFile(const TAtomicFile&) = delete;
   TAtomicFile& operator=(const TAtomicFile&) = delete;
@@ -70,13 +80,17 @@ class TAtomicFile {
   void Commit();
 
  private:
+  class TBlockWriter;
+
   void Discard() noexcept;
   [[noreturn]] void Fail(int errorNumber);
+  void WriteAll(int fd, const std::uint8_t* p, std::size_t n);
 
   std::string FPath, FTarget, FTemp;
   int FFd = -1;
   std::unique_ptr<std::streambuf> FBuffer;
   std::unique_ptr<std::ostream> FStream;
+  std::unique_ptr<TBlockWriter> FBlocks;  // wLargeSequential
   bool FCommitted = false;
   bool FDirect = false;  // the target is a device or a pipe, written in place
 };

@@ -85,6 +85,52 @@ TEST(AtomicWrite, AFailedWriteLeavesTheOldFileByteIdenticalAndRemovesItsTemporar
   EXPECT_EQ(dir.Names(), (std::vector<std::string>{"report.htm"}));
 }
 
+// Large files written in one sequence go to the disk in whole blocks beside the
+// page cache: pieces of any size, past the block buffer, with a partial last
+// block and a stream after them come out whole; where the file system refuses
+// direct writes (tmpfs) the same bytes go through the page cache; a full disk
+// fails as any other write.
+TEST(AtomicWrite, LargeSequentialWritesKeepEveryByteAndFailLikeOthers) {
+  std::vector<std::uint8_t> bytes((9u << 20) + 1234);
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 13);
+  auto write = [&](const std::string& path) {
+    TAtomicFile file(path, TAtomicFile::TWrites::wLargeSequential);
+    for (std::size_t at = 0; at < bytes.size(); at += 300001)
+      file.Write(std::span(bytes).subspan(at, std::min<std::size_t>(300001, bytes.size() - at)));
+    file.Stream() << "end";
+    file.Commit();
+  };
+  std::vector<std::uint8_t> expected = bytes;
+  expected.insert(expected.end(), {'e', 'n', 'd'});
+  TTempFolder dir("atomic");
+  const std::string path = dir.Path("cube.vtc");
+  write(path);
+  EXPECT_EQ(ReadRegularFile(path), expected);
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"cube.vtc"}));
+  if (fs::is_directory("/dev/shm")) {
+    const std::string shm = "/dev/shm/qd_atomic_" + std::to_string(::getpid()) + ".vtc";
+    write(shm);
+    EXPECT_EQ(ReadRegularFile(shm), expected);
+    fs::remove(shm);
+  }
+
+  const int status = RunInChild([&] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{1 << 20, 1 << 20};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      write(path);
+    } catch (const EStreamError& e) {
+      return std::string(e.what()).find(path) != std::string::npos ? 0 : 2;
+    }
+    return 1;
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(ReadRegularFile(path), expected);
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"cube.vtc"}));
+}
+
 TEST(AtomicWrite, KeepsTheModeOfTheReplacedFileAndGivesANewFileTheUmaskDefault) {
   TTempFolder dir("atomic");
   const std::string secret = dir.Path("secret.vtc");
