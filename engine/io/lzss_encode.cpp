@@ -24,8 +24,9 @@ constexpr int kRingMask = kLzssRingSize - 1;
 // coder keeps to the 4078 bytes an encoder with an 18-byte look-ahead sees,
 // so every stream stays within what any decoder of the format expects.
 constexpr std::size_t kMaxDistance = kLzssRingSize - kLzssMaxMatch;
-// The head tables have 8192 entries each, twice the window's positions.
-constexpr int kHashBits = 13;
+// The head tables have 16384 entries each, four times the window's positions,
+// so that few other keys share a chain.
+constexpr int kHashBits = 14;
 constexpr int kChainDepth = 16;
 // Within this many bytes of a range's end the coder steers its item count to
 // a whole number of groups (see TEncoder::Run).
@@ -175,40 +176,34 @@ inline std::uint32_t HashOf(std::uint64_t key) {
 
 // Positions in the window by their next bytes. Positions whose next five bytes
 // hash alike are chained, newest first; a link that does not point further
-// back ends a chain (its slot was reused). For four and for three bytes only
-// the newest position of each hash is kept: they find the short matches, which
-// are common in records of small numbers, without walking a second chain.
+// back ends a chain (its slot was reused). For four bytes only the newest
+// position of each hash is kept, which finds the short matches common in
+// records of small numbers without walking a second chain. Matches of three
+// bytes are not looked for: taken greedily they save little and often cost a
+// longer match at the next position, so records code smaller without them.
+// The last seven bytes of the input go out as literals.
 class TMatchFinder {
  public:
   TMatchFinder(const std::uint8_t* in, std::size_t size) : FIn(in), FSize(size) {
     FHead5.fill(-1);
     FHead4.fill(-1);
-    FHead3.fill(-1);
   }
 
   void Insert(std::size_t p) {
+    if (p + 8 > FSize) return;
     const auto at = static_cast<std::int32_t>(p);
-    if (p + 8 <= FSize) {
-      const std::uint64_t v = Load<std::uint64_t>(FIn + p);
-      std::int32_t& head = FHead5[HashOf(v & KeyMask(5))];
-      FPrev[p & kRingMask] = head;
-      head = at;
-      FHead4[HashOf(v & KeyMask(4))] = at;
-      FHead3[HashOf(v & KeyMask(3))] = at;
-    } else if (p + 3 <= FSize) {
-      // The last bytes of the input: three bytes are loaded one by one.
-      FHead3[HashOf(FIn[p] | (FIn[p + 1] << 8) | (FIn[p + 2] << 16))] = at;
-    }
+    const std::uint64_t v = Load<std::uint64_t>(FIn + p);
+    std::int32_t& head = FHead5[HashOf(v & KeyMask(5))];
+    FPrev[p & kRingMask] = head;
+    head = at;
+    FHead4[HashOf(v & KeyMask(4))] = at;
   }
 
   //! Improves bestLen/bestDist with the longest match for the bytes at o, at
   //! most maxLen (>= 3) long, that the chain and the newest positions give.
   void Find(std::size_t o, int maxLen, int& bestLen, std::size_t& bestDist) const {
     const std::uint8_t* cur = FIn + o;
-    if (o + 8 > FSize) {
-      Try(FHead3[HashOf(cur[0] | (cur[1] << 8) | (cur[2] << 16))], o, maxLen, bestLen, bestDist);
-      return;
-    }
+    if (o + 8 > FSize) return;
     const std::uint64_t v = Load<std::uint64_t>(cur);
     if (maxLen >= 5) {
       std::int32_t c = FHead5[HashOf(v & KeyMask(5))];
@@ -233,7 +228,6 @@ class TMatchFinder {
       if (bestLen >= 5) return;
     }
     Try(FHead4[HashOf(v & KeyMask(4))], o, maxLen, bestLen, bestDist);
-    if (bestLen < 4) Try(FHead3[HashOf(v & KeyMask(3))], o, maxLen, bestLen, bestDist);
   }
 
  private:
@@ -251,7 +245,7 @@ class TMatchFinder {
   const std::uint8_t* FIn;
   std::size_t FSize;
   // Positions fit 32 bits: the coder takes at most 2 GB.
-  std::array<std::int32_t, std::size_t{1} << kHashBits> FHead5, FHead4, FHead3;
+  std::array<std::int32_t, std::size_t{1} << kHashBits> FHead5, FHead4;
   std::array<std::int32_t, kLzssRingSize> FPrev{};
 };
 

@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include "engine/core/errors.h"
@@ -150,6 +151,17 @@ TEST(Lzss, ASinkThatFailsStopsTheEncoding) {
   if (std::filesystem::exists("/dev/full")) {
     EXPECT_THROW(CompressToFile(data, "/dev/full"), EStreamError);
   }
+  // Inputs beyond 2 GB are refused before a byte is read or written (the
+  // mapping is never touched).
+  const std::size_t huge = std::size_t{1} << 31;
+  void* map = ::mmap(nullptr, huge, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  ASSERT_NE(map, MAP_FAILED);
+  int calls = 0;
+  EXPECT_THROW(CompressTo(std::span(static_cast<const std::uint8_t*>(map), huge),
+                          [&](std::span<const std::uint8_t>) { ++calls; }),
+               EStreamError);
+  EXPECT_EQ(calls, 0);
+  ::munmap(map, huge);
 }
 
 TEST(Lzss, EmptyInEmptyOut) {
