@@ -114,7 +114,7 @@ class TScanCells {
   int FSummaries = 0;
   std::size_t FStride = 1;  // count, then sum, min, max per summary
   std::uint64_t FKeyBound = 0;
-  std::vector<double> FCells;
+  TBigVector<double> FCells;
   // The key of each slot; slot + 1 per index entry, 0 for none (dense: the
   // entry of a key is at the key, else found by hashing).
   std::vector<std::uint64_t> FKeys;
