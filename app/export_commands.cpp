@@ -67,17 +67,16 @@ std::vector<std::string> DimensionTexts(const TGridInfo& grid, const TLabelNode*
 // calculated summary).
 void PrintCells(TGridInfo& grid, const std::vector<TCellValue>& values, std::ostream& out,
                 bool withCount) {
-  const std::vector<std::string> keys = CellKeys(grid);
   const int columns = static_cast<int>(grid.DataColumns().size());
-  for (std::size_t i = 0; i < keys.size(); ++i) {
-    out << keys[i] << '\t' << (values[i].HasValue ? ExactNumber(values[i].Value) : std::string());
+  ForEachCellKey(grid, [&](std::size_t i, const std::string& key) {
+    out << key << '\t' << (values[i].HasValue ? ExactNumber(values[i].Value) : std::string());
     if (withCount) {
       const int row = static_cast<int>(i) / columns, column = static_cast<int>(i) % columns;
       const std::optional<std::int64_t> n = CellFactCount(grid, row, column);
       out << '\t' << (n ? std::to_string(*n) : std::string());
     }
     out << '\n';
-  }
+  });
 }
 
 void WriteCellRecords(TGridInfo& grid, const std::vector<TCellValue>& values,

@@ -31,7 +31,8 @@ std::vector<TCellValue> CellValues(TGridInfo& grid) {
   return values;
 }
 
-std::vector<std::string> CellKeys(TGridInfo& grid) {
+void ForEachCellKey(TGridInfo& grid,
+                    const std::function<void(std::size_t, const std::string&)>& visit) {
   const int rows = grid.RowLineCount(), columns = static_cast<int>(grid.DataColumns().size());
   std::vector<std::string> heads;
   for (int c = 0; c < columns; ++c) {
@@ -39,12 +40,21 @@ std::vector<std::string> CellKeys(TGridInfo& grid) {
     for (const std::string& name : ColumnNames(grid, c)) head += '\t' + name;
     heads.push_back(std::move(head));
   }
-  std::vector<std::string> keys;
-  keys.reserve(static_cast<std::size_t>(rows) * heads.size());
+  std::size_t i = 0;
+  std::string key;
   for (int r = 0; r < rows; ++r) {
     const std::string rowPath = PathText(grid, grid.GetRowLine(r)) + '\t';
-    for (const std::string& head : heads) keys.push_back(rowPath + head);
+    for (const std::string& head : heads) {
+      key.assign(rowPath).append(head);
+      visit(i++, key);
+    }
   }
+}
+
+std::vector<std::string> CellKeys(TGridInfo& grid) {
+  std::vector<std::string> keys;
+  keys.reserve(static_cast<std::size_t>(grid.RowLineCount()) * grid.DataColumns().size());
+  ForEachCellKey(grid, [&keys](std::size_t, const std::string& key) { keys.push_back(key); });
   return keys;
 }
 

@@ -3,6 +3,8 @@
 // then summary, function and sub-function.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,5 +23,9 @@ std::vector<TCellValue> CellValues(TGridInfo& grid);
 //! Every data cell's "row path⇥column path⇥summary⇥function⇥sub-function", in
 //! the order of CellValues.
 std::vector<std::string> CellKeys(TGridInfo& grid);
+//! The same keys one at a time, with each cell's index in CellValues; only
+//! one row's keys are made at once.
+void ForEachCellKey(TGridInfo& grid,
+                    const std::function<void(std::size_t, const std::string&)>& visit);
 
 }  // namespace qd
