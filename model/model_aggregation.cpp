@@ -69,8 +69,6 @@ void TModelAggregation::DropActive() {
   FCapacity = 1;
   FHasActive = false;
   FBaseKeys.reset();
-  FRecordCells = {};
-  FRecordCellsValid = false;
   FHelpers.Clear();
   FHelperSources.clear();
 }
@@ -176,18 +174,6 @@ TScanRequest TModelAggregation::ScanRequest() const {
   return request;
 }
 
-bool TModelAggregation::ShowsSecondPass() const {
-  // The scan itself carries every cell's minimum and maximum; only the
-  // functions after them read the records again.
-  for (const auto& state : FStates) {
-    const TSummaryInfo* info = state->FInfo;
-    if (!info || !info->Visible() || info->IsCalculated()) continue;
-    for (int f = static_cast<int>(TFunction::stVariance); f < kFunctionCount; ++f)
-      if (info->Function(f).Visible()) return true;
-  }
-  return false;
-}
-
 std::vector<TSummaryState*> TModelAggregation::ShownSummaries() const {
   std::vector<TSummaryState*> shown;
   bool calculated = false;
@@ -212,9 +198,7 @@ void TModelAggregation::Aggregate() {
   FHelpers.Clear();
   FHelperSources.clear();
   FBaseKeys.reset();
-  FRecordCells = {};
-  FRecordCellsValid = false;
-  AggregateSummaries(ShownSummaries(), ShowsSecondPass());
+  AggregateSummaries(ShownSummaries());
 }
 
 bool TModelAggregation::Prepare(TSummaryState& state) {
@@ -223,12 +207,11 @@ bool TModelAggregation::Prepare(TSummaryState& state) {
   std::vector<TSummaryState*> states = ShownSummaries();
   std::erase_if(states, [&state](const TSummaryState* s) { return s == &state || s->FReady; });
   states.insert(states.begin(), &state);
-  AggregateSummaries(states, false);
+  AggregateSummaries(states);
   return state.FReady;
 }
 
-void TModelAggregation::AggregateSummaries(const std::vector<TSummaryState*>& states,
-                                           bool keepRecordCells) {
+void TModelAggregation::AggregateSummaries(const std::vector<TSummaryState*>& states) {
   try {
     TBaseScan scan;
     if (const TFactTable* facts = FGrid.Cube()->FactTable()) {
@@ -239,13 +222,8 @@ void TModelAggregation::AggregateSummaries(const std::vector<TSummaryState*>& st
       TScanRequest request = ScanRequest();
       request.Summaries.clear();
       for (const TSummaryState* s : states) request.Summaries.push_back(s->FIndex);
-      request.KeepRecordCells = keepRecordCells && !FRecordCellsValid;
       scan = ScanFacts(*facts, request);
       if (FBaseKeys && *scan.Keys != *FBaseKeys) throw EGenericError(Msg(TMsg::SInternalCalcError));
-      if (request.KeepRecordCells) {
-        FRecordCells = std::move(scan.RecordCell);
-        FRecordCellsValid = true;
-      }
     }
     const bool empty = scan.Keys->empty();
     if (!empty && !FBaseKeys) FBaseKeys = scan.Keys;

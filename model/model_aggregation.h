@@ -133,7 +133,7 @@ class TModelAggregation {
   //! calculated summary is visible; the first when none is).
   std::vector<TSummaryState*> ShownSummaries() const;
   //! Scans the facts for `states`, which are not aggregated, and rolls them up.
-  void AggregateSummaries(const std::vector<TSummaryState*>& states, bool keepRecordCells);
+  void AggregateSummaries(const std::vector<TSummaryState*>& states);
   //! Aggregates a summary on first use, with the other shown ones still
   //! missing; false without an active layout.
   bool Prepare(TSummaryState& state);
@@ -141,9 +141,6 @@ class TModelAggregation {
   //! The summary's totals of a mask, computed and cached on first use.
   const TTotals& GetMaskTotals(TSummaryState& state, std::uint32_t mask);
   std::unique_ptr<TTotals> DeriveMask(TSummaryState& state, std::uint32_t mask);
-  //! True when a visible summary shows a function of the second pass, so
-  //! that the scan keeps every record's cell at once.
-  bool ShowsSecondPass() const;
   //! Calls `f` with the base key's member list and with each of its roll-up keys.
   template <class F>
   void ForEachRollUp(TMemberKey members, F&& f) const;
@@ -155,7 +152,9 @@ class TModelAggregation {
   //! The cells of `totals` each base cell feeds (kind: base, roll-ups or mask).
   TCellTargets TwoPassTargets(const TSummaryState& state, const TTotals& totals, int kind,
                               std::uint32_t mask) const;
-  const TBigVector<std::int32_t>& RecordCells();
+  //! The summary's values grouped by base cell, for its second pass.
+  std::unique_ptr<TDPFactData> GroupFactData(const TSummaryState& state,
+                                             const TFactTable& facts) const;
   //! The correlations of x and y for every cell of x's totals of a mask.
   std::vector<double> MaskCorrelations(TSummaryState& x, TSummaryState& y, std::uint32_t mask,
                                        const TTotals& tx);
@@ -170,9 +169,6 @@ class TModelAggregation {
   std::vector<std::unique_ptr<TSummaryState>> FStates;
   //! The base key list every summary's base totals share.
   TKeyListPtr FBaseKeys;
-  //! Per fact record, its position in the base key list (-1 skipped).
-  TBigVector<std::int32_t> FRecordCells;
-  bool FRecordCellsValid = false;
   //! Correlations of summary pairs for calculated summaries; cleared with the aggregation.
   TSummaryHelpers FHelpers;
   //! The key list of the totals each helper's results of a mask were computed

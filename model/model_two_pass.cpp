@@ -19,22 +19,18 @@ enum TTwoPassTarget { tpBase = 0, tpRollUps = 1, tpMask = 2 };
 
 }  // namespace
 
-const TBigVector<std::int32_t>& TModelAggregation::RecordCells() {
-  if (FRecordCellsValid) return FRecordCells;
-  // The first scan did not keep the records' cells: the same scan again,
-  // without totals, numbers the same cells.
-  FRecordCells = {};
-  const TFactTable* facts = FGrid.Cube() ? FGrid.Cube()->FactTable() : nullptr;
-  if (facts && FBaseKeys) {
-    TScanRequest request = ScanRequest();
-    request.Summaries.clear();
-    request.KeepRecordCells = true;
-    TBaseScan scan = ScanFacts(*facts, request);
-    if (*scan.Keys != *FBaseKeys) throw EGenericError(Msg(TMsg::SInternalCalcError));
-    FRecordCells = std::move(scan.RecordCell);
-  }
-  FRecordCellsValid = true;
-  return FRecordCells;
+std::unique_ptr<TDPFactData> TModelAggregation::GroupFactData(const TSummaryState& state,
+                                                            const TFactTable& facts) const {
+  // The records' cells are found again by the scan a range at a time, not
+  // kept for every record beside the grouped values.
+  TScanRequest request = ScanRequest();
+  request.Summaries.clear();
+  const TFactScan scan(facts, request);
+  const TTotals& base = *state.FBase;
+  return std::make_unique<TDPFactData>(
+      facts, state.FIndex,
+      [&](const TFactScan::TRecordCellVisit& visit) { scan.ForEachRecordCell(base.Keys(), visit); },
+      base.Counts);
 }
 
 TCellTargets TModelAggregation::TwoPassTargets(const TSummaryState& state, const TTotals& totals,
@@ -80,10 +76,7 @@ void TModelAggregation::RunTwoPass(TSummaryState& state, TTotals& asked, int kin
                                    std::uint32_t mask) {
   const TFactTable* facts = FGrid.Cube() ? FGrid.Cube()->FactTable() : nullptr;
   if (!facts || !state.FBase) return;
-  if (!state.FFactData) {
-    state.FFactData =
-        std::make_unique<TDPFactData>(*facts, state.FIndex, RecordCells(), state.FBase->Size());
-  }
+  if (!state.FFactData) state.FFactData = GroupFactData(state, *facts);
   const TDPFactData& data = *state.FFactData;
 
   // The asked totals share the pass with every other totals of the summary

@@ -1,5 +1,6 @@
 #include "engine/aggregate/aggregate_scan.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <limits>
@@ -153,6 +154,40 @@ TBaseScan TFactScan::Run() const {
     }
   }
   return cells[0].Finish(FKeepRecordCells ? &slots : nullptr);
+}
+
+void TFactScan::ForEachRecordCell(const std::vector<std::int64_t>& keys,
+                                  const TRecordCellVisit& visit) const {
+  const std::int32_t records = FFacts.RecordCount();
+  // Each range in two halves on the worker threads when the table is large,
+  // each half into cells of its own, both seeded in ascending key order so
+  // that their slots are the positions in `keys`.
+  const int parts = records / ScanRangeRecords() >= 2 ? 2 : 1;
+  std::vector<TScanCells> cells(static_cast<std::size_t>(parts));
+  for (TScanCells& c : cells) {
+    Start(c, records);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      const std::int64_t key = keys[i];
+      if (key < 0 || static_cast<std::uint64_t>(key) >= FKeyBound || (i > 0 && key <= keys[i - 1]))
+        RaiseInternal();
+      c.Slot(static_cast<std::uint64_t>(key));
+    }
+  }
+  const auto known = static_cast<std::int32_t>(keys.size());
+  constexpr std::int32_t kRange = 1 << 18;
+  std::vector<std::int32_t> slots(static_cast<std::size_t>(std::min(kRange, records)));
+  for (std::int32_t first = 0; first < records;) {
+    const std::int32_t n = std::min(kRange, records - first);
+    RunParts(parts, [&](int part) {
+      const std::int32_t a = n / parts * part, b = part + 1 == parts ? n : n / parts * (part + 1);
+      Scan(first + a, first + b, cells[static_cast<std::size_t>(part)], slots.data() + a);
+    });
+    const std::span<const std::int32_t> range(slots.data(), static_cast<std::size_t>(n));
+    for (const std::int32_t slot : range)
+      if (slot >= known) RaiseInternal();
+    visit(first, range);
+    first += n;
+  }
 }
 
 namespace {

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -62,6 +64,13 @@ class TFactScan {
   void Scan(std::int32_t first, std::int32_t last, TScanCells& cells, std::int32_t* slots) const;
   //! Every record: in two halves on the worker threads when the table is large.
   TBaseScan Run() const;
+  //! Each record's position in `keys` (the ascending keys a Run of the same
+  //! request gives), computed again range by range rather than kept for every
+  //! record at once: `visit(first, cells)` gets consecutive ranges in record
+  //! order, -1 for a skipped record. Raises the internal calculation error
+  //! when a record's key is not among `keys`.
+  using TRecordCellVisit = std::function<void(std::int32_t, std::span<const std::int32_t>)>;
+  void ForEachRecordCell(const std::vector<std::int64_t>& keys, const TRecordCellVisit& visit) const;
 
  private:
   [[noreturn]] void RaiseBadMember(std::int32_t record, std::size_t position,

@@ -67,44 +67,80 @@ struct TMomentSums {
 
 // ---------------------------------------------------------------- TDPFactData
 
+namespace {
+
+// The records' cells as one range, cut to the fact table.
+std::span<const std::int32_t> TableCells(const TFactTable& facts,
+                                         std::span<const std::int32_t> recordCells) {
+  return recordCells.first(
+      std::min(recordCells.size(), static_cast<std::size_t>(std::max(facts.RecordCount(), 0))));
+}
+
+std::vector<std::int32_t> CellCounts(std::span<const std::int32_t> cells, std::size_t cellCount) {
+  std::vector<std::int32_t> counts(cellCount, 0);
+  for (const std::int32_t c : cells)
+    if (c >= 0 && static_cast<std::size_t>(c) < cellCount) ++counts[static_cast<std::size_t>(c)];
+  return counts;
+}
+
+[[noreturn]] void RaiseInternal() {
+  throw EGenericError(Msg(TMsg::SInternalCalcError));
+}
+
+}  // namespace
+
 TDPFactData::TDPFactData(const TFactTable& facts, int summaryIndex,
                          std::span<const std::int32_t> recordCells, std::size_t cellCount)
+    : TDPFactData(
+          facts, summaryIndex,
+          [cells = TableCells(facts, recordCells)](const auto& visit) { visit(0, cells); },
+          CellCounts(TableCells(facts, recordCells), cellCount)) {}
+
+TDPFactData::TDPFactData(const TFactTable& facts, int summaryIndex,
+                         const TRecordCellRanges& ranges, std::span<const std::int32_t> counts)
     : FSummary(summaryIndex) {
-  const std::size_t n =
-      std::min(recordCells.size(), static_cast<std::size_t>(std::max(facts.RecordCount(), 0)));
-  auto cellOf = [&](std::size_t r) -> std::size_t {
-    const std::int32_t c = recordCells[r];
+  const std::size_t cellCount = counts.size();
+  // Records of a cell outside the counts feed no cell.
+  auto cellOf = [cellCount](std::int32_t c) {
     return c >= 0 && static_cast<std::size_t>(c) < cellCount ? static_cast<std::size_t>(c)
                                                               : cellCount;
   };
+  FStart.assign(cellCount + 1, 0);
   if (const TFactWeights* weights = facts.Weights()) {
     // Weighted records: no single values, but each base cell's moments,
     // its records merged in record order.
-    FStart.assign(cellCount + 1, 0);
     FMoments.assign(cellCount, TPowerSums());
-    for (std::size_t r = 0; r < n; ++r) {
-      const std::size_t c = cellOf(r);
-      if (c == cellCount) continue;
-      const auto record = static_cast<std::int32_t>(r);
-      const double* p = weights->Parts(record, summaryIndex);
-      FMoments[c].Merge(TPowerSums::FromRaw(
-          weights->Count(record), facts.Value(record, summaryIndex), p[TFactWeights::wpSum2],
-          p[TFactWeights::wpSum3], p[TFactWeights::wpSum4], p[TFactWeights::wpMin],
-          p[TFactWeights::wpMax]));
-    }
+    ranges([&](std::int32_t first, std::span<const std::int32_t> cells) {
+      for (std::size_t i = 0; i < cells.size(); ++i) {
+        const std::size_t c = cellOf(cells[i]);
+        if (c == cellCount) continue;
+        const auto record = static_cast<std::int32_t>(first + static_cast<std::int32_t>(i));
+        const double* p = weights->Parts(record, summaryIndex);
+        FMoments[c].Merge(TPowerSums::FromRaw(
+            weights->Count(record), facts.Value(record, summaryIndex), p[TFactWeights::wpSum2],
+            p[TFactWeights::wpSum3], p[TFactWeights::wpSum4], p[TFactWeights::wpMin],
+            p[TFactWeights::wpMax]));
+      }
+    });
     return;
   }
-  // A counting sort by base cell keeps the records of a cell in record order.
-  FStart.assign(cellCount + 2, 0);
-  for (std::size_t r = 0; r < n; ++r) ++FStart[cellOf(r) + 1];
-  for (std::size_t c = 0; c < cellCount; ++c) FStart[c + 1] += FStart[c];
-  FStart.pop_back();
+  // Placed by the counts, the values of a cell stay in record order.
+  for (std::size_t c = 0; c < cellCount; ++c) {
+    if (counts[c] < 0) RaiseInternal();
+    FStart[c + 1] = FStart[c] + static_cast<std::uint32_t>(counts[c]);
+  }
   FValues.resize(FStart.back());
   std::vector<std::uint32_t> at(FStart.begin(), FStart.end() - 1);
-  for (std::size_t r = 0; r < n; ++r) {
-    const std::size_t c = cellOf(r);
-    if (c < cellCount) FValues[at[c]++] = facts.Value(static_cast<std::int32_t>(r), summaryIndex);
-  }
+  ranges([&](std::int32_t first, std::span<const std::int32_t> cells) {
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      const std::size_t c = cellOf(cells[i]);
+      if (c == cellCount) continue;
+      if (at[c] == FStart[c + 1]) RaiseInternal();
+      FValues[at[c]++] = facts.Value(first + static_cast<std::int32_t>(i), summaryIndex);
+    }
+  });
+  for (std::size_t c = 0; c < cellCount; ++c)
+    if (at[c] != FStart[c + 1]) RaiseInternal();
 }
 
 // ---------------------------------------------------------------- TSecondPassCell

@@ -34,6 +34,16 @@ class TDPFactData {
   //! not below `cellCount` feed no cell.
   TDPFactData(const TFactTable& facts, int summaryIndex, std::span<const std::int32_t> recordCells,
               std::size_t cellCount);
+  //! Calls its argument with consecutive ranges of records in record order:
+  //! the first record of a range and the base cell of each of its records.
+  using TRecordCellRanges = std::function<void(
+      const std::function<void(std::int32_t, std::span<const std::int32_t>)>&)>;
+  //! The same with the records' cells told range by range, so that they need
+  //! not be kept for every record at once; `counts` holds the records of each
+  //! base cell (the weighted records' cells take no count). Raises the
+  //! internal calculation error when the ranges do not fit the counts.
+  TDPFactData(const TFactTable& facts, int summaryIndex, const TRecordCellRanges& ranges,
+              std::span<const std::int32_t> counts);
 
   int SummaryIndex() const { return FSummary; }
   std::size_t CellCount() const { return FStart.size() - 1; }

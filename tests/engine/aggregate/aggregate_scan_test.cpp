@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <span>
 #include <stdexcept>
 #include <string>
 
+#include "engine/aggregate/aggregate_two_pass.h"
 #include "engine/core/errors.h"
 #include "engine/core/worker_threads.h"
 
@@ -22,12 +25,12 @@ struct TScanCase {
 // Dimensions 0..2 active (dimension 1 has parent members: digit -1), dimension
 // 3 a filtered page; summaries 2 and 0 of three. `wide` makes the key space
 // too large for dense cells.
-TScanCase MakeCase(std::uint64_t seed, bool wide) {
+TScanCase MakeCase(std::uint64_t seed, bool wide, int records = 5000) {
   std::mt19937_64 rng(seed);
   TScanCase c;
   const int members[] = {6, 9, 4, 5};
   c.facts = std::make_unique<TFactTable>(4, 3);
-  for (int i = 0; i < 5000; ++i) {
+  for (int i = 0; i < records; ++i) {
     std::int32_t r = c.facts->Append();
     for (int d = 0; d < 4; ++d)
       c.facts->SetMember(r, d, static_cast<std::int32_t>(rng() % members[d]));
@@ -170,6 +173,55 @@ TEST(FactScan, OneThreadAndTwoGiveTheSameBits) {
     }
   }
   SetWorkerThreads(0);
+  SetScanRangeRecords(0);
+}
+
+// The records' cells told range by range, on one thread or two, are those a
+// scan keeping them gives, and the values grouped from them equal the values
+// grouped from the kept cells; a key list lacking a record's key, or counts
+// that do not fit the records, raise instead of misplacing values.
+TEST(FactScan, RecordCellsToldRangeByRangeGroupTheValuesAsKeptCells) {
+  SetScanRangeRecords(1000);
+  for (bool wide : {false, true}) {
+    TScanCase c = MakeCase(wide ? 9 : 8, wide, 300000);
+    c.request.KeepRecordCells = true;
+    const TBaseScan kept = ScanFacts(*c.facts, c.request);
+    c.request.KeepRecordCells = false;
+    const TFactScan scan(*c.facts, c.request);
+    for (int threads : {1, 2}) {
+      SetWorkerThreads(threads);
+      std::vector<std::int32_t> told;
+      scan.ForEachRecordCell(*kept.Keys, [&](std::int32_t first, std::span<const std::int32_t> cells) {
+        EXPECT_EQ(first, static_cast<std::int32_t>(told.size()));
+        told.insert(told.end(), cells.begin(), cells.end());
+      });
+      EXPECT_TRUE(std::equal(told.begin(), told.end(), kept.RecordCell.begin(), kept.RecordCell.end()));
+    }
+    SetWorkerThreads(0);
+
+    const TTotals& totals = *kept.Totals[0];
+    const int summary = c.request.Summaries[0];
+    const auto ranges = [&](const TFactScan::TRecordCellVisit& visit) {
+      scan.ForEachRecordCell(*kept.Keys, visit);
+    };
+    const TDPFactData fromKept(*c.facts, summary, kept.RecordCell, totals.Size());
+    const TDPFactData fromRanges(*c.facts, summary, ranges, totals.Counts);
+    ASSERT_EQ(fromRanges.CellCount(), fromKept.CellCount());
+    for (std::size_t k = 0; k < totals.Size(); ++k) {
+      const auto a = fromRanges.CellValues(k), b = fromKept.CellValues(k);
+      ASSERT_TRUE(std::equal(a.begin(), a.end(), b.begin(), b.end())) << k;
+    }
+
+    TKeyList fewer = *kept.Keys;
+    fewer.erase(fewer.begin() + static_cast<std::ptrdiff_t>(fewer.size() / 2));
+    EXPECT_THROW(scan.ForEachRecordCell(fewer, [](std::int32_t, std::span<const std::int32_t>) {}),
+                 EGenericError);
+    for (int off : {-1, 1}) {
+      std::vector<std::int32_t> counts = totals.Counts;
+      counts[1] += off;
+      EXPECT_THROW(TDPFactData(*c.facts, summary, ranges, counts), EGenericError) << off;
+    }
+  }
   SetScanRangeRecords(0);
 }
 
