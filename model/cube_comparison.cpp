@@ -79,6 +79,7 @@ TCubeComparison::~TCubeComparison() {
 void TCubeComparison::Align(TGridInfo& shown) {
   FDiff = {};
   FByCell.clear();
+  FShownParts[0] = FShownParts[1] = 0;
   if (!shown.IsActive() || !FGrid.IsActive() || !shown.Cube()) return;
   TPivotState state = shown.CaptureState();
   TranslateExpansion(state, shown, FGrid);
@@ -88,6 +89,8 @@ void TCubeComparison::Align(TGridInfo& shown) {
   FGrid.ApplyState(state);
   FGrid.ProcessNotifications();
   FDiff = CompareCubes(*shown.Cube(), shown, FOther, FGrid);
+  FShownParts[0] = shown.Cube()->Dimensions().size();
+  FShownParts[1] = shown.Cube()->Summaries().size();
   for (std::size_t i = 0; i < FDiff.Cells.size(); ++i)
     FByCell.emplace(CellId(FDiff.Cells[i].Row, FDiff.Cells[i].Column), i);
 }
@@ -123,8 +126,29 @@ std::string TCubeComparison::CellHint(const TGridInfo& shown, int row, int colum
 std::string TCubeComparison::SummaryText() const {
   std::size_t onlyShown = 0, onlyOther = 0;
   for (const TMemberChange& m : FDiff.Members) ++(m.InFirst ? onlyShown : onlyOther);
-  return Format(Msg(TMsg::SCompareSummary), FName, std::to_string(FDiff.Cells.size()),
-                std::to_string(onlyShown), std::to_string(onlyOther));
+  // The dimensions and summaries only one cube has, by side.
+  std::string parts[2][2];  // [only shown, only other][dimensions, summaries]
+  std::size_t shownOnly[2] = {0, 0};
+  for (const TPartChange& p : FDiff.Parts) {
+    std::string& list = parts[p.InFirst ? 0 : 1][p.IsSummary ? 1 : 0];
+    list += (list.empty() ? "" : "、") + p.Name;
+    if (p.InFirst) ++shownOnly[p.IsSummary ? 1 : 0];
+  }
+  const TMsg kinds[2] = {TMsg::SCompareDimensions, TMsg::SCompareSummaries};
+  std::string text;
+  // Without a dimension or a summary in common no cell can match: a count
+  // of different cells would read as if the cubes were equal.
+  for (int k = 0; k < 2 && text.empty(); ++k)
+    if (FShownParts[k] > 0 && shownOnly[k] == FShownParts[k])
+      text = Format(Msg(TMsg::SCompareNothingInCommon), FName, Msg(kinds[k]));
+  if (text.empty())
+    text = Format(Msg(TMsg::SCompareSummary), FName, std::to_string(FDiff.Cells.size()),
+                  std::to_string(onlyShown), std::to_string(onlyOther));
+  const TMsg sides[2] = {TMsg::SCompareOnlyShown, TMsg::SCompareOnlyOther};
+  for (int k = 0; k < 2; ++k)
+    for (int side = 0; side < 2; ++side)
+      if (!parts[side][k].empty()) text += Format(Msg(sides[side]), Msg(kinds[k]), parts[side][k]);
+  return text;
 }
 
 }  // namespace qd

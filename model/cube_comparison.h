@@ -50,7 +50,9 @@ class TCubeComparison {
   //! the difference; empty for other cells.
   std::string CellHint(const TGridInfo& shown, int row, int column) const;
   //! One line for the status bar: how many cells differ and how many members
-  //! only one of the cubes has.
+  //! only one of the cubes has, then the dimensions and summaries only one
+  //! has by name. Cubes without a dimension (or a summary) in common say so
+  //! instead of a count of different cells.
   std::string SummaryText() const;
 
  private:
@@ -58,6 +60,7 @@ class TCubeComparison {
   std::string FName;
   TGridInfo FGrid;
   TCubeDiff FDiff;
+  std::size_t FShownParts[2] = {0, 0};  // the shown cube's dimensions, summaries
   std::unordered_map<std::int64_t, std::size_t> FByCell;  // row << 32 | column → FDiff.Cells
 };
 

@@ -144,5 +144,21 @@ TEST_F(CompareWindow, ChangedCellsAreColouredFollowTheLayoutAndGoOnCancel) {
   EXPECT_FALSE(Grid().OnMarkDataCell(first.Column, first.Row, color, nullptr));
 }
 
+// A cube that shares no summary (and one dimension only) with the shown one
+// must not read as "0 个单元格不同": the status line says that no cell can
+// be compared and names what only one of the cubes has.
+TEST_F(CompareWindow, ACubeWithNothingToCompareSaysSo) {
+  Compare().ChooseFile = [] { return std::string(QD_TEST_DATA_DIR) + "/cube_file/sales.vtc"; };
+  ClickCubeMenuItem("与另一Cube比较…");
+  ASSERT_TRUE(Compare().Comparison());
+  const std::string status = wb->Form->StatusPanel(0).text().toStdString();
+  EXPECT_EQ(status.rfind("与 sales.vtc 比较：两个Cube没有共同的合计项，单元格无法比较；", 0), 0u)
+      << status;
+  EXPECT_EQ(status.find("个单元格不同"), std::string::npos) << status;
+  EXPECT_NE(status.find("；仅本Cube有的维度："), std::string::npos) << status;
+  EXPECT_NE(status.find("；仅比较Cube有的维度：城市；"), std::string::npos) << status;
+  EXPECT_NE(status.find("；仅比较Cube有的合计项：Amount"), std::string::npos) << status;
+}
+
 }  // namespace
 }  // namespace qd::test

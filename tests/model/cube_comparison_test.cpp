@@ -88,6 +88,50 @@ TEST_F(Comparison, FindsTheChangedCellAndItsTotalsWhereverTheLayoutPutsThem) {
   }
 }
 
+// The status line names the dimensions and summaries only one cube has; with
+// none in common it says so rather than counting no different cells.
+TEST_F(Comparison, StatusLineNamesWhatOnlyOneCubeHas) {
+  TTestCube partly;
+  partly.AddDim("Region", {"North", "南方", "West"}, TDimGroup::dgRow);
+  partly.AddDim("Year", {"2024", "2025"}, TDimGroup::dgCol);
+  partly.AddDim("Branch", {"A", "B"}, TDimGroup::dgPage);
+  partly.AddSummary("Amount");
+  partly.AddSummary("Premium");
+  partly.AddFact({1, 0, 0}, {8, 1});
+  partly.Activate();
+  TCubeComparison c(partly, "partly.vtc");
+  c.Align(shown);
+  const std::string text = c.SummaryText();
+  EXPECT_EQ(text.rfind("与 partly.vtc 比较：", 0), 0u) << text;
+  EXPECT_NE(text.find("个单元格不同"), std::string::npos) << text;
+  EXPECT_NE(text.find("；仅本Cube有的维度：Product、Channel"), std::string::npos) << text;
+  EXPECT_NE(text.find("；仅比较Cube有的维度：Branch"), std::string::npos) << text;
+  EXPECT_NE(text.find("；仅本Cube有的合计项：Qty"), std::string::npos) << text;
+  EXPECT_NE(text.find("；仅比较Cube有的合计项：Premium"), std::string::npos) << text;
+
+  TTestCube apart;
+  apart.AddDim("Branch", {"A", "B"}, TDimGroup::dgRow);
+  apart.AddSummary("Amount");
+  apart.AddFact({0}, {5});
+  apart.Activate();
+  TCubeComparison none(apart, "apart.vtc");
+  none.Align(shown);
+  const std::string plain = none.SummaryText();
+  EXPECT_EQ(plain.rfind("与 apart.vtc 比较：两个Cube没有共同的维度，单元格无法比较", 0), 0u)
+      << plain;
+  EXPECT_EQ(plain.find("个单元格不同"), std::string::npos) << plain;
+  EXPECT_NE(plain.find("；仅比较Cube有的维度：Branch"), std::string::npos) << plain;
+
+  // The same cube says nothing of parts.
+  TTestCube same;
+  AddSampleSales(same);
+  same.Activate();
+  TCubeComparison equal(same, "same.vtc");
+  equal.Align(shown);
+  EXPECT_EQ(equal.SummaryText(),
+            "与 same.vtc 比较：0 个单元格不同；仅本Cube有的成员 0 个，仅比较Cube有的成员 0 个");
+}
+
 TEST_F(Comparison, ExpandedLabelsAreMatchedByCaptionNotByMemberNumber) {
   // Fruit is member 0 here and member 2 in the other cube.
   shown.MoveDim(kRegionDim, TDimGroup::dgPage, 0);
