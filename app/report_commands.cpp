@@ -214,10 +214,7 @@ void TReportCommands::OpenGridDataMenuClick() {
   const std::string file = ChooseOpenFile(Msg(TMsg::SReportGridDataFilter), "*.vtg", "vtg");
   if (file.empty()) return;
   // The file's cube goes into the working cube, never into a built-in one.
-  if (TCustomVantra* working = WorkingCube ? WorkingCube() : nullptr;
-      working && FGrid.Vantra() != working)
-    FGrid.SetVantra(working);
-  FGrid.LoadGridFile(file);
+  FGrid.LoadGridFile(file, WorkingCube ? WorkingCube() : nullptr);
 }
 
 void TReportCommands::SaveGridStateMenuClick() {

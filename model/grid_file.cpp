@@ -2,10 +2,11 @@
 
 #include <optional>
 
-#include "engine/cube/cube_file.h"
 #include "engine/core/errors.h"
 #include "engine/core/messages.h"
 #include "engine/core/progress.h"
+#include "engine/cube/cube_file.h"
+#include "engine/cube/cube_file_header.h"
 #include "engine/io/object_values.h"
 #include "engine/io/safe_file.h"
 #include "model/grid_info.h"
@@ -48,14 +49,48 @@ void TGridInfo::SaveToFile(const std::string& path, int parts, std::span<const s
   WriteContainerFile(path, s.Bytes());
 }
 
-void TGridInfo::LoadFromFile(const std::string& path, TUserBuffer* user) {
+TGridFileContent ReadGridFile(const std::string& path) {
   TBusyCursorScope cursor(TBusyCursor::crHourGlass);
+  TGridFileContent content;
+  content.Path = path;
   const std::vector<std::uint8_t> code = ReadRegularFile(path);
-  ReadDamageable(path, TMsg::SGridFileDamaged,
-                 [&] { LoadFromContainer(DecodeContainer(code), user); });
+  ReadDamageable(path, TMsg::SGridFileDamaged, [&] {
+    content.Container = DecodeContainer(code);
+    TTagReader r(content.Container);
+    r.ReadBlock(kContainer, [&](TTag tag) {
+      if (tag == kTagCube) content.HasCube = true;
+      if (tag != kTagCurrentState) return false;
+      TPivotState state;
+      ReadObjectInPlace(r, [&] { state.Read(r); });
+      content.Layout = std::move(state);
+      return true;
+    });
+  });
+  return content;
 }
 
-void TGridInfo::LoadFromContainer(std::span<const std::uint8_t> container, TUserBuffer* user) {
+TDimensions GridFileDimensions(const TGridFileContent& content) {
+  if (!content.HasCube) return {};
+  try {
+    return ReadCubeFileHeader(content.Path, false).Dimensions;
+  } catch (const Exception&) {
+    return {};
+  }
+}
+
+void TGridInfo::LoadFromFile(const std::string& path, TUserBuffer* user) {
+  LoadContent(ReadGridFile(path), user);
+}
+
+void TGridInfo::LoadContent(const TGridFileContent& content, TUserBuffer* user,
+                            const std::function<void(TPivotState&)>& adjust) {
+  TBusyCursorScope cursor(TBusyCursor::crHourGlass);
+  ReadDamageable(content.Path, TMsg::SGridFileDamaged,
+                 [&] { LoadFromContainer(content.Container, user, adjust); });
+}
+
+void TGridInfo::LoadFromContainer(std::span<const std::uint8_t> container, TUserBuffer* user,
+                                  const std::function<void(TPivotState&)>& adjust) {
   TTagReader r(container);
   TCustomVantra* cube = BoundVantra(FCube);
   bool cubeRead = false;
@@ -100,7 +135,10 @@ void TGridInfo::LoadFromContainer(std::span<const std::uint8_t> container, TUser
     throw;
   }
   if (cubeRead) FinishCubeLoad(*cube);
-  if (layout) ApplyState(*layout);
+  if (layout) {
+    if (adjust) adjust(*layout);
+    ApplyState(*layout);
+  }
 }
 
 }  // namespace qd

@@ -6,6 +6,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/cube/dimension.h"
+#include "model/pivot_state.h"
 
 namespace qd {
 
@@ -17,5 +23,22 @@ constexpr int gfCurrentState = 4;
 //! What the application writes: grid-data files and grid-state files.
 constexpr int kGridDataParts = gfCube | gfPivotStates | gfCurrentState;
 constexpr int kGridStateParts = gfPivotStates | gfCurrentState;
+
+//! A grid file read and decompressed but not applied: the layout it will
+//! show can be looked at before TGridInfo::LoadContent replaces anything.
+struct TGridFileContent {
+  std::string Path;
+  std::vector<std::uint8_t> Container;
+  bool HasCube = false;              //!< a grid-data file: it brings its cube
+  std::optional<TPivotState> Layout;  //!< the current layout it holds
+};
+
+//! Reads a grid file; a file that cannot be read or decoded raises as
+//! TGridInfo::LoadFromFile does.
+TGridFileContent ReadGridFile(const std::string& path);
+//! The dimensions of the cube a grid-data file holds, read from the head of
+//! its cube stream only; empty when it holds none or the head does not read
+//! (loading the file then reports why).
+TDimensions GridFileDimensions(const TGridFileContent& content);
 
 }  // namespace qd

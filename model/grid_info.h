@@ -35,6 +35,7 @@ class TDataSet;
 class TvtMemoDataSet;
 class TGridFormulaContext;
 struct TUserBuffer;
+struct TGridFileContent;
 
 //! Receives the model's posted change notifications (the owner grid, charts).
 class TGridListener {
@@ -188,8 +189,13 @@ class TGridInfo : public TCubeListener {
   //! (model/grid_file.h) combined as bits.
   void SaveToFile(const std::string& path, int parts, std::span<const std::uint8_t> user = {});
   void LoadFromFile(const std::string& path, TUserBuffer* user = nullptr);
+  //! Loads a grid file read by ReadGridFile; `adjust` may change its current
+  //! layout before it is applied.
+  void LoadContent(const TGridFileContent& content, TUserBuffer* user = nullptr,
+                   const std::function<void(TPivotState&)>& adjust = {});
   //! Reads a grid file's content once decompressed.
-  void LoadFromContainer(std::span<const std::uint8_t> container, TUserBuffer* user = nullptr);
+  void LoadFromContainer(std::span<const std::uint8_t> container, TUserBuffer* user = nullptr,
+                         const std::function<void(TPivotState&)>& adjust = {});
 
   // ---- Member order, filters and groups (member_order.cpp, grid_members.cpp) ----
   //! Stores the sort type and recomputes the state's order; with `apply` the

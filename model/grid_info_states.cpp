@@ -158,23 +158,6 @@ void ApplySavedMembers(TDimensionState& st, const TSaveMembers& saved) {
   }
 }
 
-void ApplyDimState(TDimensionState& st, const TStreamedDimState& s) {
-  st.Multiplier = static_cast<std::uint64_t>(s.Multiplier);
-  st.Attribute = s.Attribute;
-  st.DisplayName = s.DisplayName;
-  // Ordinals the program does not know keep the current setting.
-  if (s.Group <= static_cast<std::uint8_t>(TDimGroup::dgNone))
-    st.Group = static_cast<TDimGroup>(s.Group);
-  if (s.SortType <= static_cast<std::uint8_t>(TDimSortType::dsCustom))
-    st.SortType = static_cast<TDimSortType>(s.SortType);
-  if (s.TotalAppearance <= static_cast<std::uint8_t>(TTotalAppearance::taInvisible))
-    st.TotalAppearance = static_cast<TTotalAppearance>(s.TotalAppearance);
-  st.BuildMembers();
-  st.InitGroups();
-  ApplySavedMembers(st, s.Members);
-  st.BuildNodeTables(true);
-}
-
 void ApplySummaries(TSummarySettings& settings, const TStreamedSummarySettings& saved) {
   for (int i = settings.Count() - 1; i >= 0; --i)
     if (settings.Items(i).IsCalculated()) settings.Delete(i);
@@ -208,6 +191,23 @@ void ApplySummaries(TSummarySettings& settings, const TStreamedSummarySettings& 
 }
 
 }  // namespace
+
+void ApplySavedDimState(TDimensionState& st, const TStreamedDimState& s) {
+  st.Multiplier = static_cast<std::uint64_t>(s.Multiplier);
+  st.Attribute = s.Attribute;
+  st.DisplayName = s.DisplayName;
+  // Ordinals the program does not know keep the current setting.
+  if (s.Group <= static_cast<std::uint8_t>(TDimGroup::dgNone))
+    st.Group = static_cast<TDimGroup>(s.Group);
+  if (s.SortType <= static_cast<std::uint8_t>(TDimSortType::dsCustom))
+    st.SortType = static_cast<TDimSortType>(s.SortType);
+  if (s.TotalAppearance <= static_cast<std::uint8_t>(TTotalAppearance::taInvisible))
+    st.TotalAppearance = static_cast<TTotalAppearance>(s.TotalAppearance);
+  st.BuildMembers();
+  st.InitGroups();
+  ApplySavedMembers(st, s.Members);
+  st.BuildNodeTables(true);
+}
 
 TPivotState TGridInfo::CaptureState() const {
   TPivotState s;
@@ -262,7 +262,7 @@ void TGridInfo::ApplyState(const TPivotState& state) {
     for (const TStreamedDimState& s : state.DimStates) {
       const int d = find(s.FieldName);
       if (d < 0) continue;
-      ApplyDimState(DimensionState(d), s);
+      ApplySavedDimState(DimensionState(d), s);
     }
     // Every dimension on neither rows nor columns lies on the page axis.
     for (int d = 0; d < DimensionStateCount(); ++d)

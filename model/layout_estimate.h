@@ -4,13 +4,16 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "engine/cube/dimension.h"
 #include "model/dimension_state.h"
 
 namespace qd {
 
 class TGridInfo;
+class TPivotState;
 
 //! Above either limit a layout is too large to compute without asking.
 struct TLayoutLimits {
@@ -41,6 +44,20 @@ TLayoutEstimate EstimateLayout(TGridInfo& grid, const std::vector<int>& active);
 //! it adds lines only as the outermost dimension of its axis (one per node
 //! and the total), and otherwise the lines stay as they are.
 TLayoutEstimate EstimateDrop(TGridInfo& grid, int dim, TDimGroup group, int index);
+
+//! The grid a saved layout will show once laid out on a cube with the
+//! dimensions `dims`: the dimensions it puts on rows and columns with their
+//! saved members (hidden and grouped as saved) and its expanded labels, each
+//! node counted as holding data. The data columns are the visible
+//! sub-functions of the layout's summaries, `columnsPerLine` when it has none.
+//! LargestDim is an index into `dims`.
+TLayoutEstimate EstimateSavedLayout(const TDimensions& dims, const TPivotState& layout,
+                                    std::int64_t columnsPerLine);
+//! Data columns of one column line of the grid's current summary settings.
+std::int64_t EstimatedColumnsPerLine(TGridInfo& grid);
+//! Takes the dimension named `fieldName` off the layout's rows and columns,
+//! so that it lies on the page axis once the layout is applied.
+void LeaveOnPage(TPivotState& layout, const std::string& fieldName);
 
 //! What the user chose for a layout above the limits.
 enum class TLargeLayoutChoice : std::uint8_t {

@@ -26,6 +26,12 @@ void WriteOpenDimNodes(TTagWriter& writer, const TOpenDimNodes& nodes);
 //! Reads what WriteOpenDimNodes wrote, replacing `nodes`.
 void ReadOpenDimNodes(TTagReader& reader, TOpenDimNodes& nodes);
 
+class TDimensionState;
+class TStreamedDimState;
+//! Gives a dimension state the saved settings: axis, order, totals, caption
+//! attribute, and its members rebuilt with the saved ones hidden and grouped.
+void ApplySavedDimState(TDimensionState& state, const TStreamedDimState& saved);
+
 //! Base of the state classes: Size() is the length of what Write appends.
 class TPivotStreamed : public TStreamedObject {
  public:

@@ -7,11 +7,13 @@
 #include <cmath>
 
 #include "engine/core/messages.h"
+#include "engine/core/text_helpers.h"
 #include "export/grid_export_structure.h"
+#include "model/grid_file.h"
 #include "view/glyphs.h"
-#include "view/large_layout_box.h"
 #include "view/grid_dialogs.h"
 #include "view/internal_grid.h"
+#include "view/large_layout_box.h"
 #include "view/message_guard.h"
 #include "view/pivot_panels.h"
 #include "view/view_reactions.h"
@@ -173,16 +175,62 @@ void TCustomVantraGrid::MoveDimension(TDimGroup sourceGroup, TDimGroup targetGro
   FModel->EndUpdate(TChangeKind::ckAxes);
 }
 
+TLargeLayoutChoice TCustomVantraGrid::AskIfLarge(const TLayoutEstimate& e,
+                                                 const std::string& largest) {
+  if (!e.Exceeds(FVisual->LayoutLimits)) return TLargeLayoutChoice::lcGoOn;
+  return AskLargeLayout ? AskLargeLayout(e, largest)
+                        : AskLargeLayoutBox(this, e, largest, FVisual->LayoutLimits);
+}
+
 bool TCustomVantraGrid::ConfirmLayout(const TLayoutEstimate& e, int& pageDim) {
   pageDim = -1;
-  if (!e.Exceeds(FVisual->LayoutLimits)) return true;
   const std::string largest =
       e.LargestDim >= 0 ? FModel->DimensionState(e.LargestDim).DisplayName : std::string();
-  const TLargeLayoutChoice choice =
-      AskLargeLayout ? AskLargeLayout(e, largest) : AskLargeLayoutBox(this, e, largest,
-                                                                      FVisual->LayoutLimits);
+  const TLargeLayoutChoice choice = AskIfLarge(e, largest);
   if (choice == TLargeLayoutChoice::lcCancel) return false;
   if (choice == TLargeLayoutChoice::lcPageLargest) pageDim = e.LargestDim;
+  return true;
+}
+
+bool TCustomVantraGrid::ConfirmGridFile(const TGridFileContent& content, TCustomVantra* cube,
+                                        std::string& pageDim) {
+  if (!content.Layout) return true;
+  // The file's own cube, or the one its layout will be laid on.
+  TDimensions own;
+  const TDimensions* dims = nullptr;
+  if (content.HasCube) {
+    own = GridFileDimensions(content);
+    dims = &own;
+  } else if (TCustomVantra* target = cube ? cube : FCube; target && target->Active()) {
+    dims = &target->Dimensions();
+  }
+  if (!dims || dims->empty()) return true;
+  const TPivotState& layout = *content.Layout;
+  const TLayoutEstimate e = EstimateSavedLayout(*dims, layout, EstimatedColumnsPerLine(*FModel));
+  if (!e.Exceeds(FVisual->LayoutLimits)) return true;
+  // The largest dimension as the file names it (none without row and column ones).
+  std::string field, name;
+  if (e.LargestDim >= 0) {
+    const TDimension& largest = *(*dims)[static_cast<std::size_t>(e.LargestDim)];
+    field = largest.BaseFieldName;
+    name = largest.DisplayName;
+    for (const TStreamedDimState& s : layout.DimStates)
+      if (SameText(s.FieldName, field) && !s.DisplayName.empty()) name = s.DisplayName;
+  }
+  const TLargeLayoutChoice choice = AskIfLarge(e, name);
+  if (choice == TLargeLayoutChoice::lcCancel) return false;
+  if (choice == TLargeLayoutChoice::lcPageLargest) pageDim = field;
+  return true;
+}
+
+bool TCustomVantraGrid::LoadGridFile(const std::string& fileName, TCustomVantra* cube) {
+  const TGridFileContent content = ReadGridFile(fileName);
+  std::string pageDim;
+  if (!ConfirmGridFile(content, cube, pageDim)) return false;
+  if (cube && cube != FCube) SetVantra(cube);
+  FModel->LoadContent(content, nullptr, [&](TPivotState& layout) {
+    if (!pageDim.empty()) LeaveOnPage(layout, pageDim);
+  });
   return true;
 }
 

@@ -24,6 +24,7 @@ class TDimPivotPanel;
 struct TDimDragData;
 class TCustomVantraGrid;
 struct TGridExportStructure;
+struct TGridFileContent;
 
 //! Draw states of a data cell.
 struct TGridDrawState {
@@ -142,8 +143,12 @@ class TCustomVantraGrid : public QWidget, public TGridListener {
   //! The cells of the current layout for the exporters; nullptr while the
   //! model is not active.
   std::unique_ptr<TGridExportStructure> ExportStructure();
+  //! Opens a grid file after the size guard: the layout it will show is
+  //! estimated before anything changes, and cancelling the question leaves
+  //! cube and layout as they were (false). `cube`, when given, is bound
+  //! first and takes the cube the file brings.
+  bool LoadGridFile(const std::string& fileName, TCustomVantra* cube = nullptr);
   //! Grid files, forwarded to the model (content flags: 7 data, 6 state).
-  void LoadGridFile(const std::string& fileName) { FModel->LoadFromFile(fileName); }
   void SaveGridFile(const std::string& fileName, int parts) { FModel->SaveToFile(fileName, parts); }
   //! The name of the current pivot state, empty when none.
   const std::string& PivotStateName() const { return FModel->CurrentPivotState(); }
@@ -186,6 +191,11 @@ class TCustomVantraGrid : public QWidget, public TGridListener {
  private:
   void Relayout();
   void WireModelEvents();
+  //! The question when the estimate is above the limits; lcGoOn when not.
+  TLargeLayoutChoice AskIfLarge(const TLayoutEstimate& e, const std::string& largest);
+  //! The size guard for a grid file's layout on the cube it will have;
+  //! `pageDim` gets the field name to leave on the page axis, if any.
+  bool ConfirmGridFile(const TGridFileContent& content, TCustomVantra* cube, std::string& pageDim);
 
   std::unique_ptr<TGridInfo> FModel;
   std::unique_ptr<TVisualSettings> FVisual;

@@ -375,3 +375,96 @@ TEST_F(ReportMenus, DisplaySettingsAreReadFromTheGridAndWrittenBackOnOk) {
 }
 
 }  // namespace qd::test
+
+namespace qd::test {
+namespace {
+
+// The size guard before a grid file is opened through the report menu: the
+// question comes before anything is replaced, with the file's own layout.
+class GridFileGuard : public ReportMenus {
+ protected:
+  void SetUp() override {
+    ReportMenus::SetUp();
+    OpenInternalCube();
+    next = "grid.vtg";
+    Action("保存报表数据").trigger();
+    next = "grid.vts";
+    Action("保存列表设置").trigger();
+    saved = Model().CaptureState();
+    // The window shows another layout by now: the first row dimension on the page.
+    Model().MoveDim(Model().RowDims().front(), TDimGroup::dgPage, 0);
+    Grid().ProcessModelNotifications();
+    Grid().AskLargeLayout = [this](const TLayoutEstimate& e, const std::string& largest) {
+      asks.push_back(largest);
+      estimate = e;
+      return answer;
+    };
+  }
+  TVantraGrid& Grid() { return Form().Grid(); }
+  TGridInfo& Model() { return Grid().Model(); }
+  std::vector<std::string> RowNames() {
+    std::vector<std::string> names;
+    for (int d : Model().RowDims()) names.push_back(Model().GetDimName(d));
+    return names;
+  }
+  void Open(const char* item, const char* file) {
+    next = file;
+    Action(item).trigger();
+    ASSERT_TRUE(shown.Messages.empty()) << shown.Messages.front();
+    Grid().ProcessModelNotifications();
+  }
+
+  TPivotState saved;
+  std::vector<std::string> asks;
+  TLayoutEstimate estimate;
+  TLargeLayoutChoice answer = TLargeLayoutChoice::lcCancel;
+};
+
+}  // namespace
+
+TEST_F(GridFileGuard, OrdinaryFilesOpenWithoutAsking) {
+  Open("装载列表设置", "grid.vts");
+  Open("装载报表数据", "grid.vtg");
+  EXPECT_TRUE(asks.empty());
+  EXPECT_EQ(Grid().Vantra(), &wb->DataModule->Vantra1);
+  EXPECT_EQ(Model().RowDims().size(), saved.RowDims.size());
+}
+
+TEST_F(GridFileGuard, CancelLeavesCubeLayoutAndCatalogAsTheyWere) {
+  Grid().VisualSettings().LayoutLimits = {1, 1};
+  TCustomVantra* cube = Grid().Vantra();
+  QTreeWidgetItem* node = Form().MainTreeView().currentItem();
+  const TPivotState before = Model().CaptureState();
+  Open("装载报表数据", "grid.vtg");
+  ASSERT_EQ(asks.size(), 1u);
+  EXPECT_GT(estimate.Cells, 1);
+  EXPECT_EQ(Grid().Vantra(), cube);
+  EXPECT_FALSE(wb->DataModule->Vantra1.Active()) << "the working cube is not loaded";
+  EXPECT_EQ(Form().MainTreeView().currentItem(), node);
+  EXPECT_EQ(Model().CaptureState(), before);
+  Open("装载列表设置", "grid.vts");
+  EXPECT_EQ(asks.size(), 2u);
+  EXPECT_EQ(Model().CaptureState(), before);
+}
+
+TEST_F(GridFileGuard, GoingOnOrLeavingTheLargestOnThePageAppliesTheFile) {
+  Grid().VisualSettings().LayoutLimits = {1, 1};
+  answer = TLargeLayoutChoice::lcGoOn;
+  Open("装载列表设置", "grid.vts");
+  ASSERT_EQ(asks.size(), 1u);
+  EXPECT_EQ(RowNames(), saved.RowDims);
+
+  answer = TLargeLayoutChoice::lcPageLargest;
+  Open("装载报表数据", "grid.vtg");
+  ASSERT_EQ(asks.size(), 2u);
+  EXPECT_EQ(Grid().Vantra(), &wb->DataModule->Vantra1);
+  ASSERT_GE(estimate.LargestDim, 0);
+  const TDimensionState& largest = Model().DimensionState(estimate.LargestDim);
+  EXPECT_EQ(largest.DisplayName, asks.back());
+  EXPECT_EQ(largest.Group, TDimGroup::dgPage);
+  std::vector<std::string> rest = saved.RowDims;
+  std::erase(rest, Model().GetDimName(estimate.LargestDim));
+  EXPECT_EQ(RowNames(), rest);
+}
+
+}  // namespace qd::test

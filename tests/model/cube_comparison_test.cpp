@@ -208,5 +208,58 @@ TEST(LayoutEstimateMove, CountsTheAxesAsTheyWillBe) {
   EXPECT_EQ(EstimateDrop(grid, kChannelDim, TDimGroup::dgCol, 0).LargestDim, 1);
 }
 
+// A saved layout counted before it is applied: with every combination of
+// members holding data the estimate is the grid the layout shows, expanded
+// labels (into the next dimension and into the hierarchy) and hidden
+// members included.
+TEST(LayoutEstimateSaved, CountsTheGridTheLayoutWillShow) {
+  TTestCube cube;
+  AddSampleSales(cube);
+  cube.Activate();  // the sample sales: some combinations hold no facts
+  TTestCube full;
+  full.AddDim("Region", {"North", "南方", "West"}, TDimGroup::dgRow);
+  full.AddDim("Product", {"Fruit", "Apple", "Pear", "Veg", "Kale"}, TDimGroup::dgRow,
+              {-1, 0, 0, -1, 3});
+  full.AddDim("Year", {"2024", "2025"}, TDimGroup::dgCol);
+  full.AddDim("Channel", {"Shop", "Web"}, TDimGroup::dgPage);
+  full.AddSummary("Amount");
+  full.AddSummary("Qty");
+  for (int r = 0; r < 3; ++r)
+    for (int p : {1, 2, 4})
+      for (int y = 0; y < 2; ++y) full.AddFact({r, p, y, 0}, {1, 1});
+  full.Activate();
+  TGridInfo grid;
+  grid.SetCube(&full);
+  auto shownCells = [&] {
+    grid.ProcessNotifications();
+    return std::int64_t{grid.RowLineCount()} * static_cast<std::int64_t>(grid.DataColumns().size());
+  };
+  auto estimate = [&] { return EstimateSavedLayout(full.Dimensions(), grid.CaptureState(), 1); };
+  EXPECT_EQ(estimate().Cells, shownCells());
+  TLabelNode& north = *grid.RowTree().front();
+  grid.ExpandNode(north, 0, false);
+  grid.ExpandNode(*north.Children.front(), 0, true);  // Fruit into Apple and Pear
+  EXPECT_EQ(estimate().Cells, shownCells());
+  EXPECT_GT(estimate().Cells, grid.ColLineCount() * 4);
+  grid.HideFollowingMembers(*grid.RowTree()[1], 0);  // West goes
+  EXPECT_EQ(estimate().Cells, shownCells());
+  EXPECT_EQ(estimate().LargestDim, 1);  // Product: five nodes
+
+  // On a cube where some combinations are empty the grid shows fewer.
+  const TPivotState layout = grid.CaptureState();
+  TGridInfo sparse;
+  sparse.SetCube(&cube);
+  sparse.ApplyState(layout);
+  sparse.ProcessNotifications();
+  EXPECT_GE(
+      EstimateSavedLayout(cube.Dimensions(), layout, 1).Cells,
+      std::int64_t{sparse.RowLineCount()} * static_cast<std::int64_t>(sparse.DataColumns().size()));
+
+  TPivotState paged = layout;
+  LeaveOnPage(paged, "product");
+  EXPECT_EQ(paged.RowDims, std::vector<std::string>{"Region"});
+  EXPECT_EQ(paged.ColDims, layout.ColDims);
+}
+
 }  // namespace
 }  // namespace qd::test
