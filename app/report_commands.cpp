@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "app/user_settings.h"
 #include "engine/core/errors.h"
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
@@ -195,7 +196,14 @@ void TReportCommands::GridExplMenuClick() {
 
 void TReportCommands::SetMenuClick() {
   FSettings->SetSettings(ReadDisplaySettings(FGrid.VisualSettings()));
-  if (RunSettings(*FSettings)) WriteDisplaySettings(FSettings->Settings(), FGrid.VisualSettings());
+  if (!RunSettings(*FSettings)) return;
+  WriteDisplaySettings(FSettings->Settings(), FGrid.VisualSettings());
+  if (!FSettingsFile.empty()) WriteLayoutLimits(FSettingsFile, FGrid.VisualSettings().LayoutLimits);
+}
+
+void TReportCommands::KeepSettingsIn(const std::string& file) {
+  FSettingsFile = file;
+  FGrid.VisualSettings().LayoutLimits = ReadLayoutLimits(file);
 }
 
 void TReportCommands::SaveGridDataMenuClick() {

@@ -69,6 +69,10 @@ class TReportCommands : public TGridListener {
   std::function<bool(const std::string& path)> OpenDocument;
   //! Runs the settings dialog modally; true is OK.
   std::function<bool(TSettingsFRM& dialog)> RunSettings;
+  //! Takes the size limits kept in `file` (app/user_settings.h) into the
+  //! grid, and keeps them there after every OK of "显示设置". Without it
+  //! (tests) the settings last for the session.
+  void KeepSettingsIn(const std::string& file);
 
   // ---- The commands ----
   void GridExplMenuClick();
@@ -119,6 +123,7 @@ class TReportCommands : public TGridListener {
   std::unique_ptr<TVantraGridPrint> FPrint;
   std::unique_ptr<IExcelApplication> FOle;
   std::vector<QAction*> FGuarded;
+  std::string FSettingsFile;
 };
 
 //! The advanced HTML page's template and images as they are built in

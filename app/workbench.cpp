@@ -7,6 +7,8 @@
 
 #include "app/cube_design_form.h"
 #include "app/data_module.h"
+#include "app/report_commands.h"
+#include "app/user_settings.h"
 #include "view/message_guard.h"
 
 namespace qd {
@@ -39,6 +41,7 @@ TWorkbench::~TWorkbench() {
 
 int RunWorkbench(const std::string& programFolder) {
   TWorkbench workbench(programFolder);
+  workbench.Form->ReportCommands().KeepSettingsIn(UserSettingsFile());
   workbench.Form->show();
   return QApplication::exec();
 }

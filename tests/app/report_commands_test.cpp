@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTest>
 #include <QMouseEvent>
 #include <QPainter>
@@ -19,10 +20,12 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <filesystem>
+#include <fstream>
 
 #include "app/cube_design_form.h"
 #include "app/data_module.h"
 #include "app/report_commands.h"
+#include "app/user_settings.h"
 #include "app/workbench.h"
 #include "export/excel_automation.h"
 #include "poppler_tools.h"
@@ -465,6 +468,41 @@ TEST_F(GridFileGuard, GoingOnOrLeavingTheLargestOnThePageAppliesTheFile) {
   std::vector<std::string> rest = saved.RowDims;
   std::erase(rest, Model().GetDimName(estimate.LargestDim));
   EXPECT_EQ(RowNames(), rest);
+}
+
+// The size limits of "显示设置" outlive the window: OK keeps them in the
+// settings file, and the next window starts with them.
+TEST_F(ReportMenus, LayoutLimitsAreKeptBetweenSessions) {
+  const std::string file = folder.Path("config/quarrydesk/settings.ini");
+  Commands().KeepSettingsIn(file);
+  EXPECT_EQ(Form().Grid().VisualSettings().LayoutLimits.Cells, TLayoutLimits{}.Cells);
+  Commands().RunSettings = [](TSettingsFRM& dialog) {
+    QTest::keyClick(&dialog.LimitCellsBox(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(&dialog.LimitCellsBox(), "200000");
+    QTest::keyClick(&dialog.LimitMegabytesBox(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(&dialog.LimitMegabytesBox(), "64");
+    return true;
+  };
+  Action("显示设置").trigger();
+  ASSERT_TRUE(shown.Messages.empty()) << shown.Messages.front();
+  ASSERT_TRUE(fs::exists(file));
+
+  wb.reset();
+  wb = std::make_unique<TWorkbench>(folder.Folder());
+  Commands().KeepSettingsIn(file);
+  EXPECT_EQ(Form().Grid().VisualSettings().LayoutLimits.Cells, 200000);
+  EXPECT_EQ(Form().Grid().VisualSettings().LayoutLimits.Bytes, std::int64_t{64} << 20);
+
+  // A damaged value gives the default; a file that cannot be written is reported.
+  std::ofstream(file) << "[LayoutLimits]\nCells=lots\nBytes=-5\n";
+  EXPECT_EQ(ReadLayoutLimits(file).Cells, TLayoutLimits{}.Cells);
+  EXPECT_EQ(ReadLayoutLimits(file).Bytes, TLayoutLimits{}.Bytes);
+  folder.Write("plain", "x");
+  Commands().KeepSettingsIn(folder.Path("plain/settings.ini"));
+  Commands().RunSettings = [](TSettingsFRM&) { return true; };
+  Action("显示设置").trigger();
+  ASSERT_EQ(shown.Messages.size(), 1u);
+  EXPECT_NE(shown.Messages[0].find("设置无法保存到"), std::string::npos) << shown.Messages[0];
 }
 
 }  // namespace qd::test
