@@ -174,7 +174,7 @@ TCubeDesignForm::TCubeDesignForm(std::string programFolder, QWidget* parent)
   };
   FDesign->CloseCellDetails = [this] { FReport->GridHelper().hide(); };
   FCompare = std::make_unique<TCompareCommands>(*FGrid);
-  FCompare->ShowStatus = [this](const std::string& text) { FPanels[0]->setText(Q(text)); };
+  FCompare->ShowStatus = [this](const std::string& text) { ShowInStatus(Q(text)); };
   connect(FTree, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* node) { MainTreeViewChange(node); });
   BuildMenus();
@@ -298,7 +298,7 @@ bool TCubeDesignForm::event(QEvent* event) {
 void TCubeDesignForm::FormActivate() {
   if (!FFirstActivation || !FDm) return;
   FPages->setCurrentIndex(0);
-  FPanels[0]->setText(Q(TMsg::SSelectCube));
+  ShowInStatus(Q(TMsg::SSelectCube));
   FPanels[1]->setText(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
   FPanels[2]->setText(FAbout->VersionText());
   for (QLabel* panel : FPanels)  // a panel never clips its text
@@ -368,6 +368,11 @@ QTreeWidgetItem* TCubeDesignForm::BranchRoot(QTreeWidgetItem* node) const {
 
 // ---- Opening from the catalog ----
 
+void TCubeDesignForm::ShowInStatus(const QString& text) {
+  FPanels[0]->setText(text);
+  FPanels[0]->setToolTip(text);
+}
+
 void TCubeDesignForm::ShowOpenError(const std::exception& e) {
   qd::ShowError(Msg(TMsg::SCubeOpenError) + "\r" + e.what());
 }
@@ -376,7 +381,7 @@ void TCubeDesignForm::MainTreeViewChange(QTreeWidgetItem* node) {
   if (ImageOf(node) != static_cast<int>(TCatalogImage::ciCube) || !FDm) return;
   Guard([&] {
     const std::string text = node->text(0).toStdString();
-    FPanels[0]->setText(Q(text));
+    ShowInStatus(Q(text));
     FRptEdit->setText(Q(text));
     const QString root = BranchRoot(node)->text(0);
     if (root == Q(TMsg::SCatalogInternal)) {
@@ -434,7 +439,7 @@ void TCubeDesignForm::OpenLocalCube(const std::string& fileName) {
   TUserBuffer buffer{reinterpret_cast<std::uint8_t*>(user.data()), user.size(), 0};
   LoadCubeFromFile(FDm->Vantra1, fileName, &buffer);  // errors reach the guard
   FGrid->SetVantra(&FDm->Vantra1);
-  FPanels[0]->setText(Q(fileName));
+  ShowInStatus(Q(fileName));
 }
 
 void TCubeDesignForm::SaveAsMenuClick() {
@@ -448,7 +453,7 @@ void TCubeDesignForm::SaveAsMenuClick() {
 void TCubeDesignForm::SaveLocalCube(const std::string& fileName) {
   if (!FGrid->Vantra() || !FGrid->Vantra()->Active()) return;
   FCurrentCubeFile = fileName;
-  FPanels[0]->setText(Q(fileName));
+  ShowInStatus(Q(fileName));
   SaveCubeWithUserData(*FGrid->Vantra(), fileName);
 }
 

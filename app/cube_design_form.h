@@ -108,6 +108,9 @@ class TCubeDesignForm : public QMainWindow {
   void BuildMenus();
   void BuildCatalog();
   void ShowOpenError(const std::exception& e);
+  // The first status panel; its tooltip holds the whole text, which a long
+  // file name or comparison summary would otherwise lose at the panel's edge.
+  void ShowInStatus(const QString& text);
   void OpenMenuClick();
   void SaveAsMenuClick();
   QTreeWidgetItem* BranchRoot(QTreeWidgetItem* node) const;

@@ -2,7 +2,7 @@
 
 #include <QMessageBox>
 #include <QPushButton>
-#include <cstdio>
+#include <algorithm>
 
 #include "engine/core/format.h"
 #include "engine/core/messages.h"
@@ -10,18 +10,25 @@
 namespace qd {
 
 std::string ByteSizeText(std::int64_t bytes) {
-  constexpr double kMB = 1024.0 * 1024.0, kGB = kMB * 1024.0;
-  char buf[48];
-  if (bytes >= kGB)
-    std::snprintf(buf, sizeof buf, "%.1f GB", static_cast<double>(bytes) / kGB);
-  else
-    std::snprintf(buf, sizeof buf, "%.0f MB", static_cast<double>(bytes) / kMB);
-  return buf;
+  constexpr double kKB = 1024.0, kMB = kKB * 1024.0, kGB = kMB * 1024.0;
+  const double b = static_cast<double>(bytes);
+  if (b >= kGB) return FormatThousands(b / kGB, 1) + " GB";
+  if (b >= kMB) return FormatThousands(b / kMB, 0) + " MB";
+  // A small layout reads as kilobytes, never as "0 MB".
+  return FormatThousands(std::max(1.0, b / kKB), 0) + " KB";
 }
 
+namespace {
+
+std::string CellCountText(std::int64_t cells) {
+  return FormatThousands(static_cast<double>(cells), 0);
+}
+
+}  // namespace
+
 std::string LargeLayoutText(const TLayoutEstimate& e, const TLayoutLimits& limits) {
-  return Format(Msg(TMsg::SLargeLayoutQuestion), std::to_string(e.Cells), ByteSizeText(e.Bytes),
-                std::to_string(limits.Cells), ByteSizeText(limits.Bytes));
+  return Format(Msg(TMsg::SLargeLayoutQuestion), CellCountText(e.Cells),
+                ByteSizeText(e.Bytes), CellCountText(limits.Cells), ByteSizeText(limits.Bytes));
 }
 
 TLargeLayoutChoice AskLargeLayoutBox(QWidget* parent, const TLayoutEstimate& e,

@@ -11,7 +11,7 @@ class QWidget;
 
 namespace qd {
 
-//! "1.5 GB", "640 MB": a size in bytes for the user.
+//! "1.5 GB", "640 MB", "12 KB": a size in bytes for the user.
 std::string ByteSizeText(std::int64_t bytes);
 //! The question's text.
 std::string LargeLayoutText(const TLayoutEstimate& e, const TLayoutLimits& limits);

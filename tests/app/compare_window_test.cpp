@@ -107,6 +107,8 @@ TEST_F(CompareWindow, ChangedCellsAreColouredFollowTheLayoutAndGoOnCancel) {
   EXPECT_GE(sums, 2) << "the fact's cell and the grand total";
   EXPECT_GT(CheckPaintedChanges(), 0);
   EXPECT_EQ(wb->Form->StatusPanel(0).text().toStdString(), c.SummaryText());
+  // The panel cuts a long line; its tooltip keeps the whole of it.
+  EXPECT_EQ(wb->Form->StatusPanel(0).toolTip(), wb->Form->StatusPanel(0).text());
   EXPECT_TRUE(c.Diff().Members.empty());
 
   // Resting on a changed cell: the tooltip names the other file and the difference.

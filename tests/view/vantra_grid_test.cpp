@@ -9,6 +9,7 @@
 #include "engine/core/errors.h"
 #include "export/grid_export_structure.h"
 #include "tests/engine/cube_test_util.h"
+#include "view/large_layout_box.h"
 #include "view/pivot_panels.h"
 #include "view_test_grid.h"
 
@@ -261,6 +262,16 @@ TEST_F(ViewGrid, DropAboveTheSizeLimitsAsksFirst) {
   Drain();
   EXPECT_EQ(asked.size(), 1u);
   EXPECT_EQ(Names(pages).size(), 1u);
+}
+
+// The question reads in grouped digits and never gives a small layout as "0 MB".
+TEST(LargeLayoutQuestion, SizesReadAsTheUserExpects) {
+  const TLayoutLimits limits;
+  const std::string small = LargeLayoutText({9, 3000, 0}, limits);
+  EXPECT_NE(small.find("9 个单元格，约需 3 KB"), std::string::npos) << small;
+  EXPECT_NE(small.find("5,000,000 个单元格或 1.0 GB"), std::string::npos) << small;
+  EXPECT_NE(LargeLayoutText({12'345'678, 700 << 20, 0}, limits).find("12,345,678 个单元格，约需 700 MB"),
+            std::string::npos);
 }
 
 }  // namespace
