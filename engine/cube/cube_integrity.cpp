@@ -82,18 +82,25 @@ std::string Hex(std::int64_t crc) {
   return text;
 }
 
-}  // namespace
-
-std::vector<TGrandTotal> GrandTotals(const TFactTable& facts) {
+// With `weigh`, a weighted record counts the facts it stands for; without,
+// every record counts one.
+std::vector<TGrandTotal> Totals(const TFactTable& facts, bool weigh) {
+  const TFactWeights* weights = weigh ? facts.Weights() : nullptr;
   std::vector<TGrandTotal> totals(static_cast<std::size_t>(facts.SumCount()));
   for (std::int32_t r = 0; r < facts.RecordCount(); ++r)
     for (std::size_t s = 0; s < totals.size(); ++s) {
       const double v = facts.Value(r, static_cast<int>(s));
       if (std::isnan(v)) continue;
       totals[s].Sum += v;
-      ++totals[s].Count;
+      totals[s].Count += weights ? std::llround(weights->Count(r)) : 1;
     }
   return totals;
+}
+
+}  // namespace
+
+std::vector<TGrandTotal> GrandTotals(const TFactTable& facts) {
+  return Totals(facts, true);
 }
 
 void StampProvenance(TCubeIntegrity& record, const TDataOrigin& origin, std::int64_t rows) {
@@ -149,12 +156,16 @@ std::vector<std::string> IntegrityDifferences(const TBuiltCube& cube) {
                          std::to_string(now.size())));
     return out;
   }
+  // A cube grouped in the database whose file was written while the record
+  // counted its groups rather than their facts holds the number of records.
+  const std::vector<TGrandTotal> records =
+      cube.FactTable && cube.FactTable->Weights() ? Totals(*cube.FactTable, false) : now;
   for (std::size_t s = 0; s < now.size(); ++s) {
     const std::string& name = s < cube.Summaries.size() ? cube.Summaries[s]->DisplayName : "";
     const TGrandTotal& a = stored.Totals[s];
     if (std::bit_cast<std::uint64_t>(a.Sum) != std::bit_cast<std::uint64_t>(now[s].Sum))
       out.push_back(Format(Msg(TMsg::SIntegritySum), name, Exact(a.Sum), Exact(now[s].Sum)));
-    if (a.Count != now[s].Count)
+    if (a.Count != now[s].Count && a.Count != records[s].Count)
       out.push_back(Format(Msg(TMsg::SIntegrityCount), name, std::to_string(a.Count),
                            std::to_string(now[s].Count)));
   }

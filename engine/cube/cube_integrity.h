@@ -16,7 +16,8 @@
 namespace qd {
 
 //! Sum and count of each summary's values over all fact records, in record
-//! order, NaN values left out.
+//! order, NaN values left out. The count is of facts: a weighted record (a
+//! cube grouped in the database) counts the facts it stands for.
 std::vector<TGrandTotal> GrandTotals(const TFactTable& facts);
 
 //! Sets the provenance of a cube just built from `origin`: the rows read,
