@@ -41,12 +41,19 @@ const TDimension& FindCubeDimension(const TDimensions& dimensions, const std::st
   RaiseUnknownName(Format(Msg(TMsg::SCliNoDimension), name), name, names);
 }
 
-// Every fact record: member captions, then values.
+// The column that a cube grouped in the database adds after the values: the
+// number of facts each of its records stands for.
+constexpr const char* kFactCountKey = "count";
+
+// Every fact record: member captions, then values, then, for a cube grouped
+// in the database, the record's fact count.
 void WriteFacts(const TVantra& cube, const std::string& format, std::ostream& out) {
   const int dims = cube.DimensionCount(), sums = cube.SummaryCount();
+  const TFactWeights* weights = cube.FactTable()->Weights();
   std::vector<std::string> keys;
   for (const auto& d : cube.Dimensions()) keys.push_back(d->DisplayName);
   for (const auto& s : cube.Summaries()) keys.push_back(s->DisplayName);
+  if (weights) keys.emplace_back(kFactCountKey);
   // Captions are looked up once per member, not once per record.
   std::vector<std::vector<std::string>> captions(static_cast<std::size_t>(dims));
   for (int d = 0; d < dims; ++d) {
@@ -64,6 +71,7 @@ void WriteFacts(const TVantra& cube, const std::string& format, std::ostream& ou
     for (std::int32_t r = 0; r < f.RecordCount(); ++r) {
       for (int d = 0; d < dims; ++d) writer.Text(caption(d, f.Member(r, d)));
       for (int s = 0; s < sums; ++s) writer.Number(f.Value(r, s));
+      if (weights) writer.Number(weights->Count(r));
       writer.EndRecord();
     }
     writer.Finish();
@@ -74,6 +82,7 @@ void WriteFacts(const TVantra& cube, const std::string& format, std::ostream& ou
   for (std::int32_t r = 0; r < f.RecordCount(); ++r) {
     for (int d = 0; d < dims; ++d) out << (d ? "\t" : "") << caption(d, f.Member(r, d));
     for (int s = 0; s < sums; ++s) out << (dims + s ? "\t" : "") << ExactNumber(f.Value(r, s));
+    if (weights) out << (dims + sums ? "\t" : "") << ExactNumber(weights->Count(r));
     out << '\n';
   }
 }
