@@ -2,7 +2,9 @@
 #include "model/cell_facts.h"
 
 #include <algorithm>
+#include <cmath>
 
+#include "engine/core/messages.h"
 #include "engine/cube/key_field_dataset.h"
 #include "engine/data/memo_dataset.h"
 #include "model/grid_info.h"
@@ -88,6 +90,10 @@ std::unique_ptr<TvtMemoDataSet> TCellFacts::DataSet(int row, int column) const {
     out->AddFieldDef(dim->BaseFieldName, TFieldType::ftString, size, dim->DisplayName);
     dims.push_back(d);
   }
+  const TFactWeights* weights = facts.Weights();
+  if (weights)
+    out->AddFieldDef(std::string(kAggregateCountColumn), TFieldType::ftLargeint, 0,
+                     Msg(TMsg::SFactCountCaption));
   out->SetCapacity(static_cast<int>(records.size()));
   out->Open();
   for (std::int32_t r : records) {
@@ -98,6 +104,9 @@ std::unique_ptr<TvtMemoDataSet> TCellFacts::DataSet(int row, int column) const {
       out->Fields(static_cast<int>(i) + 1)
           .SetValue(Caption(state, *state.Dimension(), facts.Member(r, dims[i])));
     }
+    if (weights)
+      out->Fields(static_cast<int>(dims.size()) + 1)
+          .SetValue(static_cast<std::int64_t>(std::llround(weights->Count(r))));
     out->Post();
     out->CurrentRecord()->Tag = r;
   }
@@ -114,6 +123,13 @@ void TCellFacts::Edit(int row, int column) {
   if (info.IsCalculated() || !state) return;
   std::unique_ptr<TvtMemoDataSet> records = DataSet(row, column);
   if (!records || records->Count() == 0 || !FGrid.FactTableEditor) return;
+  // A record of a grouped cube holds a group's sum beside its power sums and
+  // extremes; a new sum alone would leave those wrong.
+  if (FGrid.Cube()->FactTable()->Weights()) {
+    for (int i = 0; i < records->FieldCount(); ++i) records->Fields(i).SetReadOnly(true);
+    FGrid.FactTableEditor->Execute(*records);
+    return;
+  }
   if (!FGrid.FactTableEditor->Execute(*records)) return;
 
   // The records whose value now differs from the fact table's.
@@ -143,6 +159,7 @@ void TCellFacts::Write(int column, TvtMemoDataSet& details) {
   if (!FGrid.IsActive() || !FGrid.GetColumnSubLevel(column, s, f, sf)) return;
   const TSummaryInfo& info = FGrid.SummarySettings().Items(s);
   if (info.IsCalculated() || !info.State || !details.Active() || details.FieldCount() == 0) return;
+  if (const TFactTable* facts = FGrid.Cube()->FactTable(); !facts || facts->Weights()) return;
   const int summary = info.State->Index();
   Rewrite([&](TFactTable& facts) {
     if (summary >= facts.SumCount()) return;

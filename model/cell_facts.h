@@ -31,14 +31,17 @@ class TCellFacts {
   //! The fact records the cell is made of, in table order.
   std::vector<std::int32_t> Records(int row, int column) const;
   //! The cell's fact records as a dataset (value, then one caption per
-  //! dimension); nullptr for a calculated summary, a cell outside the grid or
-  //! a cell without records.
+  //! dimension, then, on a cube grouped in the database, the number of facts
+  //! each record stands for); nullptr for a calculated summary, a cell
+  //! outside the grid or a cell without records.
   std::unique_ptr<TvtMemoDataSet> DataSet(int row, int column) const;
   //! Shows the cell's records in the fact-table editor and writes the changes
-  //! the grid's OnEditFactTable accepts into the fact table.
+  //! the grid's OnEditFactTable accepts into the fact table. A cube grouped in
+  //! the database has no single facts to change: its records are only shown.
   void Edit(int row, int column);
   //! Writes the values of a cell-details dataset (first field) into the fact
-  //! records in the records' tags for the column's summary.
+  //! records in the records' tags for the column's summary; nothing on a cube
+  //! grouped in the database.
   void Write(int column, TvtMemoDataSet& details);
 
  private:

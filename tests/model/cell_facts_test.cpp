@@ -164,6 +164,41 @@ TEST_F(CellFacts, InPlaceEditsWriteTheDetailsValuesBack) {
   EXPECT_EQ(owner.Kinds, (std::vector<TChangeKind>{ckMembers}));
 }
 
+// On a cube grouped in the database each record is a group: the details end
+// with the facts it stands for, and neither the editor nor an in-place edit
+// changes a group's sum (its power sums and extremes would no longer fit).
+TEST_F(CellFacts, GroupRecordsShowTheirFactCountAndAreNotEdited) {
+  WeighAsEqualFacts(*cube.Facts(), [](std::int32_t r) { return r + 1.0; });
+  auto ds = grid.GetCellFacts(0, 0);  // North/2024: records 0 and 3
+  ASSERT_NE(ds, nullptr);
+  ASSERT_EQ(ds->FieldCount(), 4);
+  EXPECT_EQ(ds->Fields(3).DisplayLabel(), "记录数");
+  EXPECT_TRUE(ds->Fields(3).ReadOnly());
+  ds->First();
+  EXPECT_EQ(ds->Fields(0).AsFloat(), 10);
+  EXPECT_EQ(ds->Fields(3).AsInteger(), 1);
+  ds->Last();
+  EXPECT_EQ(ds->Fields(3).AsInteger(), 4);
+
+  bool readOnly = false;
+  editor.Change = [&](TvtMemoDataSet& records) { readOnly = records.Fields(0).ReadOnly(); };
+  int asked = 0;
+  grid.OnEditFactTable = [&](TGridListener*, TDataSet&, bool& accept) { accept = ++asked > 0; };
+  grid.EditCellFacts(0, 0);
+  EXPECT_EQ(editor.Shown, 1);
+  EXPECT_TRUE(readOnly);
+  EXPECT_EQ(asked, 0);
+  ds->First();
+  ds->Edit();
+  ds->Fields(0).SetValue(1.5);
+  ds->Post();
+  grid.WriteCellFacts(0, *ds);
+  EXPECT_EQ(cube.Facts()->Value(0, 0), 10);
+  EXPECT_EQ(cube.Facts()->Value(3, 0), 7);
+  grid.ProcessNotifications();
+  EXPECT_TRUE(owner.Kinds.empty());
+}
+
 // A write whose aggregation fails (a member went bad behind the model's back)
 // propagates the error and ends the update and the busy state.
 TEST_F(CellFacts, AWriteThatCannotBeAggregatedEndsTheUpdate) {
