@@ -388,6 +388,7 @@ void LoadCubeFromReader(TCustomVantra& cube, TTagReader& r, TUserBuffer* user) {
   try {
     r.ReadBlock(kContainer, [&](TTag tag) {
       if (tag == kTagCube) {
+        if (read) RaiseBadValue();  // one cube per container (see ReadCubeObject)
         ReadCubeObject(cube, r);
         read = true;
         return true;

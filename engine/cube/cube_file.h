@@ -47,6 +47,9 @@ void LoadCubeFromStream(TCustomVantra& cube, TMemoryStream& stream, TUserBuffer*
 //! stream) into the cube: an active cube is closed first, then BeforeOpen fires.
 //! On failure the cube is left inactive without dimensions and summaries. The
 //! caller finishes with FinishCubeLoad once the rest of its container is read.
+//! A container holds one cube field: the fact table may have adopted the
+//! block the container is read from, so a second one, which would drop that
+//! table while its bytes are still being read, is refused by the callers.
 void ReadCubeObject(TCustomVantra& cube, TTagReader& reader);
 //! Marks a read cube active, fires AfterOpen and notifies the models (ccLoaded).
 void FinishCubeLoad(TCustomVantra& cube);

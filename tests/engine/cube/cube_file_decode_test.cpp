@@ -128,6 +128,30 @@ TEST(CubeFileDecode, RecordsLongerThanTheCodeCanHoldAreRefusedBeforeTheirMemoryI
                EStreamError);
 }
 
+// The second cube of a container would drop the table holding the records of
+// the first while the container is still read from them: such a file is
+// refused, and the cube closed.
+TEST(CubeFileDecode, AContainerWithTwoCubesIsRefused) {
+  TBigCube big(20000);
+  const TBytes container = Container(big.Cube);
+  TTagReader r(container);
+  r.ReadTag();
+  const std::size_t cubeBegin = r.Position();
+  r.ReadTag();
+  r.SkipValue();
+  const std::size_t cubeEnd = r.Position();
+  TBytes twice(container.begin(), container.begin() + cubeEnd);
+  twice.insert(twice.end(), container.begin() + cubeBegin, container.end());
+  TTempFolder dir("cube_decode");
+  const std::string path = dir.Path("twice.vtc");
+  WriteContainerFile(path, twice);
+  TVantra cube;
+  const std::string error = ReadError([&] { LoadCubeFromFile(cube, path); });
+  EXPECT_TRUE(error.starts_with("文件已损坏或不是Cube文件：" + path)) << error;
+  EXPECT_FALSE(cube.Active());
+  EXPECT_TRUE(cube.Dimensions().empty());
+}
+
 TEST(CubeFileDecode, TheHeaderReadsWithoutTheRecordsAndChecksThemWhenAsked) {
   TBigCube big(30000);
   TTempFolder dir("cube_decode");
