@@ -53,10 +53,13 @@ TGridFileContent ReadGridFile(const std::string& path) {
   TBusyCursorScope cursor(TBusyCursor::crHourGlass);
   TGridFileContent content;
   content.Path = path;
-  const std::vector<std::uint8_t> code = ReadRegularFile(path);
+  std::vector<std::uint8_t> code = ReadRegularFile(path);
   ReadDamageable(path, TMsg::SGridFileDamaged, [&] {
-    content.Container = DecodeContainer(code);
-    TTagReader r(content.Container);
+    // The code's pages go back while the records are decoded, and the code is
+    // not held beside the decoded container.
+    content.Container = DecodeCubeContainer(code, kMaxContainerBytes, TRecords::rKeep, true);
+    std::vector<std::uint8_t>().swap(code);
+    TTagReader r(content.Container.Bytes());
     r.ReadBlock(kContainer, [&](TTag tag) {
       if (tag == kTagCube) content.HasCube = true;
       if (tag != kTagCurrentState) return false;
@@ -82,11 +85,15 @@ void TGridInfo::LoadFromFile(const std::string& path, TUserBuffer* user) {
   LoadContent(ReadGridFile(path), user);
 }
 
-void TGridInfo::LoadContent(const TGridFileContent& content, TUserBuffer* user,
+void TGridInfo::LoadContent(TGridFileContent content, TUserBuffer* user,
                             const std::function<void(TPivotState&)>& adjust) {
   TBusyCursorScope cursor(TBusyCursor::crHourGlass);
-  ReadDamageable(content.Path, TMsg::SGridFileDamaged,
-                 [&] { LoadFromContainer(content.Container, user, adjust); });
+  ReadDamageable(content.Path, TMsg::SGridFileDamaged, [&] {
+    // The fact table read may take the container's block over: the rest of
+    // the container is then read from the table's memory.
+    TAdoptableBlock adoptable(content.Container);
+    LoadFromContainer(content.Container.Bytes(), user, adjust);
+  });
 }
 
 void TGridInfo::LoadFromContainer(std::span<const std::uint8_t> container, TUserBuffer* user,
@@ -104,6 +111,7 @@ void TGridInfo::LoadFromContainer(std::span<const std::uint8_t> container, TUser
       switch (tag) {
         case kTagCube:
           if (!cube) return false;  // a model without a cube component skips it
+          if (cubeRead) RaiseBadValue();  // one cube per container (see ReadCubeObject)
           ReadCubeObject(*cube, r);
           cubeRead = true;
           return true;

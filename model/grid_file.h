@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/cube/cube_file_decode.h"
 #include "engine/cube/dimension.h"
 #include "model/pivot_state.h"
 
@@ -26,9 +27,11 @@ constexpr int kGridStateParts = gfPivotStates | gfCurrentState;
 
 //! A grid file read and decompressed but not applied: the layout it will
 //! show can be looked at before TGridInfo::LoadContent replaces anything.
+//! The container is decoded as a cube file's is, so that the cube's fact
+//! table takes its records over where they lie when the content is loaded.
 struct TGridFileContent {
   std::string Path;
-  std::vector<std::uint8_t> Container;
+  TContainerBlock Container;
   bool HasCube = false;              //!< a grid-data file: it brings its cube
   std::optional<TPivotState> Layout;  //!< the current layout it holds
 };

@@ -190,8 +190,9 @@ class TGridInfo : public TCubeListener {
   void SaveToFile(const std::string& path, int parts, std::span<const std::uint8_t> user = {});
   void LoadFromFile(const std::string& path, TUserBuffer* user = nullptr);
   //! Loads a grid file read by ReadGridFile; `adjust` may change its current
-  //! layout before it is applied.
-  void LoadContent(const TGridFileContent& content, TUserBuffer* user = nullptr,
+  //! layout before it is applied. The content is spent: its cube's fact table
+  //! keeps the decoded records where they are.
+  void LoadContent(TGridFileContent content, TUserBuffer* user = nullptr,
                    const std::function<void(TPivotState&)>& adjust = {});
   //! Reads a grid file's content once decompressed.
   void LoadFromContainer(std::span<const std::uint8_t> container, TUserBuffer* user = nullptr,

@@ -224,11 +224,11 @@ bool TCustomVantraGrid::ConfirmGridFile(const TGridFileContent& content, TCustom
 }
 
 bool TCustomVantraGrid::LoadGridFile(const std::string& fileName, TCustomVantra* cube) {
-  const TGridFileContent content = ReadGridFile(fileName);
+  TGridFileContent content = ReadGridFile(fileName);
   std::string pageDim;
   if (!ConfirmGridFile(content, cube, pageDim)) return false;
   if (cube && cube != FCube) SetVantra(cube);
-  FModel->LoadContent(content, nullptr, [&](TPivotState& layout) {
+  FModel->LoadContent(std::move(content), nullptr, [&](TPivotState& layout) {
     if (!pageDim.empty()) LeaveOnPage(layout, pageDim);
   });
   return true;

@@ -3,13 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include <unistd.h>
 
 #include "../engine/cube_test_util.h"
+#include "engine/core/bytes.h"
 #include "engine/cube/cube_file.h"
+#include "engine/cube/cube_file_decode.h"
 #include "engine/core/errors.h"
 #include "grid_test_cube.h"
 #include "model/grid_dump.h"
@@ -280,6 +284,120 @@ TEST(GridFile, DamagedFilesSaySoWithTheirName) {
   grid.SetVantra(&cube);
   const std::string message = qd::test::ReadError([&] { grid.LoadFromFile(path); });
   EXPECT_TRUE(message.starts_with("文件已损坏或不是Cube列表文件：" + path + "（")) << message;
+}
+
+// A grid on a cube whose records take far more than the first decoded step of
+// a file, with a saved state; its grid-data file is written once.
+struct TLargeGrid {
+  std::unique_ptr<TMemoryTable> Data;
+  TVantra Cube;
+  TGridInfo Grid;
+  TTempFolder Dir{"grid_file_large"};
+  std::string File = Dir.Path("large.vtg");
+  TLargeGrid() {
+    std::vector<std::vector<TVariant>> rows;
+    for (int r = 0; r < 40000; ++r)
+      rows.push_back({TVariant("城市" + std::to_string(r * 7 % 61)), I(2000 + r % 17),
+                      D(static_cast<double>(r % 997) / 8)});
+    Data = MakeTable("qrLarge",
+                     {{"City", TFieldType::ftString},
+                      {"Year", TFieldType::ftInteger},
+                      {"Amount", TFieldType::ftFloat}},
+                     rows);
+    Cube.Options().ShowProgressBar = false;
+    Cube.SetDataSet(Data.get());
+    DefineMap(Cube, {"City", "Year"}, {"Amount"});
+    Cube.DimensionMap().FindPlain("Year")->DimGroup = TDimGroup::dgCol;
+    Grid.SetVantra(&Cube);
+    Cube.SetActive(true);
+    Grid.SavePivotState("全部");
+    Grid.SaveToFile(File, kGridDataParts);
+  }
+};
+
+void ExpectSameCube(const TCustomVantra& loaded, const TCustomVantra& built) {
+  ASSERT_TRUE(loaded.Active());
+  ASSERT_EQ(loaded.FactTable()->RecordCount(), built.FactTable()->RecordCount());
+  const auto bytes = static_cast<std::size_t>(built.FactTable()->RecordCount()) *
+                     static_cast<std::size_t>(built.FactTable()->RecordSize());
+  EXPECT_EQ(std::memcmp(loaded.FactTable()->Data(), built.FactTable()->Data(), bytes), 0);
+  EXPECT_EQ(Captions(*loaded.Dimensions()[0]), Captions(*built.Dimensions()[0]));
+}
+
+// The records are taken over from the decoded file where they lie; the rest of
+// the container is read behind them, and a load over a loaded cube lets the
+// old records go only once the new ones are in.
+TEST(GridFile, ALargeDataFileOpensWholeAndOpensAgainOverItself) {
+  TLargeGrid large;
+  const std::string before = DumpGrid(large.Grid);
+  TVantra cube;
+  TGridInfo grid;
+  grid.SetVantra(&cube);
+  grid.LoadFromFile(large.File);
+  ExpectSameCube(cube, large.Cube);
+  EXPECT_EQ(DumpGrid(grid), before);
+  ASSERT_EQ(grid.PivotStates().Count(), 1);
+
+  TGridFileContent content = ReadGridFile(large.File);
+  ASSERT_TRUE(content.HasCube);
+  ASSERT_TRUE(content.Layout);
+  EXPECT_EQ(GridFileDimensions(content).size(), 2u);
+  grid.MoveDim(1, TDimGroup::dgRow, 0);
+  grid.LoadContent(std::move(content));
+  ExpectSameCube(cube, large.Cube);
+  EXPECT_EQ(DumpGrid(grid), before);
+}
+
+// A damaged file is refused with its name. Code that ends early or records
+// that claim more than the file holds are refused before anything is
+// replaced; a container with a second cube is refused while it is read, and
+// the cube is then closed, as on any error inside the container.
+TEST(GridFile, DamagedLargeDataFilesAreRefused) {
+  TLargeGrid large;
+  TVantra cube;
+  TGridInfo grid;
+  grid.SetVantra(&cube);
+  grid.LoadFromFile(large.File);
+  const std::string before = DumpGrid(grid);
+  const std::vector<std::uint8_t> code = ReadFileBytes(large.File);
+  const std::vector<std::uint8_t> container = ReadContainerFile(large.File);
+  const std::string damaged = large.Dir.Path("damaged.vtg");
+  auto refused = [&] {
+    const std::string message = ReadError([&] { grid.LoadFromFile(damaged); });
+    EXPECT_TRUE(message.starts_with("文件已损坏或不是Cube列表文件：" + damaged)) << message;
+  };
+  for (const std::size_t keep : {code.size() / 3, code.size() - 40, code.size() - 1}) {
+    WriteFileBytes(damaged, std::vector<std::uint8_t>(code.begin(), code.begin() + keep));
+    refused();
+    ASSERT_TRUE(cube.Active());
+    EXPECT_EQ(DumpGrid(grid), before);
+  }
+  const TFactItems items = FindFactItems(container);
+  ASSERT_TRUE(items.Found);
+  for (const std::uint32_t claimed : {std::uint32_t{0x7A000000}, std::uint32_t(items.Length + 8)}) {
+    std::vector<std::uint8_t> b = container;
+    Store(b.data() + items.Offset - 4, claimed);
+    WriteContainerFile(damaged, b);
+    refused();
+  }
+  EXPECT_FALSE(cube.Active());  // the short claim is only seen inside the cube
+
+  // The cube field twice.
+  grid.LoadFromFile(large.File);
+  TTagReader r(container);
+  r.ReadTag();
+  const std::size_t cubeBegin = r.Position();
+  r.ReadTag();
+  r.SkipValue();
+  const std::size_t cubeEnd = r.Position();
+  std::vector<std::uint8_t> twice(container.begin(), container.begin() + cubeEnd);
+  twice.insert(twice.end(), container.begin() + cubeBegin, container.end());
+  WriteContainerFile(damaged, twice);
+  refused();
+  EXPECT_FALSE(cube.Active());
+  EXPECT_FALSE(grid.IsActive());
+  grid.LoadFromFile(large.File);
+  EXPECT_EQ(DumpGrid(grid), before);
 }
 
 }  // namespace
