@@ -1,7 +1,7 @@
 // Saving and loading a local cube file of the shared benchmark rows: the cube
 // of cube_build_bench (dimensions city, branch, channel, product, pay_mode;
 // summaries amnt, total_num) is built once, then written to a .vtc file and
-// read back. Reports seconds, the file size and the peak memory of each
+// read back, and read back from a grid-data file (.vtg) holding it. Reports seconds, the file size and the peak memory of each
 // direction beyond what was resident before, also as a multiple of the fact
 // table's bytes.
 //
@@ -18,6 +18,8 @@
 #include "engine/cube/cube_file.h"
 #include "engine/data/memory_table.h"
 #include "engine/cube/vantra.h"
+#include "model/grid_file.h"
+#include "model/grid_info.h"
 
 namespace qd {
 namespace {
@@ -75,13 +77,13 @@ double FactBytes(const TCustomVantra& cube) {
   return static_cast<double>(cube.FactTable()->RecordCount()) * cube.FactTable()->RecordSize();
 }
 
-void Report(benchmark::State& state, double peak, double before, double table) {
+void Report(benchmark::State& state, double peak, double before, double table,
+            const std::string& file) {
   state.counters["peak_beyond_before_MB"] = (peak - before) / 1e6;
   state.counters["peak_per_fact_table"] = (peak - before) / table;
   state.counters["fact_table_MB"] = table / 1e6;
   std::error_code ec;
-  state.counters["file_MB"] =
-      static_cast<double>(std::filesystem::file_size(FilePath(state.range(0)), ec)) / 1e6;
+  state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(file, ec)) / 1e6;
 }
 
 void BM_SaveCubeFile(benchmark::State& state) {
@@ -99,7 +101,7 @@ void BM_SaveCubeFile(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
-  Report(state, peak, before, FactBytes(cube));
+  Report(state, peak, before, FactBytes(cube), path);
 }
 BENCHMARK(BM_SaveCubeFile)
     ->Arg(10000000)
@@ -126,9 +128,59 @@ void BM_LoadCubeFile(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
-  Report(state, peak, before, table);
+  Report(state, peak, before, table, path);
 }
 BENCHMARK(BM_LoadCubeFile)
+    ->Arg(10000000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
+
+// The same cube in a grid-data file with a saved state and the current layout
+// (city by branch), opened as the window and `quarrydesk-cli pivot FILE.vtg`
+// open it: the model reads the file, loads its cube and lays the layout out.
+std::string GridFilePath(std::int64_t rows) {
+  std::string path = FilePath(rows);
+  return path.replace(path.size() - 4, 4, ".vtg");
+}
+
+void BM_LoadGridFile(benchmark::State& state) {
+  const std::string path = GridFilePath(state.range(0));
+  if (!std::filesystem::exists(path)) {
+    TVantra& built = BuiltCube(state.range(0));
+    TGridInfo grid;
+    grid.BeginUpdate();
+    grid.SetVantra(&built);
+    // city on the rows, branch on the columns, the rest on the page axis.
+    grid.MoveDim(1, TDimGroup::dgCol, 0);
+    for (int d = 2; d < 5; ++d) grid.MoveDim(d, TDimGroup::dgPage, 0);
+    grid.EndUpdate(TChangeKind::ckCube);
+    grid.SavePivotState("all");
+    grid.SaveToFile(path, kGridDataParts);
+  }
+  double peak = 0, before = 0, table = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto cube = std::make_unique<TVantra>();
+    cube->Options().ShowProgressBar = false;
+    auto grid = std::make_unique<TGridInfo>();
+    grid->SetVantra(cube.get());
+    before = static_cast<double>(bench::CurrentRssBytes());
+    ResetPeakRss();
+    state.ResumeTiming();
+    grid->LoadFromFile(path);
+    state.PauseTiming();
+    peak = static_cast<double>(bench::PeakRssBytes());
+    table = FactBytes(*cube);
+    if (cube->FactTable()->RecordCount() != state.range(0)) state.SkipWithError("lost facts");
+    grid.reset();
+    cube.reset();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+  Report(state, peak, before, table, path);
+}
+BENCHMARK(BM_LoadGridFile)
     ->Arg(10000000)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
