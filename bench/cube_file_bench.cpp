@@ -1,9 +1,9 @@
 // Saving and loading a local cube file of the shared benchmark rows: the cube
 // of cube_build_bench (dimensions city, branch, channel, product, pay_mode;
 // summaries amnt, total_num) is built once, then written to a .vtc file and
-// read back, and read back from a grid-data file (.vtg) holding it. Reports seconds, the file size and the peak memory of each
-// direction beyond what was resident before, also as a multiple of the fact
-// table's bytes.
+// read back, and read back from a grid-data file (.vtg) holding it. Reports
+// seconds, the file size and the peak memory of each direction beyond what
+// was resident before, also as a multiple of the fact table's bytes.
 //
 //   bench_cube_file [google-benchmark flags]
 //   QD_BENCH_TMP=<folder> places the file (default: the system's temp folder).

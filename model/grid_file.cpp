@@ -110,7 +110,7 @@ void TGridInfo::LoadFromContainer(std::span<const std::uint8_t> container, TUser
     r.ReadBlock(kContainer, [&](TTag tag) {
       switch (tag) {
         case kTagCube:
-          if (!cube) return false;  // a model without a cube component skips it
+          if (!cube) return false;        // a model without a cube component skips it
           if (cubeRead) RaiseBadValue();  // one cube per container (see ReadCubeObject)
           ReadCubeObject(*cube, r);
           cubeRead = true;

@@ -32,7 +32,7 @@ constexpr int kGridStateParts = gfPivotStates | gfCurrentState;
 struct TGridFileContent {
   std::string Path;
   TContainerBlock Container;
-  bool HasCube = false;              //!< a grid-data file: it brings its cube
+  bool HasCube = false;               //!< a grid-data file: it brings its cube
   std::optional<TPivotState> Layout;  //!< the current layout it holds
 };
 
