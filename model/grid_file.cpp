@@ -75,7 +75,9 @@ TGridFileContent ReadGridFile(const std::string& path) {
 TDimensions GridFileDimensions(const TGridFileContent& content) {
   if (!content.HasCube) return {};
   try {
-    return ReadCubeFileHeader(content.Path, false).Dimensions;
+    // From the container in memory: reading the file again would take its
+    // code once more beside the decoded cube.
+    return ReadCubeHeader(content.Container).Dimensions;
   } catch (const Exception&) {
     return {};
   }

@@ -546,6 +546,16 @@ void LoadHeaderWhole(const TContainerBlock& block, TCubeFileHeader& h) {
   h.Integrity = std::move(b.Integrity);
 }
 
+void ReadHeader(const TContainerBlock& block, bool integrity, TCubeFileHeader& h) {
+  const TFactItems items = FindFactItems(block.Bytes());
+  if (!items.Found || (integrity && !block.RecordsPassed)) return LoadHeaderWhole(block, h);
+  TTagReader r(block.Bytes().first(items.Offset));
+  std::size_t factObjectEnd = 0;
+  ReadHead(r, h, factObjectEnd);
+  h.HasCube = true;
+  if (integrity) ReadTail(block, factObjectEnd, h);
+}
+
 }  // namespace
 
 TCubeFileHeader ReadCubeFileHeader(const std::string& path, bool integrity) {
@@ -554,14 +564,14 @@ TCubeFileHeader ReadCubeFileHeader(const std::string& path, bool integrity) {
   ReadDamageable(path, TMsg::SCubeFileDamaged, [&] {
     const TContainerBlock block = DecodeCubeContainer(
         code, kMaxContainerBytes, integrity ? TRecords::rPassOver : TRecords::rStopBefore);
-    const TFactItems items = FindFactItems(block.Bytes());
-    if (!items.Found || (integrity && !block.RecordsPassed)) return LoadHeaderWhole(block, h);
-    TTagReader r(block.Bytes().first(items.Offset));
-    std::size_t factObjectEnd = 0;
-    ReadHead(r, h, factObjectEnd);
-    h.HasCube = true;
-    if (integrity) ReadTail(block, factObjectEnd, h);
+    ReadHeader(block, integrity, h);
   });
+  return h;
+}
+
+TCubeFileHeader ReadCubeHeader(const TContainerBlock& block) {
+  TCubeFileHeader h;
+  ReadHeader(block, false, h);
   return h;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/cube/cube_build.h"
+#include "engine/cube/cube_file_decode.h"
 
 namespace qd {
 
@@ -25,5 +26,8 @@ struct TCubeFileHeader {
 //! without it, decoding stops where the records begin. Errors are those of
 //! LoadCubeFromFile.
 TCubeFileHeader ReadCubeFileHeader(const std::string& path, bool integrity);
+//! The header of the cube in a container already decoded (records kept or
+//! not), without the integrity record.
+TCubeFileHeader ReadCubeHeader(const TContainerBlock& block);
 
 }  // namespace qd
