@@ -144,11 +144,23 @@ void TGridInfo::LoadFromContainer(std::span<const std::uint8_t> container, TUser
     }
     throw;
   }
-  if (cubeRead) FinishCubeLoad(*cube);
-  if (layout) {
-    if (adjust) adjust(*layout);
-    ApplyState(*layout);
+  if (layout && adjust) adjust(*layout);
+  if (!cubeRead || !layout) {
+    if (cubeRead) FinishCubeLoad(*cube);
+    if (layout) ApplyState(*layout);
+    return;
   }
+  // A new cube and the file's layout are laid out once, as the file's layout:
+  // laying out the cube's own first would aggregate a layout nobody sees.
+  BeginUpdate();
+  try {
+    FinishCubeLoad(*cube);
+    ApplyState(*layout);
+  } catch (...) {
+    EndUpdate(TChangeKind::ckCube);
+    throw;
+  }
+  EndUpdate(TChangeKind::ckCube);
 }
 
 }  // namespace qd

@@ -96,10 +96,19 @@ TEST(GridFile, DataFileMatchesItsGoldenAndReopensWithoutADatabase) {
   TVantra cube;
   TGridInfo grid;
   grid.SetVantra(&cube);
+  TRecorder listener;
+  grid.AddListener(&listener);
+  grid.ProcessNotifications();
+  listener.Kinds.clear();
   grid.LoadFromFile(saved.Path("sales.vtg").string());
   ASSERT_TRUE(cube.Active());
   ASSERT_TRUE(grid.IsActive());
   EXPECT_EQ(DumpGrid(grid), before);
+  // The new cube is laid out once, as the file's layout: not first as the
+  // cube's own (a whole aggregation of a layout nobody sees).
+  grid.ProcessNotifications();
+  EXPECT_EQ(listener.Kinds, (std::vector<TChangeKind>{TChangeKind::ckCube}));
+  grid.RemoveListener(&listener);
   ASSERT_EQ(grid.PivotStates().Count(), 1);
   EXPECT_EQ(grid.PivotStates().Name(0), "全部");
   EXPECT_TRUE(grid.DimensionState(0).FilterActive);
