@@ -1,25 +1,18 @@
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <filesystem>
 #include <sstream>
 
 #include "app/cli.h"
 #include "run_cli.h"
+#include "sqlite_exec.h"
 #include "temp_folder.h"
 
 namespace qd {
 namespace {
 
 using testing::Cli;
-
-void Execute(const std::string& db, const std::string& sql) {
-  sqlite3* handle = nullptr;
-  ASSERT_EQ(sqlite3_open(db.c_str(), &handle), SQLITE_OK);
-  EXPECT_EQ(sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
-      << sqlite3_errmsg(handle);
-  sqlite3_close(handle);
-}
+using testing::Execute;
 
 std::string Import(const testing::TTempFolder& dir, const std::string& db, const std::string& name) {
   std::string out, err;

@@ -3,7 +3,6 @@
 // the facts it stands for, diff's grand counts, the cells' fact counts, the
 // low-count notes of an export and verify all count facts, not groups.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <cmath>
@@ -12,20 +11,14 @@
 #include <sstream>
 
 #include "run_cli.h"
+#include "sqlite_exec.h"
 #include "temp_folder.h"
 
 namespace qd {
 namespace {
 
 using testing::Cli;
-
-void Execute(const std::string& db, const std::string& sql) {
-  sqlite3* handle = nullptr;
-  ASSERT_EQ(sqlite3_open(db.c_str(), &handle), SQLITE_OK);
-  EXPECT_EQ(sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
-      << sqlite3_errmsg(handle);
-  sqlite3_close(handle);
-}
+using testing::Execute;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> out;

@@ -20,6 +20,21 @@ namespace qd::test {
 
 using TBytes = std::vector<std::uint8_t>;
 
+//! A container with its first field written twice: the block's bytes up to
+//! the end of that field, then that field and the rest again.
+inline TBytes WithFirstFieldTwice(const TBytes& container) {
+  TTagReader r(container);
+  r.ReadTag();
+  const std::size_t first = r.Position();
+  r.ReadTag();
+  r.SkipValue();
+  const std::size_t firstEnd = r.Position();
+  TBytes twice(container.begin(), container.begin() + static_cast<std::ptrdiff_t>(firstEnd));
+  twice.insert(twice.end(), container.begin() + static_cast<std::ptrdiff_t>(first),
+               container.end());
+  return twice;
+}
+
 inline TBytes Bytes(std::initializer_list<int> list) {
   TBytes out;
   for (int b : list) out.push_back(static_cast<std::uint8_t>(b));

@@ -18,6 +18,7 @@
 #include "grid_test_cube.h"
 #include "model/grid_dump.h"
 #include "../engine/file_test_support.h"
+#include "../engine/stream_test_support.h"
 
 namespace qd::test {
 namespace {
@@ -46,6 +47,18 @@ std::unique_ptr<TMemoryTable> Sales() {
                     {S("上海"), I(2024), D(3)}});
 }
 
+// City on rows and Year on columns of a cube built over `data`, with one
+// saved state named 全部.
+void OpenCityByYear(TVantra& cube, TGridInfo& grid, TMemoryTable& data) {
+  cube.Options().ShowProgressBar = false;
+  cube.SetDataSet(&data);
+  DefineMap(cube, {"City", "Year"}, {"Amount"});
+  cube.DimensionMap().FindPlain("Year")->DimGroup = TDimGroup::dgCol;
+  grid.SetVantra(&cube);
+  cube.SetActive(true);
+  grid.SavePivotState("全部");
+}
+
 // A built cube with a grid on it: City on rows, Year on columns, one named
 // state, a hidden member and a hidden calculated summary.
 struct TSavedGrid {
@@ -56,13 +69,7 @@ struct TSavedGrid {
   explicit TSavedGrid(const std::string& formula = "\"Amount\"*2", bool showIt = false) {
     fs::remove_all(Dir);
     fs::create_directories(Dir);
-    Cube.Options().ShowProgressBar = false;
-    Cube.SetDataSet(Data.get());
-    DefineMap(Cube, {"City", "Year"}, {"Amount"});
-    Cube.DimensionMap().FindPlain("Year")->DimGroup = TDimGroup::dgCol;
-    Grid.SetVantra(&Cube);
-    Cube.SetActive(true);
-    Grid.SavePivotState("全部");
+    OpenCityByYear(Cube, Grid, *Data);
     TPivotState s = Grid.CaptureState();
     // City is a plain text dimension: its saved members go by member key.
     EXPECT_FALSE(s.DimStates[0].Members.IdentifiedByText);
@@ -313,13 +320,7 @@ struct TLargeGrid {
                       {"Year", TFieldType::ftInteger},
                       {"Amount", TFieldType::ftFloat}},
                      rows);
-    Cube.Options().ShowProgressBar = false;
-    Cube.SetDataSet(Data.get());
-    DefineMap(Cube, {"City", "Year"}, {"Amount"});
-    Cube.DimensionMap().FindPlain("Year")->DimGroup = TDimGroup::dgCol;
-    Grid.SetVantra(&Cube);
-    Cube.SetActive(true);
-    Grid.SavePivotState("全部");
+    OpenCityByYear(Cube, Grid, *Data);
     Grid.SaveToFile(File, kGridDataParts);
   }
 };
@@ -393,15 +394,7 @@ TEST(GridFile, DamagedLargeDataFilesAreRefused) {
 
   // The cube field twice.
   grid.LoadFromFile(large.File);
-  TTagReader r(container);
-  r.ReadTag();
-  const std::size_t cubeBegin = r.Position();
-  r.ReadTag();
-  r.SkipValue();
-  const std::size_t cubeEnd = r.Position();
-  std::vector<std::uint8_t> twice(container.begin(), container.begin() + cubeEnd);
-  twice.insert(twice.end(), container.begin() + cubeBegin, container.end());
-  WriteContainerFile(damaged, twice);
+  WriteContainerFile(damaged, WithFirstFieldTwice(container));
   refused();
   EXPECT_FALSE(cube.Active());
   EXPECT_FALSE(grid.IsActive());

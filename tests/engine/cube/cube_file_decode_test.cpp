@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cube_test_util.h"
+#include "../stream_test_support.h"
 #include "engine/core/errors.h"
 #include "engine/core/bytes.h"
 #include "engine/cube/cube_file.h"
@@ -133,18 +134,9 @@ TEST(CubeFileDecode, RecordsLongerThanTheCodeCanHoldAreRefusedBeforeTheirMemoryI
 // refused, and the cube closed.
 TEST(CubeFileDecode, AContainerWithTwoCubesIsRefused) {
   TBigCube big(20000);
-  const TBytes container = Container(big.Cube);
-  TTagReader r(container);
-  r.ReadTag();
-  const std::size_t cubeBegin = r.Position();
-  r.ReadTag();
-  r.SkipValue();
-  const std::size_t cubeEnd = r.Position();
-  TBytes twice(container.begin(), container.begin() + cubeEnd);
-  twice.insert(twice.end(), container.begin() + cubeBegin, container.end());
   TTempFolder dir("cube_decode");
   const std::string path = dir.Path("twice.vtc");
-  WriteContainerFile(path, twice);
+  WriteContainerFile(path, WithFirstFieldTwice(Container(big.Cube)));
   TVantra cube;
   const std::string error = ReadError([&] { LoadCubeFromFile(cube, path); });
   EXPECT_TRUE(error.starts_with("文件已损坏或不是Cube文件：" + path)) << error;
